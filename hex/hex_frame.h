@@ -1,0 +1,37 @@
+// The HEX dialect on the wire: ":" code digit, payload byte pairs, checksum
+// pair, line feed. Code + payload + checksum add up to 0x55 modulo 256.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "hex/hex_msg.h"
+
+namespace tessline {
+
+constexpr std::uint8_t kHexChecksumTarget = 0x55;
+
+// The frame text of a message (checksum and line feed added); "" for none.
+std::string encodeHexFrame(const HexMsg& msg);
+
+// Byte-at-a-time decoder of received HEX frames. Characters outside a frame
+// are ignored except the line feed, which empties the message.
+class HexFrameDecoder {
+public:
+    // True when `c` completed a valid frame, now in message().
+    bool feed(char c);
+    const HexMsg& message() const { return message_; }
+
+    // At most 100 bytes after the code digit, checksum included.
+    static constexpr unsigned kMaxDigits = 201;
+
+private:
+    void reset();
+
+    unsigned digits_ = 0;  // hex digits seen since ":" plus one; 0 outside a frame
+    std::uint8_t sum_ = 0;
+    std::uint8_t highNibble_ = 0;
+    HexMsg message_;
+};
+
+}  // namespace tessline

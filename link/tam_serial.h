@@ -1,0 +1,76 @@
+// TamSerial: the one serial link of a run. It owns the port and a reader
+// thread that hands every received byte, in order, to the rxChar listeners;
+// the receive framing turns those bytes into HEX frames and TEXT fields.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/serial_port.hpp>
+#include <boost/signals2/signal.hpp>
+#include <boost/thread/mutex.hpp>
+#include <boost/thread/recursive_mutex.hpp>
+#include <boost/thread/thread.hpp>
+
+#include "hex/hex_frame.h"
+#include "hex/hex_msg.h"
+#include "link/text_framer.h"
+
+namespace tessline {
+
+// The device file for a port name: a name with "/" as given, "COMn" as
+// /dev/ttyS(n-1), any other name under /dev.
+std::string devicePathForPort(const std::string& portName);
+
+class TamSerial {
+public:
+    explicit TamSerial(const std::string& portName);
+    ~TamSerial();
+    TamSerial(const TamSerial&) = delete;
+    TamSerial& operator=(const TamSerial&) = delete;
+
+    // Signals; slots run on the thread that emits, in connection order.
+    boost::signals2::signal<void(char)> rxChar;                  // reader thread
+    boost::signals2::signal<void(const HexMsg&)> rxHexMsg;       // reader thread
+    boost::signals2::signal<void(std::string&)> txData;          // writer's thread
+    boost::signals2::signal<void(const std::string&, const std::string&)> rxTextField;  // reader thread
+
+    // Serialises requests: held for a whole request/answer exchange, and by
+    // callers around a series of requests. The reader thread never takes it.
+    boost::recursive_mutex linkMutex;
+
+    void start();
+    // 0: every byte written; -3: short write. Throws system_error "write".
+    int write(const HexMsg& msg);
+    // Closes the port; the pending read ends and the reader thread with it.
+    void close();
+
+    bool joinable() const { return thread_.joinable(); }
+    void join() { thread_.join(); }
+
+private:
+    void run();
+    void startRead();
+    void onReadComplete(const boost::system::error_code& error, std::size_t count);
+    void dispatch(char c);
+    void onHexChar(char c);
+    void onTextChar(char c);
+    void openExclusive(const std::string& path);
+
+    boost::asio::io_context io_;
+    boost::asio::serial_port port_;
+    boost::thread thread_;
+
+    // Guards readerActive_: while it is true, close() hands the port to the
+    // reader thread's I/O service instead of closing it from another thread.
+    boost::mutex ioStateMutex_;
+    bool readerActive_ = false;
+
+    // Receive state: touched only by the reader thread.
+    HexFrameDecoder hexDecoder_;
+    TextFramer textFramer_;
+    char readBuffer_[1024];
+};
+
+}  // namespace tessline
