@@ -1,0 +1,67 @@
+#include "image/image_file.h"
+
+#include "image/csv_image.h"
+#include "image/intel_hex.h"
+#include "image/srecord.h"
+
+namespace tessline {
+
+namespace {
+
+// Searched in this order; the first row whose extension matches is taken.
+const ImageFormat kImageFormats[] = {
+    {".s19", "S-record", readSRecordFile, writeSRecordFile},
+    {".mot", "S-record", readSRecordFile, writeSRecordFile},
+    {".hex", "Intel HEX", readIntelHexFile, writeIntelHexFile},
+    {".a90", "Intel HEX", readIntelHexFile, writeIntelHexFile},
+    {".eep", "Intel HEX", readIntelHexFile, writeIntelHexFile},
+    {".csv", "CSV", readCsvFile, writeCsvFile},
+};
+
+// Longer extensions match no row anyway; the bound keeps the text short.
+constexpr std::size_t kMaxExtension = 255;
+
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+std::string imageFileExtension(const std::string& fileName) {
+    const std::size_t slash = fileName.rfind('/');
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = fileName.rfind('.');
+    if (dot == std::string::npos || dot < nameStart) return std::string();
+    if (fileName.size() - dot > kMaxExtension) return std::string();
+    std::string extension = fileName.substr(dot);
+    for (char& c : extension) c = asciiLower(c);
+    return extension;
+}
+
+const ImageFormat* findImageFormat(const std::string& fileName) {
+    const std::string extension = imageFileExtension(fileName);
+    if (extension.empty()) return nullptr;
+    for (const ImageFormat& format : kImageFormats)
+        if (extension == format.extension) return &format;
+    return nullptr;
+}
+
+std::string knownImageExtensions() {
+    std::string list;
+    for (const ImageFormat& format : kImageFormats) {
+        if (!list.empty()) list += ", ";
+        list += format.extension;
+    }
+    return list;
+}
+
+int saveImage(const std::uint8_t* buffer, const std::string& fileName) {
+    const ImageFormat* format = findImageFormat(fileName);
+    return format ? format->writer(buffer, kEepromImageBase, kEepromImageLength, fileName) : 0;
+}
+
+int loadImage(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
+              const std::string& fileName) {
+    const ImageFormat* format = findImageFormat(fileName);
+    return format ? format->reader(buffer, base, length, fileName) : 0;
+}
+
+}  // namespace tessline

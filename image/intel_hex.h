@@ -1,0 +1,58 @@
+// Intel HEX image files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessline {
+
+// Longest record word the reader takes (114 data bytes); longer words are
+// skipped as invalid.
+constexpr std::size_t kMaxIntelHexWord = 239;
+
+enum IntelHexType : unsigned {
+    kIntelHexData = 0,
+    kIntelHexEndOfFile = 1,
+    kIntelHexSegmentAddress = 2,
+    kIntelHexStartSegment = 3,
+    kIntelHexLinearAddress = 4,
+    kIntelHexStartLinear = 5,
+};
+
+struct IntelHexRecord {
+    unsigned type;
+    std::uint16_t address;
+    std::vector<std::uint8_t> data;
+};
+
+// One record without its line end: ":", length, address, type, data and
+// checksum, all as upper-case hex.
+std::string formatIntelHexRecord(unsigned type, std::uint16_t address,
+                                 const std::uint8_t* data, std::size_t count);
+
+// The record of a word if it is valid: ":" first, checksum right, a type from
+// 0 to 5, and for types 2 to 5 the required length and address 0. Only
+// upper-case hex digits count; any other character in a digit's place is 0.
+std::optional<IntelHexRecord> parseIntelHexRecord(std::string_view word);
+
+// Data records of 16 bytes with an extended linear address record before
+// each change of the upper 16 address bits, then the end-of-file record.
+// Returns the data byte count.
+int writeIntelHexText(std::ostream& out, const std::uint8_t* buffer, std::uint32_t base,
+                      std::uint32_t length);
+// Stores the data records' bytes that fall into the window; returns their count.
+int readIntelHexText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
+                     std::uint32_t length);
+
+int writeIntelHexFile(const std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
+                      const std::string& fileName);
+int readIntelHexFile(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
+                     const std::string& fileName);
+
+}  // namespace tessline
