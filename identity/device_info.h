@@ -1,6 +1,7 @@
 // DeviceInfo: what the capabilities report learned about the charger.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@ struct ModelRow {
 };
 
 struct DeviceInfo {
+    // Fills the model table; everything else starts as below.
     DeviceInfo();
 
     std::vector<ModelRow> modelTable;
@@ -59,5 +61,20 @@ struct DeviceInfo {
     double maxCurrent = 0;
     double maxPvVoltage = 0;
 };
+
+// One capability flag: its bit in the capability register, its member and
+// the name the report prints when it is set.
+struct CapabilityFlag {
+    unsigned bit;
+    bool DeviceInfo::*member;
+    const char* name;
+};
+
+constexpr std::size_t kCapabilityFlagCount = 22;
+// In bit order: entry i describes bit i.
+extern const std::array<CapabilityFlag, kCapabilityFlagCount> capabilityFlags;
+
+// The model row of info.deviceId, or null when there is none.
+const ModelRow* findModelRow(const DeviceInfo& info);
 
 }  // namespace tessline
