@@ -1,0 +1,74 @@
+#include "image/csv_image.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "image_test_support.h"
+
+namespace tessline {
+namespace {
+
+using image_test::crLfLines;
+using image_test::patternBytes;
+
+TEST(CsvWriter, ValuesOnePerLineWithCrLf) {
+    const std::uint8_t bytes[] = {12, 0, 255};
+    std::ostringstream out;
+    EXPECT_EQ(writeCsvText(out, bytes, 0x8000, 3), 3);
+    EXPECT_EQ(out.str(), "12,\r\n0,\r\n255\r\n");
+}
+
+TEST(CsvWriter, EepromWindowShape) {
+    const auto image = patternBytes(4608, 4);
+    std::ostringstream out;
+    EXPECT_EQ(writeCsvText(out, image.data(), 0x8000, 4608), 4608);
+    bool allCrLf = false;
+    const auto lines = crLfLines(out.str(), allCrLf);
+    EXPECT_TRUE(allCrLf);
+    ASSERT_EQ(lines.size(), 4608u);
+    EXPECT_EQ(lines.front(), std::to_string(image.front()) + ",");
+    EXPECT_EQ(lines[1000], std::to_string(image[1000]) + ",");
+    EXPECT_EQ(lines.back(), std::to_string(image.back()));
+}
+
+// Reads into a 4-byte window filled with 0xEE.
+TEST(CsvReader, Values) {
+    struct Case {
+        const char* legend;
+        std::string text;
+        int count;
+        std::vector<std::uint8_t> window;
+    } cases[] = {
+        {"CR LF lines", "12,\r\n0,\r\n255\r\n", 3, {12, 0, 255, 0xEE}},
+        {"LF lines, no final end", "12,\n0,\n255", 3, {12, 0, 255, 0xEE}},
+        {"one line, comma and space", "12, 0, 255\r\n", 3, {12, 0, 255, 0xEE}},
+        {"low byte kept", "256, 511, -1, +7", 4, {0, 255, 255, 7}},
+        {"not numbers give 0", "x, , 9z, 0x10", 4, {0, 0, 9, 0}},
+        {"long number keeps its low byte", "1000000000000000000007", 1, {7, 0xEE, 0xEE, 0xEE}},
+        {"more values than the window", "1 2 3 4 5 6", 4, {1, 2, 3, 4}},
+        {"empty file", "", 0, {0xEE, 0xEE, 0xEE, 0xEE}},
+        {"word of 255 characters", std::string(253, '0') + "5, 6", 2, {5, 6, 0xEE, 0xEE}},
+        {"word of 256 characters skipped", std::string(254, '0') + "5, 6", 1,
+         {6, 0xEE, 0xEE, 0xEE}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> window(4, 0xEE);
+        std::istringstream in(c.text);
+        EXPECT_EQ(readCsvText(in, window.data(), 0x8000, 4), c.count) << c.legend;
+        EXPECT_EQ(window, c.window) << c.legend;
+    }
+}
+
+TEST(CsvReader, ReadsBackWhatWasWritten) {
+    const auto image = patternBytes(4608, 5);
+    std::ostringstream out;
+    writeCsvText(out, image.data(), 0x8000, 4608);
+    std::vector<std::uint8_t> copy(4608, 0);
+    std::istringstream in(out.str());
+    EXPECT_EQ(readCsvText(in, copy.data(), 0x8000, 4608), 4608);
+    EXPECT_EQ(copy, image);
+}
+
+}  // namespace
+}  // namespace tessline
