@@ -57,6 +57,7 @@ private:
     void onHexChar(char c);
     void onTextChar(char c);
     void openExclusive(const std::string& path);
+    std::size_t writeAll(const std::string& text, boost::system::error_code& error);
 
     boost::asio::io_context io_;
     boost::asio::serial_port port_;

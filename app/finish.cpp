@@ -1,0 +1,39 @@
+#include "app/finish.h"
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "link/tam_serial.h"
+#include "log/log.h"
+
+namespace tessline {
+
+namespace {
+// Set by the main thread once the link is started; read by finish(), which
+// may run on whichever thread ends the program.
+std::atomic<TamSerial*> theOpenLink{nullptr};
+}  // namespace
+
+void setOpenLink(TamSerial* link) { theOpenLink = link; }
+TamSerial* openLink() { return theOpenLink; }
+
+void finish(int code) {
+    if (TamSerial* link = theOpenLink.exchange(nullptr)) {
+        try {
+            link->close();
+            if (link->joinable()) link->join();
+        } catch (...) {
+            std::_Exit(10);
+        }
+    }
+    std::int64_t elapsed = elapsedMicros();
+    logInfo("solwatch", "done in %03d.%03d", static_cast<int>(elapsed / 1000000),
+            static_cast<int>(elapsed / 1000 % 1000));
+    dumpBacklog();
+    std::cout.flush();
+    std::exit(code);
+}
+
+}  // namespace tessline

@@ -1,0 +1,75 @@
+// solwatch: watches a solar charge controller on a serial port.
+#include <iostream>
+#include <memory>
+
+#include <boost/exception/exception.hpp>
+
+#include "app/error_report.h"
+#include "app/finish.h"
+#include "app/options.h"
+#include "link/tam_serial.h"
+#include "link/tam_serial_dump.h"
+#include "log/log.h"
+
+using namespace tessline;
+namespace po = boost::program_options;
+
+namespace {
+
+// Options up to the port check: a failure prints the library's message only.
+po::variables_map handleOptions(int argc, char* argv[]) {
+    auto groups = std::make_unique<OptionGroups>();
+    po::variables_map options = parseCommandLine(argc, argv, *groups);
+    if (options.count("help") || options.count("?")) {
+        std::cout << groups->visible << std::endl;
+        finish(0);
+    }
+    if (options.count("version")) {
+        std::cout << versionLine() << std::endl;
+        finish(0);
+    }
+    if (argc <= 1) {
+        printUsage(std::cerr, *groups);
+        finish(1);
+    }
+    logLevel = options.count("verbose") ? 3 : 1;
+    logInfo("solwatch", "start");
+    if (!options.count("serial")) {
+        std::cerr << "Serial port was not set." << std::endl;
+        finish(11);
+    }
+    return options;
+}
+
+[[noreturn]] void run(const po::variables_map& options) {
+    std::string portName = options["serial"].as<std::string>();
+    TamSerial link(portName);
+    TamSerialDump trafficDump(link, std::cout);
+    if (options.count("dump")) trafficDump.connect();
+    link.start();
+    setOpenLink(&link);
+    finish(0);
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    resetLog();
+    setOpenLink(nullptr);
+    po::variables_map options;
+    try {
+        options = handleOptions(argc, argv);
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << std::endl;
+        finish(-1);
+    }
+    try {
+        run(options);
+    } catch (const boost::exception& e) {
+        finish(reportBoostException(std::cerr, e));
+    } catch (const std::exception& e) {
+        finish(reportStdException(std::cerr, e));
+    } catch (...) {
+        finish(reportUnknownException(std::cerr));
+    }
+}

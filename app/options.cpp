@@ -1,0 +1,55 @@
+#include "app/options.h"
+
+namespace tessline {
+
+namespace po = boost::program_options;
+
+const char* const kBanner = "solwatch 1.10 - solar charge controller monitor";
+const char* const kVersionNumber = "1.10";
+
+namespace {
+constexpr unsigned kLineLength = 80;
+constexpr unsigned kMinDescriptionLength = kLineLength / 2;
+}  // namespace
+
+OptionGroups::OptionGroups()
+    : visible("Allowed options", kLineLength, kMinDescriptionLength),
+      hidden("Hidden options", kLineLength, kMinDescriptionLength),
+      all("All options", kLineLength, kMinDescriptionLength) {
+    visible.add_options()
+        ("dump,d", "dump communication to output")
+        ("help,h", "produce help message")
+        ("serial,s", po::value<std::string>(), "serial port")
+        ("get,g", "get product information")
+        ("version,V", "version");
+    hidden.add_options()
+        ("?,?", "produce help message")
+        ("write,w", po::value<std::string>(), "write eeprom")
+        ("verbose,v", "verbose")
+        ("fast,f", "fast dump")
+        ("output,o", po::value<std::string>(), "dump to file")
+        ("channels,c", "channel dump");
+    all.add(visible).add(hidden);
+}
+
+po::variables_map parseCommandLine(int argc, const char* const argv[], const OptionGroups& groups) {
+    po::variables_map options;
+    po::store(po::parse_command_line(argc, argv, groups.all), options);
+    po::notify(options);
+    return options;
+}
+
+std::string versionLine() { return std::string("VERSION: ") + kVersionNumber + " (build " + __DATE__ + ")"; }
+
+void printUsage(std::ostream& out, const OptionGroups& groups) {
+    out << kBanner << std::endl;
+    out << std::endl;
+    out << "No parameters specified. " << groups.visible << std::endl;
+    out << "To dump data from a device connected to the first COM port into a file, type:" << std::endl;
+    out << "solwatch -s COM1 > logfile.txt" << std::endl;
+    out << std::endl;
+    out << "To get information about a connected device to the second COM port type:" << std::endl;
+    out << "solwatch -s COM2 -g" << std::endl;
+}
+
+}  // namespace tessline

@@ -1,0 +1,148 @@
+#include "hex/hex_proto.h"
+
+#include <cstdio>
+#include <memory>
+
+#include <boost/signals2/connection.hpp>
+#include <boost/throw_exception.hpp>
+
+#include "hex/concurrent_queue.h"
+#include "link/tam_serial.h"
+#include "log/log.h"
+
+namespace tessline {
+
+namespace {
+
+constexpr std::uint8_t kCodePing = 0x01;
+constexpr std::uint8_t kCodeDeviceId = 0x04;
+constexpr std::uint8_t kCodeGetRegister = 0x07;
+constexpr std::uint8_t kCodeSetRegister = 0x08;
+
+constexpr std::uint32_t kAnswerDeviceId = 0x1;
+constexpr std::uint32_t kAnswerFailed = 0x3;
+constexpr std::uint32_t kAnswerPing = 0x5;
+constexpr std::uint32_t kAnswerGetRegister = 0x7;
+constexpr std::uint32_t kAnswerSetRegister = 0x8;
+
+constexpr std::uint8_t kReceptionError = 0x2;
+constexpr std::uint8_t kReceptionErrorAlt = 0x4;
+constexpr std::uint16_t kResendWord = 0xAAAA;
+
+const HexProto::Timeout kOneSecond = boost::chrono::seconds(1);
+const HexProto::Timeout kFiveSeconds = boost::chrono::seconds(5);
+
+HexMsg request(std::uint8_t code) {
+    HexMsg msg;
+    msg.appendByte(code);
+    return msg;
+}
+
+bool contains(std::initializer_list<std::uint32_t> codes, std::uint32_t code) {
+    for (auto c : codes)
+        if (c == code) return true;
+    return false;
+}
+
+}  // namespace
+
+int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
+                       Timeout timeout, HexMsg& answer) {
+    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    auto queue = std::make_shared<concurrent_queue<HexMsg>>();
+    // Every frame received from now on is queued, whatever its code; the
+    // scoped connection is removed on every way out.
+    boost::signals2::scoped_connection connection =
+        link_->rxHexMsg.connect([queue](const HexMsg& frame) { queue->push(frame); });
+
+    int result = kHexNoAnswerAfterResend;
+    while (attempts-- > 0) {
+        const int attemptsLeft = attempts;
+        Deadline deadline = boost::chrono::steady_clock::now() + timeout;
+        int written = link_->write(request);
+        if (written != 0) return written;
+        result = kHexNoAnswerAfterResend;
+        bool resend = false;
+        while (!resend) {
+            if (!queue->timedPop(answer, deadline)) {
+                result = kHexTimeout;
+                break;
+            }
+            answer.clearState();
+            answer.rewind();
+            std::uint8_t code = answer.readU8();
+            if (answer.failed()) continue;
+            if (code == kReceptionError || code == kReceptionErrorAlt) {
+                std::fprintf(stderr, "Reception error received! attempts left: %u", attemptsLeft);
+                std::fflush(stderr);
+                std::uint16_t word = answer.readU16();
+                resend = !answer.failed() && word == kResendWord;
+                continue;
+            }
+            if (contains(accepted, code)) {
+                answer.rewind();
+                return kHexOk;
+            }
+        }
+    }
+    return result;
+}
+
+bool HexProto::ping(Timeout timeout, std::uint16_t& word) {
+    logInfo("hex_proto", "hex: ping");
+    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    HexMsg answer;
+    if (exchange(request(kCodePing), {kAnswerPing}, 10, timeout, answer) != kHexOk)
+        BOOST_THROW_EXCEPTION(no_response() << tag_what("no response"));
+    answer.readU8();
+    std::uint16_t value = answer.readU16();
+    if (answer.failed()) return false;
+    word = value;
+    return true;
+}
+
+bool HexProto::getDeviceId(std::uint16_t& id) {
+    logInfo("hex_proto", "hex: get device id");
+    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    HexMsg answer;
+    if (exchange(request(kCodeDeviceId), {kAnswerDeviceId}, 3, kOneSecond, answer) != kHexOk)
+        BOOST_THROW_EXCEPTION(no_response());
+    std::uint8_t code = answer.readU8();
+    std::uint16_t value = answer.readU16();
+    if (answer.failed()) return false;
+    id = value;
+    return code == kAnswerDeviceId;
+}
+
+int HexProto::getRegister(std::uint16_t id, HexMsg& answer) {
+    logInfo("hex_proto", "hex: get register (0x%04X)", id);
+    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    HexMsg msg = request(kCodeGetRegister);
+    msg.appendWord(id);
+    answer.clearState();
+    int result = exchange(msg, {kAnswerGetRegister, kAnswerFailed}, 3, kOneSecond, answer);
+    if (result != kHexOk) return result;
+    std::uint8_t code = answer.readU8();
+    std::uint16_t echoed = answer.readU16();
+    std::uint8_t flags = answer.readU8();
+    if (answer.failed() || code != kAnswerGetRegister || echoed != id || flags != 0) return kHexTimeout;
+    return kHexOk;
+}
+
+bool HexProto::setRegister(std::uint16_t value) {
+    logInfo("hex_proto", "hex: set register (0x%04X=0x%04X)", kEepromAddressRegister, value);
+    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    HexMsg msg = request(kCodeSetRegister);
+    msg.appendWord(kEepromAddressRegister);
+    msg.appendByte(0x00);
+    msg.appendWord(value);
+    HexMsg answer;
+    if (exchange(msg, {kAnswerSetRegister, kAnswerFailed}, 10, kFiveSeconds, answer) != kHexOk)
+        BOOST_THROW_EXCEPTION(no_response());
+    std::uint8_t code = answer.readU8();
+    answer.readU16();
+    std::uint8_t flags = answer.readU8();
+    return !answer.failed() && code == kAnswerSetRegister && flags == 0;
+}
+
+}  // namespace tessline

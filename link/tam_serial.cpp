@@ -1,0 +1,198 @@
+#include "link/tam_serial.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <future>
+
+#include <boost/asio/post.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/bind/bind.hpp>
+#include <boost/throw_exception.hpp>
+
+#include "log/log.h"
+
+namespace tessline {
+
+namespace asio = boost::asio;
+using boost::system::error_code;
+using boost::system::system_error;
+
+std::string devicePathForPort(const std::string& portName) {
+    if (portName.find('/') != std::string::npos) return portName;
+    if (portName.size() > 3 && portName.compare(0, 3, "COM") == 0) {
+        bool digits = true;
+        for (std::size_t i = 3; i < portName.size(); ++i) digits = digits && std::isdigit(static_cast<unsigned char>(portName[i]));
+        if (digits) {
+            unsigned long number = std::stoul(portName.substr(3));
+            if (number >= 1) return "/dev/ttyS" + std::to_string(number - 1);
+        }
+    }
+    return "/dev/" + portName;
+}
+
+TamSerial::TamSerial(const std::string& portName)
+    : port_(io_), textFramer_([this](const std::string& label, const std::string& value) { rxTextField(label, value); }) {
+    openExclusive(devicePathForPort(portName));
+}
+
+// A normal run never gets here (it ends through finish); tests and error
+// paths do, and must not leave the reader thread running.
+TamSerial::~TamSerial() {
+    try {
+        close();
+    } catch (const std::exception&) {
+    }
+    if (thread_.joinable()) thread_.join();
+}
+
+// The port is ours alone: TIOCEXCL keeps other users out, and a lock on the
+// descriptor keeps out a second solwatch run as root, which TIOCEXCL lets by.
+void TamSerial::openExclusive(const std::string& path) {
+    error_code error;
+    port_.open(path, error);
+    if (!error) {
+        int fd = port_.native_handle();
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            error = error_code(errno == EWOULDBLOCK ? EBUSY : errno, boost::system::system_category());
+        } else if (::ioctl(fd, TIOCEXCL) != 0) {
+            error = error_code(errno, boost::system::system_category());
+        }
+        if (error) {
+            error_code ignored;
+            port_.close(ignored);
+        }
+    }
+    if (error) boost::throw_exception(system_error(error, "open"));
+}
+
+void TamSerial::start() {
+    if (thread_.joinable()) {
+        logError("serial", "thread not available");
+        return;
+    }
+    logInfo("serial", "port open");
+    port_.set_option(asio::serial_port_base::baud_rate(19200));
+    port_.set_option(asio::serial_port_base::character_size(8));
+    port_.set_option(asio::serial_port_base::flow_control(asio::serial_port_base::flow_control::none));
+    port_.set_option(asio::serial_port_base::parity(asio::serial_port_base::parity::none));
+    port_.set_option(asio::serial_port_base::stop_bits(asio::serial_port_base::stop_bits::one));
+    rxChar.connect([this](char c) { onHexChar(c); });
+    rxChar.connect([this](char c) { onTextChar(c); });
+    {
+        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
+        readerActive_ = true;
+    }
+    thread_ = boost::thread([this] { run(); });
+}
+
+void TamSerial::run() {
+    logInfo("serial", "thread start");
+    startRead();
+    error_code error;
+    io_.run(error);
+    {
+        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
+        readerActive_ = false;
+    }
+    // A close() posted just before the flag fell still gets carried out.
+    io_.restart();
+    io_.poll();
+    if (error) logError("serial", "i/o service failed: %s", error.message().c_str());
+    logInfo("serial", "thread stopped");
+}
+
+void TamSerial::startRead() {
+    port_.async_read_some(asio::buffer(readBuffer_),
+                          [this](const error_code& error, std::size_t count) { onReadComplete(error, count); });
+}
+
+void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
+    if (error) {
+        logWarning("serial", "serial port error [%s]: %s (%d)", error.category().name(), error.message().c_str(),
+                   error.value());
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) dispatch(readBuffer_[i]);
+    startRead();
+}
+
+// A listener that throws costs only the byte it was handling: reception goes on.
+void TamSerial::dispatch(char c) {
+    try {
+        rxChar(c);
+    } catch (const std::exception& e) {
+        logError("serial", "%s", e.what());
+    } catch (...) {
+        logError("serial", "unknown exception in a receive listener");
+    }
+}
+
+void TamSerial::onHexChar(char c) {
+    if (hexDecoder_.feed(c)) rxHexMsg(hexDecoder_.message());
+}
+
+void TamSerial::onTextChar(char c) { textFramer_.feed(c); }
+
+int TamSerial::write(const HexMsg& msg) {
+    boost::lock_guard<boost::recursive_mutex> lock(linkMutex);
+    std::string text = encodeHexFrame(msg);
+    txData(text);
+    error_code error;
+    std::size_t written = writeAll(text, error);
+    if (error) boost::throw_exception(system_error(error, "write"));
+    return written == text.size() ? 0 : -3;
+}
+
+// Writes straight to the descriptor: the port object itself belongs to the
+// reader thread's I/O service, which may be starting a read right now.
+std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
+    int fd = port_.native_handle();
+    std::size_t written = 0;
+    while (written < text.size()) {
+        ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n > 0) {
+            written += static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            pollfd ready{fd, POLLOUT, 0};
+            ::poll(&ready, 1, -1);
+        } else if (n < 0 && errno != EINTR) {
+            error = error_code(errno, boost::system::system_category());
+            break;
+        } else if (n == 0) {
+            break;
+        }
+    }
+    return written;
+}
+
+void TamSerial::close() {
+    error_code error;
+    std::promise<error_code> closed;
+    bool posted = false;
+    {
+        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
+        if (readerActive_) {
+            asio::post(io_, [this, &closed] {
+                error_code result;
+                port_.close(result);
+                closed.set_value(result);
+            });
+            posted = true;
+        }
+    }
+    if (posted) {
+        error = closed.get_future().get();
+    } else {
+        port_.close(error);
+    }
+    if (error) boost::throw_exception(system_error(error, "close"));
+}
+
+}  // namespace tessline

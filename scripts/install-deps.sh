@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and fuzzing need,
+# when any is missing. Run as root (or with sudo) on Debian 12.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ make pkg-config
+  libboost-dev libboost-program-options-dev libboost-thread-dev
+  libboost-system-dev libboost-regex-dev
+  libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  srecord binutils socat procps
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+  echo "installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+fi

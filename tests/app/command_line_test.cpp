@@ -1,0 +1,109 @@
+// The command line as a user meets it: the built program run as a child.
+#include <gtest/gtest.h>
+
+#include "tests/support/process.h"
+
+using testing_support::ProcessResult;
+using testing_support::runProcess;
+
+namespace {
+
+const std::string kVisibleOptions =
+    "Allowed options:\n"
+    "  -d [ --dump ]         dump communication to output\n"
+    "  -h [ --help ]         produce help message\n"
+    "  -s [ --serial ] arg   serial port\n"
+    "  -g [ --get ]          get product information\n"
+    "  -V [ --version ]      version\n";
+
+ProcessResult solwatch(std::vector<std::string> args) {
+    args.insert(args.begin(), SOLWATCH_BIN);
+    return runProcess(args);
+}
+
+// Drops the "sss.mmm " stamps of log lines.
+std::string unstamped(const std::string& text) {
+    std::string result;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
+        if (line.size() > 8 && line[3] == '.' && line[7] == ' ' && isdigit(static_cast<unsigned char>(line[0])))
+            line = line.substr(8);
+        result += line;
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    return result;
+}
+
+}  // namespace
+
+TEST(CommandLine, HelpShowsOnlyVisibleOptions) {
+    for (const char* flag : {"-h", "--help", "-?"}) {
+        ProcessResult r = solwatch({flag, "-s", "COM1"});
+        EXPECT_EQ(r.exitCode, 0) << flag;
+        EXPECT_EQ(r.out, kVisibleOptions + "\n") << flag;
+        EXPECT_EQ(r.err, "") << flag;
+    }
+}
+
+TEST(CommandLine, VersionLineWithoutOpeningThePort) {
+    ProcessResult r = solwatch({"--version", "-s", "/dev/solwatch-no-such-port"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, std::string("VERSION: 1.10 (build ") + __DATE__ + ")\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(solwatch({"--version", "--help"}).out, kVisibleOptions + "\n");
+}
+
+TEST(CommandLine, NoArgumentsPrintsUsage) {
+    ProcessResult r = solwatch({});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "solwatch 1.10 - solar charge controller monitor\n"
+              "\n"
+              "No parameters specified. " + kVisibleOptions + "\n"
+              "To dump data from a device connected to the first COM port into a file, type:\n"
+              "solwatch -s COM1 > logfile.txt\n"
+              "\n"
+              "To get information about a connected device to the second COM port type:\n"
+              "solwatch -s COM2 -g\n");
+}
+
+TEST(CommandLine, MissingSerialPort) {
+    ProcessResult quiet = solwatch({"-g"});
+    EXPECT_EQ(quiet.exitCode, 11);
+    EXPECT_EQ(quiet.err, "Serial port was not set.\n");
+    ProcessResult verbose = solwatch({"-v"});
+    EXPECT_EQ(verbose.exitCode, 11);
+    EXPECT_EQ(unstamped(verbose.err), "INF.solwatch: start\nSerial port was not set.\nINF.solwatch: done in 000.000\n");
+}
+
+TEST(CommandLine, OptionErrorsPrintOnlyTheLibraryMessage) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string err;
+    } cases[] = {
+        {{"-s", "COM3", "-x"}, "unrecognised option '-x'\n"},
+        {{"-s"}, "the required argument for option '--serial' is missing\n"},
+        {{"-s", "a", "-s", "b"}, "option '--serial' cannot be specified more than once\n"},
+        {{"--bogus"}, "unrecognised option '--bogus'\n"},
+    };
+    for (const auto& c : cases) {
+        ProcessResult r = solwatch(c.args);
+        EXPECT_EQ(r.exitCode, 255) << c.err;
+        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+TEST(CommandLine, PortThatCannotBeOpenedIsReported) {
+    ProcessResult r = solwatch({"-s", "/dev/solwatch-no-such-port"});
+    EXPECT_EQ(r.exitCode, 255);
+    const std::string opening = "========================== ERROR =============================\n";
+    const std::string middle = "--------------------------------------------------------------\n";
+    const std::string closing = "==============================================================\n";
+    ASSERT_EQ(r.err.rfind(opening + "don't know....\n" + middle, 0), 0u) << r.err;
+    EXPECT_NE(r.err.find("open: No such file or directory"), std::string::npos);
+    EXPECT_EQ(r.err.substr(r.err.size() - closing.size()), closing);
+}

@@ -1,0 +1,258 @@
+#include "link/tam_serial.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <sstream>
+#include <thread>
+
+#include "link/tam_serial_dump.h"
+#include "log/log.h"
+#include "tests/support/pty.h"
+
+using namespace tessline;
+using testing_support::Pty;
+using namespace std::chrono_literals;
+
+namespace {
+
+// Collects what a listener saw on the reader thread.
+class Collector {
+public:
+    void add(char c) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        bytes_ += c;
+        changed_.notify_all();
+    }
+    bool waitForSize(std::size_t size, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return bytes_.size() >= size; });
+    }
+    std::string bytes() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bytes_;
+    }
+
+private:
+    std::mutex mutex_;  // guards bytes_
+    std::condition_variable changed_;
+    std::string bytes_;
+};
+
+std::string allBytes() {
+    std::string bytes;
+    for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
+    return bytes;
+}
+
+}  // namespace
+
+TEST(DevicePathForPort, MapsNames) {
+    struct Case {
+        const char* name;
+        const char* path;
+    } cases[] = {
+        {"COM1", "/dev/ttyS0"},     {"COM10", "/dev/ttyS9"},       {"ttyUSB0", "/dev/ttyUSB0"},
+        {"/dev/pts/3", "/dev/pts/3"}, {"COM0", "/dev/COM0"},       {"COMX", "/dev/COMX"},
+        {"serial/by-id/x", "serial/by-id/x"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(devicePathForPort(c.name), c.path) << c.name;
+}
+
+TEST(TamSerial, EmitsReceivedBytesInOrder) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    Collector seen;
+    link.rxChar.connect([&](char c) { seen.add(c); });
+    link.start();
+    std::string sent = allBytes() + allBytes();
+    pty.write(sent);
+    ASSERT_TRUE(seen.waitForSize(sent.size(), 5s));
+    EXPECT_EQ(seen.bytes(), sent);
+    link.close();
+    link.join();
+}
+
+TEST(TamSerial, TxDataSeesTheFrameBeforeThePort) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    link.start();
+    std::string seenByListener;
+    std::string onWireWhenSeen = "unset";
+    link.txData.connect([&](std::string& text) {
+        seenByListener = text;
+        onWireWhenSeen = pty.readFor(50ms);
+    });
+    HexMsg ping;
+    ping.appendByte(0x01);
+    EXPECT_EQ(link.write(ping), 0);
+    EXPECT_EQ(seenByListener, ":154\n");
+    EXPECT_EQ(onWireWhenSeen, "");
+    EXPECT_EQ(pty.readUntil("\n", 2s), ":154\n");
+    link.close();
+    link.join();
+}
+
+TEST(TamSerial, DeliversFramesAndFieldsFromTheWire) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    std::mutex mutex;
+    std::vector<std::string> events;  // guarded by mutex
+    link.rxHexMsg.connect([&](const HexMsg& msg) {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.push_back("hex " + std::to_string(msg.size()));
+    });
+    link.rxTextField.connect([&](const std::string& label, const std::string&) {
+        std::lock_guard<std::mutex> lock(mutex);
+        events.push_back("text " + label);
+    });
+    link.start();
+    std::string body = "\r\nV\t12800\r\nChecksum\t";
+    std::uint8_t sum = 0;
+    for (char c : body) sum = static_cast<std::uint8_t>(sum + c);
+    pty.write(":154\n" + body + static_cast<char>(0x100 - sum));
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (events.size() >= 3) break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    link.close();
+    link.join();
+    EXPECT_EQ(events, (std::vector<std::string>{"hex 2", "text V", "text Checksum"}));
+}
+
+TEST(TamSerial, ListenerExceptionIsLoggedAndReceptionGoesOn) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    Collector seen;
+    link.rxChar.connect([&](char c) {
+        if (c == '!') throw std::runtime_error("bad lexical cast: test");
+        seen.add(c);
+    });
+    ::testing::internal::CaptureStderr();
+    link.start();
+    pty.write("ab!cd");
+    bool arrived = seen.waitForSize(4, 5s);
+    link.close();
+    link.join();
+    std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(arrived);
+    EXPECT_EQ(seen.bytes(), "abcd");
+    EXPECT_NE(err.find("ERR.serial: bad lexical cast: test\n"), std::string::npos) << err;
+}
+
+TEST(TamSerial, CloseEndsTheReaderThreadAndWriteThenThrows) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    logLevel = 3;
+    ::testing::internal::CaptureStderr();
+    link.start();
+    std::this_thread::sleep_for(50ms);
+    link.close();
+    link.join();
+    std::string err = ::testing::internal::GetCapturedStderr();
+    logLevel = 1;
+    EXPECT_NE(err.find("INF.serial: port open"), std::string::npos);
+    EXPECT_NE(err.find("WRN.serial: serial port error [system]: Operation canceled (125)"), std::string::npos) << err;
+    EXPECT_NE(err.find("INF.serial: thread stopped"), std::string::npos);
+    EXPECT_FALSE(link.joinable());
+    HexMsg ping;
+    ping.appendByte(0x01);
+    try {
+        link.write(ping);
+        FAIL() << "write on a closed port did not throw";
+    } catch (const boost::system::system_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("write: ", 0), 0u) << e.what();
+    }
+}
+
+TEST(TamSerial, HangUpEndsReceptionQuietlyAtDefaultLevel) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    ::testing::internal::CaptureStderr();
+    link.start();
+    pty.closeMaster();
+    link.join();  // the read error ends the thread by itself
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(TamSerial, SecondStartLogsThreadNotAvailable) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    link.start();
+    ::testing::internal::CaptureStderr();
+    link.start();
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("ERR.serial: thread not available\n"), std::string::npos) << err;
+    // Still one receive path: a frame is decoded once.
+    int frames = 0;
+    std::mutex mutex;
+    link.rxHexMsg.connect([&](const HexMsg&) {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++frames;
+    });
+    pty.write(":154\n");
+    std::this_thread::sleep_for(200ms);
+    link.close();
+    link.join();
+    EXPECT_EQ(frames, 1);
+}
+
+TEST(TamSerial, SecondOpenOfTheSamePortIsRefused) {
+    Pty pty;
+    TamSerial first(pty.slavePath());
+    try {
+        TamSerial second(pty.slavePath());
+        FAIL() << "second open succeeded";
+    } catch (const boost::system::system_error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("open: ", 0), 0u) << e.what();
+    }
+}
+
+TEST(TamSerial, MissingPortThrowsOpen) {
+    try {
+        TamSerial link("/dev/solwatch-no-such-port");
+        FAIL();
+    } catch (const boost::system::system_error& e) {
+        EXPECT_EQ(std::string(e.what()), "open: No such file or directory");
+    }
+}
+
+TEST(TamSerialDump, CopiesBothDirectionsUnchanged) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    std::ostringstream out;
+    TamSerialDump dump(link, out);
+    logLevel = 3;
+    ::testing::internal::CaptureStderr();
+    dump.connect();
+    dump.connect();  // harmless
+    link.start();
+    HexMsg ping;
+    ping.appendByte(0x01);
+    link.write(ping);
+    pty.readUntil("\n", 2s);
+    Collector seen;
+    link.rxChar.connect([&](char c) { seen.add(c); });
+    pty.write(allBytes());
+    ASSERT_TRUE(seen.waitForSize(256, 5s));
+    link.close();
+    link.join();
+    dump.disconnect();
+    std::string err = ::testing::internal::GetCapturedStderr();
+    logLevel = 1;
+    EXPECT_EQ(out.str(), ":154\n" + allBytes());
+    auto count = [&](const std::string& s) {
+        std::size_t n = 0;
+        for (std::size_t p = err.find(s); p != std::string::npos; p = err.find(s, p + 1)) ++n;
+        return n;
+    };
+    EXPECT_EQ(count("dumper: connect rx"), 1u);
+    EXPECT_EQ(count("dumper: connect tx"), 1u);
+    EXPECT_EQ(count("dumper: disconnect rx"), 1u);
+    EXPECT_LT(err.find("dumper: connect tx"), err.find("port open"));
+}

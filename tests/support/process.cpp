@@ -1,0 +1,120 @@
+#include "tests/support/process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+namespace testing_support {
+
+Process::Process(const std::vector<std::string>& argv) {
+    int out[2], err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    pid_ = ::fork();
+    if (pid_ < 0) throw std::runtime_error("fork");
+    if (pid_ == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        int devnull = ::open("/dev/null", O_RDONLY);
+        ::dup2(devnull, 0);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    outFd_ = out[0];
+    errFd_ = err[0];
+}
+
+Process::~Process() {
+    if (!finished_) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    if (outFd_ >= 0) ::close(outFd_);
+    if (errFd_ >= 0) ::close(errFd_);
+}
+
+void Process::signal(int sig) { ::kill(pid_, sig); }
+
+// Moves what the child wrote into the buffers; false once both pipes are closed.
+bool Process::pump(std::chrono::milliseconds timeout) {
+    pollfd fds[2] = {{outFd_, POLLIN, 0}, {errFd_, POLLIN, 0}};
+    int open = (outFd_ >= 0) + (errFd_ >= 0);
+    if (open == 0) return false;
+    if (::poll(fds, 2, static_cast<int>(timeout.count())) <= 0) return true;
+    int* fdRefs[2] = {&outFd_, &errFd_};
+    std::string* targets[2] = {&out_, &err_};
+    for (int i = 0; i < 2; ++i) {
+        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        char buffer[4096];
+        ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+        if (n > 0) {
+            targets[i]->append(buffer, static_cast<std::size_t>(n));
+        } else {
+            ::close(*fdRefs[i]);
+            *fdRefs[i] = -1;
+        }
+    }
+    return true;
+}
+
+std::string Process::readLine(std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (out_.find('\n', lineStart_) == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !pump(left)) return std::string();
+    }
+    std::size_t end = out_.find('\n', lineStart_);
+    std::string line = out_.substr(lineStart_, end - lineStart_);
+    lineStart_ = end + 1;
+    return line;
+}
+
+bool Process::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (out_.find(text) == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !pump(left)) return false;
+    }
+    return true;
+}
+
+ProcessResult Process::wait(std::chrono::milliseconds timeout) {
+    if (finished_) return result_;
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    int status = 0;
+    while (true) {
+        pid_t done = ::waitpid(pid_, &status, WNOHANG);
+        if (done == pid_) break;
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            result_.timedOut = true;
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, &status, 0);
+            break;
+        }
+        if (!pump(std::min(left, std::chrono::milliseconds(50)))) ::usleep(10000);
+    }
+    while (pump(std::chrono::milliseconds(100))) {
+    }
+    finished_ = true;
+    if (WIFEXITED(status)) result_.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result_.signal = WTERMSIG(status);
+    result_.out = out_;
+    result_.err = err_;
+    return result_;
+}
+
+ProcessResult runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {
+    Process process(argv);
+    return process.wait(timeout);
+}
+
+}  // namespace testing_support
