@@ -1,0 +1,186 @@
+// The HEX requests against a device scripted on a pseudo-terminal.
+#include "hex/hex_proto.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/exception/get_error_info.hpp>
+
+#include "link/tam_serial.h"
+#include "tests/support/scripted_device.h"
+
+using namespace tessline;
+using testing_support::frameOf;
+using testing_support::ScriptedDevice;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kGetBatteryVoltage = ":7D5ED8C";
+// Answer to get register 0xEDD5: flags 0, value 1345 (0x0541).
+const std::string kBatteryVoltage = frameOf({0x7, 0xD5, 0xED, 0x00, 0x41, 0x05});
+
+struct Link {
+    explicit Link(const std::string& path) : serial(path), hex(&serial) { serial.start(); }
+    ~Link() {
+        serial.close();
+        serial.join();
+    }
+    TamSerial serial;
+    HexProto hex;
+};
+
+}  // namespace
+
+TEST(HexProto, GetRegisterReadsTheValue) {
+    ScriptedDevice device([](const std::string&, int) { return kBatteryVoltage; });
+    Link link(device.path());
+    HexMsg answer;
+    ASSERT_EQ(link.hex.getRegister(0xEDD5, answer), 0);
+    EXPECT_EQ(answer.readU16(), 1345);
+    EXPECT_FALSE(answer.failed());
+    EXPECT_EQ(device.requests(), std::vector<std::string>{kGetBatteryVoltage});
+}
+
+TEST(HexProto, GetRegisterAnswersThatEndTheExchange) {
+    struct Case {
+        const char* legend;
+        std::string answer;
+        int result;
+    } cases[] = {
+        {"code 0x3 ends at once without success", frameOf({0x3, 0xD5, 0xED, 0x00}), -3},
+        {"another register echoed", frameOf({0x7, 0xD6, 0xED, 0x00, 0x41, 0x05}), -3},
+        {"nonzero flags", frameOf({0x7, 0xD5, 0xED, 0x01}), -3},
+        {"too short to hold the flags", frameOf({0x7, 0xD5}), -3},
+    };
+    for (const auto& c : cases) {
+        ScriptedDevice device([&](const std::string&, int) { return c.answer; });
+        Link link(device.path());
+        HexMsg answer;
+        EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), c.result) << c.legend;
+        EXPECT_EQ(device.requests().size(), 1u) << c.legend;
+    }
+}
+
+TEST(HexProto, UnrelatedFramesAreIgnored) {
+    ScriptedDevice device([](const std::string&, int) { return frameOf({0xA, 0x01, 0x02}) + kBatteryVoltage; });
+    Link link(device.path());
+    HexMsg answer;
+    EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), 0);
+    EXPECT_EQ(device.requests().size(), 1u);
+}
+
+TEST(HexProto, SilentDeviceGetsThreeSendsASecondApart) {
+    ScriptedDevice device([](const std::string&, int) { return std::string(); });
+    Link link(device.path());
+    HexMsg answer;
+    EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), -3);
+    auto arrivals = device.arrivals();
+    ASSERT_EQ(arrivals.size(), 3u);
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
+        EXPECT_GE(arrivals[i] - arrivals[i - 1], 900ms);
+        EXPECT_LE(arrivals[i] - arrivals[i - 1], 1500ms);
+    }
+}
+
+TEST(HexProto, ReceptionErrorWithResendWordSendsAgainAtOnce) {
+    ScriptedDevice device([](const std::string&, int index) {
+        return index == 0 ? frameOf({0x4, 0xAA, 0xAA}) : kBatteryVoltage;
+    });
+    Link link(device.path());
+    HexMsg answer;
+    ::testing::internal::CaptureStderr();
+    int result = link.hex.getRegister(0xEDD5, answer);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(err, "Reception error received! attempts left: 2");
+    auto arrivals = device.arrivals();
+    ASSERT_EQ(arrivals.size(), 2u);
+    EXPECT_LT(arrivals[1] - arrivals[0], 500ms);
+}
+
+TEST(HexProto, ReceptionErrorWithoutResendWordKeepsWaiting) {
+    for (const std::string& error : {frameOf({0x2, 0x12, 0x34}), frameOf({0x2})}) {
+        ScriptedDevice device([&](const std::string&, int) { return error + kBatteryVoltage; });
+        Link link(device.path());
+        HexMsg answer;
+        ::testing::internal::CaptureStderr();
+        int result = link.hex.getRegister(0xEDD5, answer);
+        std::string err = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(result, 0) << error;
+        EXPECT_EQ(err, "Reception error received! attempts left: 2");
+        EXPECT_EQ(device.requests().size(), 1u);
+    }
+}
+
+TEST(HexProto, LateAnswerToAnEarlierSendIsAccepted) {
+    ScriptedDevice device([&](const std::string&, int index) {
+        if (index == 0) {
+            std::this_thread::sleep_for(1200ms);  // past the first deadline
+            return kBatteryVoltage;
+        }
+        return std::string();
+    });
+    Link link(device.path());
+    HexMsg answer;
+    EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), 0);
+    EXPECT_EQ(answer.readU16(), 1345);
+    EXPECT_EQ(device.requests().size(), 2u);
+}
+
+TEST(HexProto, PingWithoutAnswerThrowsNoResponseAfterTenSends) {
+    ScriptedDevice device([](const std::string&, int) { return std::string(); });
+    Link link(device.path());
+    std::uint16_t word = 0;
+    try {
+        link.hex.ping(boost::chrono::milliseconds(100), word);
+        FAIL() << "no exception";
+    } catch (const no_response& e) {
+        const char* const* what = boost::get_error_info<tag_what>(e);
+        ASSERT_NE(what, nullptr);
+        EXPECT_STREQ(*what, "no response");
+    }
+    EXPECT_EQ(device.requests(), std::vector<std::string>(10, ":154"));
+}
+
+TEST(HexProto, PingAndDeviceIdReadTheirWords) {
+    ScriptedDevice device([](const std::string& request, int) {
+        if (request == ":154") return frameOf({0x5, 0x16, 0x41});
+        if (request == ":451") return frameOf({0x1, 0x53, 0xA0});
+        return std::string();
+    });
+    Link link(device.path());
+    std::uint16_t word = 0, id = 0;
+    EXPECT_TRUE(link.hex.ping(boost::chrono::seconds(1), word));
+    EXPECT_EQ(word, 0x4116);
+    EXPECT_TRUE(link.hex.getDeviceId(id));
+    EXPECT_EQ(id, 0xA053);
+}
+
+TEST(HexProto, ShortPingAnswerReturnsFalse) {
+    ScriptedDevice device([](const std::string&, int) { return frameOf({0x5}); });
+    Link link(device.path());
+    std::uint16_t word = 0x1234;
+    EXPECT_FALSE(link.hex.ping(boost::chrono::seconds(1), word));
+}
+
+TEST(HexProto, SetRegisterSendsTheAddressPointer) {
+    ScriptedDevice device([](const std::string&, int) { return frameOf({0x8, 0x91, 0xED, 0x00}); });
+    Link link(device.path());
+    EXPECT_TRUE(link.hex.setRegister(0x0001));
+    EXPECT_EQ(device.requests(), std::vector<std::string>{":891ED000100CE"});
+}
+
+TEST(HexProto, PortErrorPropagatesAndReleasesTheLink) {
+    ScriptedDevice device([](const std::string&, int) { return std::string(); });
+    TamSerial serial(device.path());
+    serial.start();
+    serial.close();
+    serial.join();
+    HexProto hex(&serial);
+    HexMsg answer;
+    EXPECT_THROW(hex.getRegister(0xEDD5, answer), boost::system::system_error);
+    // The lock was released and the queue disconnected on the way out.
+    EXPECT_TRUE(serial.linkMutex.try_lock());
+    serial.linkMutex.unlock();
+    EXPECT_EQ(serial.rxHexMsg.num_slots(), 0u);
+}
