@@ -1,0 +1,73 @@
+#include "reader/tam_value.h"
+
+#include <algorithm>
+#include <locale>
+
+#include <boost/algorithm/string/predicate.hpp>
+
+namespace tessline {
+
+bool sameLabel(const std::string& a, const std::string& b) { return boost::algorithm::iequals(a, b, std::locale()); }
+
+std::list<TamValue>::const_iterator ValueDictionary::findLocked(const std::string& label) const {
+    return std::find_if(values_.begin(), values_.end(),
+                        [&label](const TamValue& entry) { return sameLabel(entry.name, label); });
+}
+
+void ValueDictionary::appendLocked(boost::unique_lock<boost::mutex>& lock, const TamValue& value) {
+    values_.push_back(value);
+    lock.unlock();
+    changed_.notify_all();
+}
+
+bool ValueDictionary::appendIfAbsent(const TamValue& value) {
+    boost::unique_lock<boost::mutex> lock(mutex_);
+    if (findLocked(value.name) != values_.end()) return false;
+    appendLocked(lock, value);
+    return true;
+}
+
+bool ValueDictionary::appendIfEmpty(const TamValue& value) {
+    boost::unique_lock<boost::mutex> lock(mutex_);
+    if (!values_.empty()) return false;
+    appendLocked(lock, value);
+    return true;
+}
+
+std::size_t ValueDictionary::size() const {
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return values_.size();
+}
+
+bool ValueDictionary::find(const std::string& label, TamValue& out) const {
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    auto found = findLocked(label);
+    if (found == values_.end()) return false;
+    out = *found;
+    return true;
+}
+
+std::list<TamValue> ValueDictionary::entries() const {
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return values_;
+}
+
+bool ValueDictionary::waitForSize(std::size_t count) {
+    boost::unique_lock<boost::mutex> lock(mutex_);
+    changed_.wait(lock, [this, count] { return interrupted_ || values_.size() >= count; });
+    return values_.size() >= count;
+}
+
+void ValueDictionary::interrupt() {
+    {
+        boost::lock_guard<boost::mutex> lock(mutex_);
+        interrupted_ = true;
+    }
+    changed_.notify_all();
+}
+
+bool findValue(const ValueDictionary& values, const std::string& label, TamValue& out) {
+    return values.find(label, out);
+}
+
+}  // namespace tessline
