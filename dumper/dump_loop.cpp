@@ -1,0 +1,41 @@
+#include "dumper/dump_loop.h"
+
+#include <chrono>
+
+#include "dumper/dump_clock.h"
+
+namespace tessline {
+
+namespace {
+
+constexpr std::chrono::milliseconds kSleepStep{100};
+
+}  // namespace
+
+std::int64_t rowDeadline(DumpVariant variant, std::int64_t now) {
+    switch (variant) {
+    case DumpVariant::full: return now - now % 60 + 60;
+    case DumpVariant::fast: return now + 1;
+    case DumpVariant::channels: break;
+    }
+    return now;
+}
+
+void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& readRegister, std::ostream& out,
+                 const std::atomic<bool>& stop) {
+    DumpClock& clock = dumpClock();
+    while (!stop) {
+        // Taken before polling, so that full and fast rows always sleep at least once.
+        std::int64_t now = clock.now();
+        std::int64_t deadline = rowDeadline(variant, now);
+        table.pollOnce(readRegister, stop);
+        while (now < deadline && !stop) {
+            clock.sleepFor(kSleepStep);
+            now = clock.now();
+        }
+        if (stop) return;
+        table.dumpData(out);
+    }
+}
+
+}  // namespace tessline

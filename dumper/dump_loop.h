@@ -1,0 +1,23 @@
+// The polling and printing cadence of a dump.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <ostream>
+
+#include "dumper/channel_tables.h"
+#include "dumper/dump_table.h"
+
+namespace tessline {
+
+// When the row of a period that starts at `now` is due: full at the next
+// whole minute, fast a second later, channels at once.
+std::int64_t rowDeadline(DumpVariant variant, std::int64_t now);
+
+// Polls the table's registers and writes a row per period until `stop` is
+// set, which it checks between requests and in every 100 ms sleep step.
+// Exceptions of the reader or the table pass through.
+void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& readRegister, std::ostream& out,
+                 const std::atomic<bool>& stop);
+
+}  // namespace tessline

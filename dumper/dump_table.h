@@ -1,0 +1,49 @@
+// DumpTable: the item list of a dump with the lock that keeps TEXT updates
+// (the link's reader thread) apart from polling and printing (the dump loop).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <ostream>
+#include <string>
+
+#include "dumper/dump_item.h"
+
+namespace tessline {
+
+// Reads one register: 0 with the answer's read position on the first value
+// byte, another value when the read failed.
+using RegisterReader = std::function<int(std::uint16_t id, HexMsg& answer)>;
+
+// setItems, clear, pollOnce, writeHeader and dumpData belong to one thread;
+// onText may be called from any other.
+class DumpTable {
+public:
+    DumpTable() = default;
+    explicit DumpTable(std::list<DumpItem> items) : items_(std::move(items)) {}
+
+    void setItems(std::list<DumpItem> items);
+    void clear() { setItems({}); }
+
+    // Every item whose label matches, whatever the letter case, takes the value.
+    void onText(const std::string& label, const std::string& value);
+    // Reads every HEX_REGISTER item once, with a 10 ms pause after each
+    // request; returns early once `stop` is set.
+    void pollOnce(const RegisterReader& readRegister, const std::atomic<bool>& stop);
+
+    void writeHeader(std::ostream& out) const;
+    // Writes one row and ages the items: a value older than 60 s prints once
+    // more, then "-" until it is refreshed.
+    void dumpData(std::ostream& out);
+
+private:
+    void pollItem(DumpItem& item, const RegisterReader& readRegister);
+
+    mutable std::mutex mutex_;
+    std::list<DumpItem> items_;
+};
+
+}  // namespace tessline

@@ -1,0 +1,25 @@
+// The charger's history records: a total record and 31 day records, each
+// read as one RAW register answer and printed as a group of columns.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "dumper/dump_item.h"
+
+namespace tessline {
+
+constexpr std::uint16_t kHistoryTotalRegister = 0x104F;
+constexpr std::uint16_t kHistoryDay0Register = 0x1050;
+constexpr int kHistoryDays = 31;  // day 0 (today) to day 30
+
+// The comma-joined column headers of the total record and of day `day`.
+std::string historyTotalHeader();
+std::string historyDayHeader(int day);
+
+// Decode the item's stored answer afresh on every call; a field beyond the
+// end of a short record, or equal to its none pattern, prints "-".
+std::string formatHistoryTotal(DumpItem& item);
+std::string formatHistoryDay(DumpItem& item);
+
+}  // namespace tessline

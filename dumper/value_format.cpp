@@ -1,0 +1,122 @@
+#include "dumper/value_format.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+
+#include <boost/lexical_cast.hpp>
+
+#include "dumper/dump_clock.h"
+
+namespace tessline {
+
+namespace {
+
+std::string printfText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+std::string printfText(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    int needed = std::vsnprintf(nullptr, 0, format, again);
+    va_end(again);
+    std::string text(needed > 0 ? static_cast<std::size_t>(needed) : 0, '\0');
+    if (needed > 0) std::vsnprintf(&text[0], text.size() + 1, format, args);
+    va_end(args);
+    return text;
+}
+
+std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
+
+bool hasValue(const DumpItem& item) { return item.updatedAt != 0; }
+
+// Truncation toward zero; false for a value no integer can hold (NaN,
+// infinity, beyond 64 bits), which a TEXT field can bring in.
+bool truncatedValue(const DumpItem& item, long long& number) {
+    constexpr double kLimit = 9.2e18;
+    if (!std::isfinite(item.value) || std::fabs(item.value) >= kLimit) return false;
+    number = static_cast<long long>(item.value);
+    return true;
+}
+
+// The quoted name for the truncated value, or "UNKNOWN".
+template <std::size_t N>
+std::string nameOf(const DumpItem& item, const char* const (&names)[N]) {
+    if (!hasValue(item)) return "-";
+    long long index = 0;
+    bool known = truncatedValue(item, index) && index >= 0 && index < static_cast<long long>(N);
+    return quoted(known ? names[index] : "UNKNOWN");
+}
+
+void parseScaled(DumpItem& item, const std::string& text, double divisor) {
+    item.value = boost::lexical_cast<double>(text) / divisor;
+}
+
+const char* const kStateNames[] = {"OFF",   "LOW_POWER_MODE", "FAULT",     "BULK",
+                                   "ABSORPTION", "FLOAT",     "STORAGE",   "EQUALIZE",
+                                   "PASSTHRU",   "INVERTING", "ASSISTING", "PSU"};
+constexpr long long kStateUnavailable = 255;
+const char* const kOnOffNames[] = {"OFF", "ON"};
+const char* const kDayNightNames[] = {"NIGHT", "DAY"};
+constexpr double kMinutesPerDay = 1440;
+
+}  // namespace
+
+void parseNumber(DumpItem& item, const std::string& text) { parseScaled(item, text, 1); }
+void parseTenths(DumpItem& item, const std::string& text) { parseScaled(item, text, 10); }
+void parseHundredths(DumpItem& item, const std::string& text) { parseScaled(item, text, 100); }
+void parseThousandths(DumpItem& item, const std::string& text) { parseScaled(item, text, 1000); }
+
+void parseOnOff(DumpItem& item, const std::string& text) {
+    if (text == "OFF") item.value = 0;
+    else if (text == "ON") item.value = 1;
+    else item.value = 255;
+}
+
+std::string asctimeText(std::int64_t secondsSinceEpoch) {
+    static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::time_t seconds = static_cast<std::time_t>(secondsSinceEpoch);
+    std::tm local{};
+    if (!localtime_r(&seconds, &local)) return "-";
+    return printfText("%.3s %.3s%3d %.2d:%.2d:%.2d %d", kDays[local.tm_wday], kMonths[local.tm_mon],
+                      local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 1900 + local.tm_year);
+}
+
+std::string formatNow(DumpItem&) { return "\"" + asctimeText(dumpClock().now()) + "\""; }
+
+std::string formatState(DumpItem& item) {
+    long long state = 0;
+    if (hasValue(item) && truncatedValue(item, state) && state == kStateUnavailable)
+        return quoted("UNAVAILABLE");
+    return nameOf(item, kStateNames);
+}
+
+std::string formatOnOff(DumpItem& item) { return nameOf(item, kOnOffNames); }
+
+std::string formatDayNight(DumpItem& item) { return nameOf(item, kDayNightNames); }
+
+std::string formatClock(DumpItem& item) {
+    if (!hasValue(item)) return "-";
+    long long minutes = 0;
+    // A negative minute count has no clock time either.
+    if (!(item.value < kMinutesPerDay) || !truncatedValue(item, minutes) || minutes < 0)
+        return quoted("--:--");
+    return printfText("\"%02d:%02d\"", static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
+}
+
+std::string formatInt(DumpItem& item) {
+    long long number = 0;
+    if (!hasValue(item) || !truncatedValue(item, number)) return "-";
+    return printfText("%lld", number);
+}
+
+std::string formatFixed0(DumpItem& item) { return hasValue(item) ? printfText("%01.0f", item.value) : "-"; }
+std::string formatFixed1(DumpItem& item) { return hasValue(item) ? printfText("%02.1f", item.value) : "-"; }
+std::string formatFixed2(DumpItem& item) { return hasValue(item) ? printfText("%02.2f", item.value) : "-"; }
+std::string formatFixed3(DumpItem& item) { return hasValue(item) ? printfText("%02.3f", item.value) : "-"; }
+
+}  // namespace tessline

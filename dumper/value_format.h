@@ -1,0 +1,38 @@
+// Parsers turn a received text into an item's value with the item's scale;
+// formatters turn an item into the text of its column. All are plain
+// functions that a DumpItem stores.
+#pragma once
+
+#include <string>
+
+#include "dumper/dump_item.h"
+
+namespace tessline {
+
+// The whole text as a classic decimal number, divided by 1, 10, 100 or 1000.
+// A text that is not a number throws boost::bad_lexical_cast and leaves the
+// item unchanged.
+void parseNumber(DumpItem& item, const std::string& text);
+void parseTenths(DumpItem& item, const std::string& text);
+void parseHundredths(DumpItem& item, const std::string& text);
+void parseThousandths(DumpItem& item, const std::string& text);
+// 0 for "OFF", 1 for "ON" (letter case matters), 255 for anything else.
+void parseOnOff(DumpItem& item, const std::string& text);
+
+// Every formatter but formatNow prints "-" for an item without a value.
+// Names and clock times print between double-quote characters.
+std::string formatNow(DumpItem& item);
+std::string formatState(DumpItem& item);
+std::string formatOnOff(DumpItem& item);
+std::string formatDayNight(DumpItem& item);
+std::string formatClock(DumpItem& item);
+std::string formatInt(DumpItem& item);
+std::string formatFixed0(DumpItem& item);
+std::string formatFixed1(DumpItem& item);
+std::string formatFixed2(DumpItem& item);
+std::string formatFixed3(DumpItem& item);
+
+// Local time of `secondsSinceEpoch` in the 24-character asctime form.
+std::string asctimeText(std::int64_t secondsSinceEpoch);
+
+}  // namespace tessline

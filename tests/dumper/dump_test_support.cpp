@@ -1,0 +1,120 @@
+#include "tests/dumper/dump_test_support.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+
+#include "log/log.h"
+
+namespace dumper_test {
+
+using namespace tessline;
+
+FakeClock::FakeClock(std::int64_t seconds) : millis_(seconds * 1000) { setDumpClock(this); }
+
+FakeClock::~FakeClock() { setDumpClock(nullptr); }
+
+void FakeClock::sleepFor(std::chrono::milliseconds duration) {
+    millis_ += duration.count();
+    if (onSleep) onSleep(duration);
+}
+
+UtcZone::UtcZone() {
+    const char* zone = std::getenv("TZ");
+    hadZone_ = zone != nullptr;
+    if (zone) saved_ = zone;
+    ::setenv("TZ", "UTC", 1);
+    ::tzset();
+}
+
+UtcZone::~UtcZone() {
+    if (hadZone_) ::setenv("TZ", saved_.c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+}
+
+LogCapture::LogCapture() : savedLevel_(logLevel) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/dumper-log-XXXXXX";
+    if (::mkdtemp(&pattern[0])) directory_ = pattern;
+    path_ = directory_ + "/log.txt";
+    logFileName = new std::string(path_);
+    logLevel = 3;
+}
+
+LogCapture::~LogCapture() {
+    delete logFileName;
+    logFileName = nullptr;
+    logLevel = savedLevel_;
+    ::unlink(path_.c_str());
+    ::rmdir(directory_.c_str());
+}
+
+std::vector<std::string> LogCapture::lines() const {
+    std::vector<std::string> lines;
+    std::ifstream file(path_);
+    std::string line;
+    while (std::getline(file, line)) {
+        std::size_t afterStamp = line.find(' ');
+        lines.push_back(afterStamp == std::string::npos ? line : line.substr(afterStamp + 1));
+    }
+    return lines;
+}
+
+std::vector<std::uint8_t> littleEndian(std::uint32_t number, unsigned width) {
+    std::vector<std::uint8_t> bytes;
+    for (unsigned i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(number >> (8 * i)));
+    return bytes;
+}
+
+HexMsg registerAnswer(std::uint16_t id, const std::vector<std::uint8_t>& value) {
+    HexMsg answer;
+    answer.appendByte(0x07);
+    answer.appendWord(id);
+    answer.appendByte(0x00);
+    for (std::uint8_t byte : value) answer.appendByte(byte);
+    std::uint8_t sum = 0;
+    for (std::uint8_t byte : answer.bytes()) sum = static_cast<std::uint8_t>(sum + byte);
+    answer.appendByte(static_cast<std::uint8_t>(0x55 - sum));
+    answer.readValue(1);
+    answer.readValue(2);
+    answer.readValue(1);
+    return answer;
+}
+
+RegisterReader FakeRegisters::reader() {
+    return [this](std::uint16_t id, HexMsg& answer) {
+        requested.push_back(id);
+        auto found = values.find(id);
+        if (found == values.end()) return -3;
+        answer = registerAnswer(id, found->second);
+        return 0;
+    };
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> splitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    std::string field;
+    while (std::getline(in, field, ',')) fields.push_back(field);
+    return fields;
+}
+
+DeviceInfo plainCharger(std::uint16_t deviceId) {
+    DeviceInfo info;
+    info.deviceId = deviceId;
+    info.appVersion = 0x100;
+    return info;
+}
+
+}  // namespace dumper_test
