@@ -1,0 +1,112 @@
+// solwatch-sim: a simulated charge controller on a pseudo-terminal.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include <unistd.h>
+
+#include "log/log.h"
+#include "sim/eeprom_window.h"
+#include "sim/pseudo_terminal.h"
+#include "sim/sim_engine.h"
+#include "sim/sim_options.h"
+#include "sim/sim_server.h"
+#include "sim/traffic_log.h"
+
+using namespace tessline;
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void requestStop(int) { stopRequested = 1; }
+
+// No SA_RESTART: a signal cuts the loop's poll short.
+void installSignalHandlers() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "solwatch-sim: %s\nTry 'solwatch-sim --help'.\n", message.c_str());
+    return 2;
+}
+
+// A link left over from an earlier run is replaced; any other file is not.
+bool makeLink(const std::string& path, const std::string& target) {
+    char old[4096];
+    if (readlink(path.c_str(), old, sizeof old) >= 0) unlink(path.c_str());
+    if (symlink(target.c_str(), path.c_str()) == 0) return true;
+    std::fprintf(stderr, "solwatch-sim: cannot make the link %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+}
+
+// Removes the link only while it still points to this run's terminal.
+void removeLink(const std::string& path, const std::string& target) {
+    char current[4096];
+    ssize_t length = readlink(path.c_str(), current, sizeof current - 1);
+    if (length < 0) return;
+    current[length] = '\0';
+    if (target == current) unlink(path.c_str());
+}
+
+EepromWindow eepromFor(const SimSettings& settings) {
+    if (settings.eepromFile.empty()) return EepromWindow(settings.seed);
+    return EepromWindow(readEepromFile(settings.eepromFile));
+}
+
+int serve(const SimSettings& settings) {
+    EepromWindow eeprom = eepromFor(settings);
+    TrafficLog trafficLog;
+    if (!settings.logPath.empty() && !trafficLog.open(settings.logPath)) {
+        std::fprintf(stderr, "solwatch-sim: cannot open the log %s: %s\n", settings.logPath.c_str(), std::strerror(errno));
+        return 1;
+    }
+    PseudoTerminal line;
+    if (!settings.linkPath.empty() && !makeLink(settings.linkPath, line.slavePath())) return 1;
+    // The first line of standard output is the device path: tests wait for it.
+    std::printf("%s\n", line.slavePath().c_str());
+    std::fflush(stdout);
+
+    std::int64_t start = monotonicMicros();
+    SimEngine engine(settings, std::move(eeprom), start);
+    auto hangupMicros = static_cast<std::int64_t>(settings.faults.hangupAfterSeconds * 1e6);
+    SimServer server(line, engine, trafficLog, start, hangupMicros);
+    logInfo("sim", "serving on %s", line.slavePath().c_str());
+    server.run(stopRequested);
+    if (!settings.linkPath.empty()) removeLink(settings.linkPath, line.slavePath());
+    logInfo("sim", "stopped");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    resetLog();
+    logLevel = 1;
+    SimCommandLine commandLine;
+    try {
+        commandLine = parseSimCommandLine(argc, argv);
+    } catch (const std::exception& error) {
+        return usageError(error.what());
+    }
+    if (commandLine.help) {
+        std::fputs(simHelpText().c_str(), stdout);
+        return 0;
+    }
+    if (commandLine.settings.verbose) logLevel = 3;
+    installSignalHandlers();
+    try {
+        return serve(commandLine.settings);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "solwatch-sim: %s\n", error.what());
+        return 1;
+    }
+}

@@ -1,0 +1,160 @@
+#include "sim/sim_engine.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "hex/hex_frame.h"
+#include "log/log.h"
+#include "sim/text_fields.h"
+
+namespace tessline {
+
+namespace {
+
+ModelSetup modelSetup(const SimSettings& settings) {
+    ModelSetup setup;
+    setup.seed = settings.seed;
+    setup.startMinute = settings.startMinute;
+    setup.frozen = settings.frozen;
+    setup.loadOutput = settings.profile.loadOutput;
+    setup.maxChargeAmps = settings.profile.maxCurrentDeciamps / 10.0;
+    return setup;
+}
+
+}  // namespace
+
+SimEngine::SimEngine(const SimSettings& settings, EepromWindow eeprom, std::int64_t now)
+    : settings_(settings),
+      start_(now),
+      model_(modelSetup(settings_)),
+      eeprom_(std::move(eeprom)),
+      registers_(settings_.profile, model_, eeprom_),
+      responder_(settings_.profile, registers_),
+      pacer_(settings_.throttle ? kLineBytesPerSecond : 0),
+      garbage_(settings_.seed ^ 0x6A2BA6Eull),
+      nextBlockAt_(now) {}
+
+void SimEngine::receive(const std::string& bytes, std::int64_t now) {
+    for (char c : bytes) incoming_.push_back({pacer_.arrival(now), c});
+}
+
+void SimEngine::advance(std::int64_t now) {
+    model_.advanceTo(double(now - start_) * 1e-6 * settings_.timeScale);
+    takeArrivedBytes(now);
+    if (nextBlockAt_ <= now) {
+        sendTextBlock(now);
+        // After a stall, skip the blocks that were missed instead of bursting.
+        std::int64_t period = std::max<std::int64_t>(settings_.periodMicros, 1);
+        nextBlockAt_ += ((now - nextBlockAt_) / period + 1) * period;
+    }
+}
+
+void SimEngine::takeArrivedBytes(std::int64_t now) {
+    while (!incoming_.empty() && incoming_.front().arrivesAt <= now) {
+        Received received = incoming_.front();
+        incoming_.pop_front();
+        switch (reader_.feed(received.byte)) {
+        case RequestReader::Event::frame: answerRequest(reader_.frame(), received.arrivesAt); break;
+        case RequestReader::Event::damaged: answerDamagedFrame(received.arrivesAt); break;
+        case RequestReader::Event::none: break;
+        }
+    }
+}
+
+void SimEngine::answerRequest(const HexMsg& request, std::int64_t at) {
+    const FaultPlan& faults = settings_.faults;
+    if (!faults.answerHex) return;
+    auto answer = responder_.answer(request);
+    if (!answer) return;
+    ++answers_;
+    if (faults.dropEveryAnswer && answers_ % faults.dropEveryAnswer == 0) {
+        logInfo("sim", "dropping answer %u", answers_);
+        return;
+    }
+    std::string bytes;
+    if (faults.receptionError && answers_ % std::max(1u, faults.receptionErrorEvery) == 0)
+        bytes = encodeHexFrame(receptionErrorFrame(faults.receptionErrorWord));
+    bytes += encodeHexFrame(*answer);
+    enqueue(std::move(bytes), at + faults.answerDelayMicros, false);
+}
+
+void SimEngine::answerDamagedFrame(std::int64_t at) {
+    if (!settings_.faults.answerHex) return;
+    logInfo("sim", "request with a bad checksum");
+    enqueue(encodeHexFrame(receptionErrorFrame(kResendWord)), at + settings_.faults.answerDelayMicros, false);
+}
+
+void SimEngine::sendTextBlock(std::int64_t at) {
+    const FaultPlan& faults = settings_.faults;
+    if (!faults.sendText) return;
+    // A line too slow for the period: let the waiting block go first.
+    for (const auto& waiting : outgoing_)
+        if (waiting.textBlock) return;
+    ++blocks_;
+    std::string block = deviceTextBlock(settings_.profile, model_);
+    if (faults.corruptEveryBlock && blocks_ % faults.corruptEveryBlock == 0) corruptTextChecksum(block);
+    if (faults.garbageBytes && blocks_ % std::max(1u, faults.garbageEvery) == 0) {
+        std::string garbage;
+        while (garbage.size() < faults.garbageBytes) {
+            char c = static_cast<char>(garbage_.nextByte());
+            if (c != ':') garbage += c;  // a ":" would open a HEX frame instead
+        }
+        block.insert(0, garbage);
+    }
+    enqueue(std::move(block), at, true);
+}
+
+void SimEngine::enqueue(std::string bytes, std::int64_t readyAt, bool textBlock) {
+    auto later = std::find_if(outgoing_.begin(), outgoing_.end(),
+                              [&](const Outgoing& o) { return o.readyAt > readyAt; });
+    outgoing_.insert(later, Outgoing{readyAt, std::move(bytes), textBlock});
+}
+
+bool SimEngine::startNextMessage(std::int64_t now) {
+    if (outgoing_.empty() || outgoing_.front().readyAt > now) return false;
+    current_ = std::move(outgoing_.front().bytes);
+    outgoing_.pop_front();
+    currentSent_ = 0;
+    if (sentObserver_) sentObserver_(now, current_);
+    return true;
+}
+
+bool SimEngine::outputReady(std::int64_t now) const {
+    return currentSent_ < current_.size() || (!outgoing_.empty() && outgoing_.front().readyAt <= now);
+}
+
+std::string SimEngine::takeSendable(std::int64_t now) {
+    std::string out;
+    std::size_t budget = pacer_.sendable(now);
+    while (budget > 0) {
+        if (currentSent_ == current_.size() && !startNextMessage(now)) break;
+        std::size_t count = std::min(budget, current_.size() - currentSent_);
+        out.append(current_, currentSent_, count);
+        currentSent_ += count;
+        budget -= count;
+    }
+    pacer_.sent(out.size(), now);
+    return out;
+}
+
+std::int64_t SimEngine::nextWakeup(std::int64_t now) const {
+    std::int64_t next = std::numeric_limits<std::int64_t>::max();
+    if (settings_.faults.sendText) next = nextBlockAt_;
+    if (!incoming_.empty()) next = std::min(next, incoming_.front().arrivesAt);
+    if (outputReady(now))
+        next = std::min(next, pacer_.nextSendTime(now));
+    else if (!outgoing_.empty())
+        next = std::min(next, outgoing_.front().readyAt);
+    return std::max(next, now);
+}
+
+void SimEngine::clientGone() {
+    incoming_.clear();
+    outgoing_.clear();
+    current_.clear();
+    currentSent_ = 0;
+    reader_.reset();
+    pacer_.reset();
+}
+
+}  // namespace tessline

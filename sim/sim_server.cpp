@@ -1,0 +1,96 @@
+#include "sim/sim_server.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+
+#include <poll.h>
+
+#include "log/log.h"
+
+namespace tessline {
+
+namespace {
+
+// Longest sleep: bounds how late a stop request or a new host is noticed.
+constexpr int kMaxWaitMillis = 50;
+
+}  // namespace
+
+SimServer::SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
+                     std::int64_t hangupAfterMicros)
+    : line_(line), engine_(engine), log_(log), start_(start), hangupAt_(hangupAfterMicros ? start + hangupAfterMicros : 0) {
+    engine_.onMessageSent([this](std::int64_t now, const std::string& bytes) {
+        log_.record(now - start_, TrafficDirection::toHost, bytes);
+    });
+}
+
+void SimServer::run(const volatile std::sig_atomic_t& stop) {
+    while (!stop) {
+        int wait = serveOnce(monotonicMicros());
+        if (stop) break;
+        pollfd fd{line_.masterFd(), POLLIN, 0};
+        if (hostPresent_ && !unwritten_.empty()) fd.events |= POLLOUT;
+        // Without a host the master reports a hang-up at once: just sleep.
+        if (hostPresent_)
+            poll(&fd, 1, wait);
+        else
+            poll(nullptr, 0, wait);
+    }
+}
+
+int SimServer::serveOnce(std::int64_t now) {
+    if (hangupAt_ && now >= hangupAt_ && line_.open()) {
+        logInfo("sim", "hanging up");
+        line_.hangUp();
+    }
+    engine_.advance(now);
+    bool present = line_.hostPresent();
+    if (present != hostPresent_) logInfo("sim", present ? "host connected" : "host gone");
+    hostPresent_ = present;
+    if (!present) {
+        hostGone();
+        return kMaxWaitMillis;
+    }
+    readHost(now);
+    engine_.advance(now);
+    writeHost(now);
+    return waitMillis(now);
+}
+
+void SimServer::readHost(std::int64_t now) {
+    std::string bytes;
+    if (line_.read(bytes) == PseudoTerminal::Read::noHost) {
+        hostGone();
+        return;
+    }
+    if (bytes.empty()) return;
+    log_.record(now - start_, TrafficDirection::fromHost, bytes);
+    engine_.receive(bytes, now);
+}
+
+void SimServer::writeHost(std::int64_t now) {
+    if (!hostPresent_) return;
+    if (unwritten_.empty()) unwritten_ = engine_.takeSendable(now);
+    if (unwritten_.empty()) return;
+    long written = line_.write(unwritten_);
+    if (written < 0) {
+        hostGone();
+        return;
+    }
+    unwritten_.erase(0, static_cast<std::size_t>(written));
+}
+
+void SimServer::hostGone() {
+    hostPresent_ = false;
+    unwritten_.clear();
+    engine_.clientGone();
+}
+
+int SimServer::waitMillis(std::int64_t now) const {
+    if (!unwritten_.empty()) return kMaxWaitMillis;  // poll wakes on POLLOUT
+    std::int64_t micros = engine_.nextWakeup(now) - now;
+    return static_cast<int>(std::clamp<std::int64_t>((micros + 999) / 1000, 0, kMaxWaitMillis));
+}
+
+}  // namespace tessline

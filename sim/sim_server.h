@@ -1,0 +1,38 @@
+// SimServer: runs the engine behind the pseudo-terminal in real time, until
+// it is asked to stop. It copes with a host that comes, goes and comes back.
+#pragma once
+
+#include <csignal>
+#include <cstdint>
+#include <string>
+
+#include "sim/pseudo_terminal.h"
+#include "sim/sim_engine.h"
+#include "sim/traffic_log.h"
+
+namespace tessline {
+
+class SimServer {
+public:
+    // `hangupAfterMicros` 0: never hang up.
+    SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
+              std::int64_t hangupAfterMicros);
+    void run(const volatile std::sig_atomic_t& stop);
+
+private:
+    int serveOnce(std::int64_t now);
+    void readHost(std::int64_t now);
+    void writeHost(std::int64_t now);
+    void hostGone();
+    int waitMillis(std::int64_t now) const;
+
+    PseudoTerminal& line_;
+    SimEngine& engine_;
+    TrafficLog& log_;
+    std::int64_t start_;
+    std::int64_t hangupAt_;
+    bool hostPresent_ = false;
+    std::string unwritten_;  // taken from the engine, not yet accepted by the terminal
+};
+
+}  // namespace tessline
