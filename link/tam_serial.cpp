@@ -83,8 +83,13 @@ void TamSerial::start() {
     port_.set_option(asio::serial_port_base::flow_control(asio::serial_port_base::flow_control::none));
     port_.set_option(asio::serial_port_base::parity(asio::serial_port_base::parity::none));
     port_.set_option(asio::serial_port_base::stop_bits(asio::serial_port_base::stop_bits::one));
-    rxChar.connect([this](char c) { onHexChar(c); });
-    rxChar.connect([this](char c) { onTextChar(c); });
+    // One slot for both receive steps, HEX decoder first: each byte reaches
+    // them in that order after any listener connected before the start
+    // (the traffic dump), at the cost of one slot call instead of two.
+    rxChar.connect([this](char c) {
+        onHexChar(c);
+        onTextChar(c);
+    });
     {
         boost::lock_guard<boost::mutex> lock(ioStateMutex_);
         readerActive_ = true;
