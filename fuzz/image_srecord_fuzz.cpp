@@ -1,39 +1,10 @@
 // S-record reader on arbitrary text: no crash, no access outside the window,
 // and whatever lands in a window is written and read back unchanged.
-#include <cstdlib>
-#include <sstream>
-#include <string>
-#include <vector>
-
 #include "image/srecord.h"
-
-namespace {
-
-struct Window {
-    std::uint32_t base;
-    std::uint32_t length;
-};
-
-const Window kWindows[] = {{0x8000, 4608}, {0xFFF8, 24}, {0x1000, 0}, {0xFFFFFFF0, 16}};
-
-void readAndRoundTrip(const std::string& text, const Window& w) {
-    // Exactly sized, so that AddressSanitizer sees any write past the window.
-    std::vector<std::uint8_t> window(w.length, 0xEE);
-    std::istringstream in(text);
-    if (tessline::readSRecordText(in, window.data(), w.base, w.length) < 0) std::abort();
-
-    std::ostringstream out;
-    tessline::writeSRecordText(out, window.data(), w.base, w.length);
-    std::vector<std::uint8_t> copy(w.length, 0);
-    std::istringstream back(out.str());
-    tessline::readSRecordText(back, copy.data(), w.base, w.length);
-    if (copy != window) std::abort();
-}
-
-}  // namespace
+#include "tests/image/round_trip.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string text(reinterpret_cast<const char*>(data), size);
-    for (const Window& w : kWindows) readAndRoundTrip(text, w);
+    image_test::checkReaderOnText(tessline::readSRecordText, tessline::writeSRecordText, data, size,
+                                  /*countedByWindow=*/false);
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "image/csv_image.h"
 
 #include "image/image_window.h"
-#include "image/replacing_file.h"
 #include "image/text_io.h"
 
 namespace tessline {
@@ -36,20 +35,6 @@ int readCsvText(std::istream& in, std::uint8_t* buffer, std::uint32_t /*base*/,
         if (!word.tooLong) buffer[count++] = csvValue(word.text);
     }
     return imageCount(count);
-}
-
-int writeCsvFile(const std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                 const std::string& fileName) {
-    return writeImageFile(fileName, [&](std::ostream& out) {
-        return writeCsvText(out, buffer, base, length);
-    });
-}
-
-int readCsvFile(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                const std::string& fileName) {
-    return readImageFile(fileName, [&](std::istream& in) {
-        return readCsvText(in, buffer, base, length);
-    });
 }
 
 }  // namespace tessline

@@ -27,9 +27,4 @@ int writeCsvText(std::ostream& out, const std::uint8_t* buffer, std::uint32_t ba
 int readCsvText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
                 std::uint32_t length);
 
-int writeCsvFile(const std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                 const std::string& fileName);
-int readCsvFile(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                const std::string& fileName);
-
 }  // namespace tessline

@@ -1,6 +1,7 @@
 #include "image/image_file.h"
 
 #include "image/csv_image.h"
+#include "image/image_io.h"
 #include "image/intel_hex.h"
 #include "image/srecord.h"
 
@@ -10,12 +11,12 @@ namespace {
 
 // Searched in this order; the first row whose extension matches is taken.
 const ImageFormat kImageFormats[] = {
-    {".s19", "S-record", readSRecordFile, writeSRecordFile},
-    {".mot", "S-record", readSRecordFile, writeSRecordFile},
-    {".hex", "Intel HEX", readIntelHexFile, writeIntelHexFile},
-    {".a90", "Intel HEX", readIntelHexFile, writeIntelHexFile},
-    {".eep", "Intel HEX", readIntelHexFile, writeIntelHexFile},
-    {".csv", "CSV", readCsvFile, writeCsvFile},
+    {".s19", "S-record", readImageFile<readSRecordText>, writeImageFile<writeSRecordText>},
+    {".mot", "S-record", readImageFile<readSRecordText>, writeImageFile<writeSRecordText>},
+    {".hex", "Intel HEX", readImageFile<readIntelHexText>, writeImageFile<writeIntelHexText>},
+    {".a90", "Intel HEX", readImageFile<readIntelHexText>, writeImageFile<writeIntelHexText>},
+    {".eep", "Intel HEX", readImageFile<readIntelHexText>, writeImageFile<writeIntelHexText>},
+    {".csv", "CSV", readImageFile<readCsvText>, writeImageFile<writeCsvText>},
 };
 
 // Longer extensions match no row anyway; the bound keeps the text short.

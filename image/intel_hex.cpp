@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "image/image_window.h"
-#include "image/replacing_file.h"
 #include "image/text_io.h"
 
 namespace tessline {
@@ -82,9 +81,8 @@ std::optional<IntelHexRecord> parseIntelHexRecord(std::string_view word) {
     for (std::size_t i = 0; i <= checksumIndex; ++i) sum += recordByte(word, i);
     if ((sum & 0xFF) != 0) return std::nullopt;
 
-    IntelHexRecord record{recordByte(word, 3),
-                          static_cast<std::uint16_t>(recordByte(word, 1) << 8 | recordByte(word, 2)),
-                          {}};
+    const auto address = static_cast<std::uint16_t>(recordByte(word, 1) << 8 | recordByte(word, 2));
+    IntelHexRecord record{recordByte(word, 3), address, {}};
     for (std::size_t i = kHeaderBytes; i < checksumIndex; ++i)
         record.data.push_back(recordByte(word, i));
     if (!typeRulesHold(record)) return std::nullopt;
@@ -131,20 +129,6 @@ int readIntelHexText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
             upper = upperAddress(*record);
     }
     return imageCount(stored);
-}
-
-int writeIntelHexFile(const std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                      const std::string& fileName) {
-    return writeImageFile(fileName, [&](std::ostream& out) {
-        return writeIntelHexText(out, buffer, base, length);
-    });
-}
-
-int readIntelHexFile(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                     const std::string& fileName) {
-    return readImageFile(fileName, [&](std::istream& in) {
-        return readIntelHexText(in, buffer, base, length);
-    });
 }
 
 }  // namespace tessline

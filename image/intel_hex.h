@@ -50,9 +50,4 @@ int writeIntelHexText(std::ostream& out, const std::uint8_t* buffer, std::uint32
 int readIntelHexText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
                      std::uint32_t length);
 
-int writeIntelHexFile(const std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                      const std::string& fileName);
-int readIntelHexFile(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                     const std::string& fileName);
-
 }  // namespace tessline

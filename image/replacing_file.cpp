@@ -82,15 +82,15 @@ void ReplacingFile::discard() {
     errno = reason;
 }
 
-int writeImageFile(const std::string& fileName,
-                   const std::function<int(std::ostream&)>& writeText) {
+int saveImageText(const std::string& fileName,
+                  const std::function<int(std::ostream&)>& writeText) {
     ReplacingFile file(fileName);
     if (!file.isOpen()) return 0;
     const int count = writeText(file.stream());
     return file.commit() ? count : 0;
 }
 
-int readImageFile(const std::string& fileName,
+int loadImageText(const std::string& fileName,
                   const std::function<int(std::istream&)>& readText) {
     // Binary: the readers take LF and CR LF line ends alike.
     std::ifstream in(fileName, std::ios::binary);

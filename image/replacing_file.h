@@ -59,12 +59,12 @@ private:
 
 // Runs `writeText` on a ReplacingFile for `fileName`. Returns its count, or 0
 // (errno set) when the file cannot be created or completed.
-int writeImageFile(const std::string& fileName,
-                   const std::function<int(std::ostream&)>& writeText);
+int saveImageText(const std::string& fileName,
+                  const std::function<int(std::ostream&)>& writeText);
 
 // Runs `readText` on the opened file. Returns its count, or 0 when the file
 // cannot be opened.
-int readImageFile(const std::string& fileName,
+int loadImageText(const std::string& fileName,
                   const std::function<int(std::istream&)>& readText);
 
 }  // namespace tessline

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "image/image_window.h"
-#include "image/replacing_file.h"
 #include "image/text_io.h"
 
 namespace tessline {
@@ -120,20 +119,6 @@ int readSRecordText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
         stored += window.store(record->address, record->data.data(), record->data.size());
     }
     return imageCount(stored);
-}
-
-int writeSRecordFile(const std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                     const std::string& fileName) {
-    return writeImageFile(fileName, [&](std::ostream& out) {
-        return writeSRecordText(out, buffer, base, length);
-    });
-}
-
-int readSRecordFile(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                    const std::string& fileName) {
-    return readImageFile(fileName, [&](std::istream& in) {
-        return readSRecordText(in, buffer, base, length);
-    });
 }
 
 }  // namespace tessline

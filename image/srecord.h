@@ -40,9 +40,4 @@ int writeSRecordText(std::ostream& out, const std::uint8_t* buffer, std::uint32_
 int readSRecordText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
                     std::uint32_t length);
 
-int writeSRecordFile(const std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                     const std::string& fileName);
-int readSRecordFile(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
-                    const std::string& fileName);
-
 }  // namespace tessline

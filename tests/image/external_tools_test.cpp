@@ -43,23 +43,6 @@ AddressMap parseVerilogDump(const std::string& text) {
     return map;
 }
 
-class ExternalTools : public ::testing::Test {
-protected:
-    void SetUp() override {
-        for (const char* tool : {"srec_cat", "objcopy"})
-            ASSERT_TRUE(toolAvailable(tool))
-                << tool << " is missing: install the srecord and binutils packages";
-    }
-
-    // Runs a tool; on failure the message carries its standard error.
-    void run(const std::vector<std::string>& argv) {
-        const std::string errors = dir.file("tool-errors");
-        ASSERT_EQ(runTool(argv, errors), 0) << argv[0] << ": " << readFile(errors);
-    }
-
-    ScratchDir dir;
-};
-
 struct OurFile {
     const char* legend;
     const char* name;
@@ -75,14 +58,40 @@ const OurFile kOurFiles[] = {
     {"Intel HEX over several pages", "pages.hex", 0x1FFF0, 70000},
 };
 
+class ExternalTools : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* tool : {"srec_cat", "objcopy"})
+            ASSERT_TRUE(toolAvailable(tool))
+                << tool << " is missing: install the srecord and binutils packages";
+    }
+
+    // Runs a tool; on failure the message carries its standard error.
+    void run(const std::vector<std::string>& argv) {
+        const std::string errors = dir.file("tool-errors");
+        ASSERT_EQ(runTool(argv, errors), 0) << argv[0] << ": " << readFile(errors);
+    }
+
+    // Writes one of our files through the registry row of its name.
+    std::string writeOurs(const OurFile& file, const std::vector<std::uint8_t>& image);
+
+    ScratchDir dir;
+};
+
+std::string ExternalTools::writeOurs(const OurFile& file, const std::vector<std::uint8_t>& image) {
+    const std::string path = dir.file(file.name);
+    EXPECT_EQ(findImageFormat(path)->writer(image.data(), file.base, file.length, path),
+              int(file.length));
+    return path;
+}
+
+bool isSRecordFile(const std::string& path) { return path.find(".s19") != std::string::npos; }
+
 TEST_F(ExternalTools, ObjcopyReadsOurFilesAsTheWindow) {
     for (const auto& c : kOurFiles) {
         const auto image = patternBytes(c.length, c.base);
-        const std::string path = dir.file(c.name);
-        ASSERT_EQ(findImageFormat(path)->writer(image.data(), c.base, c.length, path),
-                  int(c.length));
-        const bool srecord = std::string(c.name).find(".s19") != std::string::npos;
-        run({"objcopy", "-I", srecord ? "srec" : "ihex", "-O", "verilog", path,
+        const std::string path = writeOurs(c, image);
+        run({"objcopy", "-I", isSRecordFile(path) ? "srec" : "ihex", "-O", "verilog", path,
              dir.file("dump.v")});
         EXPECT_EQ(parseVerilogDump(readFile(dir.file("dump.v"))), windowMap(image, c.base))
             << c.legend;
@@ -92,12 +101,9 @@ TEST_F(ExternalTools, ObjcopyReadsOurFilesAsTheWindow) {
 TEST_F(ExternalTools, SrecCatReadsOurFilesAsTheWindow) {
     for (const auto& c : kOurFiles) {
         const auto image = patternBytes(c.length, c.base);
-        const std::string path = dir.file(c.name);
-        ASSERT_EQ(findImageFormat(path)->writer(image.data(), c.base, c.length, path),
-                  int(c.length));
-        const bool srecord = std::string(c.name).find(".s19") != std::string::npos;
+        const std::string path = writeOurs(c, image);
         // Moved down by the base, the window must be the whole binary.
-        run({"srec_cat", path, srecord ? "-motorola" : "-intel", "-offset",
+        run({"srec_cat", path, isSRecordFile(path) ? "-motorola" : "-intel", "-offset",
              "-" + std::to_string(c.base), "-o", dir.file("window.bin"), "-binary"});
         const std::string bytes = readFile(dir.file("window.bin"));
         EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), image) << c.legend;

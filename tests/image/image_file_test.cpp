@@ -13,7 +13,6 @@
 namespace tessline {
 namespace {
 
-using image_test::fileExists;
 using image_test::patternBytes;
 using image_test::readFile;
 using image_test::ScratchDir;

@@ -1,5 +1,7 @@
 #include "image_test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -12,6 +14,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <algorithm>
+
+#include "round_trip.h"
 
 extern char** environ;
 
@@ -46,20 +50,40 @@ void writeFile(const std::string& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
-
-std::vector<std::string> crLfLines(const std::string& text, bool& allCrLf) {
-    std::vector<std::string> lines;
-    allCrLf = !text.empty() && text.back() == '\n';
+WrittenText writeText(tessline::ImageTextWriter write, const std::vector<std::uint8_t>& image,
+                      std::uint32_t base) {
+    std::ostringstream out;
+    WrittenText written;
+    written.count = write(out, image.data(), base, static_cast<std::uint32_t>(image.size()));
+    const std::string text = out.str();
+    written.allCrLf = !text.empty() && text.back() == '\n';
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line.back() != '\r')
-            allCrLf = false;
+            written.allCrLf = false;
         else
             line.pop_back();
-        lines.push_back(line);
+        written.lines.push_back(line);
     }
-    return lines;
+    return written;
+}
+
+std::vector<std::string> wholeWindowLines(tessline::ImageTextWriter write,
+                                          const std::vector<std::uint8_t>& image,
+                                          std::uint32_t base) {
+    const auto written = writeText(write, image, base);
+    EXPECT_EQ(written.count, int(image.size()));
+    EXPECT_TRUE(written.allCrLf);
+    return written.lines;
+}
+
+void expectWindowReads(tessline::ImageTextReader read, const std::vector<WindowReadCase>& cases) {
+    for (const auto& c : cases) {
+        int stored = 0;
+        const auto window = readIntoWindow(read, c.text, 0x1000, 16, stored);
+        EXPECT_EQ(stored, c.stored) << c.legend;
+        EXPECT_EQ(hexBytes(window), c.window) << c.legend;
+    }
 }
 
 std::vector<std::uint8_t> patternBytes(std::size_t count, unsigned seed) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "image/image_io.h"
+
 namespace image_test {
 
 // A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
@@ -26,11 +28,29 @@ private:
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
-bool fileExists(const std::string& path);
 
-// Lines of a text whose every line must end in CR LF; `allCrLf` is cleared
-// when a line ends otherwise.
-std::vector<std::string> crLfLines(const std::string& text, bool& allCrLf);
+// What a writer made of a window: its result and its lines, which must all
+// end in CR LF (`allCrLf`).
+struct WrittenText {
+    int count = 0;
+    std::vector<std::string> lines;
+    bool allCrLf = false;
+};
+WrittenText writeText(tessline::ImageTextWriter write, const std::vector<std::uint8_t>& image,
+                      std::uint32_t base);
+// The lines of a window written whole, every one ending in CR LF.
+std::vector<std::string> wholeWindowLines(tessline::ImageTextWriter write,
+                                          const std::vector<std::uint8_t>& image,
+                                          std::uint32_t base);
+
+// A reader case in the window 0x1000..0x100F, filled with EE beforehand.
+struct WindowReadCase {
+    const char* legend;
+    std::string text;
+    int stored;          // the reader's result
+    std::string window;  // the window's bytes afterwards, in hex
+};
+void expectWindowReads(tessline::ImageTextReader read, const std::vector<WindowReadCase>& cases);
 
 // Bytes that differ from their neighbours and from a plain counter.
 std::vector<std::uint8_t> patternBytes(std::size_t count, unsigned seed);

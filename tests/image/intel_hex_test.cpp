@@ -3,24 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <numeric>
-#include <sstream>
 
 #include "image_test_support.h"
 
 namespace tessline {
 namespace {
 
-using image_test::crLfLines;
 using image_test::hexBytes;
 using image_test::patternBytes;
 
 std::vector<std::string> writtenLines(const std::vector<std::uint8_t>& image, std::uint32_t base) {
-    std::ostringstream out;
-    EXPECT_EQ(writeIntelHexText(out, image.data(), base, image.size()), int(image.size()));
-    bool allCrLf = false;
-    auto lines = crLfLines(out.str(), allCrLf);
-    EXPECT_TRUE(allCrLf);
-    return lines;
+    return image_test::wholeWindowLines(writeIntelHexText, image, base);
 }
 
 TEST(IntelHexWriter, EepromWindowShape) {
@@ -52,15 +45,9 @@ TEST(IntelHexWriter, RecordRunsOverThe64KiBBoundary) {
     EXPECT_EQ(writtenLines(image, 0xFFF8), expected);
 }
 
-// Reads words into the window 0x1000..0x100F, filled with EE beforehand.
 TEST(IntelHexReader, ClipsAndSkips) {
     const std::string untouched(32, 'E');
-    struct Case {
-        const char* legend;
-        std::string text;
-        int stored;
-        std::string window;
-    } cases[] = {
+    image_test::expectWindowReads(readIntelHexText, {
         {"first half below base", ":100FF800303132333435363738393A3B3C3D3E3F71\n", 8,
          "38393A3B3C3D3E3FEEEEEEEEEEEEEEEE"},
         {"ends on the last byte", ":0810080011121314151617183C\n", 8,
@@ -93,29 +80,7 @@ TEST(IntelHexReader, ClipsAndSkips) {
         {"word of 239 characters", ":011008005592" + std::string(226, '0'), 1,
          "EEEEEEEEEEEEEEEE55EEEEEEEEEEEEEE"},
         {"word of 240 characters", ":011008005592" + std::string(227, '0'), 0, untouched},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::uint8_t> window(16, 0xEE);
-        std::istringstream in(c.text);
-        EXPECT_EQ(readIntelHexText(in, window.data(), 0x1000, 16), c.stored) << c.legend;
-        EXPECT_EQ(hexBytes(window), c.window) << c.legend;
-    }
-}
-
-TEST(IntelHexReader, ReadsBackWhatWasWritten) {
-    struct Case {
-        std::uint32_t base;
-        std::uint32_t length;
-    } cases[] = {{0x8000, 4608}, {0, 1}, {0xFFF8, 24}, {0x1FFF0, 70000}, {0xFFFFFFE0, 32}};
-    for (const auto& c : cases) {
-        const auto image = patternBytes(c.length, c.base);
-        std::ostringstream out;
-        writeIntelHexText(out, image.data(), c.base, c.length);
-        std::vector<std::uint8_t> copy(c.length, 0);
-        std::istringstream in(out.str());
-        EXPECT_EQ(readIntelHexText(in, copy.data(), c.base, c.length), int(c.length)) << c.base;
-        EXPECT_EQ(copy, image) << c.base;
-    }
+    });
 }
 
 }  // namespace

@@ -2,24 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 #include "image_test_support.h"
 
 namespace tessline {
 namespace {
 
-using image_test::crLfLines;
 using image_test::hexBytes;
 using image_test::patternBytes;
 
 TEST(SRecordWriter, EepromWindowShape) {
     const auto image = patternBytes(4608, 1);
-    std::ostringstream out;
-    EXPECT_EQ(writeSRecordText(out, image.data(), 0x8000, 4608), 4608);
-    bool allCrLf = false;
-    const auto lines = crLfLines(out.str(), allCrLf);
-    EXPECT_TRUE(allCrLf);
+    const auto lines = image_test::wholeWindowLines(writeSRecordText, image, 0x8000);
     ASSERT_EQ(lines.size(), 145u);
     for (std::size_t i = 0; i < 144; ++i) {
         char prefix[16];
@@ -49,11 +43,10 @@ TEST(SRecordWriter, Records) {
     };
     for (const auto& c : cases) {
         const auto image = patternBytes(c.length, 2);
-        std::ostringstream out;
-        EXPECT_EQ(writeSRecordText(out, image.data(), c.base, c.length), c.written) << c.legend;
-        bool allCrLf = false;
-        const auto lines = crLfLines(out.str(), allCrLf);
-        EXPECT_TRUE(allCrLf) << c.legend;
+        const auto written = image_test::writeText(writeSRecordText, image, c.base);
+        EXPECT_EQ(written.count, c.written) << c.legend;
+        EXPECT_TRUE(written.allCrLf) << c.legend;
+        const auto& lines = written.lines;
         ASSERT_EQ(lines.size(), c.lines.size()) << c.legend;
         for (std::size_t i = 0; i < lines.size(); ++i) {
             const std::string& want = c.lines[i];
@@ -69,14 +62,8 @@ TEST(SRecordWriter, FormatsChecksumAsOnesComplement) {
     EXPECT_EQ(formatSRecord(9, 0, data, 0), "S901FE");
 }
 
-// Reads records into the window 0x1000..0x100F, filled with EE beforehand.
 TEST(SRecordReader, ClipsAndSkips) {
-    struct Case {
-        const char* legend;
-        std::string text;
-        int stored;
-        std::string window;
-    } cases[] = {
+    image_test::expectWindowReads(readSRecordText, {
         {"S2 half below base", "S20C000FFC0102030405060708C4\n", 4,
          "05060708EEEEEEEEEEEEEEEEEEEEEEEE"},
         {"ends on the last byte", "S10B1008111213141516171838\n", 8,
@@ -104,29 +91,7 @@ TEST(SRecordReader, ClipsAndSkips) {
          std::string(32, 'E')},
         {"later record overwrites", "S1051000A1A2A7\nS1041002B138\nS1041001B139\n", 4,
          "A1B1B1EEEEEEEEEEEEEEEEEEEEEEEEEE"},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::uint8_t> window(16, 0xEE);
-        std::istringstream in(c.text);
-        EXPECT_EQ(readSRecordText(in, window.data(), 0x1000, 16), c.stored) << c.legend;
-        EXPECT_EQ(hexBytes(window), c.window) << c.legend;
-    }
-}
-
-TEST(SRecordReader, ReadsBackWhatWasWritten) {
-    struct Case {
-        std::uint32_t base;
-        std::uint32_t length;
-    } cases[] = {{0x8000, 4608}, {0, 1}, {0xFFE0, 100}, {0xFFFFF0, 40}, {0xFFFFFFE0, 32}};
-    for (const auto& c : cases) {
-        const auto image = patternBytes(c.length, c.base);
-        std::ostringstream out;
-        writeSRecordText(out, image.data(), c.base, c.length);
-        std::vector<std::uint8_t> copy(c.length, 0);
-        std::istringstream in(out.str());
-        EXPECT_EQ(readSRecordText(in, copy.data(), c.base, c.length), int(c.length)) << c.base;
-        EXPECT_EQ(copy, image) << c.base;
-    }
+    });
 }
 
 }  // namespace
