@@ -78,10 +78,17 @@ int serve(const SimSettings& settings) {
     std::int64_t start = monotonicMicros();
     SimEngine engine(settings, std::move(eeprom), start);
     auto hangupMicros = static_cast<std::int64_t>(settings.faults.hangupAfterSeconds * 1e6);
-    SimServer server(line, engine, trafficLog, start, hangupMicros);
+    std::string linkTarget = line.slavePath();
+    // A later path goes out on a line of its own; the link follows it.
+    auto newTerminal = [&](const std::string& path) {
+        if (!settings.linkPath.empty() && makeLink(settings.linkPath, path)) linkTarget = path;
+        std::printf("%s\n", path.c_str());
+        std::fflush(stdout);
+    };
+    SimServer server(line, engine, trafficLog, start, hangupMicros, newTerminal);
     logInfo("sim", "serving on %s", line.slavePath().c_str());
     server.run(stopRequested);
-    if (!settings.linkPath.empty()) removeLink(settings.linkPath, line.slavePath());
+    if (!settings.linkPath.empty()) removeLink(settings.linkPath, linkTarget);
     logInfo("sim", "stopped");
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -17,7 +18,9 @@ namespace {
 
 }  // namespace
 
-PseudoTerminal::PseudoTerminal() {
+PseudoTerminal::PseudoTerminal() { openPair(); }
+
+void PseudoTerminal::openPair() {
     master_ = posix_openpt(O_RDWR | O_NOCTTY);
     if (master_ < 0) throwErrno("posix_openpt");
     if (grantpt(master_) != 0 || unlockpt(master_) != 0) {
@@ -77,6 +80,19 @@ long PseudoTerminal::write(const std::string& bytes) {
     if (count >= 0) return count;
     if (errno == EAGAIN || errno == EINTR) return 0;
     return -1;
+}
+
+bool PseudoTerminal::unlockSlave() {
+    int slave = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (slave < 0) return false;
+    ioctl(slave, TIOCNXCL);
+    ::close(slave);
+    return true;
+}
+
+void PseudoTerminal::renew() {
+    hangUp();
+    openPair();
 }
 
 void PseudoTerminal::hangUp() {

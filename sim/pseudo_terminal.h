@@ -31,7 +31,15 @@ public:
     // Closes the master side: to the host this looks like a pulled cable.
     void hangUp();
 
+    // After a host left: clears the exclusive-use lock that it may have set
+    // on the slave, which outlives its descriptor. False when this user may
+    // not open the locked slave either (only a privileged user may).
+    bool unlockSlave();
+    // Replaces the pair by a fresh one, with a new slave path.
+    void renew();
+
 private:
+    void openPair();
     void makeSlaveRaw();
 
     int master_ = -1;

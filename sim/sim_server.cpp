@@ -18,8 +18,13 @@ constexpr int kMaxWaitMillis = 50;
 }  // namespace
 
 SimServer::SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
-                     std::int64_t hangupAfterMicros)
-    : line_(line), engine_(engine), log_(log), start_(start), hangupAt_(hangupAfterMicros ? start + hangupAfterMicros : 0) {
+                     std::int64_t hangupAfterMicros, NewTerminal onNewTerminal)
+    : line_(line),
+      engine_(engine),
+      log_(log),
+      start_(start),
+      hangupAt_(hangupAfterMicros ? start + hangupAfterMicros : 0),
+      onNewTerminal_(std::move(onNewTerminal)) {
     engine_.onMessageSent([this](std::int64_t now, const std::string& bytes) {
         log_.record(now - start_, TrafficDirection::toHost, bytes);
     });
@@ -45,13 +50,12 @@ int SimServer::serveOnce(std::int64_t now) {
         line_.hangUp();
     }
     engine_.advance(now);
-    bool present = line_.hostPresent();
-    if (present != hostPresent_) logInfo("sim", present ? "host connected" : "host gone");
-    hostPresent_ = present;
-    if (!present) {
+    if (!line_.hostPresent()) {
         hostGone();
         return kMaxWaitMillis;
     }
+    if (!hostPresent_) logInfo("sim", "host connected");
+    hostPresent_ = true;
     readHost(now);
     engine_.advance(now);
     writeHost(now);
@@ -82,9 +86,17 @@ void SimServer::writeHost(std::int64_t now) {
 }
 
 void SimServer::hostGone() {
-    hostPresent_ = false;
     unwritten_.clear();
     engine_.clientGone();
+    if (!hostPresent_) return;
+    hostPresent_ = false;
+    logInfo("sim", "host gone");
+    if (!line_.open() || line_.unlockSlave()) return;
+    // The host's exclusive-use lock keeps everyone but root out of this
+    // terminal for good, so the next host gets a fresh one.
+    line_.renew();
+    logWarning("sim", "terminal left locked by the host; moved to %s", line_.slavePath().c_str());
+    if (onNewTerminal_) onNewTerminal_(line_.slavePath());
 }
 
 int SimServer::waitMillis(std::int64_t now) const {

@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "sim/pseudo_terminal.h"
@@ -14,9 +15,12 @@ namespace tessline {
 
 class SimServer {
 public:
-    // `hangupAfterMicros` 0: never hang up.
+    using NewTerminal = std::function<void(const std::string& slavePath)>;
+
+    // `hangupAfterMicros` 0: never hang up. `onNewTerminal` hears of a move
+    // to a fresh terminal.
     SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
-              std::int64_t hangupAfterMicros);
+              std::int64_t hangupAfterMicros, NewTerminal onNewTerminal);
     void run(const volatile std::sig_atomic_t& stop);
 
 private:
@@ -31,6 +35,7 @@ private:
     TrafficLog& log_;
     std::int64_t start_;
     std::int64_t hangupAt_;
+    NewTerminal onNewTerminal_;
     bool hostPresent_ = false;
     std::string unwritten_;  // taken from the engine, not yet accepted by the terminal
 };

@@ -1,0 +1,89 @@
+// The simulator as other suites use it: a child process whose first output
+// line names its terminal, which hosts may open, leave and open again.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <string>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/support/sim_process.h"
+
+namespace {
+
+using testing_support::SimProcess;
+using namespace std::chrono_literals;
+
+// Opens the device as the program does: for exclusive use.
+int openDevice(const std::string& path) {
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd >= 0) ioctl(fd, TIOCEXCL);
+    return fd;
+}
+
+bool readable(int fd, int millis) {
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, millis) > 0;
+}
+
+// Reads until `wanted` has arrived, the line ends, or two seconds passed.
+std::string readUntil(int fd, const std::string& wanted) {
+    std::string got;
+    char buffer[512];
+    while (got.find(wanted) == std::string::npos && readable(fd, 2000)) {
+        ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0) break;
+        got.append(buffer, std::size_t(n));
+    }
+    return got;
+}
+
+std::string tempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/simtestXXXXXX";
+    return mkdtemp(pattern.data()) ? pattern : std::string();
+}
+
+TEST(SimProcess, ServesReconnectingHostsAndCleansUp) {
+    std::string dir = tempDir();
+    std::string link = dir + "/charger";
+    SimProcess sim({"--frozen", "--period-ms", "100", "--link", link});
+    ASSERT_EQ(sim.path().rfind("/dev/pts/", 0), 0u) << sim.path();
+
+    for (int visit = 0; visit < 2; ++visit) {
+        int fd = openDevice(link);
+        ASSERT_GE(fd, 0) << "visit " << visit;
+        ASSERT_EQ(write(fd, ":154\n", 5), 5);
+        EXPECT_NE(readUntil(fd, ":51641F9\n").find(":51641F9\n"), std::string::npos) << "visit " << visit;
+        EXPECT_NE(readUntil(fd, "\r\nChecksum\t").find("\r\nPID\t0xA042"), std::string::npos) << "visit " << visit;
+        close(fd);
+        usleep(150000);  // the simulator notices that the host left
+    }
+    sim.process().signal(SIGTERM);
+    EXPECT_EQ(sim.process().wait(5s).exitCode, 0);
+    struct stat st;
+    EXPECT_NE(lstat(link.c_str(), &st), 0) << "link removed";
+    rmdir(dir.c_str());
+}
+
+TEST(SimProcess, HangUpLooksLikeAPulledCable) {
+    SimProcess sim({"--frozen", "--hangup-after", "0.5"});
+    int fd = openDevice(sim.path());
+    ASSERT_GE(fd, 0);
+    readUntil(fd, "\r\nChecksum\t");
+    // After the hang-up a read ends (EOF or EIO) instead of waiting for data.
+    char buffer[256];
+    ssize_t n = 1;
+    for (int i = 0; i < 50 && n > 0; ++i) n = readable(fd, 200) ? read(fd, buffer, sizeof buffer) : 1;
+    EXPECT_LE(n, 0);
+    close(fd);
+    sim.process().signal(SIGINT);
+    EXPECT_EQ(sim.process().wait(5s).exitCode, 0);
+}
+
+}  // namespace
