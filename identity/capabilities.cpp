@@ -1,0 +1,68 @@
+#include "identity/capabilities.h"
+
+#include <boost/chrono.hpp>
+#include <boost/thread/lock_guard.hpp>
+
+#include "app/finish.h"
+#include "hex/errors.h"
+#include "hex/hex_proto.h"
+#include "identity/capability_rules.h"
+#include "identity/firmware.h"
+#include "link/tam_serial.h"
+#include "log/log.h"
+
+namespace tessline {
+
+namespace {
+
+const char* const kCategory = "capabilities";
+
+[[noreturn]] void refuse(const char* message, int exitCode) {
+    logError(kCategory, "%s", message);
+    finish(exitCode);
+}
+
+// Step 3 and 4: the ping word, from application or release-candidate firmware only.
+std::uint16_t pingApplication(HexProto& hex, DeviceInfo& info) {
+    std::uint16_t word = 0;
+    if (!hex.ping(boost::chrono::seconds(1), word)) refuse("no ping reply", 3);
+    switch (firmwareKind(word)) {
+        case FirmwareKind::application: info.releaseCandidate = false; break;
+        case FirmwareKind::releaseCandidate: info.releaseCandidate = true; break;
+        default: refuse("application required to determine capabilities...", 81);
+    }
+    return word;
+}
+
+void readChargerId(HexProto& hex, DeviceInfo& info) {
+    if (!hex.getDeviceId(info.deviceId)) refuse("no device id reply", 22);
+    if (!isSupportedCharger(info.deviceId)) refuse("only mppt chargers are supported", 91);
+}
+
+void logReport(const DeviceInfo& info) {
+    for (const std::string& line : capabilityReportLines(info)) logInfo(kCategory, "%s", line.c_str());
+    if (info.minVoltage == 0) logError(kCategory, "mppt charger model unknown...");
+}
+
+}  // namespace
+
+DeviceInfo capabilitiesReport(TamSerial& link) {
+    DeviceInfo info;
+    HexProto hex(&link);
+    // Held across the whole series so no other request slips in between.
+    boost::lock_guard<boost::recursive_mutex> lock(link.linkMutex);
+    std::uint16_t pingWord = 0;
+    try {
+        pingWord = pingApplication(hex, info);
+        readChargerId(hex, info);
+    } catch (const no_response&) {
+        refuse("no response received (check power / correct serial port)", 3);
+    }
+    completeDeviceInfo(info, pingWord, [&hex](std::uint16_t id, HexMsg& answer) {
+        return hex.getRegister(id, answer);
+    });
+    logReport(info);
+    return info;
+}
+
+}  // namespace tessline
