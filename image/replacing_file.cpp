@@ -63,7 +63,7 @@ int ReplacingFile::openTemporary() {
 
 bool ReplacingFile::commit() {
     if (fd_ < 0) return false;
-    // tmpfs and some other file systems cannot sync; that is no failure.
+    // EINVAL: a file system that has nothing to sync; that is no failure.
     bool complete = out_.flush().good() && (::fsync(fd_) == 0 || errno == EINVAL);
     complete = (::close(fd_) == 0) && complete;
     fd_ = -1;

@@ -33,6 +33,7 @@ TEST(ImageRegistry, PicksFormatByExtension) {
         {"unknown extension", "image.bin", nullptr},
         {"no extension", "image", nullptr},
         {"dot in the folder only", "dir.old/image", nullptr},
+        {"backslash is no separator: .old\\image", "dir.old\\image", nullptr},
         {"trailing dot", "image.", nullptr},
         {"extension longer than a row's", "image.hexx", nullptr},
         {"no name", "", nullptr},
