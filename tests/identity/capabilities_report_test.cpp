@@ -10,6 +10,7 @@
 
 #include "app/finish.h"
 #include "link/tam_serial.h"
+#include "tests/identity/device_info_view.h"
 #include "tests/support/scripted_device.h"
 
 namespace tessline {
@@ -88,13 +89,10 @@ TEST(CapabilitiesReport, SelfDescribingCharger) {
     EXPECT_EQ(info.appVersion, 0x116);
     EXPECT_FALSE(info.releaseCandidate);
     EXPECT_EQ(info.productName, "Helio 150|35 application v1.16");
-    EXPECT_TRUE(info.hasHistorySupport && info.hasSolarTimer);
-    EXPECT_FALSE(info.hasRotaryEncoder || info.hasPanelCurrent || info.hasRemoteOnOff);
+    EXPECT_EQ(setFlags(info), (std::vector<std::string>{"HISTORY_SUPPORT", "SOLAR_TIMER"}));
     EXPECT_EQ(info.historyVersion, 7);
     EXPECT_EQ(info.streetlightVersion, 3);
-    EXPECT_DOUBLE_EQ(info.maxCurrent, 35.1);
-    EXPECT_EQ(info.maxVoltage, 24);
-    EXPECT_DOUBLE_EQ(info.maxPvVoltage, 150.0);
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 24, 35.1, 150}));
 }
 
 TEST(CapabilitiesReport, ReleaseCandidateWithoutNameOrModelRow) {
@@ -105,7 +103,7 @@ TEST(CapabilitiesReport, ReleaseCandidateWithoutNameOrModelRow) {
     EXPECT_EQ(requests, (std::vector<std::string>{kPing, kGetDeviceId, requestFor(0x010B)}));
     EXPECT_TRUE(info.releaseCandidate);
     EXPECT_EQ(info.productName, "SolarUnit release candidate vC1.13");
-    EXPECT_EQ(info.minVoltage, 0);
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{0, 0, 0, 0}));
 }
 
 struct RefusalCase {

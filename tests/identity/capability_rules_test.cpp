@@ -4,47 +4,12 @@
 #include <string>
 #include <vector>
 
-#include "fake_registers.h"
+#include "tests/identity/device_info_view.h"
+#include "tests/identity/fake_registers.h"
 #include "identity/capability_rules.h"
 
 namespace tessline {
 namespace {
-
-const std::string kFlagPrefix = "KZ_REG_CAPABILITIES1_HAS_";
-
-// Set flags by their printed name without the common prefix, read member by
-// member in declaration order rather than through the flag table.
-std::vector<std::string> setFlags(const DeviceInfo& d) {
-    const std::pair<bool, const char*> flags[] = {
-        {d.hasLoadOutput, "LOAD_OUTPUT"},
-        {d.hasRotaryEncoder, "ROTARY_ENCODER"},
-        {d.hasHistorySupport, "HISTORY_SUPPORT"},
-        {d.hasRampguardMode, "RAMPGUARD_MODE"},
-        {d.hasAdaptiveMode, "ADAPTIVE_MODE"},
-        {d.hasManualEqualise, "MANUAL_EQUALISE"},
-        {d.hasAutoEqualise, "AUTO_EQUALISE"},
-        {d.hasStorageMode, "STORAGE_MODE"},
-        {d.hasRemoteOnOff, "REMOTE_ONOFF"},
-        {d.hasSolarTimer, "SOLAR_TIMER"},
-        {d.hasAltTxFunction, "ALT_TX_FUNCTION"},
-        {d.hasUserLoadSwitch, "USER_LOAD_SWITCH"},
-        {d.hasLoadCurrent, "LOAD_CURRENT"},
-        {d.hasPanelCurrent, "PANEL_CURRENT"},
-        {d.hasBmsSupport, "BMS_SUPPORT"},
-        {d.hasNode1Support, "NODE1_SUPPORT"},
-        {d.hasParallelSupport, "PARALLEL_SUPPORT"},
-        {d.hasAlarmRelay1, "ALARM_RELAY1"},
-        {d.hasAltRxFunction, "ALT_RX_FUNCTION"},
-        {d.hasVirtualLoadOutput, "VIRTUAL_LOAD_OUTPUT"},
-        {d.hasVirtualRelay, "VIRTUAL_RELAY"},
-        {d.hasDisplay, "DISPLAY"},
-    };
-    std::vector<std::string> names;
-    for (const auto& flag : flags) {
-        if (flag.first) names.push_back(flag.second);
-    }
-    return names;
-}
 
 DeviceInfo charger(std::uint16_t deviceId, std::uint16_t appVersion) {
     DeviceInfo info;
@@ -105,18 +70,14 @@ TEST(FirmwareRules, FlagsAndVersionsByModelAndVersion) {
 TEST(ModelRow, CopiesRatings) {
     DeviceInfo info = charger(0xA046, 0x110);
     applyModelRow(info);
-    EXPECT_EQ(info.minVoltage, 12);
-    EXPECT_EQ(info.maxVoltage, 48);
-    EXPECT_EQ(info.maxCurrent, 35.0);
-    EXPECT_EQ(info.maxPvVoltage, 150.0);
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 35, 150}));
 }
 
 TEST(ModelRow, NoRowLeavesZeros) {
     DeviceInfo info = charger(0xA060, 0x110);
     applyModelRow(info);
     EXPECT_TRUE(setFlags(info).empty());
-    EXPECT_EQ(info.minVoltage, 0);
-    EXPECT_EQ(info.maxCurrent, 0.0);
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{0, 0, 0, 0}));
 }
 
 TEST(CapabilityRegister, BitOrderMatchesMembers) {
@@ -203,10 +164,7 @@ TEST(CompleteDeviceInfo, RegistersOverrideRulesAndModelRow) {
     EXPECT_EQ(device.asked, (std::vector<std::uint16_t>{0x0140, 0xEDCD, 0xEDDF, 0xEDCE, 0xEDB8}));
     EXPECT_EQ(info.historyVersion, 7);
     EXPECT_EQ(info.streetlightVersion, 2);
-    EXPECT_EQ(info.maxCurrent, 35.5);
-    EXPECT_EQ(info.minVoltage, 24);
-    EXPECT_EQ(info.maxVoltage, 36);
-    EXPECT_EQ(info.maxPvVoltage, 145.99);
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{24, 36, 35.5, 145.99}));
 }
 
 TEST(CompleteDeviceInfo, FailedReadsKeepDerivedValues) {
@@ -217,8 +175,7 @@ TEST(CompleteDeviceInfo, FailedReadsKeepDerivedValues) {
     EXPECT_TRUE(info.hasSolarTimer && info.hasAutoEqualise);
     EXPECT_EQ(info.historyVersion, 6);
     EXPECT_EQ(info.streetlightVersion, 2);
-    EXPECT_EQ(info.maxCurrent, 10.0);
-    EXPECT_EQ(info.maxVoltage, 24);
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 24, 10, 75}));
 }
 
 // Each value is followed only by the checksum; fewer bytes than the width
@@ -237,10 +194,7 @@ TEST(CompleteDeviceInfo, ShortAnswersKeepDerivedValues) {
     EXPECT_FALSE(info.hasDisplay);
     EXPECT_TRUE(info.hasAutoEqualise);
     EXPECT_EQ(info.historyVersion, 6);
-    EXPECT_EQ(info.maxCurrent, 35.0);
-    EXPECT_EQ(info.minVoltage, 12);
-    EXPECT_EQ(info.maxVoltage, 48);
-    EXPECT_EQ(info.maxPvVoltage, 150.0);
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 35, 150}));
 }
 
 TEST(CompleteDeviceInfo, ClassicChargerReadsVersionsNotRatings) {
@@ -256,8 +210,7 @@ TEST(CompleteDeviceInfo, ClassicChargerReadsVersionsNotRatings) {
     EXPECT_EQ(info.appVersion, 0x116);
     EXPECT_EQ(info.productName, "Helio Classic 150|70 release candidate vC1.16");
     EXPECT_EQ(device.asked, (std::vector<std::uint16_t>{0x0140, 0xEDCD, 0xEDCC}));
-    EXPECT_EQ(info.maxCurrent, 70.0);
-    EXPECT_EQ(info.maxPvVoltage, 150.0);
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 70, 150}));
 }
 
 TEST(DeviceName, TableThenRegisterThenNothing) {
