@@ -30,6 +30,8 @@ public:
     // not yet joined by stop()); returns once the thread body has begun.
     void start();
     // Sets the stop flag, interrupts a pause or a pending request, and joins.
+    // With registers to read, call it without holding linkMutex: a thread
+    // that waits for that lock cannot be interrupted.
     void stop();
     bool running() const { return running_; }
 
