@@ -1,0 +1,59 @@
+// Dumper: the dump mode. It takes TEXT fields from the link at all times,
+// and during run() polls the charger's registers and prints the rows.
+#pragma once
+
+#include <atomic>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include <boost/signals2/connection.hpp>
+
+#include "dumper/channel_tables.h"
+#include "dumper/dump_table.h"
+
+namespace tessline {
+
+class HexProto;
+class TamSerial;
+struct DeviceInfo;
+
+class Dumper {
+public:
+    // Subscribes to the link's TEXT fields at once.
+    explicit Dumper(TamSerial& link);
+    ~Dumper();
+    Dumper(const Dumper&) = delete;
+    Dumper& operator=(const Dumper&) = delete;
+
+    // The TEXT slot; the link calls it on its reader thread.
+    void onText(const std::string& label, const std::string& value);
+
+    // Runs the capabilities report, then polls and writes rows to `out` for
+    // ever, holding the link's linkMutex. It returns 0 only after
+    // requestStop(); any exception (a port write error, say) releases the
+    // lock and the items and passes on to the caller, which reports it.
+    int run(DumpVariant variant, bool printHeader, std::ostream& out = std::cout);
+    // run() after the capabilities report, for a charger described by `info`.
+    int runTable(const DeviceInfo& info, DumpVariant variant, bool printHeader, std::ostream& out);
+    // Ends run() at its next request or 100 ms sleep step; safe to call from
+    // another thread or a signal handler.
+    void requestStop() { stopRequested_ = true; }
+
+    void buildTable(DumpVariant variant, const DeviceInfo& info);
+    // One polling pass over the HEX_REGISTER items.
+    void pollOnce(HexProto& hex);
+    // Header and row go to the stream of the current run (std::cout outside one).
+    void writeHeader();
+    void dumpData();
+
+private:
+    boost::signals2::scoped_connection textConnection_;
+    TamSerial* link_;
+    // Shared with the TEXT slot, which keeps it alive while a call is under way.
+    std::shared_ptr<DumpTable> table_ = std::make_shared<DumpTable>();
+    std::ostream* out_ = &std::cout;
+    std::atomic<bool> stopRequested_{false};
+};
+
+}  // namespace tessline
