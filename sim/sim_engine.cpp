@@ -39,26 +39,43 @@ void SimEngine::receive(const std::string& bytes, std::int64_t now) {
 }
 
 void SimEngine::advance(std::int64_t now) {
-    model_.advanceTo(double(now - start_) * 1e-6 * settings_.timeScale);
-    takeArrivedBytes(now);
-    if (nextBlockAt_ <= now) {
-        sendTextBlock(now);
-        // After a stall, skip the blocks that were missed instead of bursting.
-        std::int64_t period = std::max<std::int64_t>(settings_.periodMicros, 1);
-        nextBlockAt_ += ((now - nextBlockAt_) / period + 1) * period;
+    // Events in the order they happen, each seeing the model at its own time,
+    // so what the device says does not depend on how late the caller wakes.
+    for (;;) {
+        std::int64_t at = nextEventTime();
+        if (at > now) break;
+        moveModelTo(at);
+        if (!incoming_.empty() && incoming_.front().arrivesAt == at)
+            takeArrivedByte();
+        else
+            sendDueBlock(now);
+    }
+    moveModelTo(now);
+}
+
+std::int64_t SimEngine::nextEventTime() const {
+    std::int64_t next = settings_.faults.sendText ? nextBlockAt_ : std::numeric_limits<std::int64_t>::max();
+    if (!incoming_.empty()) next = std::min(next, incoming_.front().arrivesAt);
+    return next;
+}
+
+void SimEngine::moveModelTo(std::int64_t at) { model_.advanceTo(double(at - start_) * 1e-6 * settings_.timeScale); }
+
+void SimEngine::takeArrivedByte() {
+    Received received = incoming_.front();
+    incoming_.pop_front();
+    switch (reader_.feed(received.byte)) {
+    case RequestReader::Event::frame: answerRequest(reader_.frame(), received.arrivesAt); break;
+    case RequestReader::Event::damaged: answerDamagedFrame(received.arrivesAt); break;
+    case RequestReader::Event::none: break;
     }
 }
 
-void SimEngine::takeArrivedBytes(std::int64_t now) {
-    while (!incoming_.empty() && incoming_.front().arrivesAt <= now) {
-        Received received = incoming_.front();
-        incoming_.pop_front();
-        switch (reader_.feed(received.byte)) {
-        case RequestReader::Event::frame: answerRequest(reader_.frame(), received.arrivesAt); break;
-        case RequestReader::Event::damaged: answerDamagedFrame(received.arrivesAt); break;
-        case RequestReader::Event::none: break;
-        }
-    }
+void SimEngine::sendDueBlock(std::int64_t now) {
+    sendTextBlock(nextBlockAt_);
+    // After a stall, skip the blocks that were missed instead of bursting.
+    std::int64_t period = std::max<std::int64_t>(settings_.periodMicros, 1);
+    nextBlockAt_ += ((now - nextBlockAt_) / period + 1) * period;
 }
 
 void SimEngine::answerRequest(const HexMsg& request, std::int64_t at) {
@@ -138,9 +155,7 @@ std::string SimEngine::takeSendable(std::int64_t now) {
 }
 
 std::int64_t SimEngine::nextWakeup(std::int64_t now) const {
-    std::int64_t next = std::numeric_limits<std::int64_t>::max();
-    if (settings_.faults.sendText) next = nextBlockAt_;
-    if (!incoming_.empty()) next = std::min(next, incoming_.front().arrivesAt);
+    std::int64_t next = nextEventTime();
     if (outputReady(now))
         next = std::min(next, pacer_.nextSendTime(now));
     else if (!outgoing_.empty())

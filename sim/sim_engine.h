@@ -59,7 +59,10 @@ private:
         char byte;
     };
 
-    void takeArrivedBytes(std::int64_t now);
+    std::int64_t nextEventTime() const;
+    void moveModelTo(std::int64_t at);
+    void takeArrivedByte();
+    void sendDueBlock(std::int64_t now);
     void answerRequest(const HexMsg& request, std::int64_t now);
     void answerDamagedFrame(std::int64_t now);
     void sendTextBlock(std::int64_t at);

@@ -63,14 +63,6 @@ TEST(LinePacer, NextSendTimeIsWhenBytesMayGoAgain) {
     EXPECT_GE(pacer.sendable(next), 1u);
 }
 
-TEST(LinePacer, UnthrottledLineNeverWaits) {
-    LinePacer pacer(0);
-    EXPECT_GT(pacer.sendable(0), 1000000u);
-    pacer.sent(1000000, 0);
-    EXPECT_GT(pacer.sendable(0), 1000000u);
-    EXPECT_EQ(pacer.arrival(123), 123);
-}
-
 // The engine honours the pacer: over a long run of TEXT blocks at a period
 // shorter than the line needs, the bytes leave at the line's rate.
 TEST(LinePacer, EngineOutputKeepsTheLineRate) {
