@@ -7,6 +7,8 @@
 #include "app/error_report.h"
 #include "app/finish.h"
 #include "app/options.h"
+#include "app/run_sequence.h"
+#include "app/stop_signals.h"
 #include "link/tam_serial.h"
 #include "link/tam_serial_dump.h"
 #include "log/log.h"
@@ -41,14 +43,24 @@ po::variables_map handleOptions(int argc, char* argv[]) {
     return options;
 }
 
+StopRequest stopRequest;
+
+// finish() closes the link while it is open; once an exception takes the
+// link out of scope, the handlers must find none.
+struct OpenLinkScope {
+    explicit OpenLinkScope(TamSerial& link) { setOpenLink(&link); }
+    ~OpenLinkScope() { setOpenLink(nullptr); }
+};
+
 [[noreturn]] void run(const po::variables_map& options) {
+    stopRequest.watchSignals();
     std::string portName = options["serial"].as<std::string>();
     TamSerial link(portName);
     TamSerialDump trafficDump(link, std::cout);
     if (options.count("dump")) trafficDump.connect();
     link.start();
-    setOpenLink(&link);
-    finish(0);
+    OpenLinkScope open(link);
+    runSequence(link, options, stopRequest);
 }
 
 }  // namespace

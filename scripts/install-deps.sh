@@ -9,7 +9,7 @@ packages=(
   libboost-system-dev libboost-regex-dev
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  srecord binutils socat procps
+  srecord binutils socat procps bc util-linux
 )
 
 missing=()

@@ -1,10 +1,31 @@
 #!/usr/bin/env bash
-# Builds solwatch and runs it. Without a port it is shown the simulated
-# charger (solwatch-sim); with one it watches the device there.
+# Builds solwatch and runs it.
+#   bash scripts/run.sh                  the simulated charger, a row a second
+#   bash scripts/run.sh /dev/ttyUSB0     a real charger, a row a minute
+#   bash scripts/run.sh -s ttyUSB0 -g    any solwatch command line
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build build -j"$(nproc)" --target solwatch
+cmake --build build -j"$(nproc)" --target solwatch solwatch-sim
 
-build/app/solwatch --help
+if [ $# -gt 0 ]; then
+  case "$1" in
+    -*) exec build/app/solwatch "$@" ;;
+    *) exec build/app/solwatch -s "$@" ;;
+  esac
+fi
+
+# No device given: start the simulated charger (a simulated day passes in
+# 24 minutes) and watch it. Ctrl-C ends both.
+sim_out=$(mktemp)
+build/sim/solwatch-sim --time-scale 60 > "$sim_out" &
+sim=$!
+trap 'kill $sim 2> /dev/null || true; rm -f "$sim_out"' EXIT
+for _ in $(seq 50); do
+  port=$(head -n 1 "$sim_out")
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+echo "solwatch-sim serves a simulated charger on $port; a row a second, Ctrl-C ends." >&2
+build/app/solwatch -s "$port" -f

@@ -22,9 +22,13 @@ ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_
 echo "== ThreadSanitizer (threaded suites)"
 configure build-tsan -DSOLWATCH_SANITIZE=thread
 cmake --build build-tsan -j"$jobs"
-# TSan needs an address layout it knows; newer kernels randomise more.
-TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 -L threaded --output-on-failure
+# TSan needs an address layout it knows; newer kernels randomise more. The
+# threaded suites, then whole dump runs of the TSan-built program.
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 -L threaded --output-on-failure
+setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 --output-on-failure \
+  -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable'
+unset TSAN_OPTIONS
 
 echo "== fuzz targets"
 bash scripts/fuzz.sh 30

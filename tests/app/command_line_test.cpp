@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/process.h"
+#include "tests/support/sim_process.h"
 
 using testing_support::ProcessResult;
 using testing_support::runProcess;
+using testing_support::unstamped;
 
 namespace {
 
@@ -19,21 +21,6 @@ const std::string kVisibleOptions =
 ProcessResult solwatch(std::vector<std::string> args) {
     args.insert(args.begin(), SOLWATCH_BIN);
     return runProcess(args);
-}
-
-// Drops the "sss.mmm " stamps of log lines.
-std::string unstamped(const std::string& text) {
-    std::string result;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start + 1);
-        if (line.size() > 8 && line[3] == '.' && line[7] == ' ' && isdigit(static_cast<unsigned char>(line[0])))
-            line = line.substr(8);
-        result += line;
-        start = end == std::string::npos ? text.size() : end + 1;
-    }
-    return result;
 }
 
 }  // namespace

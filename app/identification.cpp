@@ -1,0 +1,79 @@
+#include "app/identification.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "hex/hex_proto.h"
+#include "identity/product_table.h"
+#include "identity/register_text.h"
+#include "reader/tam_value.h"
+
+namespace tessline {
+
+namespace {
+
+constexpr std::uint16_t kSerialNumberRegister = 0x010A;
+constexpr std::uint16_t kModelNameRegister = 0x010B;
+constexpr std::uint16_t kUnknownProduct = 0xFFFF;
+
+// The trimmed text of a register, or false when it cannot be read.
+bool readRegisterText(HexProto& hex, std::uint16_t id, std::string& text) {
+    HexMsg answer;
+    if (hex.getRegister(id, answer) != kHexOk) return false;
+    text = trimRegisterText(registerText(answer));
+    return true;
+}
+
+std::string modelForProduct(HexProto& hex, std::uint16_t productId) {
+    if (const char* name = lookupProductName(productId)) return name;
+    std::string text;
+    return readRegisterText(hex, kModelNameRegister, text) ? text : "unknown";
+}
+
+}  // namespace
+
+std::string trimRegisterText(const std::string& text) {
+    std::size_t end = text.find_last_not_of(" \t\r\n");
+    return end == std::string::npos ? text : text.substr(0, end + 1);
+}
+
+std::string firmwareFieldVersion(const std::string& fw) {
+    if (fw.size() <= 2) return fw;
+    return fw.substr(0, fw.size() - 2) + "." + fw.substr(fw.size() - 2);
+}
+
+// Reads like sscanf's "0x%x", but a number too large for the conversion is
+// refused instead of wrapping into a small id.
+std::uint16_t parseProductId(const std::string& pid) {
+    if (pid.compare(0, 2, "0x") != 0) return kUnknownProduct;
+    const char* digits = pid.c_str() + 2;
+    char* end = nullptr;
+    errno = 0;
+    unsigned long long id = std::strtoull(digits, &end, 16);
+    if (end == digits || errno == ERANGE || id > 0xFFFF) return kUnknownProduct;
+    return static_cast<std::uint16_t>(id);
+}
+
+void identify(const ValueDictionary& values, HexProto& hex, Identity& identity, std::uint16_t& productId) {
+    TamValue entry;
+    if (values.find("manf", entry)) identity.manufacturer = entry.text;
+    if (values.find("prod", entry)) identity.model = entry.text;
+    if (values.find("PID", entry)) {
+        identity.manufacturer = kManufacturer;
+        productId = parseProductId(entry.text);
+        identity.model = modelForProduct(hex, productId);
+    }
+    if (values.find("ser#", entry)) {
+        identity.serialNumber = entry.text;
+    } else {
+        readRegisterText(hex, kSerialNumberRegister, identity.serialNumber);
+    }
+    if (values.find("FW", entry)) {
+        identity.softwareVersion = firmwareFieldVersion(entry.text);
+    } else if (values.find("ver#", entry)) {
+        identity.softwareVersion = entry.text;
+    }
+    hex.getDeviceId(productId);
+}
+
+}  // namespace tessline

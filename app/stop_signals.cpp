@@ -1,0 +1,65 @@
+#include "app/stop_signals.h"
+
+#include <signal.h>
+#include <time.h>
+
+#include <thread>
+
+#include "app/finish.h"
+#include "log/log.h"
+
+namespace tessline {
+
+namespace {
+
+// How long the running step may take to stop before the watcher ends the run.
+constexpr int kStopGraceSeconds = 3;
+
+sigset_t stopSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+}  // namespace
+
+void StopRequest::watchSignals() {
+    sigset_t set = stopSignals();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    std::thread([this] { watch(); }).detach();
+}
+
+void StopRequest::setWaker(std::function<void()> wake) {
+    std::lock_guard<std::mutex> lock(wakerMutex_);
+    waker_ = std::move(wake);
+}
+
+StopRequest::Waker::Waker(StopRequest& stop, std::function<void()> wake) : stop_(stop) {
+    stop_.setWaker(std::move(wake));
+}
+
+StopRequest::Waker::~Waker() { stop_.setWaker(nullptr); }
+
+void StopRequest::request(int signal) {
+    signal_ = signal;
+    std::lock_guard<std::mutex> lock(wakerMutex_);
+    if (waker_) waker_();
+}
+
+void StopRequest::watch() {
+    sigset_t set = stopSignals();
+    int signal = 0;
+    if (sigwait(&set, &signal) != 0) return;
+    logInfo("solwatch", "signal %d: stopping", signal);
+    request(signal);
+    // A second signal, or a step that does not stop in time (a request still
+    // waiting for its time-out), ends the run here.
+    timespec grace{kStopGraceSeconds, 0};
+    sigtimedwait(&set, nullptr, &grace);
+    finish(exitCode());
+}
+
+}  // namespace tessline

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The figures that matter, measured against solwatch-sim at the real line
+# rate (19200 baud). Prints them; it passes or fails nothing.
+#   bash bench/figures.sh [minutes of the long dump, default 10]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+minutes=${1:-10}
+build=${BUILD:-build}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim receive_bench 2> /dev/null ||
+  cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim
+solwatch=$build/app/solwatch
+sim_bin=$build/sim/solwatch-sim
+tick=$(getconf CLK_TCK)
+work=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" 2> /dev/null || true; rm -rf "$work"' EXIT
+
+start_sim() {  # start_sim NAME [options]: the device path in $port
+  local name=$1; shift
+  "$sim_bin" "$@" > "$work/$name.sim" 2> /dev/null &
+  pids+=($!)
+  port=""
+  for _ in $(seq 100); do port=$(head -n 1 "$work/$name.sim"); [ -n "$port" ] && break; sleep 0.05; done
+}
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
+
+echo "== get mode: wall time from start to exit (one TEXT block a second)"
+start_sim get
+times=()
+for _ in $(seq 9); do
+  sleep 0.$((RANDOM % 10))  # start at a random point of the block period
+  t0=$(date +%s.%N)
+  "$solwatch" -s "$port" -g > /dev/null || true
+  t1=$(date +%s.%N)
+  times+=("$(echo "$t1 - $t0" | bc)")
+done
+printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "runs %d, median %.3f s, min %.3f s, max %.3f s\n", NR, a[int((NR+1)/2)], a[1], a[NR]}'
+
+echo "== channels variant: rows a second against the line's limit"
+start_sim channels --frozen
+"$solwatch" -s "$port" -c > "$work/channels.csv" &
+dump=$!; pids+=($dump)
+sleep 3
+before=$(wc -l < "$work/channels.csv")
+sleep 20
+after=$(wc -l < "$work/channels.csv")
+kill -INT $dump; wait $dump || true
+# A row: five requests of 8 bytes out and their answers back (four of 19
+# bytes, the temperature of 15) at 1920 bytes a second, and five 10 ms pauses.
+awk -v rows=$((after - before)) 'BEGIN {
+  row = (5 * 8 + 4 * 19 + 15) / 1920 + 5 * 0.010; limit = 1 / row; rate = rows / 20;
+  printf "rows %.2f/s, limit %.2f/s, ratio %.2f\n", rate, limit, rate / limit }'
+
+echo "== full variant: CPU share of one core and peak resident memory over $minutes min"
+start_sim full --time-scale 60
+"$solwatch" -s "$port" > "$work/full.csv" &
+dump=$!; pids+=($dump)
+sleep 1
+ticks0=$(cpu_ticks $dump)
+sleep 120
+ticks2=$(cpu_ticks $dump)
+echo "first 2 min: $(echo "scale=3; 100 * ($ticks2 - $ticks0) / $tick / 120" | bc) % of one core"
+if [ "$minutes" -gt 2 ]; then
+  sleep $(( (minutes - 2) * 60 ))
+  ticksN=$(cpu_ticks $dump)
+  echo "all $minutes min: $(echo "scale=3; 100 * ($ticksN - $ticks0) / $tick / ($minutes * 60)" | bc) % of one core"
+fi
+echo "peak resident memory: $(awk '/VmHWM/ {print $2, $3}' "/proc/$dump/status"), rows: $(($(wc -l < "$work/full.csv") - 1))"
+kill -INT $dump; wait $dump || true
+
+echo "== receive path"
+"$build/bench/receive_bench" 2> /dev/null | grep -E 'receivePath|framingOnly' || echo "(configure with -DSOLWATCH_BENCH=ON for the receive path benchmark)"

@@ -1,0 +1,161 @@
+// How runs end against a device that does not qualify, fails, or is stopped.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/pty.h"
+#include "tests/support/sim_process.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+// CPU seconds (user + system) that a process has used so far.
+double cpuSeconds(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::istringstream fields(text.substr(text.rfind(')') + 2));
+    std::string field;
+    long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && fields >> field; ++i) {
+        if (i == 14) utime = std::stol(field);
+        if (i == 15) stime = std::stol(field);
+    }
+    return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
+}
+
+bool waitForErr(Process& process, const std::string& text, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (process.errSoFar().find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        process.waitForOutput("\x01never", 20ms);
+    }
+    return true;
+}
+
+std::vector<std::string> solwatchArgs(std::vector<std::string> args) {
+    args.insert(args.begin(), SOLWATCH_BIN);
+    return args;
+}
+
+}  // namespace
+
+TEST(Capabilities, DevicesThatDoNotQualifyEndWithTheirCodes) {
+    struct Case {
+        std::vector<std::string> sim;
+        std::string errorLine;
+        int exitCode;
+    } cases[] = {
+        {{"--firmware", "0x0116"}, "ERR.capabilities: application required to determine capabilities...", 81},
+        {{"--firmware", "0x8116"}, "ERR.capabilities: application required to determine capabilities...", 81},
+        {{"--product-id", "0xA080"}, "ERR.capabilities: only mppt chargers are supported", 91},
+        {{"--product-id", "0x0301"}, "ERR.capabilities: only mppt chargers are supported", 91},
+        {{"--ping-without-word"}, "ERR.capabilities: no ping reply", 3},
+        {{"--device-id-without-word"}, "ERR.capabilities: no device id reply", 22},
+    };
+    for (const auto& c : cases) {
+        SimProcess sim(c.sim);
+        ProcessResult r = runSolwatch({"-s", sim.path()}, 60s);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.errorLine;
+        EXPECT_TRUE(hasLine(unstamped(r.err), c.errorLine)) << r.err;
+        EXPECT_EQ(r.out, "") << c.errorLine;
+    }
+}
+
+TEST(Capabilities, SilentPingEndsWithNoResponse) {
+    SimProcess sim({"--no-ping"});
+    ProcessResult r = runSolwatch({"-s", sim.path()}, 60s);
+    EXPECT_EQ(r.exitCode, 3);
+    EXPECT_TRUE(hasLine(unstamped(r.err), "ERR.capabilities: no response received (check power / correct serial port)"))
+        << r.err;
+}
+
+TEST(Failures, DeviceIdWithoutAnswerIsReportedWithTheBanner) {
+    SimProcess sim({"--no-device-id"});
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-g"}, 60s);
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_EQ(r.err.rfind("========================== ERROR =============================\n"
+                          "don't know....\n"
+                          "--------------------------------------------------------------\n",
+                          0),
+              0u)
+        << r.err;
+    EXPECT_NE(r.err.find("no_response"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(Failures, PulledCableDuringTheDumpIsReportedAndKeepsTheRows) {
+    SimProcess sim({"--frozen", "--hangup-after", "3"});
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-f"}, 60s);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_NE(r.err.find("========================== ERROR ============================="), std::string::npos);
+    EXPECT_NE(r.err.find("write: "), std::string::npos) << r.err;
+    auto lines = splitLines(r.out);
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(r.out.back(), '\n');  // no row cut short
+    auto commas = std::count(lines[0].begin(), lines[0].end(), ',');
+    for (const auto& line : lines) EXPECT_EQ(std::count(line.begin(), line.end(), ','), commas) << line;
+}
+
+TEST(Signals, EndTheDumpWithZeroAndKeepEveryRow) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SimProcess sim({"--frozen"});
+        Process solwatch(solwatchArgs({"-s", sim.path(), "-f"}));
+        ASSERT_FALSE(solwatch.readLine(20s).empty());
+        ASSERT_FALSE(solwatch.readLine(5s).empty());
+        solwatch.signal(sig);
+        ProcessResult r = solwatch.wait(10s);
+        EXPECT_EQ(r.exitCode, 0) << sig;
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.out.back(), '\n');
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(Signals, SilentDeviceKeepsTheProgramWaitingWithoutCpuUntilASignal) {
+    SimProcess sim({"--silent"});
+    Process solwatch(solwatchArgs({"-s", sim.path(), "-g", "-v"}));
+    ASSERT_TRUE(waitForErr(solwatch, "INF.reader: thread start", 10s)) << solwatch.errSoFar();
+    double before = cpuSeconds(solwatch.pid());
+    std::this_thread::sleep_for(2s);
+    double used = cpuSeconds(solwatch.pid()) - before;
+    EXPECT_LT(used, 0.1) << "busy waiting";
+    solwatch.signal(SIGTERM);
+    ProcessResult r = solwatch.wait(10s);
+    EXPECT_EQ(r.exitCode, 128 + SIGTERM);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(Signals, InterruptedWriteLeavesNoImageFile) {
+    char pattern[] = "/tmp/solwatch-write-XXXXXX";
+    std::string dir = ::mkdtemp(pattern);
+    std::string file = dir + "/image.hex";
+    SimProcess sim({}, /*paced=*/true);
+    Process solwatch(solwatchArgs({"-s", sim.path(), "-w", file}));
+    ASSERT_TRUE(solwatch.waitForOutput("reading 1%", 30s)) << solwatch.errSoFar();
+    solwatch.signal(SIGINT);
+    ProcessResult r = solwatch.wait(10s);
+    EXPECT_EQ(r.exitCode, 128 + SIGINT);
+    EXPECT_EQ(::access(file.c_str(), F_OK), -1);
+    EXPECT_EQ(r.out.find("reading done"), std::string::npos);
+    runProcess({"/bin/rm", "-rf", dir});
+}
+
+TEST(Failures, SecondRunOnABusyPortIsRefused) {
+    Pty pty;
+    Process first(solwatchArgs({"-s", pty.slavePath(), "-v"}));
+    ASSERT_TRUE(waitForErr(first, "INF.serial: port open", 10s)) << first.errSoFar();
+    ProcessResult second = runSolwatch({"-s", pty.slavePath()});
+    EXPECT_EQ(second.exitCode, 255);
+    EXPECT_NE(second.err.find("open: Device or resource busy"), std::string::npos) << second.err;
+    first.signal(SIGTERM);
+    EXPECT_EQ(first.wait(10s).exitCode, 0);
+}

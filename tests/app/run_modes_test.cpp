@@ -1,0 +1,283 @@
+// The whole program against solwatch-sim: identification, the get, write and
+// dump modes, and the output file.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <algorithm>
+
+#include "hex/hex_frame.h"
+#include "identity/product_table.h"
+#include "tests/support/sim_process.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+const std::string kFastHeader = "Timestamp,State,Ichr[A],Vchr[V],Ipnl[A],Vpnl[V],Ppnl[W],Temp[C],Err";
+const std::string kFrozenFastRow = "\"BULK\",4.2,13.45,1.7,35.1,58.2,25.3,0";
+
+struct TempDir {
+    TempDir() {
+        char pattern[] = "/tmp/solwatch-test-XXXXXX";
+        path = ::mkdtemp(pattern);
+    }
+    ~TempDir() { runProcess({"/bin/rm", "-rf", path}); }
+    std::string file(const std::string& name) const { return path + "/" + name; }
+    std::string path;
+};
+
+std::string readFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+bool exists(const std::string& name) {
+    struct stat info;
+    return ::stat(name.c_str(), &info) == 0;
+}
+
+std::string getRegisterFrame(std::uint16_t id) {
+    tessline::HexMsg msg;
+    msg.appendByte(0x07);
+    msg.appendWord(id);
+    return encodeHexFrame(msg);
+}
+
+// Runs solwatch until `rows` lines have come out, then stops it with SIGINT.
+ProcessResult runUntilLines(const std::vector<std::string>& args, std::size_t lines,
+                            std::chrono::seconds timeout = 20s) {
+    std::vector<std::string> argv{SOLWATCH_BIN};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Process solwatch(argv);
+    for (std::size_t i = 0; i < lines; ++i)
+        if (solwatch.readLine(timeout).empty() && i + 1 < lines) break;
+    solwatch.signal(SIGINT);
+    return solwatch.wait(10s);
+}
+
+std::string afterTimestamp(const std::string& row) {
+    std::size_t comma = row.find("\",");
+    return comma == std::string::npos ? row : row.substr(comma + 2);
+}
+
+}  // namespace
+
+TEST(GetMode, PrintsTheIdentityAndExitsWithTheProductId) {
+    SimProcess sim({});
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-g"});
+    EXPECT_EQ(r.out, std::string("Manufacturer     Caldane Energy\n") + "Model            " +
+                         tessline::lookupProductName(0xA042) +
+                         "\n"
+                         "Serial number    HQ2042SIM01\n"
+                         "Software version 1.16\n");
+    EXPECT_EQ(r.exitCode, 0xA042 & 0xFF);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(GetMode, ProductMissingFromTheTableIsNamedByTheDevice) {
+    ASSERT_EQ(tessline::lookupProductName(0xA07E), nullptr);
+    SimProcess sim({"--product-id", "0xA07E", "--model", "SolarUnit  \r\n", "--fw-text", "0119"});
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-g"});
+    EXPECT_TRUE(hasLine(r.out, "Model            SolarUnit")) << r.out;
+    EXPECT_TRUE(hasLine(r.out, "Software version 01.19")) << r.out;
+    EXPECT_EQ(r.exitCode, 0x7E);
+}
+
+TEST(GetMode, UnparsableProductIdIsUnknownWithoutARegisterRead) {
+    for (const char* pid : {"garbage", "0x10000"}) {
+        SimProcess sim({"--pid-text", pid});
+        ProcessResult r = runSolwatch({"-s", sim.path(), "-g", "-d"});
+        EXPECT_NE(r.out.find("Model            unknown\n"), std::string::npos) << pid;
+        EXPECT_EQ(r.out.find(getRegisterFrame(0x010B)), std::string::npos) << pid;
+        // get device id still runs and its answer sets the exit code
+        EXPECT_EQ(r.exitCode, 0xA042 & 0xFF) << pid;
+    }
+}
+
+TEST(GetMode, MissingSerialNumberIsReadFromTheDevice) {
+    // TAM stands in for SER# as the third entry that identification waits for.
+    SimProcess sim({"--omit-field", "SER#", "--extra-field", "TAM=1"});
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-g", "-d"});
+    EXPECT_NE(r.out.find(getRegisterFrame(0x010A)), std::string::npos);
+    EXPECT_NE(r.out.find("Serial number    HQ2042SIM01\n"), std::string::npos);
+}
+
+TEST(TrafficDump, EachRequestStandsBeforeItsAnswer) {
+    SimProcess sim({});
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-g", "-d"});
+    std::size_t request = r.out.find(":451\n");
+    std::size_t answer = r.out.find(":142A0");
+    ASSERT_NE(request, std::string::npos);
+    ASSERT_NE(answer, std::string::npos);
+    EXPECT_LT(request, answer);
+}
+
+TEST(DumpMode, FastVariantPrintsHeaderAndARowASecond) {
+    SimProcess sim({"--frozen", "--no-load"});
+    ProcessResult r = runUntilLines({"-s", sim.path(), "-f"}, 3);
+    auto lines = splitLines(r.out);
+    ASSERT_GE(lines.size(), 3u) << r.out << r.err;
+    EXPECT_EQ(lines[0], kFastHeader);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].front(), '"');
+        EXPECT_EQ(afterTimestamp(lines[i]), kFrozenFastRow);
+    }
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(DumpMode, ChannelsVariantWritesRowsBackToBack) {
+    SimProcess sim({"--frozen"});
+    std::vector<std::string> argv{SOLWATCH_BIN, "-s", sim.path(), "-c", "-f"};
+    Process solwatch(argv);
+    ASSERT_TRUE(solwatch.waitForOutput("Vout,Iout1,Iout2,Vpanel,Temp\n", 20s)) << solwatch.errSoFar();
+    std::this_thread::sleep_for(2s);
+    solwatch.signal(SIGTERM);
+    ProcessResult r = solwatch.wait(10s);
+    auto lines = splitLines(r.out);
+    EXPECT_GT(lines.size(), 10u);  // five 10 ms pauses a row: far more than one row a second
+    for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i], "13.450,4.200,0.000,35.100,25.3");
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(DumpMode, FullVariantPrintsItsFirstRowAtTheWholeMinute) {
+    SimProcess sim({"--frozen"});
+    ProcessResult r = runUntilLines({"-s", sim.path()}, 2, 75s);
+    auto lines = splitLines(r.out);
+    ASSERT_EQ(lines.size(), 2u) << r.err;
+    EXPECT_EQ(lines[0].rfind("Timestamp,State,Ibat[A],Vbat[V]", 0), 0u);
+    EXPECT_NE(lines[0].find(",Day30Day#"), std::string::npos);
+    // "Www Mmm dd hh:mm:ss yyyy": the seconds of the print time are 00.
+    ASSERT_GT(lines[1].size(), 20u);
+    EXPECT_EQ(lines[1].substr(17, 3), ":00") << lines[1];
+    EXPECT_EQ(std::count(lines[1].begin(), lines[1].end(), ','), std::count(lines[0].begin(), lines[0].end(), ','));
+}
+
+TEST(OutputFile, TemplateNamesTheFileAndAppendingLeavesOutTheHeader) {
+    TempDir dir;
+    SimProcess sim({"--frozen", "--no-load"});
+    const std::string pattern = dir.file("log-%s-%x-%m.txt");
+    const std::string name = dir.file(std::string("log-HQ2042SIM01-%x-") + tessline::lookupProductName(0xA042) + ".txt");
+    // Two runs of a few rows each, the second appended.
+    for (int run = 0; run < 2; ++run) {
+        std::vector<std::string> argv{SOLWATCH_BIN, "-s", sim.path(), "-f", "-o", pattern};
+        Process solwatch(argv);
+        for (int i = 0; i < 50 && splitLines(readFile(name)).size() < static_cast<std::size_t>(3 + 2 * run); ++i)
+            std::this_thread::sleep_for(100ms);
+        solwatch.signal(SIGINT);
+        ProcessResult r = solwatch.wait(10s);
+        EXPECT_EQ(r.exitCode, 0);
+        EXPECT_EQ(r.out, "");  // everything went into the file
+    }
+    auto lines = splitLines(readFile(name));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], kFastHeader);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), kFastHeader), 1);
+    for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(afterTimestamp(lines[i]), kFrozenFastRow);
+}
+
+TEST(OutputFile, FileThatCannotBeOpenedIsReported) {
+    SimProcess sim({});
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-o", "/nonexistent-dir/out.csv"});
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_NE(r.err.find("cannot open output file /nonexistent-dir/out.csv: No such file or directory====="),
+              std::string::npos)
+        << r.err;
+}
+
+class WriteMode : public ::testing::Test {
+protected:
+    void SetUp() override {
+        eeprom = dir.file("eeprom.bin");
+        std::string bytes;
+        for (int i = 0; i < 4608; ++i) bytes += static_cast<char>((i * 7 + i / 256) & 0xFF);
+        std::ofstream(eeprom, std::ios::binary) << bytes;
+        expected = bytes;
+    }
+    // The image file converted back to the window's bytes by srec_cat.
+    std::string throughSrecCat(const std::string& file, const char* format) {
+        std::string out = dir.file("back.bin");
+        ProcessResult r = runProcess({"/usr/bin/srec_cat", file, format, "-crop", "0x8000", "0x9200", "-offset",
+                                      "-0x8000", "-o", out, "-binary"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        return readFile(out);
+    }
+    TempDir dir;
+    std::string eeprom;
+    std::string expected;
+};
+
+TEST_F(WriteMode, SavesTheEepromInEachFormat) {
+    SimProcess sim({"--eeprom", eeprom});
+    for (const char* name : {"image.s19", "image.HEX", "image.csv"}) {
+        std::string file = dir.file(name);
+        ProcessResult r = runSolwatch({"-s", sim.path(), "-w", file}, 60s);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out.rfind("\rreading 0%", 0), 0u);
+        const std::string end = "\rreading 99%\rreading done\r\n";
+        ASSERT_GT(r.out.size(), end.size());
+        EXPECT_EQ(r.out.substr(r.out.size() - end.size()), end);
+        std::size_t progress = 0;
+        for (std::size_t p = r.out.find("\rreading "); p != std::string::npos; p = r.out.find("\rreading ", p + 1))
+            ++progress;
+        EXPECT_EQ(progress, 289u);  // 288 blocks and "done"
+        std::string name_s(name);
+        if (name_s == "image.s19") EXPECT_EQ(throughSrecCat(file, "-motorola"), expected);
+        if (name_s == "image.HEX") EXPECT_EQ(throughSrecCat(file, "-intel"), expected);
+        if (name_s == "image.csv") {
+            auto lines = splitLines(readFile(file));
+            ASSERT_EQ(lines.size(), 4608u);
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                std::string value = lines[i];
+                while (!value.empty() && (value.back() == '\r' || value.back() == ',')) value.pop_back();
+                ASSERT_EQ(std::stoi(value), static_cast<unsigned char>(expected[i])) << i;
+            }
+        }
+    }
+}
+
+TEST_F(WriteMode, TruncatedAnswersAreLoggedAndKeepTheRestZero) {
+    SimProcess sim({"--eeprom", eeprom, "--truncate-eeprom", "10"});
+    std::string file = dir.file("short.s19");
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-w", file}, 60s);
+    EXPECT_EQ(r.exitCode, 0);
+    std::size_t truncated = 0;
+    for (const auto& line : splitLines(unstamped(r.err))) truncated += line == "ERR.solwatch: data truncated";
+    EXPECT_EQ(truncated, 288u * 6);
+    std::string image = throughSrecCat(file, "-motorola");
+    ASSERT_EQ(image.size(), 4608u);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        ASSERT_EQ(image[i], i % 16 < 10 ? expected[i] : '\0') << i;
+}
+
+TEST_F(WriteMode, UnknownExtensionIsRefusedBeforeTheFirstRequest) {
+    SimProcess sim({"--eeprom", eeprom});
+    for (const char* name : {"image.bin", "image"}) {
+        ProcessResult r = runSolwatch({"-s", sim.path(), "-w", dir.file(name), "-d"});
+        EXPECT_EQ(r.exitCode, 255) << name;
+        EXPECT_NE(r.err.find("unknown image file extension (use one of .s19, .mot, .hex, .a90, .eep, .csv)"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.out.find(":891ED"), std::string::npos) << name;  // no address was set
+        EXPECT_FALSE(exists(dir.file(name)));
+    }
+}
+
+TEST_F(WriteMode, SaveThatCannotCreateItsFileIsReported) {
+    SimProcess sim({"--eeprom", eeprom});
+    ProcessResult r = runSolwatch({"-s", sim.path(), "-w", dir.file("missing-dir/image.s19")}, 60s);
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_NE(r.err.find("cannot save image " + dir.file("missing-dir/image.s19") + ": No such file or directory"),
+              std::string::npos)
+        << r.err;
+}

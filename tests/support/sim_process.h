@@ -1,0 +1,40 @@
+// solwatch-sim as a child process: the device of the end-to-end tests.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/process.h"
+
+namespace testing_support {
+
+class SimProcess {
+public:
+    // Starts the simulator with these options (unpaced unless `paced`) and
+    // waits for the device path it prints first.
+    explicit SimProcess(std::vector<std::string> options, bool paced = false);
+    ~SimProcess();
+
+    const std::string& path() const { return path_; }
+    Process& process() { return *process_; }
+
+private:
+    std::unique_ptr<Process> process_;
+    std::string path_;
+};
+
+// Runs solwatch with the arguments to its end (at most `timeout`).
+ProcessResult runSolwatch(std::vector<std::string> args,
+                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
+
+// Lines of a text, without their line ends.
+std::vector<std::string> splitLines(const std::string& text);
+
+// Diagnostic lines without their "sss.mmm " stamps.
+std::string unstamped(const std::string& text);
+
+// Whether a line of `text` equals `line`.
+bool hasLine(const std::string& text, const std::string& line);
+
+}  // namespace testing_support
