@@ -5,10 +5,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 minutes=${1:-10}
-build=${BUILD:-build}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim receive_bench 2> /dev/null ||
-  cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim
+build=build-bench
+bash scripts/install-deps.sh
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOLWATCH_BENCH=ON -DSOLWATCH_TESTS=OFF > /dev/null
+cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim receive_bench
 solwatch=$build/app/solwatch
 sim_bin=$build/sim/solwatch-sim
 tick=$(getconf CLK_TCK)
@@ -70,4 +70,4 @@ echo "peak resident memory: $(awk '/VmHWM/ {print $2, $3}' "/proc/$dump/status")
 kill -INT $dump; wait $dump || true
 
 echo "== receive path"
-"$build/bench/receive_bench" 2> /dev/null | grep -E 'receivePath|framingOnly' || echo "(configure with -DSOLWATCH_BENCH=ON for the receive path benchmark)"
+"$build/bench/receive_bench" 2> /dev/null | grep -E 'receivePath|framingOnly'
