@@ -173,13 +173,4 @@ TEST(ChannelTables, MixedTableSources) {
     }
 }
 
-TEST(ChannelTables, CustomStateIsHiddenAndNeverRead) {
-    auto items = channelTable(DumpVariant::full, hexDevice());
-    auto second = std::next(items.begin());
-    EXPECT_EQ(second->header, "Custom State");
-    EXPECT_TRUE(second->flags & DumpItem::HIDDEN);
-    EXPECT_EQ(second->hexRegister(), -1);
-    EXPECT_TRUE(second->textLabel.empty());
-}
-
 }  // namespace

@@ -12,18 +12,6 @@ namespace {
 using namespace tessline;
 using namespace dumper_test;
 
-TEST(DumpLoop, RowDeadlines) {
-    const struct {
-        DumpVariant variant;
-        std::int64_t now;
-        std::int64_t deadline;
-    } cases[] = {
-        {DumpVariant::full, 120, 180},      {DumpVariant::full, 150, 180}, {DumpVariant::full, 179, 180},
-        {DumpVariant::fast, 150, 151},      {DumpVariant::channels, 150, 150},
-    };
-    for (const auto& c : cases) EXPECT_EQ(rowDeadline(c.variant, c.now), c.deadline);
-}
-
 // Runs the loop over a table of the time stamp and one register until
 // `rows` rows are out; returns what it wrote.
 struct LoopRun {
@@ -56,7 +44,7 @@ LoopRun runLoop(DumpVariant variant, std::int64_t startMillis, int rows) {
 }
 
 TEST(DumpLoop, FullVariantPrintsAtEveryWholeMinute) {
-    UtcZone utc;
+    useUtc();
     LoopRun run = runLoop(DumpVariant::full, 1705312830250, 3);  // 10:00:30.25
     EXPECT_EQ(run.output,
               "\"Mon Jan 15 10:01:00 2024\",0\n"
@@ -69,13 +57,13 @@ TEST(DumpLoop, FullVariantPrintsAtEveryWholeMinute) {
 }
 
 TEST(DumpLoop, FullVariantStartingOnAWholeMinuteWaitsForTheNext) {
-    UtcZone utc;
+    useUtc();
     LoopRun run = runLoop(DumpVariant::full, 1705312800000, 1);  // 10:00:00.000
     EXPECT_EQ(run.output, "\"Mon Jan 15 10:01:00 2024\",0\n");
 }
 
 TEST(DumpLoop, FastVariantPrintsEverySecond) {
-    UtcZone utc;
+    useUtc();
     LoopRun run = runLoop(DumpVariant::fast, 1705312830950, 3);  // 10:00:30.95
     EXPECT_EQ(run.output,
               "\"Mon Jan 15 10:00:31 2024\",0\n"

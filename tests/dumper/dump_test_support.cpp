@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <sstream>
 
 #include "log/log.h"
 
@@ -21,17 +22,8 @@ void FakeClock::sleepFor(std::chrono::milliseconds duration) {
     if (onSleep) onSleep(duration);
 }
 
-UtcZone::UtcZone() {
-    const char* zone = std::getenv("TZ");
-    hadZone_ = zone != nullptr;
-    if (zone) saved_ = zone;
+void useUtc() {
     ::setenv("TZ", "UTC", 1);
-    ::tzset();
-}
-
-UtcZone::~UtcZone() {
-    if (hadZone_) ::setenv("TZ", saved_.c_str(), 1);
-    else ::unsetenv("TZ");
     ::tzset();
 }
 

@@ -6,9 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <iostream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,16 +36,8 @@ private:
     std::atomic<std::int64_t> millis_;
 };
 
-// Sets TZ to UTC for the printed times while it lives.
-class UtcZone {
-public:
-    UtcZone();
-    ~UtcZone();
-
-private:
-    std::string saved_;
-    bool hadZone_;
-};
+// Printed times in these tests are in UTC.
+void useUtc();
 
 // Collects the log lines at the verbose level while it lives; lines() gives
 // them without their time stamps, e.g. "ERR.dumper: ...".
@@ -61,18 +51,6 @@ private:
     std::string directory_;
     std::string path_;
     std::uint8_t savedLevel_;
-};
-
-// Sends std::cout into a string while it lives.
-class CoutCapture {
-public:
-    CoutCapture() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(saved_); }
-    std::string text() const { return text_.str(); }
-
-private:
-    std::ostringstream text_;
-    std::streambuf* saved_;
 };
 
 // A get-register answer (code 7, id, flags 0, value bytes, checksum) with its

@@ -1,16 +1,16 @@
 #include <algorithm>
 #include <future>
+#include <iostream>
 #include <sstream>
-#include <thread>
 
 #include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
 #include "dumper/dumper.h"
-#include "hex/hex_frame.h"
 #include "link/tam_serial.h"
 #include "tests/dumper/dump_test_support.h"
 #include "tests/support/pty.h"
+#include "tests/support/scripted_device.h"
 
 namespace {
 
@@ -30,6 +30,18 @@ std::string textBlock(const std::vector<std::pair<std::string, std::string>>& fi
     return block;
 }
 
+// Sends std::cout into a string while it lives.
+class CoutCapture {
+public:
+    CoutCapture() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
+    ~CoutCapture() { std::cout.rdbuf(saved_); }
+    std::string text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+    std::streambuf* saved_;
+};
+
 bool linkMutexFree(TamSerial& link) {
     return std::async(std::launch::async, [&link] {
                bool locked = link.linkMutex.try_lock();
@@ -44,51 +56,18 @@ std::string rowOutsideARun(Dumper& dumper) {
     return capture.text();
 }
 
-// Plays a charger on the master side: answers every get-register request
-// with the number in `values`; calls `afterAnswer` with the count so far.
-class RegisterDevice {
-public:
-    RegisterDevice(Pty& pty, std::map<std::uint16_t, std::int32_t> values, std::function<void(int)> afterAnswer)
-        : pty_(pty), values_(std::move(values)), afterAnswer_(std::move(afterAnswer)),
-          thread_([this] { serve(); }) {}
-    ~RegisterDevice() {
-        running_ = false;
-        thread_.join();
-    }
-
-private:
-    void serve() {
-        HexFrameDecoder decoder;
-        int answered = 0;
-        while (running_) {
-            for (char c : pty_.readFor(milliseconds(20))) {
-                if (!decoder.feed(c)) continue;
-                answer(decoder.message());
-                afterAnswer_(++answered);
-            }
-        }
-    }
-
-    void answer(const HexMsg& request) {
-        const auto& bytes = request.bytes();
-        std::uint16_t id = static_cast<std::uint16_t>(bytes.at(1) | bytes.at(2) << 8);
-        HexMsg reply{0x07};
-        reply.appendWord(id);
-        reply.appendByte(0x00);
-        std::uint32_t number = static_cast<std::uint32_t>(values_[id]);
-        for (int i = 0; i < 4; ++i) reply.appendByte(static_cast<std::uint8_t>(number >> (8 * i)));
-        pty_.write(encodeHexFrame(reply));
-    }
-
-    Pty& pty_;
-    std::map<std::uint16_t, std::int32_t> values_;
-    std::function<void(int)> afterAnswer_;
-    std::atomic<bool> running_{true};
-    std::thread thread_;
-};
+// The get-register answer to a request text such as ":7D5ED8C": the
+// register's number from `values` as four bytes.
+std::string registerReply(const std::string& request, const std::map<unsigned, std::int32_t>& values) {
+    unsigned low = std::stoul(request.substr(2, 2), nullptr, 16);
+    unsigned high = std::stoul(request.substr(4, 2), nullptr, 16);
+    auto number = static_cast<std::uint32_t>(values.at(high << 8 | low));
+    return testing_support::frameOf({7, low, high, 0, number & 0xFF, number >> 8 & 0xFF, number >> 16 & 0xFF,
+                                     number >> 24});
+}
 
 TEST(Dumper, TextFieldsOfTheLinkReachTheItems) {
-    UtcZone utc;
+    useUtc();
     FakeClock clock(1705312830);
     LogCapture log;
     Pty pty;
@@ -124,15 +103,17 @@ TEST(Dumper, StopRequestedBeforeTheRunEndsItAtOnce) {
 }
 
 TEST(Dumper, RunPollsThroughTheLinkUntilStopped) {
-    Pty pty;
-    TamSerial link(pty.slavePath());
-    Dumper dumper(link);
-    link.start();
-    const std::map<std::uint16_t, std::int32_t> values = {
+    const std::map<unsigned, std::int32_t> values = {
         {0xEE80, 12840}, {0xEE81, 1500}, {0xEE85, -250}, {0xEE82, 35100}, {0xEDDB, 2530}};
-    RegisterDevice device(pty, values, [&dumper](int answered) {
-        if (answered == 12) dumper.requestStop();
+    std::atomic<Dumper*> running{nullptr};
+    testing_support::ScriptedDevice device([&](const std::string& request, int index) {
+        if (index == 11) running.load()->requestStop();  // in the third period
+        return registerReply(request, values);
     });
+    TamSerial link(device.path());
+    Dumper dumper(link);
+    running = &dumper;
+    link.start();
     std::ostringstream out;
     EXPECT_EQ(dumper.runTable(plainCharger(), DumpVariant::channels, true, out), 0);
     EXPECT_EQ(out.str(),

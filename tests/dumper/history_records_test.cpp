@@ -88,21 +88,6 @@ TEST(HistoryRecords, TotalRecords) {
     }
 }
 
-TEST(HistoryRecords, FormattingDoesNotConsumeTheRecord) {
-    DumpItem item = recordItem(0x1050, kDayRecord, formatHistoryDay);
-    std::string first = item.format();
-    EXPECT_EQ(item.format(), first);
-    EXPECT_EQ(item.format(), first);
-}
-
-TEST(HistoryRecords, RecordWithoutACurrentValuePrintsDashes) {
-    DumpItem neverRead(0x1050, "", DumpItem::HEX_REGISTER, "", DumpItem::RAW, nullptr, formatHistoryDay);
-    EXPECT_EQ(neverRead.format(), dashes(15));
-    DumpItem stale = recordItem(0x104F, withVersion(1, kTotalHead + le(1105, 2)), formatHistoryTotal);
-    stale.updatedAt = 0;
-    EXPECT_EQ(stale.format(), dashes(10));
-}
-
 TEST(HistoryRecords, Headers) {
     EXPECT_EQ(historyTotalHeader(),
               "Err[0],Err[1],Err[2],Err[3],Yield_user[kWh],Yield_sys[kWh],Vpnl_max[V],Vbat_max[V],#Days,Vbat_min[V]");
