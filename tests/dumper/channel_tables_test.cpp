@@ -33,24 +33,17 @@ DeviceInfo withLoad(DeviceInfo info, bool loadCurrent) {
     return info;
 }
 
-DeviceInfo withTimer(DeviceInfo info) {
-    info.hasSolarTimer = true;
+DeviceInfo with(DeviceInfo info, bool DeviceInfo::*flag) {
+    info.*flag = true;
     return info;
 }
 
-DeviceInfo candidate(DeviceInfo info) {
-    info.releaseCandidate = true;
-    return info;
-}
+DeviceInfo withTimer(DeviceInfo info) { return with(info, &DeviceInfo::hasSolarTimer); }
+DeviceInfo candidate(DeviceInfo info) { return with(info, &DeviceInfo::releaseCandidate); }
 
 DeviceInfo withHistory(DeviceInfo info, std::uint8_t version) {
     info.hasHistorySupport = true;
     info.historyVersion = version;
-    return info;
-}
-
-DeviceInfo withPanelCurrent(DeviceInfo info) {
-    info.hasPanelCurrent = true;
     return info;
 }
 
@@ -70,7 +63,7 @@ TEST(ChannelTables, HeadersInPrintOrder) {
         {"channels ignore capabilities", DumpVariant::channels, withLoad(withHistory(plainCharger(), 6), true),
          "Vout,Iout1,Iout2,Vpanel,Temp"},
         {"fast, plain", DumpVariant::fast, plainCharger(), kFastBase},
-        {"fast, panel current", DumpVariant::fast, withPanelCurrent(plainCharger()),
+        {"fast, panel current", DumpVariant::fast, with(plainCharger(), &DeviceInfo::hasPanelCurrent),
          "Timestamp,State,Ichr[A],Vchr[V],Ipnl[A],Vpnl[V],Ppnl[W],Temp[C],Err"},
         {"fast, load on firmware 0x111", DumpVariant::fast, withFirmware(withLoad(plainCharger(), true), 0x111),
          kFastBase},
@@ -90,12 +83,7 @@ TEST(ChannelTables, HeadersInPrintOrder) {
         {"mixed, load with current", DumpVariant::full, withLoad(plainCharger(), true),
          kFullBase + ",Load,Iload[A]"},
         {"mixed, load current without load output", DumpVariant::full,
-         [] {
-             DeviceInfo info = plainCharger();
-             info.hasLoadCurrent = true;
-             return info;
-         }(),
-         kFullBase},
+         with(plainCharger(), &DeviceInfo::hasLoadCurrent), kFullBase},
         {"mixed, firmware 0x115 has no clock", DumpVariant::full, withFirmware(plainCharger(), 0x115), kFullBase},
         {"mixed, firmware 0x116", DumpVariant::full, withFirmware(plainCharger(), 0x116), kFullBase + ",RtcState"},
         {"mixed, solar timer with load", DumpVariant::full, withFirmware(withTimer(withLoad(plainCharger(), false)), 0x116),
