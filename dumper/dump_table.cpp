@@ -1,6 +1,9 @@
 #include "dumper/dump_table.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <stdexcept>
 
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/lexical_cast.hpp>
@@ -99,7 +102,14 @@ void DumpTable::dumpData(std::ostream& out) {
         }
     }
     // Written outside the lock: a slow output must not hold up TEXT reception.
+    errno = 0;
     out << row << '\n' << std::flush;
+    // A full disk would otherwise lose every later row without a word.
+    if (!out) {
+        int error = errno;
+        throw std::runtime_error(std::string("cannot write the table: ") +
+                                 (error ? std::strerror(error) : "output stream failed"));
+    }
 }
 
 }  // namespace tessline

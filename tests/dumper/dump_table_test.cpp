@@ -122,6 +122,14 @@ TEST(DumpTable, HiddenItemsAgeButNeverPrint) {
     EXPECT_EQ(row(table), "-,-\n");
 }
 
+TEST(DumpTable, RowThatCannotBeWrittenIsAnError) {
+    FakeClock clock(1000);
+    DumpTable table({textItem("A", "A", parseNumber, formatInt)});
+    std::ostringstream out;
+    out.setstate(std::ios::badbit);  // as a stream on a full disk ends up
+    EXPECT_THROW(table.dumpData(out), std::runtime_error);
+}
+
 TEST(DumpTable, TextLabelsMatchWhateverTheLetterCase) {
     FakeClock clock(1000);
     const struct {

@@ -27,34 +27,6 @@ void useUtc() {
     ::tzset();
 }
 
-LogCapture::LogCapture() : savedLevel_(logLevel) {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/dumper-log-XXXXXX";
-    if (::mkdtemp(&pattern[0])) directory_ = pattern;
-    path_ = directory_ + "/log.txt";
-    logFileName = new std::string(path_);
-    logLevel = 3;
-}
-
-LogCapture::~LogCapture() {
-    delete logFileName;
-    logFileName = nullptr;
-    logLevel = savedLevel_;
-    ::unlink(path_.c_str());
-    ::rmdir(directory_.c_str());
-}
-
-std::vector<std::string> LogCapture::lines() const {
-    std::vector<std::string> lines;
-    std::ifstream file(path_);
-    std::string line;
-    while (std::getline(file, line)) {
-        std::size_t afterStamp = line.find(' ');
-        lines.push_back(afterStamp == std::string::npos ? line : line.substr(afterStamp + 1));
-    }
-    return lines;
-}
-
 std::vector<std::uint8_t> littleEndian(std::uint32_t number, unsigned width) {
     std::vector<std::uint8_t> bytes;
     for (unsigned i = 0; i < width; ++i) bytes.push_back(static_cast<std::uint8_t>(number >> (8 * i)));
@@ -84,14 +56,6 @@ RegisterReader FakeRegisters::reader() {
         answer = registerAnswer(id, found->second);
         return 0;
     };
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    std::string line;
-    while (std::getline(in, line)) lines.push_back(line);
-    return lines;
 }
 
 std::vector<std::string> splitFields(const std::string& line) {

@@ -14,6 +14,8 @@
 #include "dumper/dump_table.h"
 #include "hex/hex_msg.h"
 #include "identity/device_info.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/sim_process.h"
 
 namespace dumper_test {
 
@@ -39,19 +41,8 @@ private:
 // Printed times in these tests are in UTC.
 void useUtc();
 
-// Collects the log lines at the verbose level while it lives; lines() gives
-// them without their time stamps, e.g. "ERR.dumper: ...".
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    std::vector<std::string> lines() const;
-
-private:
-    std::string directory_;
-    std::string path_;
-    std::uint8_t savedLevel_;
-};
+using testing_support::LogCapture;
+using testing_support::splitLines;
 
 // A get-register answer (code 7, id, flags 0, value bytes, checksum) with its
 // read position on the first value byte.
@@ -67,7 +58,6 @@ struct FakeRegisters {
     tessline::RegisterReader reader();
 };
 
-std::vector<std::string> splitLines(const std::string& text);
 std::vector<std::string> splitFields(const std::string& line);
 
 // A supported charger of the mixed table without any optional capability.

@@ -1,4 +1,4 @@
-// Shared helpers of the reader suite: a captured diagnostic log and a
+// Shared helpers of the reader suite: the captured diagnostic log and a
 // bounded wait.
 #pragma once
 
@@ -7,24 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/log_capture.h"
+
 namespace tessline {
 namespace test {
 
-// Sends log lines at every level into a temporary file while it lives.
-// Construct it before, and destroy it after, every thread that logs.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    // Lines without their time stamp, e.g. "INF.reader: reader start".
-    std::vector<std::string> lines() const;
-    int count(const std::string& line) const;
-
-private:
-    std::string dir_;
-    std::string path_;
-    std::uint8_t savedLevel_;
-};
+using testing_support::LogCapture;
 
 // Polls `done` every 10 ms for at most ten seconds; true once it holds.
 bool waitUntil(const std::function<bool()>& done);
