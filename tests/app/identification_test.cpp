@@ -1,0 +1,63 @@
+#include "app/identification.h"
+
+#include <gtest/gtest.h>
+
+#include "app/output_file.h"
+
+using namespace tessline;
+
+TEST(Identification, ProductIdFromThePidField) {
+    struct Case {
+        const char* pid;
+        std::uint16_t id;
+    } cases[] = {
+        {"0xA042", 0xA042}, {"0x0300", 0x0300},  {"0xFFFF", 0xFFFF},   {"0x10000", 0xFFFF}, {"0x", 0xFFFF},
+        {"A042", 0xFFFF},   {"0Xa042", 0xFFFF},  {"0xa042", 0xA042},   {"garbage", 0xFFFF}, {"", 0xFFFF},
+        {"0x12zz", 0x12},   {"0x100000042", 0xFFFF},  // too large: refused, not wrapped into 0x42
+    };
+    for (const auto& c : cases) EXPECT_EQ(parseProductId(c.pid), c.id) << c.pid;
+}
+
+TEST(Identification, SoftwareVersionFromTheFwField) {
+    struct Case {
+        const char* fw;
+        const char* version;
+    } cases[] = {{"119", "1.19"}, {"0119", "01.19"}, {"1234", "12.34"}, {"19", "19"}, {"7", "7"}, {"", ""}};
+    for (const auto& c : cases) EXPECT_EQ(firmwareFieldVersion(c.fw), c.version) << c.fw;
+}
+
+TEST(Identification, RegisterTextLosesTrailingWhiteSpaceOnly) {
+    EXPECT_EQ(trimRegisterText("SolarUnit  \r\n"), "SolarUnit");
+    EXPECT_EQ(trimRegisterText(" Solar Unit\t"), " Solar Unit");
+    EXPECT_EQ(trimRegisterText(" \r\n"), " \r\n");  // nothing but white space stays
+    EXPECT_EQ(trimRegisterText(""), "");
+}
+
+TEST(OutputTemplate, ExpandsKnownKeysAndLeavesTheRest) {
+    Identity identity{"Caldane Energy", "Helio 100|15", "HQ1234", "1.16"};
+    const std::time_t now = 1460037789;  // a fixed instant; its local text is computed below
+    char ctimeBuffer[32];
+    std::string local = ctime_r(&now, ctimeBuffer);
+    local.pop_back();
+    struct Case {
+        const char* pattern;
+        std::string name;
+    } cases[] = {
+        {"log-%s-%x.txt", "log-HQ1234-%x.txt"},
+        {"run%", "run%"},
+        {"%m_%v.csv", "Helio 100|15_1.16.csv"},
+        {"at %t", "at " + local},
+        {"%%s", "%HQ1234"},
+        {"plain", "plain"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(expandOutputTemplate(c.pattern, identity, now), c.name) << c.pattern;
+}
+
+TEST(OutputTemplate, InsertedTextIsScannedAgainButCannotGrowForEver) {
+    Identity rescanned{"", "<%s>", "serial", ""};
+    EXPECT_EQ(expandOutputTemplate("%m", rescanned, 0), "<serial>");
+    Identity looping{"", "", "x%s", ""};  // each expansion brings the key back
+    std::string name = expandOutputTemplate("%s", looping, 0);
+    EXPECT_LE(name.size(), 4096u + 8u);
+    EXPECT_EQ(name.rfind("xxx", 0), 0u);
+}
