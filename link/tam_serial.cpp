@@ -11,8 +11,9 @@
 #include <cerrno>
 #include <future>
 
+#include <boost/asio/io_context.hpp>
 #include <boost/asio/post.hpp>
-#include <boost/asio/read.hpp>
+#include <boost/asio/serial_port.hpp>
 #include <boost/bind/bind.hpp>
 #include <boost/throw_exception.hpp>
 
@@ -23,6 +24,11 @@ namespace tessline {
 namespace asio = boost::asio;
 using boost::system::error_code;
 using boost::system::system_error;
+
+struct TamSerial::Port {
+    asio::io_context io;
+    asio::serial_port port{io};
+};
 
 std::string devicePathForPort(const std::string& portName) {
     if (portName.find('/') != std::string::npos) return portName;
@@ -38,7 +44,8 @@ std::string devicePathForPort(const std::string& portName) {
 }
 
 TamSerial::TamSerial(const std::string& portName)
-    : port_(io_), textFramer_([this](const std::string& label, const std::string& value) { rxTextField(label, value); }) {
+    : port_(std::make_unique<Port>()),
+      textFramer_([this](const std::string& label, const std::string& value) { rxTextField(label, value); }) {
     openExclusive(devicePathForPort(portName));
 }
 
@@ -56,9 +63,9 @@ TamSerial::~TamSerial() {
 // descriptor keeps out a second solwatch run as root, which TIOCEXCL lets by.
 void TamSerial::openExclusive(const std::string& path) {
     error_code error;
-    port_.open(path, error);
+    port_->port.open(path, error);
     if (!error) {
-        int fd = port_.native_handle();
+        int fd = port_->port.native_handle();
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             error = error_code(errno == EWOULDBLOCK ? EBUSY : errno, boost::system::system_category());
         } else if (::ioctl(fd, TIOCEXCL) != 0) {
@@ -66,7 +73,7 @@ void TamSerial::openExclusive(const std::string& path) {
         }
         if (error) {
             error_code ignored;
-            port_.close(ignored);
+            port_->port.close(ignored);
         }
     }
     if (error) boost::throw_exception(system_error(error, "open"));
@@ -78,11 +85,13 @@ void TamSerial::start() {
         return;
     }
     logInfo("serial", "port open");
-    port_.set_option(asio::serial_port_base::baud_rate(19200));
-    port_.set_option(asio::serial_port_base::character_size(8));
-    port_.set_option(asio::serial_port_base::flow_control(asio::serial_port_base::flow_control::none));
-    port_.set_option(asio::serial_port_base::parity(asio::serial_port_base::parity::none));
-    port_.set_option(asio::serial_port_base::stop_bits(asio::serial_port_base::stop_bits::one));
+    using base = asio::serial_port_base;
+    asio::serial_port& port = port_->port;
+    port.set_option(base::baud_rate(19200));
+    port.set_option(base::character_size(8));
+    port.set_option(base::flow_control(base::flow_control::none));
+    port.set_option(base::parity(base::parity::none));
+    port.set_option(base::stop_bits(base::stop_bits::one));
     // One slot for both receive steps, HEX decoder first: each byte reaches
     // them in that order after any listener connected before the start
     // (the traffic dump), at the cost of one slot call instead of two.
@@ -101,20 +110,20 @@ void TamSerial::run() {
     logInfo("serial", "thread start");
     startRead();
     error_code error;
-    io_.run(error);
+    port_->io.run(error);
     {
         boost::lock_guard<boost::mutex> lock(ioStateMutex_);
         readerActive_ = false;
     }
     // A close() posted just before the flag fell still gets carried out.
-    io_.restart();
-    io_.poll();
+    port_->io.restart();
+    port_->io.poll();
     if (error) logError("serial", "i/o service failed: %s", error.message().c_str());
     logInfo("serial", "thread stopped");
 }
 
 void TamSerial::startRead() {
-    port_.async_read_some(asio::buffer(readBuffer_),
+    port_->port.async_read_some(asio::buffer(readBuffer_),
                           [this](const error_code& error, std::size_t count) { onReadComplete(error, count); });
 }
 
@@ -158,7 +167,7 @@ int TamSerial::write(const HexMsg& msg) {
 // Writes straight to the descriptor: the port object itself belongs to the
 // reader thread's I/O service, which may be starting a read right now.
 std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
-    int fd = port_.native_handle();
+    int fd = port_->port.native_handle();
     std::size_t written = 0;
     while (written < text.size()) {
         ssize_t n = ::write(fd, text.data() + written, text.size() - written);
@@ -184,9 +193,9 @@ void TamSerial::close() {
     {
         boost::lock_guard<boost::mutex> lock(ioStateMutex_);
         if (readerActive_) {
-            asio::post(io_, [this, &closed] {
+            asio::post(port_->io, [this, &closed] {
                 error_code result;
-                port_.close(result);
+                port_->port.close(result);
                 closed.set_value(result);
             });
             posted = true;
@@ -195,7 +204,7 @@ void TamSerial::close() {
     if (posted) {
         error = closed.get_future().get();
     } else {
-        port_.close(error);
+        port_->port.close(error);
     }
     if (error) boost::throw_exception(system_error(error, "close"));
 }

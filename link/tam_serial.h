@@ -3,12 +3,11 @@
 // the receive framing turns those bytes into HEX frames and TEXT fields.
 #pragma once
 
-#include <atomic>
+#include <memory>
 #include <string>
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/serial_port.hpp>
 #include <boost/signals2/signal.hpp>
+#include <boost/system/error_code.hpp>
 #include <boost/thread/mutex.hpp>
 #include <boost/thread/recursive_mutex.hpp>
 #include <boost/thread/thread.hpp>
@@ -59,8 +58,8 @@ private:
     void openExclusive(const std::string& path);
     std::size_t writeAll(const std::string& text, boost::system::error_code& error);
 
-    boost::asio::io_context io_;
-    boost::asio::serial_port port_;
+    struct Port;                 // the I/O service and the serial port on it
+    std::unique_ptr<Port> port_;
     boost::thread thread_;
 
     // Guards readerActive_: while it is true, close() hands the port to the
