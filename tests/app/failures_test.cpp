@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -158,4 +159,54 @@ TEST(Failures, SecondRunOnABusyPortIsRefused) {
     EXPECT_NE(second.err.find("open: Device or resource busy"), std::string::npos) << second.err;
     first.signal(SIGTERM);
     EXPECT_EQ(first.wait(10s).exitCode, 0);
+}
+
+namespace {
+
+// A fast dump with every log line and the traffic, stopped after its first row.
+ProcessResult dumpOneRow(const std::vector<std::string>& simOptions) {
+    SimProcess sim(simOptions);
+    Process solwatch(solwatchArgs({"-s", sim.path(), "-f", "-v", "-d"}));
+    solwatch.waitForOutput("\n\"", 30s);  // the line end before the first row's time stamp
+    solwatch.signal(SIGINT);
+    return solwatch.wait(10s);
+}
+
+std::string getRegisterRequest(unsigned id) {
+    char text[16];
+    std::snprintf(text, sizeof text, ":7%02X%02X", id & 0xFF, id >> 8);
+    return text;
+}
+
+}  // namespace
+
+TEST(Capabilities, ModernChargerReadsItsRegistersAndLogsItsFlags) {
+    ProcessResult r = dumpOneRow({});
+    std::string log = unstamped(r.err);
+    EXPECT_EQ(r.exitCode, 0);
+    for (unsigned reg : {0x0140u, 0xEDCDu, 0xEDCCu, 0xEDDFu, 0xEDCEu, 0xEDB8u})
+        EXPECT_NE(r.out.find(getRegisterRequest(reg)), std::string::npos) << std::hex << reg;
+    EXPECT_TRUE(hasLine(log, "INF.capabilities: deviceId=0xA042, app=0x0116")) << log;
+    EXPECT_TRUE(hasLine(log, "INF.capabilities: history version=6"));
+    EXPECT_TRUE(hasLine(log, "INF.capabilities: KZ_REG_CAPABILITIES1_HAS_LOAD_OUTPUT"));
+    EXPECT_FALSE(hasLine(log, "ERR.capabilities: mppt charger model unknown..."));
+}
+
+TEST(Capabilities, ClassicChargerTakesItsRatingsFromItsModelRow) {
+    ProcessResult r = dumpOneRow({"--product-id", "0x0300"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find(getRegisterRequest(0xEDCD)), std::string::npos);
+    for (unsigned reg : {0xEDDFu, 0xEDCEu, 0xEDB8u})
+        EXPECT_EQ(r.out.find(getRegisterRequest(reg)), std::string::npos) << std::hex << reg;
+    EXPECT_TRUE(hasLine(unstamped(r.err), "INF.capabilities: deviceId=0x0300, app=0x0116"));
+}
+
+TEST(Capabilities, ChargerWithoutModelRowOnOldFirmwareIsUnknown) {
+    ProcessResult r = dumpOneRow({"--product-id", "0xA07E", "--firmware", "0x4111"});
+    std::string log = unstamped(r.err);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(hasLine(log, "INF.capabilities: min voltage=0V, max voltage=0V")) << log;
+    EXPECT_TRUE(hasLine(log, "INF.capabilities: max current=0A"));
+    EXPECT_TRUE(hasLine(log, "ERR.capabilities: mppt charger model unknown..."));
+    EXPECT_EQ(r.out.find(getRegisterRequest(0x0140)), std::string::npos);  // too old to ask
 }
