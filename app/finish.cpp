@@ -1,5 +1,7 @@
 #include "app/finish.h"
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +22,12 @@ void setOpenLink(TamSerial* link) { theOpenLink = link; }
 TamSerial* openLink() { return theOpenLink; }
 
 void finish(int code) {
+    // One thread ends the process; another that gets here meanwhile (the
+    // signal watcher, say) waits for that end instead of exiting twice.
+    static std::atomic<bool> finishing{false};
+    if (finishing.exchange(true)) {
+        for (;;) ::pause();
+    }
     if (TamSerial* link = theOpenLink.exchange(nullptr)) {
         try {
             link->close();

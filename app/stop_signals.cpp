@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <time.h>
 
+#include <cerrno>
+#include <chrono>
 #include <thread>
 
 #include "app/finish.h"
@@ -22,6 +24,18 @@ sigset_t stopSignals() {
     sigaddset(&set, SIGTERM);
     sigaddset(&set, SIGHUP);
     return set;
+}
+
+// Returns on a signal of `set` or when the grace time has passed; an
+// interrupted wait goes on for the time that is left.
+void waitForSecondSignal(const sigset_t& set) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStopGraceSeconds);
+    while (true) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return;
+        timespec wait{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+        if (sigtimedwait(&set, nullptr, &wait) > 0 || errno != EINTR) return;
+    }
 }
 
 }  // namespace
@@ -57,8 +71,8 @@ void StopRequest::watch() {
     request(signal);
     // A second signal, or a step that does not stop in time (a request still
     // waiting for its time-out), ends the run here.
-    timespec grace{kStopGraceSeconds, 0};
-    sigtimedwait(&set, nullptr, &grace);
+    waitForSecondSignal(set);
+    logInfo("solwatch", "stopping without waiting any longer");
     finish(exitCode());
 }
 
