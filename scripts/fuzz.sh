@@ -1,22 +1,49 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang, replays each seed corpus, then
-# fuzzes each target for the given number of seconds (default 30).
+# fuzzes each target for the given number of seconds (default 30), two at a
+# time. Any crash, leak or sanitizer report fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-cmake -S . -B build-fuzz -G Ninja -DSOLWATCH_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ > /dev/null
+cmake -S . -B build-fuzz -G Ninja -DSOLWATCH_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1" > /dev/null
 cmake --build build-fuzz -j"$(nproc)"
 
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fuzz_one() {  # fuzz_one TARGET: replays the corpus, then fuzzes; output in $work/TARGET.log
+  local target=$1 corpus=fuzz/corpus/${1%_fuzz}
+  local binary=build-fuzz/fuzz/$target scratch=$work/$target
+  mkdir -p "$scratch"
+  {
+    [ -d "$corpus" ] && "$binary" -runs=0 "$corpus"
+    "$binary" -max_total_time="$seconds" -print_final_stats=0 -artifact_prefix="$scratch/" \
+      "$scratch" $([ -d "$corpus" ] && echo "$corpus")
+  } > "$work/$target.log" 2>&1
+}
+
+targets=()
 for source in fuzz/*_fuzz.cpp; do
-  [ -e "$source" ] || continue
   target=$(basename "$source" .cpp)
-  corpus=fuzz/corpus/${target%_fuzz}
-  work=$(mktemp -d)
-  echo "-- $target"
-  [ -d "$corpus" ] && build-fuzz/fuzz/"$target" -runs=0 "$corpus" 2>&1 | tail -1
-  build-fuzz/fuzz/"$target" -max_total_time="$seconds" -print_final_stats=0 \
-    -artifact_prefix="$work/" "$work" ${corpus:+$([ -d "$corpus" ] && echo "$corpus")} 2>&1 | tail -1
-  rm -rf "$work"
+  [ -x "build-fuzz/fuzz/$target" ] && targets+=("$target")
 done
-echo "fuzz: no crash, leak or sanitizer report"
+
+failed=0
+for ((i = 0; i < ${#targets[@]}; i += 2)); do
+  pids=()
+  for target in "${targets[@]:i:2}"; do
+    fuzz_one "$target" & pids+=($!)
+  done
+  for j in "${!pids[@]}"; do
+    target=${targets[i + j]}
+    if wait "${pids[j]}"; then
+      echo "-- $target: $(grep -E '^Done [0-9]+ runs' "$work/$target.log" | tail -n 1)"
+    else
+      echo "-- $target FAILED:"; tail -n 40 "$work/$target.log"; failed=1
+    fi
+  done
+done
+[ "$failed" -eq 0 ] || exit 1
+echo "fuzz: ${#targets[@]} targets, no crash, leak or sanitizer report"
