@@ -29,6 +29,7 @@ namespace po = boost::program_options;
 
 namespace {
 
+// Identification starts once the device has announced this many wanted fields.
 constexpr std::size_t kIdentityEntries = 3;
 constexpr std::uint16_t kEepromBase = 0x8000;
 constexpr std::uint16_t kEepromEnd = 0x9200;
@@ -44,15 +45,15 @@ Mode chooseMode(const po::variables_map& options) {
     return Mode::dump;
 }
 
-// Steps 4 to 8: collect the identity while holding the link. Returns false
-// when a stop request ended the wait for the device.
+// Collects the identity while holding the link: the get-info parser and the
+// register reader run until the device has announced enough fields. Returns
+// false when a stop request ended the wait for the device.
 bool identifyDevice(TamSerial& link, HexProto& hex, StopRequest& stop, Identity& identity,
                     std::uint16_t& productId) {
     boost::lock_guard<boost::recursive_mutex> lock(link.linkMutex);
     ValueDictionary values;
     TamGetParser parser(&link, values);
     TamReader reader(&link);
-    HexMsg answer;
     reader.start();
     bool complete;
     {
