@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include <boost/thread/lock_guard.hpp>
+#include <boost/thread/locks.hpp>
 
 #include "app/finish.h"
 #include "app/identification.h"
@@ -100,7 +101,9 @@ void readEepromBlock(HexProto& hex, std::uint16_t address, std::uint8_t* image) 
         throw std::runtime_error("cannot write " + fileName + ": unknown image file extension (use one of " +
                                  knownImageExtensions() + ")");
     static std::uint8_t image[kEepromLength];
-    link.linkMutex.lock();  // held to the end of the run
+    // Held to the end of the run (finish does not unwind); released only
+    // when an exception unwinds to the handlers.
+    boost::unique_lock<boost::recursive_mutex> hold(link.linkMutex);
     for (std::uint16_t address = kEepromBase; address < kEepromEnd; address += kEepromBlock) {
         if (stop.requested()) finish(stop.exitCode());
         readEepromBlock(hex, address, image);

@@ -160,6 +160,10 @@ TEST(DumpMode, FullVariantPrintsItsFirstRowAtTheWholeMinute) {
     ASSERT_GT(lines[1].size(), 20u);
     EXPECT_EQ(lines[1].substr(17, 3), ":00") << lines[1];
     EXPECT_EQ(std::count(lines[1].begin(), lines[1].end(), ','), std::count(lines[0].begin(), lines[0].end(), ','));
+    // The simulator's frozen history: the total record, then day 0 and day 30.
+    EXPECT_NE(lines[1].find(",0,0,0,0,456.78,456.78,45.0,14.60,45,11.80,"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find(",10.00,1.50,14.40,12.50,0,0,0,0,180,60,240,250,15.0,42.0,44,"), std::string::npos);
+    EXPECT_NE(lines[1].find(",13.00,1.80,14.40,12.50,0,0,0,0,180,60,240,280,15.0,42.0,14"), std::string::npos);
 }
 
 TEST(OutputFile, TemplateNamesTheFileAndAppendingLeavesOutTheHeader) {
