@@ -1,11 +1,12 @@
-// The receive path byte by byte: the rxChar signal with the HEX decoder and
-// the TEXT framing behind it, and listeners on the frame and field signals,
-// as the link's reader thread runs them. Reports nanoseconds per byte.
+// The receive path byte by byte, as the link's reader thread runs it: the
+// HEX decoder and the TEXT framing, with listeners on the frame and field
+// signals. Reports nanoseconds per byte.
 #include <benchmark/benchmark.h>
 
 #include <boost/signals2/signal.hpp>
 
 #include "hex/hex_frame.h"
+#include "link/receive_path.h"
 #include "link/text_framer.h"
 
 namespace {
@@ -30,33 +31,36 @@ std::string oneSecond() {
     return block + answers;
 }
 
-void receivePath(benchmark::State& state) {
-    boost::signals2::signal<void(char)> rxChar;
-    boost::signals2::signal<void(const tessline::HexMsg&)> rxHexMsg;
-    boost::signals2::signal<void(const std::string&, const std::string&)> rxTextField;
-    tessline::HexFrameDecoder decoder;
-    tessline::TextFramer framer([&](const std::string& l, const std::string& v) { rxTextField(l, v); });
-    // The link connects one receive slot: the HEX decoder, then the TEXT framing.
-    rxChar.connect([&](char c) {
-        if (decoder.feed(c)) rxHexMsg(decoder.message());
-        framer.feed(c);
-    });
-    std::size_t frames = 0, fields = 0;
+// Feeds the stream through the link's receive path with listeners on the
+// frame and field signals; `byteListener` adds one on every byte, as the
+// traffic dump (-d) does.
+void runReceivePath(benchmark::State& state, bool byteListener) {
+    tessline::ReceivePath::ByteSignal rxChar;
+    tessline::ReceivePath::FrameSignal rxHexMsg;
+    tessline::ReceivePath::FieldSignal rxTextField;
+    tessline::ReceivePath path(rxChar, rxHexMsg, rxTextField);
+    std::size_t frames = 0, fields = 0, bytes = 0;
     rxHexMsg.connect([&](const tessline::HexMsg& msg) { frames += msg.size() > 0; });
     rxTextField.connect([&](const std::string& l, const std::string&) { fields += !l.empty(); });
+    if (byteListener) rxChar.connect([&](char c) { bytes += c != 0; });
 
     const std::string stream = oneSecond();
     for (auto _ : state) {
-        for (char c : stream) rxChar(c);
+        for (char c : stream) path.feed(c);
     }
-    benchmark::DoNotOptimize(frames + fields);
+    benchmark::DoNotOptimize(frames + fields + bytes);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(stream.size()));
     state.counters["ns_per_byte"] = benchmark::Counter(
         static_cast<double>(state.iterations() * stream.size()),
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["fields_per_pass"] = static_cast<double>(fields) / static_cast<double>(state.iterations());
 }
+
+void receivePath(benchmark::State& state) { runReceivePath(state, false); }
 BENCHMARK(receivePath)->Unit(benchmark::kMicrosecond);
+
+void receivePathWithTrafficDump(benchmark::State& state) { runReceivePath(state, true); }
+BENCHMARK(receivePathWithTrafficDump)->Unit(benchmark::kMicrosecond);
 
 // The same bytes through the decoder and the framing without the signals,
 // to tell their share from that of the signal emissions.

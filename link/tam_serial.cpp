@@ -45,7 +45,7 @@ std::string devicePathForPort(const std::string& portName) {
 
 TamSerial::TamSerial(const std::string& portName)
     : port_(std::make_unique<Port>()),
-      textFramer_([this](const std::string& label, const std::string& value) { rxTextField(label, value); }) {
+      receivePath_(rxChar, rxHexMsg, rxTextField) {
     openExclusive(devicePathForPort(portName));
 }
 
@@ -92,13 +92,6 @@ void TamSerial::start() {
     port.set_option(base::flow_control(base::flow_control::none));
     port.set_option(base::parity(base::parity::none));
     port.set_option(base::stop_bits(base::stop_bits::one));
-    // One slot for both receive steps, HEX decoder first: each byte reaches
-    // them in that order after any listener connected before the start
-    // (the traffic dump), at the cost of one slot call instead of two.
-    rxChar.connect([this](char c) {
-        onHexChar(c);
-        onTextChar(c);
-    });
     {
         boost::lock_guard<boost::mutex> lock(ioStateMutex_);
         readerActive_ = true;
@@ -140,19 +133,13 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
 // A listener that throws costs only the byte it was handling: reception goes on.
 void TamSerial::dispatch(char c) {
     try {
-        rxChar(c);
+        receivePath_.feed(c);
     } catch (const std::exception& e) {
         logError("serial", "%s", e.what());
     } catch (...) {
         logError("serial", "unknown exception in a receive listener");
     }
 }
-
-void TamSerial::onHexChar(char c) {
-    if (hexDecoder_.feed(c)) rxHexMsg(hexDecoder_.message());
-}
-
-void TamSerial::onTextChar(char c) { textFramer_.feed(c); }
 
 int TamSerial::write(const HexMsg& msg) {
     boost::lock_guard<boost::recursive_mutex> lock(linkMutex);

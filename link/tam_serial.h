@@ -12,9 +12,8 @@
 #include <boost/thread/recursive_mutex.hpp>
 #include <boost/thread/thread.hpp>
 
-#include "hex/hex_frame.h"
 #include "hex/hex_msg.h"
-#include "link/text_framer.h"
+#include "link/receive_path.h"
 
 namespace tessline {
 
@@ -53,8 +52,6 @@ private:
     void startRead();
     void onReadComplete(const boost::system::error_code& error, std::size_t count);
     void dispatch(char c);
-    void onHexChar(char c);
-    void onTextChar(char c);
     void openExclusive(const std::string& path);
     std::size_t writeAll(const std::string& text, boost::system::error_code& error);
 
@@ -68,8 +65,7 @@ private:
     bool readerActive_ = false;
 
     // Receive state: touched only by the reader thread.
-    HexFrameDecoder hexDecoder_;
-    TextFramer textFramer_;
+    ReceivePath receivePath_;
     char readBuffer_[1024];
 };
 

@@ -1,0 +1,32 @@
+// What the link's reader thread does with each received byte: the byte
+// listeners first (the traffic dump), then the HEX frame decoder, then the
+// TEXT framing; complete frames and fields go out on their signals.
+#pragma once
+
+#include <string>
+
+#include <boost/signals2/signal.hpp>
+
+#include "hex/hex_frame.h"
+#include "link/text_framer.h"
+
+namespace tessline {
+
+class ReceivePath {
+public:
+    using ByteSignal = boost::signals2::signal<void(char)>;
+    using FrameSignal = boost::signals2::signal<void(const HexMsg&)>;
+    using FieldSignal = boost::signals2::signal<void(const std::string&, const std::string&)>;
+
+    ReceivePath(ByteSignal& rxChar, FrameSignal& rxHexMsg, FieldSignal& rxTextField);
+
+    void feed(char c);
+
+private:
+    ByteSignal& rxChar_;
+    FrameSignal& rxHexMsg_;
+    HexFrameDecoder hexDecoder_;
+    TextFramer textFramer_;
+};
+
+}  // namespace tessline
