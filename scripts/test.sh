@@ -13,18 +13,28 @@ configure() { cmake -S . -B "$1" -G Ninja "${@:2}" > /dev/null; }
 sanitizer_flags=(-DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1")
 started=$SECONDS
 lap() { echo "-- $1 done after $((SECONDS - started)) s"; }
+counts=$(mktemp)
+trap 'rm -f "$counts"' EXIT
+# Runs a ctest command line and keeps the number of tests it ran for the
+# closing count (a failure ends the script here).
+run_ctest() {
+  local log; log=$(mktemp)
+  "$@" 2>&1 | tee "$log"
+  grep -oE 'tests failed out of [0-9]+' "$log" | awk '{n += $5} END {print n + 0}' >> "$counts"
+  rm -f "$log"
+}
 
 echo "== normal build"
 configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
 cmake --build build -j"$jobs"
-ctest --test-dir build -j2 --output-on-failure
+run_ctest ctest --test-dir build -j2 --output-on-failure
 lap "normal build and tests"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 configure build-asan -DSOLWATCH_SANITIZE=address "${sanitizer_flags[@]}"
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  ctest --test-dir build-asan -j2 --output-on-failure
+  run_ctest ctest --test-dir build-asan -j2 --output-on-failure
 lap "ASan build and tests"
 
 echo "== ThreadSanitizer"
@@ -33,12 +43,14 @@ cmake --build build-tsan -j"$jobs" --target link_tests hex_tests reader_tests du
 # TSan needs an address layout it knows; newer kernels randomise more. The
 # threaded suites, then whole dump runs of the TSan-built program.
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
-setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 -L '^(link|hex|reader|dumper)$' --output-on-failure
-setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 --output-on-failure \
-  -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable'
+tsan_ctest=(setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 --output-on-failure)
+run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|dumper)$'
+run_ctest "${tsan_ctest[@]}" -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable'
 unset TSAN_OPTIONS
 lap "TSan build and tests"
 
 echo "== fuzz targets"
 bash scripts/fuzz.sh 30
 lap "fuzzing"
+
+echo "tests: $(awk '{n += $1} END {print n}' "$counts") passed, 0 failed"
