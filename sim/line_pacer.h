@@ -13,9 +13,11 @@ constexpr double kLineBytesPerSecond = 1920.0;  // 19200 baud, 10 bits a byte
 class LinePacer {
 public:
     // bytesPerSecond 0 turns pacing off. `windowMicros` lets bytes leave up
-    // to that much ahead of their slot, so a loop need not wake per byte.
+    // to that much ahead of their slot, so a loop need not wake per byte; the
+    // host sees them that much early, so it stays short next to an exchange
+    // (a request and its answer take some 15 ms on the line).
     explicit LinePacer(double bytesPerSecond = kLineBytesPerSecond,
-                       std::int64_t windowMicros = 10000);
+                       std::int64_t windowMicros = 1000);
 
     bool paced() const { return byteMicros_ > 0; }
 
@@ -34,6 +36,8 @@ public:
     void reset();
 
 private:
+    double slotStart(std::int64_t now) const;
+
     double byteMicros_ = 0;
     double windowMicros_ = 0;
     double txBusyUntil_ = 0;  // end of the last byte handed over
