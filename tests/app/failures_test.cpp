@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/pty.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
 
 using namespace testing_support;
@@ -136,9 +137,8 @@ TEST(Signals, SilentDeviceKeepsTheProgramWaitingWithoutCpuUntilASignal) {
 }
 
 TEST(Signals, InterruptedWriteLeavesNoImageFile) {
-    char pattern[] = "/tmp/solwatch-write-XXXXXX";
-    std::string dir = ::mkdtemp(pattern);
-    std::string file = dir + "/image.hex";
+    ScratchDir dir;
+    std::string file = dir.file("image.hex");
     SimProcess sim({}, /*paced=*/true);
     Process solwatch(solwatchArgs({"-s", sim.path(), "-w", file}));
     ASSERT_TRUE(solwatch.waitForOutput("reading 1%", 30s)) << solwatch.errSoFar();
@@ -147,7 +147,6 @@ TEST(Signals, InterruptedWriteLeavesNoImageFile) {
     EXPECT_EQ(r.exitCode, 128 + SIGINT);
     EXPECT_EQ(::access(file.c_str(), F_OK), -1);
     EXPECT_EQ(r.out.find("reading done"), std::string::npos);
-    runProcess({"/bin/rm", "-rf", dir});
 }
 
 TEST(Failures, SecondRunOnABusyPortIsRefused) {

@@ -14,6 +14,7 @@
 
 #include "hex/hex_frame.h"
 #include "identity/product_table.h"
+#include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
 
 using namespace testing_support;
@@ -23,23 +24,6 @@ namespace {
 
 const std::string kFastHeader = "Timestamp,State,Ichr[A],Vchr[V],Ipnl[A],Vpnl[V],Ppnl[W],Temp[C],Err";
 const std::string kFrozenFastRow = "\"BULK\",4.2,13.45,1.7,35.1,58.2,25.3,0";
-
-struct TempDir {
-    TempDir() {
-        char pattern[] = "/tmp/solwatch-test-XXXXXX";
-        path = ::mkdtemp(pattern);
-    }
-    ~TempDir() { runProcess({"/bin/rm", "-rf", path}); }
-    std::string file(const std::string& name) const { return path + "/" + name; }
-    std::string path;
-};
-
-std::string readFile(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 bool exists(const std::string& name) {
     struct stat info;
@@ -167,7 +151,7 @@ TEST(DumpMode, FullVariantPrintsItsFirstRowAtTheWholeMinute) {
 }
 
 TEST(OutputFile, TemplateNamesTheFileAndAppendingLeavesOutTheHeader) {
-    TempDir dir;
+    ScratchDir dir;
     SimProcess sim({"--frozen", "--no-load"});
     const std::string pattern = dir.file("log-%s-%x-%m.txt");
     const std::string name = dir.file(std::string("log-HQ2042SIM01-%x-") + tessline::lookupProductName(0xA042) + ".txt");
@@ -215,7 +199,7 @@ protected:
         EXPECT_EQ(r.exitCode, 0) << r.err;
         return readFile(out);
     }
-    TempDir dir;
+    ScratchDir dir;
     std::string eeprom;
     std::string expected;
 };

@@ -1,5 +1,5 @@
-// Helpers of the image file tests: a scratch folder, file text, line
-// splitting, known byte patterns and running the independent tools.
+// Helpers of the image file tests: line splitting, known byte patterns and
+// running the independent tools.
 #pragma once
 
 #include <cstdint>
@@ -7,27 +7,13 @@
 #include <vector>
 
 #include "image/image_io.h"
+#include "tests/support/scratch_dir.h"
 
 namespace image_test {
 
-// A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    std::vector<std::string> entries() const;  // names in the folder, sorted
-
-private:
-    std::string path_;
-};
-
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& content);
+using testing_support::readFile;
+using testing_support::ScratchDir;
+using testing_support::writeFile;
 
 // What a writer made of a window: its result and its lines, which must all
 // end in CR LF (`allCrLf`).

@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
 
 namespace {
@@ -43,15 +44,9 @@ std::string readUntil(int fd, const std::string& wanted) {
     return got;
 }
 
-std::string tempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/simtestXXXXXX";
-    return mkdtemp(pattern.data()) ? pattern : std::string();
-}
-
 TEST(SimProcess, ServesReconnectingHostsAndCleansUp) {
-    std::string dir = tempDir();
-    std::string link = dir + "/charger";
+    testing_support::ScratchDir dir;
+    std::string link = dir.file("charger");
     SimProcess sim({"--frozen", "--period-ms", "100", "--link", link});
     ASSERT_EQ(sim.path().rfind("/dev/pts/", 0), 0u) << sim.path();
 
@@ -68,7 +63,6 @@ TEST(SimProcess, ServesReconnectingHostsAndCleansUp) {
     EXPECT_EQ(sim.process().wait(5s).exitCode, 0);
     struct stat st;
     EXPECT_NE(lstat(link.c_str(), &st), 0) << "link removed";
-    rmdir(dir.c_str());
 }
 
 TEST(SimProcess, HangUpLooksLikeAPulledCable) {
