@@ -52,10 +52,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         engine.advance(now);
         out += engine.takeSendable(now);
     }
-    for (int i = 0; i < 200; ++i) {
-        now += 10000;
+    // Drain what is left as the server loop does, waking when the engine
+    // asks to, until the line has stayed quiet for a second.
+    for (std::int64_t quietSince = now; now - quietSince < 1000000;) {
+        now = std::max(now + 100, std::min(engine.nextWakeup(now), now + 10000));
         engine.advance(now);
-        out += engine.takeSendable(now);
+        std::string sent = engine.takeSendable(now);
+        if (!sent.empty()) quietSince = now;
+        out += sent;
     }
     checkFrames(out);
     return 0;
