@@ -86,13 +86,13 @@ void readEepromBlock(HexProto& hex, std::uint16_t address, std::uint8_t* image) 
         logError("solwatch", "getRegister: failed");
         return;
     }
-    // The last byte of the answer is its checksum, not EEPROM data.
+    HexMsg values = answerValueBytes(answer);  // the checksum is not EEPROM data
     for (unsigned j = 0; j < kEepromBlock; ++j) {
-        if (answer.remaining() <= 1) {
+        if (values.remaining() == 0) {
             logError("solwatch", "data truncated");
             continue;
         }
-        image[address - kEepromBase + j] = answer.readU8();
+        image[address - kEepromBase + j] = values.readU8();
     }
 }
 

@@ -44,13 +44,6 @@ bool readNumber(const HexMsg& answer, std::uint8_t type, std::int64_t& number) {
 
 }  // namespace
 
-HexMsg answerValueBytes(const HexMsg& answer) {
-    HexMsg values;
-    const auto& bytes = answer.bytes();
-    for (std::size_t i = answer.readPosition(); i + 1 < bytes.size(); ++i) values.appendByte(bytes[i]);
-    return values;
-}
-
 DumpItem::DumpItem(std::int32_t registerId, std::string textLabel, std::uint8_t flags, std::string header,
                    std::uint8_t type, Parser parser, Formatter formatter)
     : registerId(registerId),

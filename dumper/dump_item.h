@@ -58,8 +58,4 @@ private:
     bool decodeNumber(const HexMsg& answer);
 };
 
-// The value bytes of a register answer: from its read position up to, not
-// including, the trailing checksum byte.
-HexMsg answerValueBytes(const HexMsg& answer);
-
 }  // namespace tessline

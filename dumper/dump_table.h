@@ -11,12 +11,9 @@
 #include <string>
 
 #include "dumper/dump_item.h"
+#include "hex/hex_proto.h"
 
 namespace tessline {
-
-// Reads one register: 0 with the answer's read position on the first value
-// byte, another value when the read failed.
-using RegisterReader = std::function<int(std::uint16_t id, HexMsg& answer)>;
 
 // setItems, clear, pollOnce, writeHeader and dumpData belong to one thread;
 // onText may be called from any other.

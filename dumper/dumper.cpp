@@ -13,10 +13,6 @@ namespace {
 
 using TextSignal = decltype(TamSerial::rxTextField);
 
-RegisterReader readerOf(HexProto& hex) {
-    return [&hex](std::uint16_t id, HexMsg& answer) { return hex.getRegister(id, answer); };
-}
-
 // Leaves no items and no borrowed stream behind, however the run ends.
 class RunState {
 public:
@@ -60,7 +56,7 @@ int Dumper::runTable(const DeviceInfo& info, DumpVariant variant, bool printHead
     buildTable(variant, info);
     if (printHeader) writeHeader();
     HexProto hex(link_);
-    runDumpLoop(*table_, variant, readerOf(hex), out, stopRequested_);
+    runDumpLoop(*table_, variant, hex.registerReader(), out, stopRequested_);
     return 0;
 }
 
@@ -68,7 +64,7 @@ void Dumper::buildTable(DumpVariant variant, const DeviceInfo& info) {
     table_->setItems(channelTable(variant, info));
 }
 
-void Dumper::pollOnce(HexProto& hex) { table_->pollOnce(readerOf(hex), stopRequested_); }
+void Dumper::pollOnce(HexProto& hex) { table_->pollOnce(hex.registerReader(), stopRequested_); }
 
 void Dumper::writeHeader() { table_->writeHeader(*out_); }
 

@@ -28,4 +28,11 @@ std::uint32_t HexMsg::readValue(unsigned width) {
     return value;
 }
 
+HexMsg answerValueBytes(const HexMsg& answer) {
+    HexMsg values;
+    const auto& bytes = answer.bytes();
+    for (std::size_t i = answer.readPosition(); i + 1 < bytes.size(); ++i) values.appendByte(bytes[i]);
+    return values;
+}
+
 }  // namespace tessline

@@ -52,4 +52,8 @@ private:
     bool failed_ = false;
 };
 
+// The bytes of a received answer from its read position up to, not
+// including, its last byte (the frame's checksum): the value a caller reads.
+HexMsg answerValueBytes(const HexMsg& answer);
+
 }  // namespace tessline

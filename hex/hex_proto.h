@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 
 #include <boost/chrono.hpp>
@@ -21,6 +22,11 @@ constexpr int kHexTimeout = -3;
 
 constexpr std::uint16_t kEepromAddressRegister = 0xED91;
 
+// Reads one register with the contract of HexProto::getRegister: 0 with the
+// answer's read position on the first value byte, negative otherwise. Pure
+// logic takes one of these, so tests can stand in for a device.
+using RegisterReader = std::function<int(std::uint16_t id, HexMsg& answer)>;
+
 class HexProto {
 public:
     using Timeout = boost::chrono::microseconds;
@@ -36,6 +42,11 @@ public:
     int getRegister(std::uint16_t id, HexMsg& answer);
     // Writes the EEPROM address pointer register. Throws no_response.
     bool setRegister(std::uint16_t value);
+
+    // getRegister on this object, as a RegisterReader.
+    RegisterReader registerReader() {
+        return [this](std::uint16_t id, HexMsg& answer) { return getRegister(id, answer); };
+    }
 
 private:
     int exchange(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,

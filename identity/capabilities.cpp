@@ -58,9 +58,7 @@ DeviceInfo capabilitiesReport(TamSerial& link) {
     } catch (const no_response&) {
         refuse("no response received (check power / correct serial port)", 3);
     }
-    completeDeviceInfo(info, pingWord, [&hex](std::uint16_t id, HexMsg& answer) {
-        return hex.getRegister(id, answer);
-    });
+    completeDeviceInfo(info, pingWord, hex.registerReader());
     logReport(info);
     return info;
 }

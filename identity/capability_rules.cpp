@@ -26,15 +26,17 @@ constexpr std::uint16_t kMaxPvVoltageRegister = 0xEDB8;
 constexpr std::uint16_t kNamingVersion = 0x112;
 
 // Reads `width` bytes of a register's value; false when the request failed or
-// the answer was too short, so the caller keeps what it had. The value must
-// be followed by the checksum byte: a short answer would otherwise pass the
-// checksum off as the value's top byte.
+// the answer was too short, so the caller keeps what it had. The checksum
+// byte is never read as part of the value.
 bool readRegisterValue(const RegisterReader& readRegister, std::uint16_t id, unsigned width,
                        std::uint32_t& value) {
     HexMsg answer;
-    if (readRegister(id, answer) != 0 || answer.remaining() < width + 1) return false;
-    value = answer.readValue(width);
-    return !answer.failed();
+    if (readRegister(id, answer) != 0) return false;
+    HexMsg values = answerValueBytes(answer);
+    std::uint32_t read = values.readValue(width);
+    if (values.failed()) return false;
+    value = read;
+    return true;
 }
 
 std::string modelNameFromDevice(const RegisterReader& readRegister) {

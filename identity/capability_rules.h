@@ -9,13 +9,10 @@
 #include <vector>
 
 #include "hex/hex_msg.h"
+#include "hex/hex_proto.h"
 #include "identity/device_info.h"
 
 namespace tessline {
-
-// Same contract as HexProto::getRegister: 0 on success with the answer's
-// read position on the first value byte, negative otherwise.
-using RegisterReader = std::function<int(std::uint16_t id, HexMsg& answer)>;
 
 // Firmware from this version on describes itself through registers.
 constexpr std::uint16_t kSelfDescribingVersion = 0x116;
