@@ -1,0 +1,17 @@
+// The write mode: reads the charger's EEPROM window block by block and saves
+// it as an image file whose extension picks the format.
+#pragma once
+
+#include <string>
+
+namespace tessline {
+
+class HexProto;
+class StopRequest;
+class TamSerial;
+
+// Ends through finish(): 0 after a save, the stop code on a signal; a
+// failure throws to the handlers.
+[[noreturn]] void writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, StopRequest& stop);
+
+}  // namespace tessline
