@@ -8,14 +8,9 @@
 #include <memory>
 #include <string>
 
-namespace tessline {
+#include "identity/identity.h"
 
-struct Identity {
-    std::string manufacturer;
-    std::string model;
-    std::string serialNumber;
-    std::string softwareVersion;
-};
+namespace tessline {
 
 // Expands %m (model), %s (serial number), %v (software version) and %t (the
 // local time in ctime form); any other "%" pair stays. The scan goes on one
