@@ -21,9 +21,12 @@ std::atomic<TamSerial*> theOpenLink{nullptr};
 void setOpenLink(TamSerial* link) { theOpenLink = link; }
 TamSerial* openLink() { return theOpenLink; }
 
-void finish(int code) {
-    // One thread ends the process; another that gets here meanwhile (the
-    // signal watcher, say) waits for that end instead of exiting twice.
+namespace {
+
+// Closes the link, logs the run time and prints the backlog; true for the
+// one thread that gets to end the process. Another that gets here meanwhile
+// (the signal watcher, say) waits for that end instead of exiting twice.
+void closeAndLog() {
     static std::atomic<bool> finishing{false};
     if (finishing.exchange(true)) {
         for (;;) ::pause();
@@ -41,7 +44,19 @@ void finish(int code) {
             static_cast<int>(elapsed / 1000 % 1000));
     dumpBacklog();
     std::cout.flush();
+}
+
+}  // namespace
+
+void finish(int code) {
+    closeAndLog();
     std::exit(code);
+}
+
+void finishFromOtherThread(int code) {
+    closeAndLog();
+    std::fflush(nullptr);
+    std::_Exit(code);
 }
 
 }  // namespace tessline

@@ -11,5 +11,9 @@ void setOpenLink(TamSerial* link);
 TamSerial* openLink();
 
 [[noreturn]] void finish(int code);
+// finish() for a thread other than the main thread, which may still be
+// running: the same lines and flush, but no static destructors, which
+// belong to the main thread alone.
+[[noreturn]] void finishFromOtherThread(int code);
 
 }  // namespace tessline

@@ -3,9 +3,16 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include <boost/thread/lock_guard.hpp>
+
+#include "app/link_session.h"
+#include "app/stop_signals.h"
 #include "hex/hex_proto.h"
 #include "identity/product_table.h"
 #include "identity/register_text.h"
+#include "log/log.h"
+#include "reader/tam_get_parser.h"
+#include "reader/tam_reader.h"
 #include "reader/tam_value.h"
 
 namespace tessline {
@@ -15,6 +22,13 @@ namespace {
 constexpr std::uint16_t kSerialNumberRegister = 0x010A;
 constexpr std::uint16_t kModelNameRegister = 0x010B;
 constexpr std::uint16_t kUnknownProduct = 0xFFFF;
+// Identification starts once the device has announced this many wanted
+// fields, or once this many TEXT blocks have ended since the first one: a
+// device that never names a field has shown all it sends by then.
+constexpr std::size_t kIdentityEntries = 3;
+constexpr std::size_t kIdentityBlocks = 2;
+// A port where nothing at all arrives for this long gets one hint.
+constexpr auto kNoDataHintAfter = boost::chrono::seconds(5);
 
 // The trimmed text of a register, or false when it cannot be read.
 bool readRegisterText(HexProto& hex, std::uint16_t id, std::string& text) {
@@ -30,7 +44,44 @@ std::string modelForProduct(HexProto& hex, std::uint16_t productId) {
     return readRegisterText(hex, kModelNameRegister, text) ? text : "unknown";
 }
 
+// Waits for the identity fields; the only sign of life on a dead port is
+// the hint after a few seconds. False when the wait was interrupted.
+bool waitForIdentityFields(ValueDictionary& values, LinkSession& session) {
+    auto deadline = boost::chrono::steady_clock::now() + kNoDataHintAfter;
+    for (;;) {
+        switch (values.waitForIdentity(kIdentityEntries, kIdentityBlocks, deadline)) {
+            case ValueDictionary::WaitEnd::complete: return true;
+            case ValueDictionary::WaitEnd::interrupted: return false;
+            case ValueDictionary::WaitEnd::timedOut: break;
+        }
+        if (session.link().bytesReceived() == 0)
+            logError("solwatch", "no data from %s yet (check power / correct serial port)",
+                     session.portName().c_str());
+        deadline = boost::chrono::steady_clock::time_point::max();
+    }
+}
+
 }  // namespace
+
+bool identifyDevice(LinkSession& session, StopRequest& stop, Identity& identity) {
+    TamSerial& link = session.link();
+    boost::lock_guard<boost::recursive_mutex> lock(link.linkMutex);
+    ValueDictionary values;
+    TamGetParser parser(&link, values);
+    TamReader reader(&link);
+    reader.start();
+    bool complete;
+    {
+        StopRequest::Waker waker(stop, [&values] { values.interrupt(); });
+        complete = !stop.requested() && session.lossReason().empty() && waitForIdentityFields(values, session);
+    }
+    if (complete) {
+        HexProto hex(&link);
+        identify(values, hex, identity);
+    }
+    reader.stop();
+    return complete;
+}
 
 std::string trimRegisterText(const std::string& text) {
     std::size_t end = text.find_last_not_of(" \t\r\n");
@@ -54,7 +105,8 @@ std::uint16_t parseProductId(const std::string& pid) {
     return static_cast<std::uint16_t>(id);
 }
 
-void identify(const ValueDictionary& values, HexProto& hex, Identity& identity, std::uint16_t& productId) {
+void identify(const ValueDictionary& values, HexProto& hex, Identity& identity) {
+    std::uint16_t& productId = identity.productId;
     TamValue entry;
     if (values.find("manf", entry)) identity.manufacturer = entry.text;
     if (values.find("prod", entry)) identity.model = entry.text;

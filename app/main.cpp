@@ -9,8 +9,7 @@
 #include "app/options.h"
 #include "app/run_sequence.h"
 #include "app/stop_signals.h"
-#include "link/tam_serial.h"
-#include "link/tam_serial_dump.h"
+#include "identity/capabilities.h"
 #include "log/log.h"
 
 using namespace tessline;
@@ -23,7 +22,7 @@ po::variables_map handleOptions(int argc, char* argv[]) {
     auto groups = std::make_unique<OptionGroups>();
     po::variables_map options = parseCommandLine(argc, argv, *groups);
     if (options.count("help") || options.count("?")) {
-        std::cout << groups->visible << std::endl;
+        printHelp(std::cout, *groups);
         finish(0);
     }
     if (options.count("version")) {
@@ -45,22 +44,9 @@ po::variables_map handleOptions(int argc, char* argv[]) {
 
 StopRequest stopRequest;
 
-// finish() closes the link while it is open; once an exception takes the
-// link out of scope, the handlers must find none.
-struct OpenLinkScope {
-    explicit OpenLinkScope(TamSerial& link) { setOpenLink(&link); }
-    ~OpenLinkScope() { setOpenLink(nullptr); }
-};
-
 [[noreturn]] void run(const po::variables_map& options) {
     stopRequest.watchSignals();
-    std::string portName = options["serial"].as<std::string>();
-    TamSerial link(portName);
-    TamSerialDump trafficDump(link, std::cout);
-    if (options.count("dump")) trafficDump.connect();
-    link.start();
-    OpenLinkScope open(link);
-    runSequence(link, options, stopRequest);
+    runSequence(options, stopRequest);
 }
 
 }  // namespace
@@ -77,6 +63,9 @@ int main(int argc, char* argv[]) {
     }
     try {
         run(options);
+    } catch (const device_refused& e) {
+        // Logged where it was found; its code is the report.
+        finish(refusalExitCode(e));
     } catch (const boost::exception& e) {
         finish(reportBoostException(std::cerr, e));
     } catch (const std::exception& e) {

@@ -14,6 +14,7 @@ constexpr unsigned kMinDescriptionLength = kLineLength / 2;
 
 OptionGroups::OptionGroups()
     : visible("Allowed options", kLineLength, kMinDescriptionLength),
+      service("Service options", kLineLength, kMinDescriptionLength),
       hidden("Hidden options", kLineLength, kMinDescriptionLength),
       all("All options", kLineLength, kMinDescriptionLength) {
     visible.add_options()
@@ -22,6 +23,10 @@ OptionGroups::OptionGroups()
         ("serial,s", po::value<std::string>(), "serial port")
         ("get,g", "get product information")
         ("version,V", "version");
+    service.add_options()
+        ("reconnect", "dump mode: survive a lost port, open it again and go on")
+        ("silence-timeout", po::value<unsigned>()->default_value(10)->value_name("SECONDS"),
+         "with --reconnect: no byte for this long is a lost link");
     hidden.add_options()
         ("?,?", "produce help message")
         ("write,w", po::value<std::string>(), "write eeprom")
@@ -29,7 +34,7 @@ OptionGroups::OptionGroups()
         ("fast,f", "fast dump")
         ("output,o", po::value<std::string>(), "dump to file")
         ("channels,c", "channel dump");
-    all.add(visible).add(hidden);
+    all.add(visible).add(service).add(hidden);
 }
 
 po::variables_map parseCommandLine(int argc, const char* const argv[], const OptionGroups& groups) {
@@ -40,6 +45,11 @@ po::variables_map parseCommandLine(int argc, const char* const argv[], const Opt
 }
 
 std::string versionLine() { return std::string("VERSION: ") + kVersionNumber + " (build " + __DATE__ + ")"; }
+
+void printHelp(std::ostream& out, const OptionGroups& groups) {
+    out << groups.visible << std::endl;
+    out << groups.service << std::endl;
+}
 
 void printUsage(std::ostream& out, const OptionGroups& groups) {
     out << kBanner << std::endl;

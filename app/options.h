@@ -14,6 +14,7 @@ extern const char* const kVersionNumber;
 struct OptionGroups {
     OptionGroups();
     boost::program_options::options_description visible;  // printed by --help and the usage
+    boost::program_options::options_description service;  // printed by --help after `visible`
     boost::program_options::options_description hidden;
     boost::program_options::options_description all;      // what the command line is parsed against
 };
@@ -22,5 +23,6 @@ boost::program_options::variables_map parseCommandLine(int argc, const char* con
 
 std::string versionLine();
 void printUsage(std::ostream& out, const OptionGroups& groups);
+void printHelp(std::ostream& out, const OptionGroups& groups);
 
 }  // namespace tessline

@@ -17,22 +17,28 @@ std::string ctimeText(std::time_t now) {
 
 }  // namespace
 
-// A device text such as a serial number "x%s" would make the rescanning
-// expansion grow the name for ever; no file name is longer than this anyway.
-constexpr std::size_t kMaxNameLength = 4096;
+std::string safeNamePart(const std::string& deviceText) {
+    std::string part = deviceText;
+    for (char& c : part) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '/' || u < 0x20 || u == 0x7F) c = '_';
+    }
+    if (!part.empty() && part[0] == '.') part[0] = '_';
+    return part;
+}
 
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now) {
-    std::string name = pattern;
-    for (std::size_t p = name.find('%'); p != std::string::npos && name.size() <= kMaxNameLength;
-         p = name.find('%', p + 1)) {
-        char key = p + 1 < name.size() ? name[p + 1] : '\0';
+    std::string name;
+    for (std::size_t p = 0; p < pattern.size(); ++p) {
+        char key = pattern[p] == '%' && p + 1 < pattern.size() ? pattern[p + 1] : '\0';
         switch (key) {
-            case 'm': name.replace(p, 2, identity.model); break;
-            case 's': name.replace(p, 2, identity.serialNumber); break;
-            case 'v': name.replace(p, 2, identity.softwareVersion); break;
-            case 't': name.replace(p, 2, ctimeText(now)); break;
-            default: break;
+            case 'm': name += safeNamePart(identity.model); break;
+            case 's': name += safeNamePart(identity.serialNumber); break;
+            case 'v': name += safeNamePart(identity.softwareVersion); break;
+            case 't': name += ctimeText(now); break;
+            default: name += pattern[p]; continue;
         }
+        ++p;  // the key letter
     }
     return name;
 }
@@ -45,21 +51,6 @@ OutputFile::OutputFile(const std::string& name)
     }
     stream_->seekp(0, std::ios::end);
     hadContent_ = stream_->good() && stream_->tellp() > 0;
-}
-
-void OutputFile::redirect(std::ostream& out) {
-    redirected_ = &out;
-    savedBuffer_ = out.rdbuf(stream_->rdbuf());
-    out.clear();
-}
-
-void OutputFile::restore() {
-    if (redirected_ && savedBuffer_) redirected_->rdbuf(savedBuffer_);
-    savedBuffer_ = nullptr;
-}
-
-void OutputFile::close() {
-    if (stream_) stream_->close();
 }
 
 }  // namespace tessline

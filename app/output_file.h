@@ -13,10 +13,16 @@
 namespace tessline {
 
 // Expands %m (model), %s (serial number), %v (software version) and %t (the
-// local time in ctime form); any other "%" pair stays. The scan goes on one
-// past each "%", so text that an expansion inserted is scanned too.
+// local time in ctime form); any other "%" pair stays. Inserted text is never
+// scanned again. Texts that come from the device cannot steer the name
+// elsewhere: "/", NUL and control characters become "_", and so does a
+// leading ".".
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now);
+std::string safeNamePart(const std::string& deviceText);
 
+// The file of --output. The modes write to stream() instead of standard
+// output, which stays untouched: the traffic dump and the error reports keep
+// the process's own standard output and error, whatever way the run ends.
 class OutputFile {
 public:
     // Opens the file for appending; throws std::runtime_error naming the file
@@ -24,16 +30,11 @@ public:
     explicit OutputFile(const std::string& name);
     // True when the file already held data, so the table header is left out.
     bool hadContent() const { return hadContent_; }
-    // Standard output goes into the file until restore().
-    void redirect(std::ostream& out = std::cout);
-    void restore();
-    void close();
+    std::ostream& stream() { return *stream_; }
 
 private:
     std::unique_ptr<std::ofstream> stream_;
     bool hadContent_ = false;
-    std::ostream* redirected_ = nullptr;
-    std::streambuf* savedBuffer_ = nullptr;
 };
 
 }  // namespace tessline

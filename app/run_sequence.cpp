@@ -8,30 +8,22 @@
 #include <memory>
 #include <stdexcept>
 
-#include <boost/thread/lock_guard.hpp>
-#include <boost/thread/locks.hpp>
 
 #include "app/finish.h"
+#include "app/dump_mode.h"
 #include "app/identification.h"
+#include "app/link_session.h"
 #include "app/output_file.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
-#include "dumper/dumper.h"
 #include "hex/hex_proto.h"
 #include "link/tam_serial.h"
-#include "log/log.h"
-#include "reader/tam_get_parser.h"
-#include "reader/tam_reader.h"
-#include "reader/tam_value.h"
 
 namespace tessline {
 
 namespace po = boost::program_options;
 
 namespace {
-
-// Identification starts once the device has announced this many wanted fields.
-constexpr std::size_t kIdentityEntries = 3;
 
 enum class Mode { get, write, dump };
 
@@ -41,78 +33,65 @@ Mode chooseMode(const po::variables_map& options) {
     return Mode::dump;
 }
 
-// Collects the identity while holding the link: the get-info parser and the
-// register reader run until the device has announced enough fields. Returns
-// false when a stop request ended the wait for the device.
-bool identifyDevice(TamSerial& link, HexProto& hex, StopRequest& stop, Identity& identity,
-                    std::uint16_t& productId) {
-    boost::lock_guard<boost::recursive_mutex> lock(link.linkMutex);
-    ValueDictionary values;
-    TamGetParser parser(&link, values);
-    TamReader reader(&link);
-    reader.start();
-    bool complete;
-    {
-        StopRequest::Waker waker(stop, [&values] { values.interrupt(); });
-        complete = !stop.requested() && values.waitForSize(kIdentityEntries);
+DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
+    DumpSettings settings;
+    settings.variant = options.count("channels") ? DumpVariant::channels
+                       : options.count("fast")   ? DumpVariant::fast
+                                                 : DumpVariant::full;
+    settings.reconnect = mode == Mode::dump && options.count("reconnect");
+    settings.link.portName = options["serial"].as<std::string>();
+    settings.link.trafficDump = options.count("dump") > 0;
+    if (settings.reconnect) {
+        settings.link.wakeOnLoss = true;
+        settings.link.silenceTimeout = std::chrono::seconds(options["silence-timeout"].as<unsigned>());
     }
-    if (complete) identify(values, hex, identity, productId);
-    reader.stop();
-    return complete;
+    return settings;
 }
 
-[[noreturn]] void getMode(const Identity& identity, std::uint16_t productId) {
-    std::cout << "Manufacturer     " << identity.manufacturer << std::endl;
-    std::cout << "Model            " << identity.model << std::endl;
-    std::cout << "Serial number    " << identity.serialNumber << std::endl;
-    std::cout << "Software version " << identity.softwareVersion << std::endl;
-    finish(productId);
-}
-
-[[noreturn]] void dumpMode(TamSerial& link, Dumper& dumper, const po::variables_map& options, bool printHeader,
-                           std::unique_ptr<OutputFile>& output, StopRequest& stop) {
-    DumpVariant variant = options.count("channels") ? DumpVariant::channels
-                          : options.count("fast")   ? DumpVariant::fast
-                                                    : DumpVariant::full;
-    {
-        StopRequest::Waker waker(stop, [&dumper] { dumper.requestStop(); });
-        if (stop.requested()) dumper.requestStop();
-        dumper.run(variant, printHeader, std::cout);
+// The identity lines; a stream that cannot take them (a full disk, a
+// closed pipe) is an error, not a success with the product id.
+[[noreturn]] void getMode(const Identity& identity, std::ostream& out) {
+    errno = 0;
+    out << "Manufacturer     " << identity.manufacturer << std::endl;
+    out << "Model            " << identity.model << std::endl;
+    out << "Serial number    " << identity.serialNumber << std::endl;
+    out << "Software version " << identity.softwareVersion << std::endl;
+    if (!out) {
+        int error = errno;
+        throw std::runtime_error(std::string("cannot write the identity: ") +
+                                 (error ? std::strerror(error) : "output stream failed"));
     }
-    if (output) {
-        output->restore();
-        output->close();
-    }
-    setOpenLink(nullptr);
-    link.close();
-    if (link.joinable()) link.join();
-    finish(0);
+    finish(identity.productId);
 }
 
 }  // namespace
 
-void runSequence(TamSerial& link, const po::variables_map& options, StopRequest& stop) {
+void runSequence(const po::variables_map& options, StopRequest& stop) {
     const Mode mode = chooseMode(options);
     stop.setSignalIsNormalEnd(mode == Mode::dump);
+    const DumpSettings settings = dumpSettings(options, mode);
+
     Identity identity;
-    std::uint16_t productId = 0xFFFF;
-    bool printHeader = true;
+    RetryState retry;
+    std::unique_ptr<LinkSession> session = connectDevice(settings, stop, identity, retry);
+    if (!session) finish(stop.exitCode());
+
     std::unique_ptr<OutputFile> output;
-
-    Dumper dumper(link);
-    HexProto hex(&link);
-    if (!identifyDevice(link, hex, stop, identity, productId)) finish(stop.exitCode());
-
     if (options.count("output")) {
         std::string name = expandOutputTemplate(options["output"].as<std::string>(), identity, std::time(nullptr));
         output = std::make_unique<OutputFile>(name);
-        printHeader = !output->hadContent();
-        output->redirect(std::cout);
     }
+    std::ostream& out = output ? output->stream() : std::cout;
     switch (mode) {
-        case Mode::get: getMode(identity, productId);
-        case Mode::write: writeMode(link, hex, options["write"].as<std::string>(), stop);
-        case Mode::dump: dumpMode(link, dumper, options, printHeader, output, stop);
+        case Mode::get: getMode(identity, out);
+        case Mode::write: {
+            HexProto hex(&session->link());
+            writeMode(session->link(), hex, options["write"].as<std::string>(), stop);
+        }
+        case Mode::dump: {
+            DumpTarget target{out, !output || !output->hadContent(), nullptr};
+            dumpMode(std::move(session), identity, settings, target, stop);
+        }
     }
     finish(0);
 }

@@ -58,9 +58,24 @@ StopRequest::Waker::Waker(StopRequest& stop, std::function<void()> wake) : stop_
 StopRequest::Waker::~Waker() { stop_.setWaker(nullptr); }
 
 void StopRequest::request(int signal) {
-    signal_ = signal;
+    {
+        // Under the sleep lock, so that a sleeper cannot miss it between its
+        // check and its wait.
+        std::lock_guard<std::mutex> lock(sleepMutex_);
+        signal_ = signal;
+    }
+    sleeping_.notify_all();
+    wakeStep();
+}
+
+void StopRequest::wakeStep() {
     std::lock_guard<std::mutex> lock(wakerMutex_);
     if (waker_) waker_();
+}
+
+bool StopRequest::sleepFor(std::chrono::milliseconds duration) {
+    std::unique_lock<std::mutex> lock(sleepMutex_);
+    return sleeping_.wait_for(lock, duration, [this] { return requested(); });
 }
 
 void StopRequest::watch() {
@@ -73,7 +88,7 @@ void StopRequest::watch() {
     // waiting for its time-out), ends the run here.
     waitForSecondSignal(set);
     logInfo("solwatch", "stopping without waiting any longer");
-    finish(exitCode());
+    finishFromOtherThread(exitCode());
 }
 
 }  // namespace tessline

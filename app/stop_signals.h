@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 
@@ -38,6 +40,10 @@ public:
 
     // Asks for the stop; what the watcher does with a signal.
     void request(int signal);
+    // Wakes the step that runs now without asking for a stop (a lost link).
+    void wakeStep();
+    // Sleeps for `duration` or until a stop is asked for; true on a stop.
+    bool sleepFor(std::chrono::milliseconds duration);
 
 private:
     void watch();
@@ -47,6 +53,8 @@ private:
     std::atomic<bool> signalIsNormalEnd_{false};
     std::mutex wakerMutex_;  // guards waker_: set by the main thread, called by the watcher
     std::function<void()> waker_;
+    std::mutex sleepMutex_;  // pairs with sleeping_, which request() notifies
+    std::condition_variable sleeping_;
 };
 
 }  // namespace tessline

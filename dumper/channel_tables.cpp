@@ -84,8 +84,8 @@ const ChannelRow kMixedRows[] = {
     {"Ibat[A]", 0xEDD7, "I", kNoFlags, DumpItem::U16, parseThousandths, formatFixed1, nullptr},
     {"Vbat[V]", 0xEDD5, "V", kNoFlags, DumpItem::U16, parseThousandths, formatFixed2, nullptr},
     {"Vpnl[V]", 0xEDBB, "VPV", kNoFlags, DumpItem::U16, parseThousandths, formatFixed1, nullptr},
-    // Scaled as its TEXT field is, not as the register of the HEX table.
-    {"Ppnl[W]", 0xEDBC, "PPV", kNoFlags, DumpItem::U16, parseThousandths, formatFixed1, nullptr},
+    // PPV is the one TEXT value in whole units (watts), not milli-units.
+    {"Ppnl[W]", 0xEDBC, "PPV", kNoFlags, DumpItem::U16, parseNumber, formatFixed1, nullptr},
     {"Temp[C]", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, formatFixed1, nullptr},
     {"Err", 0xEDDA, "ERR", kNoFlags, DumpItem::U8, parseNumber, formatInt, nullptr},
     {"RtcState", 0x2030, nullptr, kHex, DumpItem::U8, parseNumber, formatDayNight, realTimeClock},

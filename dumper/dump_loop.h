@@ -18,6 +18,6 @@ std::int64_t rowDeadline(DumpVariant variant, std::int64_t now);
 // set, which it checks between requests and in every 100 ms sleep step.
 // Exceptions of the reader or the table pass through.
 void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& readRegister, std::ostream& out,
-                 const std::atomic<bool>& stop);
+                 const std::atomic<bool>& stop, TableListener* listener = nullptr);
 
 }  // namespace tessline

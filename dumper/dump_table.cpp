@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 
 #include <boost/algorithm/string/predicate.hpp>
@@ -22,6 +23,39 @@ constexpr std::chrono::milliseconds kPauseAfterRequest{10};
 // Day records 1 to 30 are often not there yet; their failures are expected.
 bool failureExpected(int registerId) {
     return registerId > kHistoryDay0Register && registerId < kHistoryDay0Register + kHistoryDays;
+}
+
+// A full disk would otherwise lose every later row without a word. The
+// reason is the one of the write that failed: a stream that failed before
+// writes nothing more and sets no errno, so the header is checked too.
+void writeTableLine(std::ostream& out, const std::string& line) {
+    errno = 0;
+    out << line << '\n' << std::flush;
+    if (!out) {
+        int error = errno;
+        throw std::runtime_error(std::string("cannot write the table: ") +
+                                 (error ? std::strerror(error) : "output stream failed"));
+    }
+}
+
+// A row's cells. No cell holds a comma: texts are single words in quotes,
+// the time stamp has none, and a history record joins its fields with them.
+std::vector<std::string> splitCells(const std::string& line) {
+    std::vector<std::string> cells;
+    std::size_t start = 0;
+    for (std::size_t comma = line.find(','); comma != std::string::npos; comma = line.find(',', start)) {
+        cells.push_back(line.substr(start, comma - start));
+        start = comma + 1;
+    }
+    cells.push_back(line.substr(start));
+    return cells;
+}
+
+int historyOf(const DumpItem& item) {
+    if (item.type != DumpItem::RAW) return kLiveColumn;
+    if (item.registerId == kHistoryTotalRegister) return kHistoryTotal;
+    int day = item.registerId - kHistoryDay0Register;
+    return day >= 0 && day < kHistoryDays ? day : kLiveColumn;
 }
 
 }  // namespace
@@ -81,11 +115,12 @@ void DumpTable::writeHeader(std::ostream& out) const {
             written = true;
         }
     }
-    out << line << '\n' << std::flush;
+    writeTableLine(out, line);
 }
 
-void DumpTable::dumpData(std::ostream& out) {
+void DumpTable::dumpData(std::ostream& out, TableListener* listener) {
     std::string row;
+    std::time_t rowTime = static_cast<std::time_t>(dumpClock().now());
     {
         std::lock_guard<std::mutex> lock(mutex_);
         std::int64_t limit = dumpClock().now() - kStaleAfterSeconds;
@@ -102,14 +137,19 @@ void DumpTable::dumpData(std::ostream& out) {
         }
     }
     // Written outside the lock: a slow output must not hold up TEXT reception.
-    errno = 0;
-    out << row << '\n' << std::flush;
-    // A full disk would otherwise lose every later row without a word.
-    if (!out) {
-        int error = errno;
-        throw std::runtime_error(std::string("cannot write the table: ") +
-                                 (error ? std::strerror(error) : "output stream failed"));
+    writeTableLine(out, row);
+    if (listener) listener->onRow(TableRow{rowTime, splitCells(row)});
+}
+
+std::vector<TableColumn> DumpTable::columns() const {
+    std::vector<TableColumn> columns;
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const DumpItem& item : items_) {
+        if (item.flags & DumpItem::HIDDEN) continue;
+        int history = historyOf(item);
+        for (const std::string& header : splitCells(item.header)) columns.push_back(TableColumn{header, history});
     }
+    return columns;
 }
 
 }  // namespace tessline

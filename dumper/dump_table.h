@@ -9,8 +9,10 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "dumper/dump_item.h"
+#include "dumper/table_listener.h"
 #include "hex/hex_proto.h"
 
 namespace tessline {
@@ -33,8 +35,13 @@ public:
 
     void writeHeader(std::ostream& out) const;
     // Writes one row and ages the items: a value older than 60 s prints once
-    // more, then "-" until it is refreshed.
-    void dumpData(std::ostream& out);
+    // more, then "-" until it is refreshed. The row also goes to `listener`,
+    // cell by cell, once it is written.
+    void dumpData(std::ostream& out, TableListener* listener = nullptr);
+
+    // The printed columns, one per CSV column (a history record's item
+    // gives several), with the record each comes from.
+    std::vector<TableColumn> columns() const;
 
 private:
     void pollItem(DumpItem& item, const RegisterReader& readRegister);

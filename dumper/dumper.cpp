@@ -2,6 +2,7 @@
 
 #include <boost/thread/lock_guard.hpp>
 
+#include "dumper/dump_clock.h"
 #include "dumper/dump_loop.h"
 #include "hex/hex_proto.h"
 #include "identity/capabilities.h"
@@ -45,6 +46,11 @@ Dumper::~Dumper() { textConnection_.disconnect(); }
 
 void Dumper::onText(const std::string& label, const std::string& value) { table_->onText(label, value); }
 
+void Dumper::requestStop() {
+    stopRequested_ = true;
+    dumpClock().wake();
+}
+
 int Dumper::run(DumpVariant variant, bool printHeader, std::ostream& out) {
     if (stopRequested_) return 0;
     return runTable(capabilitiesReport(*link_), variant, printHeader, out);
@@ -55,8 +61,9 @@ int Dumper::runTable(const DeviceInfo& info, DumpVariant variant, bool printHead
     RunState state(*table_, out_, out);
     buildTable(variant, info);
     if (printHeader) writeHeader();
+    if (listener_) listener_->onTableStart(identity_, info, table_->columns());
     HexProto hex(link_);
-    runDumpLoop(*table_, variant, hex.registerReader(), out, stopRequested_);
+    runDumpLoop(*table_, variant, hex.registerReader(), out, stopRequested_, listener_);
     return 0;
 }
 
@@ -68,6 +75,6 @@ void Dumper::pollOnce(HexProto& hex) { table_->pollOnce(hex.registerReader(), st
 
 void Dumper::writeHeader() { table_->writeHeader(*out_); }
 
-void Dumper::dumpData() { table_->dumpData(*out_); }
+void Dumper::dumpData() { table_->dumpData(*out_, listener_); }
 
 }  // namespace tessline

@@ -11,6 +11,7 @@
 
 #include "dumper/channel_tables.h"
 #include "dumper/dump_table.h"
+#include "dumper/table_listener.h"
 
 namespace tessline {
 
@@ -36,9 +37,16 @@ public:
     int run(DumpVariant variant, bool printHeader, std::ostream& out = std::cout);
     // run() after the capabilities report, for a charger described by `info`.
     int runTable(const DeviceInfo& info, DumpVariant variant, bool printHeader, std::ostream& out);
-    // Ends run() at its next request or 100 ms sleep step; safe to call from
-    // another thread or a signal handler.
-    void requestStop() { stopRequested_ = true; }
+    // Ends run() at its next request, or at once while it waits for a row's
+    // time; safe to call from any thread (not from a signal handler).
+    void requestStop();
+
+    // Follows the table that run() starts (told `identity` with it) and
+    // every row. Set before run(); the listener outlives the run.
+    void setListener(TableListener* listener, const Identity& identity) {
+        listener_ = listener;
+        identity_ = identity;
+    }
 
     void buildTable(DumpVariant variant, const DeviceInfo& info);
     // One polling pass over the HEX_REGISTER items.
@@ -54,6 +62,8 @@ private:
     std::shared_ptr<DumpTable> table_ = std::make_shared<DumpTable>();
     std::ostream* out_ = &std::cout;
     std::atomic<bool> stopRequested_{false};
+    TableListener* listener_ = nullptr;
+    Identity identity_;
 };
 
 }  // namespace tessline

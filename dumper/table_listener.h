@@ -42,4 +42,27 @@ public:
     virtual void onEnd() = 0;
 };
 
+// Hands every call to each listener added, in the order added.
+class TableListeners : public TableListener {
+public:
+    void add(TableListener& listener) { listeners_.push_back(&listener); }
+
+    void onTableStart(const Identity& identity, const DeviceInfo& info,
+                      const std::vector<TableColumn>& columns) override {
+        for (TableListener* l : listeners_) l->onTableStart(identity, info, columns);
+    }
+    void onRow(const TableRow& row) override {
+        for (TableListener* l : listeners_) l->onRow(row);
+    }
+    void onLinkLost(const std::string& reason) override {
+        for (TableListener* l : listeners_) l->onLinkLost(reason);
+    }
+    void onEnd() override {
+        for (TableListener* l : listeners_) l->onEnd();
+    }
+
+private:
+    std::vector<TableListener*> listeners_;
+};
+
 }  // namespace tessline

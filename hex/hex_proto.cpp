@@ -73,7 +73,7 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
             std::uint8_t code = answer.readU8();
             if (answer.failed()) continue;
             if (code == kReceptionError || code == kReceptionErrorAlt) {
-                std::fprintf(stderr, "Reception error received! attempts left: %u", attemptsLeft);
+                std::fprintf(stderr, "Reception error received! attempts left: %u\n", attemptsLeft);
                 std::fflush(stderr);
                 std::uint16_t word = answer.readU16();
                 resend = !answer.failed() && word == kResendWord;

@@ -1,9 +1,9 @@
 #include "identity/capabilities.h"
 
 #include <boost/chrono.hpp>
+#include <boost/exception/get_error_info.hpp>
 #include <boost/thread/lock_guard.hpp>
 
-#include "app/finish.h"
 #include "hex/errors.h"
 #include "hex/hex_proto.h"
 #include "identity/capability_rules.h"
@@ -19,7 +19,7 @@ const char* const kCategory = "capabilities";
 
 [[noreturn]] void refuse(const char* message, int exitCode) {
     logError(kCategory, "%s", message);
-    finish(exitCode);
+    throw device_refused(message) << tag_exit_code(exitCode);
 }
 
 // Step 3 and 4: the ping word, from application or release-candidate firmware only.
@@ -45,6 +45,11 @@ void logReport(const DeviceInfo& info) {
 }
 
 }  // namespace
+
+int refusalExitCode(const device_refused& refusal) {
+    const int* code = boost::get_error_info<tag_exit_code>(refusal);
+    return code ? *code : -1;
+}
 
 DeviceInfo capabilitiesReport(TamSerial& link) {
     DeviceInfo info;

@@ -2,15 +2,32 @@
 // charger, and work out its capabilities and ratings.
 #pragma once
 
+#include <string>
+
+#include "hex/errors.h"
 #include "identity/device_info.h"
 
 namespace tessline {
 
 class TamSerial;
 
-// Returns the DeviceInfo, or ends the program through finish() with
-// 3 (no ping reply / no response), 81 (not an application), 22 (no device id)
-// or 91 (not a supported charger).
+// A device that the report does not accept. It carries the exit code that
+// ends the run (tag_exit_code) and the logged reason (what()); the caller
+// decides whether to end the run or to try again later.
+struct device_refused : virtual boost::exception, virtual std::exception {
+    explicit device_refused(std::string reason) : reason_(std::move(reason)) {}
+    const char* what() const noexcept override { return reason_.c_str(); }
+
+private:
+    std::string reason_;
+};
+
+// The exit code that a refusal carries.
+int refusalExitCode(const device_refused& refusal);
+
+// Returns the DeviceInfo, or logs the reason and throws device_refused with
+// 3 (no ping reply / no response), 81 (not an application), 22 (no device
+// id) or 91 (not a supported charger).
 DeviceInfo capabilitiesReport(TamSerial& link);
 
 }  // namespace tessline

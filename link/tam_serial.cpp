@@ -1,6 +1,9 @@
 #include "link/tam_serial.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <poll.h>
@@ -14,6 +17,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/post.hpp>
 #include <boost/asio/serial_port.hpp>
+#include <boost/asio/steady_timer.hpp>
 #include <boost/bind/bind.hpp>
 #include <boost/throw_exception.hpp>
 
@@ -28,7 +32,30 @@ using boost::system::system_error;
 struct TamSerial::Port {
     asio::io_context io;
     asio::serial_port port{io};
+    asio::steady_timer silence{io};  // armed only with a silence timeout
 };
+
+namespace {
+
+std::int64_t steadyNanos() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A port that we may not open: say which group may, and how to join it.
+void logPermissionHint(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return;
+    const group* owner = ::getgrgid(info.st_gid);
+    const passwd* user = ::getpwuid(::geteuid());
+    std::string groupName = owner ? owner->gr_name : std::to_string(info.st_gid);
+    std::string userName = user ? user->pw_name : "$USER";
+    logError("serial", "%s belongs to group %s (mode %03o); to use it, run \"sudo usermod -aG %s %s\" and log in again",
+             path.c_str(), groupName.c_str(), static_cast<unsigned>(info.st_mode & 0777), groupName.c_str(),
+             userName.c_str());
+}
+
+}  // namespace
 
 std::string devicePathForPort(const std::string& portName) {
     if (portName.find('/') != std::string::npos) return portName;
@@ -76,7 +103,8 @@ void TamSerial::openExclusive(const std::string& path) {
             port_->port.close(ignored);
         }
     }
-    if (error) boost::throw_exception(system_error(error, "open"));
+    if (error == boost::system::errc::permission_denied) logPermissionHint(path);
+    if (error) boost::throw_exception(system_error(error, "open " + path));
 }
 
 void TamSerial::start() {
@@ -101,7 +129,9 @@ void TamSerial::start() {
 
 void TamSerial::run() {
     logInfo("serial", "thread start");
+    lastByteAt_ = steadyNanos();
     startRead();
+    armSilenceTimer();
     error_code error;
     port_->io.run(error);
     {
@@ -124,10 +154,42 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     if (error) {
         logWarning("serial", "serial port error [%s]: %s (%d)", error.category().name(), error.message().c_str(),
                    error.value());
+        // A read that close() aborted is the end we asked for, not a loss.
+        if (error != asio::error::operation_aborted) reportLoss("read: " + error.message());
         return;
     }
+    bytesReceived_ += count;
+    lastByteAt_ = steadyNanos();
     for (std::size_t i = 0; i < count; ++i) dispatch(readBuffer_[i]);
     startRead();
+}
+
+// The timer is not moved on by every read: it fires once per timeout and
+// then looks at when the last byte came, so a talking device costs nothing.
+void TamSerial::armSilenceTimer() {
+    if (silenceTimeout_.count() <= 0) return;
+    auto deadline = std::chrono::nanoseconds(lastByteAt_.load()) + silenceTimeout_;
+    port_->silence.expires_at(asio::steady_timer::time_point(deadline));
+    port_->silence.async_wait([this](const error_code& error) { onSilenceTimer(error); });
+}
+
+void TamSerial::onSilenceTimer(const error_code& error) {
+    if (error) return;  // cancelled by close()
+    if (steadyNanos() - lastByteAt_ < std::chrono::nanoseconds(silenceTimeout_).count()) {
+        armSilenceTimer();
+        return;
+    }
+    reportLoss("no data for " + std::to_string(silenceTimeout_.count()) + " s");
+}
+
+// Once per link. The pending read is cancelled too, so the reader thread ends.
+void TamSerial::reportLoss(const std::string& reason) {
+    if (lost_) return;
+    lost_ = true;
+    error_code ignored;
+    port_->silence.cancel();
+    port_->port.cancel(ignored);
+    linkLost(reason);
 }
 
 // A listener that throws costs only the byte it was handling: reception goes on.
@@ -182,6 +244,7 @@ void TamSerial::close() {
         if (readerActive_) {
             asio::post(port_->io, [this, &closed] {
                 error_code result;
+                port_->silence.cancel();
                 port_->port.close(result);
                 closed.set_value(result);
             });

@@ -3,6 +3,9 @@
 // the receive framing turns those bytes into HEX frames and TEXT fields.
 #pragma once
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -33,12 +36,21 @@ public:
     boost::signals2::signal<void(const HexMsg&)> rxHexMsg;       // reader thread
     boost::signals2::signal<void(std::string&)> txData;          // writer's thread
     boost::signals2::signal<void(const std::string&, const std::string&)> rxTextField;  // reader thread
+    // The line is gone: a read error (a hang-up, an unplugged adapter) or
+    // silence beyond the silence timeout. Emitted once, on the reader thread;
+    // the reader thread ends after it.
+    boost::signals2::signal<void(const std::string& reason)> linkLost;
 
     // Serialises requests: held for a whole request/answer exchange, and by
     // callers around a series of requests. The reader thread never takes it.
     boost::recursive_mutex linkMutex;
 
+    // No byte at all for this long counts as a lost link (0: never). Set
+    // before start().
+    void setSilenceTimeout(std::chrono::seconds timeout) { silenceTimeout_ = timeout; }
     void start();
+    // Bytes received so far; any thread may ask.
+    std::uint64_t bytesReceived() const { return bytesReceived_; }
     // 0: every byte written; -3: short write. Throws system_error "write".
     int write(const HexMsg& msg);
     // Closes the port; the pending read ends and the reader thread with it.
@@ -52,6 +64,9 @@ private:
     void startRead();
     void onReadComplete(const boost::system::error_code& error, std::size_t count);
     void dispatch(char c);
+    void armSilenceTimer();
+    void onSilenceTimer(const boost::system::error_code& error);
+    void reportLoss(const std::string& reason);
     void openExclusive(const std::string& path);
     std::size_t writeAll(const std::string& text, boost::system::error_code& error);
 
@@ -64,7 +79,13 @@ private:
     boost::mutex ioStateMutex_;
     bool readerActive_ = false;
 
+    std::chrono::seconds silenceTimeout_{0};
+    // Written by the reader thread, read by any thread.
+    std::atomic<std::uint64_t> bytesReceived_{0};
+    std::atomic<std::int64_t> lastByteAt_{0};  // steady clock, nanoseconds
+
     // Receive state: touched only by the reader thread.
+    bool lost_ = false;
     ReceivePath receivePath_;
     char readBuffer_[1024];
 };

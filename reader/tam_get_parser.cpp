@@ -26,6 +26,8 @@ bool logAdded(bool added, const std::string& label) {
 }  // namespace
 
 bool enterTextField(ValueDictionary& values, const std::string& label, const std::string& value) {
+    // The checksum field closes every valid block.
+    if (sameLabel(label, "Checksum")) values.noteBlockEnd();
     if (!isWantedLabel(label)) return false;
     return logAdded(values.appendIfAbsent(TamValue{value, label}), label);
 }

@@ -58,6 +58,23 @@ bool ValueDictionary::waitForSize(std::size_t count) {
     return values_.size() >= count;
 }
 
+void ValueDictionary::noteBlockEnd() {
+    {
+        boost::lock_guard<boost::mutex> lock(mutex_);
+        if (values_.empty()) return;
+        ++blockEnds_;
+    }
+    changed_.notify_all();
+}
+
+ValueDictionary::WaitEnd ValueDictionary::waitForIdentity(std::size_t count, std::size_t blocks,
+                                                          boost::chrono::steady_clock::time_point deadline) {
+    boost::unique_lock<boost::mutex> lock(mutex_);
+    auto done = [&] { return values_.size() >= count || blockEnds_ >= blocks; };
+    if (!changed_.wait_until(lock, deadline, [&] { return interrupted_ || done(); })) return WaitEnd::timedOut;
+    return done() ? WaitEnd::complete : WaitEnd::interrupted;
+}
+
 void ValueDictionary::interrupt() {
     {
         boost::lock_guard<boost::mutex> lock(mutex_);

@@ -7,6 +7,7 @@
 #include <list>
 #include <string>
 
+#include <boost/chrono.hpp>
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
 
@@ -38,6 +39,15 @@ public:
     // Blocks until at least `count` entries are there (true) or interrupt()
     // has been called (false).
     bool waitForSize(std::size_t count);
+
+    // A whole valid TEXT block has ended; counted once an entry is there.
+    void noteBlockEnd();
+    enum class WaitEnd { complete, interrupted, timedOut };
+    // Blocks until `count` entries are there or `blocks` TEXT blocks have
+    // ended since the first entry (by then a device has shown every field
+    // it sends), until interrupt(), or until `deadline`.
+    WaitEnd waitForIdentity(std::size_t count, std::size_t blocks,
+                            boost::chrono::steady_clock::time_point deadline);
     // Ends every current and later wait, for shutdown. It locks a mutex, so
     // call it from a thread, never from inside an asynchronous signal handler.
     void interrupt();
@@ -46,9 +56,10 @@ private:
     std::list<TamValue>::const_iterator findLocked(const std::string& label) const;
     void appendLocked(boost::unique_lock<boost::mutex>& lock, const TamValue& value);
 
-    mutable boost::mutex mutex_;  // guards values_ and interrupted_
+    mutable boost::mutex mutex_;  // guards values_, blockEnds_ and interrupted_
     boost::condition_variable changed_;
     std::list<TamValue> values_;
+    std::size_t blockEnds_ = 0;  // since the first entry
     bool interrupted_ = false;
 };
 

@@ -24,6 +24,25 @@ struct FaultPlan {
     bool answerHex = true;  // false: TEXT only
     std::int64_t answerDelayMicros = 0;
     double hangupAfterSeconds = 0;  // close the line after this long; 0 never
+    double hangupForSeconds = 0;    // ... and open a fresh one this long later; 0 never
+    double hangupEverySeconds = 0;  // ... and hang up again this long after each return; 0 never
+    double silentAfterSeconds = 0;  // send and answer nothing from this moment ...
+    double silentForSeconds = 0;    // ... for this long
 };
+
+// The same outages in monotonic microseconds from the start; 0 for none.
+struct LineOutages {
+    std::int64_t hangupAfter = 0;
+    std::int64_t hangupFor = 0;
+    std::int64_t hangupEvery = 0;
+    std::int64_t silentAfter = 0;
+    std::int64_t silentFor = 0;
+};
+
+inline LineOutages lineOutages(const FaultPlan& plan) {
+    auto micros = [](double seconds) { return static_cast<std::int64_t>(seconds * 1e6); };
+    return {micros(plan.hangupAfterSeconds), micros(plan.hangupForSeconds), micros(plan.hangupEverySeconds),
+            micros(plan.silentAfterSeconds), micros(plan.silentForSeconds)};
+}
 
 }  // namespace tessline

@@ -77,7 +77,6 @@ int serve(const SimSettings& settings) {
 
     std::int64_t start = monotonicMicros();
     SimEngine engine(settings, std::move(eeprom), start);
-    auto hangupMicros = static_cast<std::int64_t>(settings.faults.hangupAfterSeconds * 1e6);
     std::string linkTarget = line.slavePath();
     // A later path goes out on a line of its own; the link follows it.
     auto newTerminal = [&](const std::string& path) {
@@ -85,7 +84,7 @@ int serve(const SimSettings& settings) {
         std::printf("%s\n", path.c_str());
         std::fflush(stdout);
     };
-    SimServer server(line, engine, trafficLog, start, hangupMicros, newTerminal);
+    SimServer server(line, engine, trafficLog, start, lineOutages(settings.faults), newTerminal);
     logInfo("sim", "serving on %s", line.slavePath().c_str());
     server.run(stopRequested);
     if (!settings.linkPath.empty()) removeLink(settings.linkPath, linkTarget);

@@ -88,7 +88,11 @@ po::options_description faultOptions() {
         ("text-only", "answer no HEX requests")
         ("silent", "send nothing at all")
         ("answer-delay-ms", po::value<unsigned>()->value_name("N"), "answer HEX requests this much later")
-        ("hangup-after", po::value<double>()->value_name("SECONDS"), "close the line after this many seconds, like a pulled cable");
+        ("hangup-after", po::value<double>()->value_name("SECONDS"), "close the line after this many seconds, like a pulled cable")
+        ("hangup-for", po::value<double>()->value_name("SECONDS"), "... and open a fresh line (and --link) this many seconds later")
+        ("hangup-every", po::value<double>()->value_name("SECONDS"), "... and hang up again this many seconds after each return")
+        ("silent-after", po::value<double>()->value_name("SECONDS"), "send and answer nothing from this many seconds on ...")
+        ("silent-for", po::value<double>()->value_name("SECONDS"), "... for this many seconds");
     return o;
 }
 
@@ -209,10 +213,22 @@ void applyFaults(const po::variables_map& vm, FaultPlan& f) {
     f.sendText = !vm.count("hex-only") && !vm.count("silent");
     f.answerHex = !vm.count("text-only") && !vm.count("silent");
     if (vm.count("answer-delay-ms")) f.answerDelayMicros = std::int64_t(vm["answer-delay-ms"].as<unsigned>()) * 1000;
-    if (vm.count("hangup-after")) {
-        f.hangupAfterSeconds = vm["hangup-after"].as<double>();
-        if (!(f.hangupAfterSeconds > 0)) throw std::invalid_argument("--hangup-after must be above 0");
-    }
+    auto positive = [&vm](const char* name, double& seconds) {
+        if (!vm.count(name)) return;
+        seconds = vm[name].as<double>();
+        if (!(seconds > 0)) throw std::invalid_argument(std::string("--") + name + " must be above 0");
+    };
+    positive("hangup-after", f.hangupAfterSeconds);
+    positive("hangup-for", f.hangupForSeconds);
+    positive("hangup-every", f.hangupEverySeconds);
+    positive("silent-after", f.silentAfterSeconds);
+    positive("silent-for", f.silentForSeconds);
+    if ((f.hangupForSeconds > 0 || f.hangupEverySeconds > 0) && !(f.hangupAfterSeconds > 0))
+        throw std::invalid_argument("--hangup-for and --hangup-every need --hangup-after");
+    if (f.hangupEverySeconds > 0 && !(f.hangupForSeconds > 0))
+        throw std::invalid_argument("--hangup-every needs --hangup-for");
+    if ((f.silentAfterSeconds > 0) != (f.silentForSeconds > 0))
+        throw std::invalid_argument("--silent-after and --silent-for go together");
 }
 
 }  // namespace

@@ -18,12 +18,13 @@ constexpr int kMaxWaitMillis = 50;
 }  // namespace
 
 SimServer::SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
-                     std::int64_t hangupAfterMicros, NewTerminal onNewTerminal)
+                     const LineOutages& outages, NewTerminal onNewTerminal)
     : line_(line),
       engine_(engine),
       log_(log),
       start_(start),
-      hangupAt_(hangupAfterMicros ? start + hangupAfterMicros : 0),
+      outages_(outages),
+      hangupAt_(outages.hangupAfter ? start + outages.hangupAfter : 0),
       onNewTerminal_(std::move(onNewTerminal)) {
     engine_.onMessageSent([this](std::int64_t now, const std::string& bytes) {
         log_.record(now - start_, TrafficDirection::toHost, bytes);
@@ -44,12 +45,41 @@ void SimServer::run(const volatile std::sig_atomic_t& stop) {
     }
 }
 
-int SimServer::serveOnce(std::int64_t now) {
+// A pulled cable, and with --hangup-for a cable plugged in again: a fresh
+// terminal, which the link follows, as an adapter that comes back does.
+void SimServer::hangUpOrReturn(std::int64_t now) {
     if (hangupAt_ && now >= hangupAt_ && line_.open()) {
         logInfo("sim", "hanging up");
         line_.hangUp();
+        hangupAt_ = 0;
+        if (outages_.hangupFor) returnAt_ = now + outages_.hangupFor;
     }
+    if (returnAt_ && now >= returnAt_) {
+        returnAt_ = 0;
+        line_.renew();
+        logInfo("sim", "line back on %s", line_.slavePath().c_str());
+        if (onNewTerminal_) onNewTerminal_(line_.slavePath());
+        if (outages_.hangupEvery) hangupAt_ = now + outages_.hangupEvery;
+    }
+}
+
+bool SimServer::silent(std::int64_t now) const {
+    std::int64_t from = start_ + outages_.silentAfter;
+    return outages_.silentFor && now >= from && now < from + outages_.silentFor;
+}
+
+int SimServer::serveOnce(std::int64_t now) {
+    hangUpOrReturn(now);
     engine_.advance(now);
+    if (silent(now) && line_.hostPresent()) {
+        // The device is there but mute: what it would send, and what the
+        // host asks, is lost.
+        std::string ignored;
+        line_.read(ignored);
+        engine_.takeSendable(now);
+        unwritten_.clear();
+        return kMaxWaitMillis;
+    }
     if (!line_.hostPresent()) {
         hostGone();
         return kMaxWaitMillis;

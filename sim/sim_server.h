@@ -2,6 +2,8 @@
 // it is asked to stop. It copes with a host that comes, goes and comes back.
 #pragma once
 
+#include "sim/fault_plan.h"
+
 #include <csignal>
 #include <cstdint>
 #include <functional>
@@ -17,14 +19,16 @@ class SimServer {
 public:
     using NewTerminal = std::function<void(const std::string& slavePath)>;
 
-    // `hangupAfterMicros` 0: never hang up. `onNewTerminal` hears of a move
-    // to a fresh terminal.
+    // `outages`: when the line hangs up or falls silent. `onNewTerminal`
+    // hears of a move to a fresh terminal.
     SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
-              std::int64_t hangupAfterMicros, NewTerminal onNewTerminal);
+              const LineOutages& outages, NewTerminal onNewTerminal);
     void run(const volatile std::sig_atomic_t& stop);
 
 private:
     int serveOnce(std::int64_t now);
+    void hangUpOrReturn(std::int64_t now);
+    bool silent(std::int64_t now) const;
     void readHost(std::int64_t now);
     void writeHost(std::int64_t now);
     void hostGone();
@@ -34,7 +38,9 @@ private:
     SimEngine& engine_;
     TrafficLog& log_;
     std::int64_t start_;
+    LineOutages outages_;
     std::int64_t hangupAt_;
+    std::int64_t returnAt_ = 0;  // when a hung-up line comes back; 0 never
     NewTerminal onNewTerminal_;
     bool hostPresent_ = false;
     std::string unwritten_;  // taken from the engine, not yet accepted by the terminal

@@ -155,7 +155,8 @@ TEST(Failures, SecondRunOnABusyPortIsRefused) {
     ASSERT_TRUE(waitForErr(first, "INF.serial: port open", 10s)) << first.errSoFar();
     ProcessResult second = runSolwatch({"-s", pty.slavePath()});
     EXPECT_EQ(second.exitCode, 255);
-    EXPECT_NE(second.err.find("open: Device or resource busy"), std::string::npos) << second.err;
+    EXPECT_NE(second.err.find("open " + pty.slavePath() + ": Device or resource busy"), std::string::npos)
+        << second.err;
     first.signal(SIGTERM);
     EXPECT_EQ(first.wait(10s).exitCode, 0);
 }

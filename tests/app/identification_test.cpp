@@ -53,11 +53,22 @@ TEST(OutputTemplate, ExpandsKnownKeysAndLeavesTheRest) {
     for (const auto& c : cases) EXPECT_EQ(expandOutputTemplate(c.pattern, identity, now), c.name) << c.pattern;
 }
 
-TEST(OutputTemplate, InsertedTextIsScannedAgainButCannotGrowForEver) {
-    Identity rescanned{"", "<%s>", "serial", ""};
-    EXPECT_EQ(expandOutputTemplate("%m", rescanned, 0), "<serial>");
-    Identity looping{"", "", "x%s", ""};  // each expansion brings the key back
-    std::string name = expandOutputTemplate("%s", looping, 0);
-    EXPECT_LE(name.size(), 4096u + 8u);
-    EXPECT_EQ(name.rfind("xxx", 0), 0u);
+TEST(OutputTemplate, DeviceTextsAreInsertedOnceAndCannotLeaveTheFolder) {
+    struct Case {
+        const char* serial;
+        const char* name;
+    } cases[] = {
+        {"../ESCAPED", "logs/_._ESCAPED.csv"},
+        {"/etc/passwd", "logs/_etc_passwd.csv"},
+        {"a%s", "logs/a%s.csv"},
+        {"S%t", "logs/S%t.csv"},
+        {".hidden", "logs/_hidden.csv"},
+        {"a\nb\x7f\tc", "logs/a_b__c.csv"},
+    };
+    for (const auto& c : cases) {
+        Identity identity{"", "", c.serial, ""};
+        EXPECT_EQ(expandOutputTemplate("logs/%s.csv", identity, 0), c.name) << c.serial;
+    }
+    Identity withNul{"", "", std::string("a\0b", 3), ""};
+    EXPECT_EQ(expandOutputTemplate("%s", withNul, 0), "a_b");
 }

@@ -176,7 +176,7 @@ TEST(DumpTable, ScalesOfTextAndRegisterValues) {
         {"0x0300 Ppnl by register", plainCharger(0x0300), "Ppnl[W]", nullptr, 0xEDBC, 2, 5820, "58.2"},
         {"0x0300 Err by TEXT", plainCharger(0x0300), "Err", "ERR", 0, 0, 17, "17"},
         {"mixed Ibat by TEXT", plainCharger(), "Ibat[A]", "I", 0, 0, 4200, "4.2"},
-        {"mixed Ppnl by TEXT", plainCharger(), "Ppnl[W]", "PPV", 0, 0, 58200, "58.2"},
+        {"mixed Ppnl by TEXT, in whole watts", plainCharger(), "Ppnl[W]", "PPV", 0, 0, 58, "58.0"},
         {"mixed Vbat by TEXT", plainCharger(), "Vbat[V]", "V", 0, 0, 13450, "13.45"},
         {"mixed temperature below zero", plainCharger(), "Temp[C]", nullptr, 0xEDDB, 2, 0xFD44, "-7.0"},
         {"history text yield", [] {

@@ -92,7 +92,7 @@ TEST(HexProto, ReceptionErrorWithResendWordSendsAgainAtOnce) {
     int result = link.hex.getRegister(0xEDD5, answer);
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(result, 0);
-    EXPECT_EQ(err, "Reception error received! attempts left: 2");
+    EXPECT_EQ(err, "Reception error received! attempts left: 2\n");
     auto arrivals = device.arrivals();
     ASSERT_EQ(arrivals.size(), 2u);
     EXPECT_LT(arrivals[1] - arrivals[0], 500ms);
@@ -107,7 +107,7 @@ TEST(HexProto, ReceptionErrorWithoutResendWordKeepsWaiting) {
         int result = link.hex.getRegister(0xEDD5, answer);
         std::string err = ::testing::internal::GetCapturedStderr();
         EXPECT_EQ(result, 0) << error;
-        EXPECT_EQ(err, "Reception error received! attempts left: 2");
+        EXPECT_EQ(err, "Reception error received! attempts left: 2\n");
         EXPECT_EQ(device.requests().size(), 1u);
     }
 }

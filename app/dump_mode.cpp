@@ -1,0 +1,193 @@
+#include "app/dump_mode.h"
+
+#include <boost/system/system_error.hpp>
+
+#include "app/finish.h"
+#include "app/identification.h"
+#include "app/service_notify.h"
+#include "app/stop_signals.h"
+#include "dumper/dumper.h"
+#include "hex/errors.h"
+#include "identity/capabilities.h"
+#include "log/log.h"
+
+namespace tessline {
+
+namespace {
+
+constexpr int kBackoffSeconds[] = {1, 2, 4, 8, 16, 30};
+
+std::string deviceName(const Identity& identity) { return identity.model + " " + identity.serialNumber; }
+
+bool sameDevice(const Identity& a, const Identity& b) {
+    return a.productId == b.productId && a.serialNumber == b.serialNumber;
+}
+
+// Follows the tables and rows of a dump for the service manager and for the
+// header rule: a table after the first starts with a header only when the
+// device is another one.
+class DumpProgress : public TableListener {
+public:
+    explicit DumpProgress(bool firstHeader) : printHeader_(firstHeader) {}
+
+    bool printHeaderFor(const Identity& identity) {
+        if (tables_ > 0 && !sameDevice(identity, tabled_)) {
+            logError("solwatch", "device changed: %s, now %s", deviceName(tabled_).c_str(),
+                     deviceName(identity).c_str());
+            printHeader_ = true;
+        }
+        return printHeader_;
+    }
+
+    void onTableStart(const Identity& identity, const DeviceInfo&, const std::vector<TableColumn>&) override {
+        tabled_ = identity;
+        printHeader_ = false;
+        if (tables_++ == 0) {
+            notifyReady(dumpingStatus());
+        } else {
+            logInfo("solwatch", "link back: %s", deviceName(identity).c_str());
+            notifyStatus(dumpingStatus());
+        }
+    }
+    void onRow(const TableRow&) override {
+        ++rows_;
+        notifyStatus(dumpingStatus());
+        notifyWatchdog();
+    }
+    void onLinkLost(const std::string&) override {}
+    void onEnd() override { notifyStopping(); }
+
+    // A table started since the last call: the link works again.
+    bool tableStartedSince(int& seen) const {
+        bool started = tables_ != seen;
+        seen = tables_;
+        return started;
+    }
+
+private:
+    std::string dumpingStatus() const {
+        return "dumping " + deviceName(tabled_) + ", " + std::to_string(rows_) + " rows";
+    }
+
+    bool printHeader_;
+    int tables_ = 0;
+    long long rows_ = 0;
+    Identity tabled_;
+};
+
+// The listeners hear onEnd() on every way out that unwinds; finish() does
+// not unwind, so the orderly end calls it first.
+class EndNotice {
+public:
+    explicit EndNotice(TableListener& listener) : listener_(listener) {}
+    ~EndNotice() { end(); }
+    void end() {
+        if (ended_) return;
+        ended_ = true;
+        listener_.onEnd();
+    }
+
+private:
+    TableListener& listener_;
+    bool ended_ = false;
+};
+
+// Polls and prints until a stop request or a lost link ends the run.
+void runTable(LinkSession& session, const Identity& identity, DumpVariant variant, bool printHeader,
+              std::ostream& out, TableListener& listener, StopRequest& stop) {
+    Dumper dumper(session.link());
+    dumper.setListener(&listener, identity);
+    StopRequest::Waker waker(stop, [&dumper] { dumper.requestStop(); });
+    if (stop.requested() || !session.lossReason().empty()) dumper.requestStop();
+    dumper.run(variant, printHeader, out);
+}
+
+// Why a reconnecting run could not go on with this session.
+std::string failureReason(LinkSession* session, const std::string& fallback) {
+    std::string reason = session ? session->lossReason() : std::string();
+    return reason.empty() ? fallback : reason;
+}
+
+[[noreturn]] void endDump(EndNotice& notice, std::ostream& out, int code) {
+    notice.end();
+    out.flush();
+    finish(code);
+}
+
+// The pause before a try after failed ones; true when a stop ended it.
+bool pauseBeforeRetry(const RetryState& retry, StopRequest& stop) {
+    if (retry.failures == 0) return stop.requested();
+    std::chrono::seconds delay = retryDelay(retry.failures - 1);
+    notifyStatus("link lost (" + retry.reason + "), retry in " + std::to_string(delay.count()) + " s");
+    notifyWatchdog();
+    return stop.sleepFor(delay);
+}
+
+}  // namespace
+
+std::chrono::seconds retryDelay(int failures) {
+    constexpr int last = sizeof kBackoffSeconds / sizeof kBackoffSeconds[0] - 1;
+    return std::chrono::seconds(kBackoffSeconds[failures < last ? failures : last]);
+}
+
+std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopRequest& stop, Identity& identity,
+                                           RetryState& retry) {
+    for (;; ++retry.failures) {
+        if (pauseBeforeRetry(retry, stop)) return nullptr;
+        std::unique_ptr<LinkSession> session;
+        try {
+            session = std::make_unique<LinkSession>(settings.link, stop);
+            if (identifyDevice(*session, stop, identity)) return session;
+            if (stop.requested()) return nullptr;
+            retry.reason = failureReason(session.get(), "identification interrupted");
+        } catch (const boost::system::system_error& e) {
+            if (!settings.reconnect) throw;
+            retry.reason = failureReason(session.get(), e.what());
+        } catch (const no_response& e) {
+            if (!settings.reconnect) throw;
+            retry.reason = failureReason(session.get(), "no response to the device id request");
+        }
+        logError("solwatch", "cannot reach the device: %s", retry.reason.c_str());
+    }
+}
+
+void dumpMode(std::unique_ptr<LinkSession> session, const Identity& firstIdentity, const DumpSettings& settings,
+              const DumpTarget& target, StopRequest& stop) {
+    DumpProgress progress(target.printHeader);
+    TableListeners listeners;
+    listeners.add(progress);
+    if (target.listener) listeners.add(*target.listener);
+    EndNotice notice(listeners);
+    Identity identity = firstIdentity;
+    RetryState retry;
+    int tablesSeen = 0;
+    for (;;) {
+        std::string reason;
+        try {
+            if (!session) session = connectDevice(settings, stop, identity, retry);
+            if (!session) endDump(notice, target.out, stop.exitCode());
+            runTable(*session, identity, settings.variant, progress.printHeaderFor(identity), target.out, listeners,
+                     stop);
+            if (stop.requested()) endDump(notice, target.out, stop.exitCode());
+            reason = failureReason(session.get(), "the dump ended");
+        } catch (const device_refused& e) {
+            if (!settings.reconnect) throw;
+            reason = std::string("device refused: ") + e.what();
+        } catch (const boost::system::system_error& e) {
+            if (!settings.reconnect) throw;
+            reason = failureReason(session.get(), e.what());
+        } catch (const no_response& e) {
+            if (!settings.reconnect) throw;
+            reason = failureReason(session.get(), e.what());
+        }
+        if (stop.requested()) endDump(notice, target.out, stop.exitCode());
+        logError("solwatch", "link lost: %s", reason.c_str());
+        listeners.onLinkLost(reason);
+        session.reset();
+        if (progress.tableStartedSince(tablesSeen)) retry.failures = 0;
+        ++retry.failures;
+        retry.reason = reason;
+    }
+}
+
+}  // namespace tessline

@@ -1,0 +1,55 @@
+// LinkSession: one opening of the port, from open to close. A run without
+// reconnection has one; a reconnecting dump opens a new one after each loss.
+#pragma once
+
+#include <chrono>
+#include <mutex>
+#include <string>
+
+#include <boost/signals2/connection.hpp>
+
+#include "link/tam_serial.h"
+#include "link/tam_serial_dump.h"
+
+namespace tessline {
+
+class StopRequest;
+
+struct LinkSettings {
+    std::string portName;
+    bool trafficDump = false;
+    // Reconnecting runs: silence beyond this is a loss, and a loss wakes the
+    // running step. Zero: a loss only ends the reader thread, and the next
+    // write reports it.
+    bool wakeOnLoss = false;
+    std::chrono::seconds silenceTimeout{0};
+};
+
+class LinkSession {
+public:
+    // Opens the port (system_error "open PATH" when it cannot) and starts it.
+    LinkSession(const LinkSettings& settings, StopRequest& stop);
+    // Closes the port and ends its reader thread.
+    ~LinkSession();
+    LinkSession(const LinkSession&) = delete;
+    LinkSession& operator=(const LinkSession&) = delete;
+
+    TamSerial& link() { return link_; }
+    const std::string& portName() const { return portName_; }
+    // Why the line went away, or empty while it is there.
+    std::string lossReason() const;
+
+private:
+    void onLinkLost(const std::string& reason);
+
+    std::string portName_;
+    StopRequest& stop_;
+    bool wakeOnLoss_;
+    TamSerial link_;
+    TamSerialDump trafficDump_;
+    boost::signals2::scoped_connection lossConnection_;
+    mutable std::mutex lossMutex_;  // guards lossReason_: set on the reader thread, read by the main thread
+    std::string lossReason_;
+};
+
+}  // namespace tessline

@@ -1,0 +1,16 @@
+// What a service manager (systemd) learns of the run: readiness, a status
+// line for people, and a watchdog ping while the run makes progress. Each
+// call does nothing unless the manager asked for notifications.
+#pragma once
+
+#include <string>
+
+namespace tessline {
+
+void notifyReady(const std::string& status);
+void notifyStatus(const std::string& status);
+// Progress: rows written, or another try to get the link back.
+void notifyWatchdog();
+void notifyStopping();
+
+}  // namespace tessline
