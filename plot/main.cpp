@@ -1,0 +1,124 @@
+// solwatch-plot: draws a table that solwatch wrote as a picture, with gnuplot.
+#include <sys/stat.h>
+
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "plot/gnuplot_run.h"
+#include "plot/picture_file.h"
+#include "plot/plot_options.h"
+#include "plot/plot_title.h"
+#include "plot/table_reader.h"
+
+using namespace tessline;
+
+namespace {
+
+// Exit codes.
+constexpr int kUsageError = 1;
+constexpr int kInputError = 2;
+constexpr int kDrawError = 3;
+constexpr int kOutputError = 4;
+
+class output_error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+void onStopSignal(int signal) { stopSignal = signal; }
+
+void watchStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+Recording readInput(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    if (!in.is_open()) throw plot_error("cannot open " + name + ": " + std::strerror(errno));
+    return readTable(in, name);
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+// A picture drawn under a temporary name beside its target.
+class Picture {
+public:
+    Picture(const std::string& name, const PlotJob& job) : name_(name), file_(openFile(name)) {
+        drawPicture(job, *file_);
+    }
+    void commit() {
+        try {
+            file_->commit();
+        } catch (const std::runtime_error& error) {
+            throw output_error(error.what());
+        }
+        std::cout << name_ << '\n';
+    }
+
+private:
+    static std::unique_ptr<PictureFile> openFile(const std::string& name) {
+        try {
+            return std::make_unique<PictureFile>(name);
+        } catch (const std::runtime_error& error) {
+            throw output_error(error.what());
+        }
+    }
+
+    std::string name_;
+    std::unique_ptr<PictureFile> file_;
+};
+
+int plot(const PlotOptions& options) {
+    Recording recording = readInput(options.input);
+    for (const std::string& picture : {options.output, options.historyOutput})
+        if (sameFile(options.input, picture)) throw output_error("the picture would overwrite the table: " + picture);
+    std::string title = pictureTitle(options.input, recording);
+    // Both pictures are drawn before either takes its name: a failure
+    // leaves the earlier ones as they were.
+    Picture day(options.output, dayPicture(recording, title, options.kind));
+    std::unique_ptr<Picture> history;
+    if (recording.history.any)
+        history = std::make_unique<Picture>(options.historyOutput,
+                                            historyPicture(recording, title + ", daily history", options.kind));
+    day.commit();
+    if (history) history->commit();
+    return 0;
+}
+
+int fail(const std::exception& error, int code) {
+    std::cerr << "solwatch-plot: " << error.what() << std::endl;
+    return stopSignal ? 128 + stopSignal : code;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    PlotOptions options;
+    try {
+        options = parsePlotOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const plot_error& error) {
+        std::cerr << "solwatch-plot: " << error.what() << "\n" << kPlotUsage;
+        return kUsageError;
+    }
+    if (options.help) return std::cout << kPlotUsage, 0;
+    if (options.version) return std::cout << "solwatch-plot " SOLWATCH_VERSION << std::endl, 0;
+    watchStopSignals();
+    try {
+        return plot(options);
+    } catch (const plot_error& error) {
+        return fail(error, kInputError);
+    } catch (const draw_error& error) {
+        return fail(error, kDrawError);
+    } catch (const output_error& error) {
+        return fail(error, kOutputError);
+    }
+}

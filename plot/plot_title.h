@@ -1,0 +1,22 @@
+// The picture's title: the charger's model and serial number where the
+// file's name carries them (solwatch -o 'log-%m-%s.csv'), and the time span.
+#pragma once
+
+#include <string>
+
+#include "plot/recording.h"
+
+namespace tessline {
+
+struct DeviceName {
+    std::string model;   // e.g. "Helio 100|15"; empty when the name has none
+    std::string serial;  // e.g. "HQ2042SIM01"
+};
+
+DeviceName deviceFromFileName(const std::string& path);
+
+// "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 06:00 to 20:00"; the file's
+// own name stands in for a device it does not name.
+std::string pictureTitle(const std::string& path, const Recording& recording);
+
+}  // namespace tessline

@@ -1,0 +1,51 @@
+// Recording: what the plot takes from a solwatch table, column by column.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "plot/column_roles.h"
+
+namespace tessline {
+
+// A file the plot cannot use: the message is the one line the user sees.
+class plot_error : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+constexpr float kGap = std::numeric_limits<float>::quiet_NaN();
+
+// The daily history of the last row that carried any day record.
+struct DayHistory {
+    bool any = false;
+    double today = 0;  // stamp seconds of that row
+    std::array<float, kHistoryDayCount> yield;     // kWh, kGap where none
+    std::array<float, kHistoryDayCount> maxPower;  // W, kGap where none
+    DayHistory() { yield.fill(kGap), maxPower.fill(kGap); }
+};
+
+struct Recording {
+    // False for the channels table, whose rows carry no time: x is then the
+    // row number.
+    bool timed = true;
+    std::vector<double> x;
+    // 1 for the first row under a header line: another run or another device.
+    std::vector<std::uint8_t> runStart;
+    std::array<std::vector<float>, kQuantities> values;  // kGap where none
+    std::array<bool, kQuantities> carried{};             // some header had the column
+    std::vector<std::int8_t> states;                     // index into kChargeStateTable, -1 none
+    bool carriesStates = false;
+    DayHistory history;
+    int headerLines = 0;
+
+    std::size_t rows() const { return x.size(); }
+    const std::vector<float>& series(Quantity q) const { return values[static_cast<int>(q)]; }
+    bool carries(Quantity q) const { return carried[static_cast<int>(q)]; }
+};
+
+}  // namespace tessline
