@@ -99,6 +99,10 @@ std::string formatOnOff(DumpItem& item) { return nameOf(item, kOnOffNames); }
 
 std::string formatDayNight(DumpItem& item) { return nameOf(item, kDayNightNames); }
 
+std::vector<std::string> stateNames() { return {std::begin(kStateNames), std::end(kStateNames)}; }
+std::vector<std::string> onOffNames() { return {std::begin(kOnOffNames), std::end(kOnOffNames)}; }
+std::vector<std::string> dayNightNames() { return {std::begin(kDayNightNames), std::end(kDayNightNames)}; }
+
 std::string formatClock(DumpItem& item) {
     if (!hasValue(item)) return "-";
     long long minutes = 0;

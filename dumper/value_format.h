@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "dumper/dump_item.h"
 
@@ -31,6 +32,12 @@ std::string formatFixed0(DumpItem& item);
 std::string formatFixed1(DumpItem& item);
 std::string formatFixed2(DumpItem& item);
 std::string formatFixed3(DumpItem& item);
+
+// The names formatState, formatOnOff and formatDayNight print, in value
+// order and without quotes; "UNAVAILABLE" and "UNKNOWN" are not among them.
+std::vector<std::string> stateNames();
+std::vector<std::string> onOffNames();
+std::vector<std::string> dayNightNames();
 
 // Local time of `secondsSinceEpoch` in the 24-character asctime form.
 std::string asctimeText(std::int64_t secondsSinceEpoch);

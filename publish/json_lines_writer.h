@@ -1,0 +1,30 @@
+// JsonLinesWriter: the table output of --json, one state object a line and
+// no header, for jq, Telegraf, Vector or Fluent Bit.
+#pragma once
+
+#include <memory>
+#include <ostream>
+
+#include "dumper/table_listener.h"
+#include "publish/state_message.h"
+
+namespace tessline {
+
+class JsonLinesWriter : public TableListener {
+public:
+    explicit JsonLinesWriter(std::ostream& out) : out_(out) {}
+
+    void onTableStart(const Identity& identity, const DeviceInfo& info,
+                      const std::vector<TableColumn>& columns) override;
+    // Throws std::runtime_error when the line cannot be written, as the CSV
+    // table does: a full disk must not lose rows without a word.
+    void onRow(const TableRow& row) override;
+    void onLinkLost(const std::string&) override {}
+    void onEnd() override;
+
+private:
+    std::ostream& out_;
+    std::unique_ptr<StateMessageBuilder> builder_;
+};
+
+}  // namespace tessline

@@ -1,0 +1,393 @@
+#include "publish/mqtt_publisher.h"
+
+#include <MQTTAsync.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <stdexcept>
+#include <vector>
+
+#include "log/log.h"
+#include "publish/broker_refused.h"
+#include "publish/device_payloads.h"
+#include "publish/topics.h"
+
+namespace tessline {
+
+namespace {
+
+constexpr int kKeepAliveSeconds = 30;
+constexpr int kConnectTimeoutSeconds = 10;
+constexpr int kMinRetrySeconds = 1;
+constexpr int kMaxRetrySeconds = 30;
+// Retained presence goes out at least once, whatever --mqtt-qos says.
+constexpr int kPresenceQos = 1;
+constexpr int kDisconnectGraceMs = 2000;
+constexpr std::chrono::milliseconds kEndWait{3000};
+
+const char* const kOnline = "online";
+const char* const kOffline = "offline";
+
+// The MQTT 3.1.1 refusals that waiting does not mend.
+const char* permanentRefusal(int code) {
+    switch (code) {
+        case 1: return "unacceptable protocol version";
+        case 2: return "client identifier rejected";
+        case 4: return "bad user name or password";
+        case 5: return "not authorized";
+        default: return nullptr;
+    }
+}
+
+// OpenSSL's error line "...:error:0A000086:SSL routines:function:reason:file:line:"
+// keeps its reason in the sixth field.
+std::string tlsReason(const std::string& line) {
+    std::size_t start = 0;
+    for (int field = 0; field < 5; ++field) {
+        start = line.find(':', start);
+        if (start == std::string::npos) return line;
+        ++start;
+    }
+    std::size_t end = line.find(':', start);
+    return line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+std::size_t pendingCount(MQTTAsync client) {
+    MQTTAsync_token* tokens = nullptr;
+    std::size_t count = 0;
+    if (MQTTAsync_getPendingTokens(client, &tokens) == MQTTASYNC_SUCCESS && tokens) {
+        while (tokens[count] != -1) ++count;
+        MQTTAsync_free(tokens);
+    }
+    return count;
+}
+
+}  // namespace
+
+// One client for one charger. Its callbacks run on the client library's
+// threads and never call the library back while it may hold its own locks
+// (the TLS error callback); sending from the connected callback is allowed.
+class MqttPublisher::Session {
+public:
+    Session(MqttPublisher& owner, const Identity& identity);
+    ~Session() { end(); }
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    const std::string& serial() const { return serial_; }
+    const Topics& topics() const { return topics_; }
+    // Stores what is published on every connection, and publishes it now
+    // when connected.
+    void setPresence(std::string info, std::vector<RetainedMessage> discovery);
+    // Starts connecting; the connected callback publishes the presence.
+    void connect();
+    void setLinkUp(bool up);
+    void publishState(const std::string& payload, int qos) { send(topics_.state, payload, qos, false); }
+    void end();
+
+private:
+    static void connected(void* context, char* cause);
+    static void connectionLost(void* context, char* cause);
+    static void connectFailed(void* context, MQTTAsync_failureData* data);
+    static int tlsError(const char* text, std::size_t length, void* context);
+    static void sent(void* context, MQTTAsync_successData*);
+    static void notSent(void* context, MQTTAsync_failureData*);
+    static void disconnectDone(void* context, MQTTAsync_successData*);
+    static void disconnectFailed(void* context, MQTTAsync_failureData*);
+
+    void send(const std::string& topic, const std::string& payload, int qos, bool retained);
+    void publishPresence();
+    void countDrops();
+    void reportDrops(const char* when);
+    void signalDisconnected();
+
+    MqttPublisher& owner_;
+    const MqttSettings& settings_;
+    std::string serial_;
+    Topics topics_;
+    std::string uri_;
+    std::string clientId_;
+    MQTTAsync client_ = nullptr;
+    std::atomic<bool> connected_{false};
+    std::atomic<bool> linkUp_{true};
+    // Messages handed to the library, and those it finished (sent, or
+    // acknowledged with QoS 1 and 2). What is neither finished nor pending
+    // was dropped from the full buffer.
+    std::atomic<std::uint64_t> handed_{0};
+    std::atomic<std::uint64_t> finished_{0};
+
+    std::mutex mutex_;  // guards the members below
+    std::string info_;
+    std::vector<RetainedMessage> discovery_;
+    std::uint64_t dropped_ = 0;
+    std::uint64_t reportedDrops_ = 0;
+    bool ended_ = false;
+    bool disconnected_ = false;
+    std::condition_variable disconnectedChanged_;
+};
+
+MqttPublisher::Session::Session(MqttPublisher& owner, const Identity& identity)
+    : owner_(owner),
+      settings_(owner.settings_),
+      serial_(identity.serialNumber),
+      topics_(expandTopic(owner.settings_.topicPattern, identity)),
+      uri_(owner.settings_.broker.clientUri()),
+      clientId_("solwatch-" + identity.serialNumber) {
+    MQTTAsync_createOptions create = MQTTAsync_createOptions_initializer;
+    create.MQTTVersion = MQTTVERSION_3_1_1;
+    create.sendWhileDisconnected = 1;
+    create.allowDisconnectedSendAtAnyTime = 1;  // the broker may be away at the start
+    create.maxBufferedMessages = settings_.buffer;
+    create.deleteOldestMessages = 1;
+    int rc = MQTTAsync_createWithOptions(&client_, uri_.c_str(), clientId_.c_str(), MQTTCLIENT_PERSISTENCE_NONE,
+                                         nullptr, &create);
+    if (rc != MQTTASYNC_SUCCESS)
+        throw std::runtime_error("cannot create the MQTT client for " + uri_ + ": " + MQTTAsync_strerror(rc));
+    MQTTAsync_setConnected(client_, this, &Session::connected);
+    MQTTAsync_setConnectionLostCallback(client_, this, &Session::connectionLost);
+}
+
+void MqttPublisher::Session::connect() {
+    MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
+    will.topicName = topics_.status.c_str();
+    will.message = kOffline;
+    will.retained = 1;
+    will.qos = kPresenceQos;
+    MQTTAsync_SSLOptions tls = MQTTAsync_SSLOptions_initializer;
+    tls.trustStore = settings_.caFile.empty() ? nullptr : settings_.caFile.c_str();  // null: the system's store
+    tls.enableServerCertAuth = 1;
+    tls.verify = 1;  // the certificate must name the host
+    tls.ssl_error_cb = &Session::tlsError;
+    tls.ssl_error_context = this;
+    MQTTAsync_connectOptions options = MQTTAsync_connectOptions_initializer;
+    options.MQTTVersion = MQTTVERSION_3_1_1;
+    options.keepAliveInterval = kKeepAliveSeconds;
+    // A kept session lets QoS 1 and 2 messages in flight at a loss go out
+    // again after the reconnection.
+    options.cleansession = 0;
+    options.connectTimeout = kConnectTimeoutSeconds;
+    options.automaticReconnect = 1;
+    options.minRetryInterval = kMinRetrySeconds;
+    options.maxRetryInterval = kMaxRetrySeconds;
+    options.will = &will;
+    if (!settings_.broker.user.empty()) options.username = settings_.broker.user.c_str();
+    if (settings_.hasPassword) options.password = settings_.password.c_str();
+    if (settings_.broker.tls) options.ssl = &tls;
+    options.onFailure = &Session::connectFailed;
+    options.context = this;
+    int rc = MQTTAsync_connect(client_, &options);
+    if (rc != MQTTASYNC_SUCCESS)
+        throw std::runtime_error("cannot start the MQTT connection to " + uri_ + ": " + MQTTAsync_strerror(rc));
+    logInfo("publish", "connecting to %s as %s", uri_.c_str(), clientId_.c_str());
+}
+
+void MqttPublisher::Session::setPresence(std::string info, std::vector<RetainedMessage> discovery) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        info_ = std::move(info);
+        discovery_ = std::move(discovery);
+    }
+    linkUp_ = true;
+    if (connected_) publishPresence();
+}
+
+void MqttPublisher::Session::setLinkUp(bool up) {
+    linkUp_ = up;
+    send(topics_.status, up ? kOnline : kOffline, kPresenceQos, true);
+}
+
+void MqttPublisher::Session::publishPresence() {
+    std::string info;
+    std::vector<RetainedMessage> discovery;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        info = info_;
+        discovery = discovery_;
+    }
+    send(topics_.info, info, kPresenceQos, true);
+    for (const RetainedMessage& config : discovery) send(config.topic, config.payload, kPresenceQos, true);
+    send(topics_.status, linkUp_ ? kOnline : kOffline, kPresenceQos, true);
+}
+
+void MqttPublisher::Session::send(const std::string& topic, const std::string& payload, int qos, bool retained) {
+    MQTTAsync_message message = MQTTAsync_message_initializer;
+    message.payload = const_cast<char*>(payload.data());  // the library copies it
+    message.payloadlen = static_cast<int>(payload.size());
+    message.qos = qos;
+    message.retained = retained;
+    MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
+    response.onSuccess = &Session::sent;
+    response.onFailure = &Session::notSent;
+    response.context = this;
+    // Counted first, so that a quick completion never outruns its count.
+    ++handed_;
+    int rc = MQTTAsync_sendMessage(client_, topic.c_str(), &message, &response);
+    if (rc != MQTTASYNC_SUCCESS) {
+        --handed_;
+        logWarning("publish", "message to %s not taken: %s", topic.c_str(), MQTTAsync_strerror(rc));
+        return;
+    }
+    if (!connected_) countDrops();
+}
+
+// While the broker is away nothing finishes, so the library's pending
+// messages and the count of handed-over ones tell how many it dropped.
+void MqttPublisher::Session::countDrops() {
+    std::size_t pending = pendingCount(client_);
+    if (pending < static_cast<std::size_t>(settings_.buffer)) return;
+    std::uint64_t gone = handed_ - finished_ - pending;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (gone <= dropped_) return;
+    if (dropped_ == reportedDrops_)
+        logError("publish", "message buffer full (%d): dropping the oldest messages until the broker is back",
+                 settings_.buffer);
+    dropped_ = gone;
+}
+
+void MqttPublisher::Session::reportDrops(const char* when) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (dropped_ == reportedDrops_) return;
+    logError("publish", "%llu messages dropped %s", static_cast<unsigned long long>(dropped_ - reportedDrops_),
+             when);
+    reportedDrops_ = dropped_;
+}
+
+void MqttPublisher::Session::connected(void* context, char*) {
+    auto* self = static_cast<Session*>(context);
+    self->connected_ = true;
+    logInfo("publish", "connected to %s", self->uri_.c_str());
+    self->reportDrops("while the broker was away");
+    self->publishPresence();
+}
+
+void MqttPublisher::Session::connectionLost(void* context, char* cause) {
+    auto* self = static_cast<Session*>(context);
+    self->connected_ = false;
+    logWarning("publish", "connection to %s lost%s%s; connecting again", self->uri_.c_str(), cause ? ": " : "",
+               cause ? cause : "");
+}
+
+// The library reports the first attempt only; later ones retry quietly.
+void MqttPublisher::Session::connectFailed(void* context, MQTTAsync_failureData* data) {
+    auto* self = static_cast<Session*>(context);
+    if (const char* refusal = permanentRefusal(data->code)) {
+        self->owner_.fail("broker " + self->uri_ + " refused the connection: " + refusal);
+        return;
+    }
+    if (self->owner_.failed_) return;
+    logWarning("publish", "broker %s not reachable (%s); trying again", self->uri_.c_str(),
+               data->message ? data->message : MQTTAsync_strerror(data->code));
+}
+
+int MqttPublisher::Session::tlsError(const char* text, std::size_t length, void* context) {
+    auto* self = static_cast<Session*>(context);
+    std::string reason = tlsReason(std::string(text, length));
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == ' ')) reason.pop_back();
+    // A certificate that fails today fails at every retry.
+    if (reason.find("certificate") != std::string::npos)
+        self->owner_.fail("TLS with broker " + self->uri_ + " failed: " + reason);
+    else
+        logWarning("publish", "TLS with broker %s: %s", self->uri_.c_str(), reason.c_str());
+    return 0;
+}
+
+void MqttPublisher::Session::sent(void* context, MQTTAsync_successData*) { ++static_cast<Session*>(context)->finished_; }
+
+void MqttPublisher::Session::notSent(void* context, MQTTAsync_failureData*) {
+    ++static_cast<Session*>(context)->finished_;
+}
+
+void MqttPublisher::Session::disconnectDone(void* context, MQTTAsync_successData*) {
+    static_cast<Session*>(context)->signalDisconnected();
+}
+
+void MqttPublisher::Session::disconnectFailed(void* context, MQTTAsync_failureData*) {
+    static_cast<Session*>(context)->signalDisconnected();
+}
+
+void MqttPublisher::Session::signalDisconnected() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    disconnected_ = true;
+    disconnectedChanged_.notify_all();
+}
+
+void MqttPublisher::Session::end() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (ended_) return;
+        ended_ = true;
+    }
+    if (connected_ && !owner_.failed_) send(topics_.status, kOffline, kPresenceQos, true);
+    MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
+    options.timeout = kDisconnectGraceMs;
+    options.onSuccess = &Session::disconnectDone;
+    options.onFailure = &Session::disconnectFailed;
+    options.context = this;
+    // Also ends the library's retries after a refusal.
+    if (MQTTAsync_disconnect(client_, &options) == MQTTASYNC_SUCCESS) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        disconnectedChanged_.wait_for(lock, kEndWait, [this] { return disconnected_; });
+    }
+    reportDrops("while the broker was away");
+    std::size_t undelivered = pendingCount(client_);
+    if (undelivered && !owner_.failed_)
+        logError("publish", "%zu messages not delivered: the broker %s is away", undelivered, uri_.c_str());
+    MQTTAsync_setConnected(client_, nullptr, nullptr);
+    MQTTAsync_setConnectionLostCallback(client_, nullptr, nullptr);
+    MQTTAsync_destroy(&client_);
+}
+
+MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settings)) {
+    checkMqttSettings(settings_);
+}
+
+MqttPublisher::~MqttPublisher() { session_.reset(); }
+
+void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& info,
+                                 const std::vector<TableColumn>& columns) {
+    throwIfFailed();
+    builder_ = std::make_unique<StateMessageBuilder>(columns);
+    if (session_ && session_->serial() != identity.serialNumber) {
+        logInfo("publish", "another charger (%s): a new client", identity.serialNumber.c_str());
+        session_.reset();
+    }
+    bool fresh = !session_;
+    if (fresh) session_ = std::make_unique<Session>(*this, identity);
+    std::vector<RetainedMessage> discovery;
+    if (settings_.discovery)
+        discovery = discoveryConfigs(settings_.discoveryPrefix, session_->topics(), identity, columns);
+    session_->setPresence(infoPayload(identity, info), std::move(discovery));
+    if (fresh) session_->connect();
+}
+
+void MqttPublisher::onRow(const TableRow& row) {
+    throwIfFailed();
+    if (!session_ || !builder_) return;
+    session_->publishState(builder_->build(row), settings_.qos);
+}
+
+void MqttPublisher::onLinkLost(const std::string&) {
+    if (session_ && !failed_) session_->setLinkUp(false);
+}
+
+void MqttPublisher::onEnd() { session_.reset(); }
+
+std::string MqttPublisher::failure() const {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    return failure_;
+}
+
+void MqttPublisher::fail(const std::string& reason) {
+    if (failed_.exchange(true)) return;
+    {
+        std::lock_guard<std::mutex> lock(failureMutex_);
+        failure_ = reason;
+    }
+    logError("publish", "%s", reason.c_str());
+}
+
+void MqttPublisher::throwIfFailed() const {
+    if (failed_) throw broker_refused(failure());
+}
+
+}  // namespace tessline

@@ -1,0 +1,57 @@
+// MqttPublisher: a charger's rows, identity and presence on an MQTT broker,
+// through Eclipse Paho's asynchronous client. The client library carries
+// the broker's absences: it connects again by itself and keeps up to
+// --mqtt-buffer messages meanwhile, dropping the oldest beyond that.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "dumper/table_listener.h"
+#include "publish/mqtt_settings.h"
+#include "publish/state_message.h"
+
+namespace tessline {
+
+class MqttPublisher : public TableListener {
+public:
+    // Throws std::invalid_argument for settings that cannot work.
+    explicit MqttPublisher(MqttSettings settings);
+    ~MqttPublisher() override;
+    MqttPublisher(const MqttPublisher&) = delete;
+    MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+    // The first table, or one of another charger, starts a client for it
+    // (client id solwatch-<serial>); the same charger's keeps its client.
+    void onTableStart(const Identity& identity, const DeviceInfo& info,
+                      const std::vector<TableColumn>& columns) override;
+    // Hands the state message to the client library and returns at once.
+    // Once the broker refused the credentials or the TLS certificate did not
+    // pass (found on the library's thread and logged there), the next row
+    // or table throws broker_refused instead.
+    void onRow(const TableRow& row) override;
+    void onLinkLost(const std::string& reason) override;
+    // Publishes "offline" and disconnects, waiting at most a few seconds.
+    void onEnd() override;
+
+    // The reason of a permanent failure, or "".
+    std::string failure() const;
+
+    class Session;  // one client for one charger
+
+private:
+    friend class Session;
+    void fail(const std::string& reason);
+    void throwIfFailed() const;
+
+    const MqttSettings settings_;
+    std::unique_ptr<Session> session_;  // used by the dump's thread only
+    std::unique_ptr<StateMessageBuilder> builder_;
+    std::atomic<bool> failed_{false};
+    mutable std::mutex failureMutex_;
+    std::string failure_;
+};
+
+}  // namespace tessline

@@ -1,0 +1,112 @@
+#include "publish/state_message.h"
+
+#include <cctype>
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "publish/json_key.h"
+
+namespace tessline {
+
+namespace {
+
+// The strict JSON number grammar: printf's "nan" or "inf" are not numbers.
+bool isJsonNumber(const std::string& text) {
+    std::size_t i = 0, n = text.size();
+    auto digits = [&] {
+        std::size_t start = i;
+        while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
+        return i > start;
+    };
+    if (i < n && text[i] == '-') ++i;
+    if (i < n && text[i] == '0') ++i;
+    else if (!digits()) return false;
+    if (i < n && text[i] == '.') {
+        ++i;
+        if (!digits()) return false;
+    }
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+        if (!digits()) return false;
+    }
+    return i == n;
+}
+
+std::string jsonString(const std::string& text) {
+    // Device texts may hold bytes that are not UTF-8; they must not end the row.
+    return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// A day record's headers carry their day: "Day3Yield[kWh]" is "Yield[kWh]".
+std::string withoutDayPrefix(const std::string& header) {
+    if (header.compare(0, 3, "Day") != 0) return header;
+    std::size_t end = 3;
+    while (end < header.size() && std::isdigit(static_cast<unsigned char>(header[end]))) ++end;
+    return end > 3 ? header.substr(end) : header;
+}
+
+}  // namespace
+
+std::string isoLocalTime(std::time_t time) {
+    std::tm local{};
+    localtime_r(&time, &local);
+    char text[40];
+    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
+    std::string iso(text, length);
+    // strftime gives "+0100"; ISO 8601's extended form wants "+01:00".
+    if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
+    return iso;
+}
+
+std::string cellJson(const std::string& cell) {
+    if (cell == "-") return "null";
+    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') return jsonString(cell.substr(1, cell.size() - 2));
+    if (isJsonNumber(cell)) return cell;
+    return jsonString(cell);
+}
+
+StateMessageBuilder::StateMessageBuilder(const std::vector<TableColumn>& columns) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        const TableColumn& column = columns[i];
+        if (column.history == kLiveColumn) {
+            std::string key = jsonKey(column.header);
+            // The row's time comes as "timestamp" and "time" in every variant.
+            if (key != "timestamp" && key != "time") live_.push_back({i, jsonString(key) + ":"});
+        } else if (column.history == kHistoryTotal) {
+            total_.push_back({i, jsonString(jsonKey(column.header)) + ":"});
+        } else if (column.history >= 0) {
+            std::size_t day = static_cast<std::size_t>(column.history);
+            if (days_.size() <= day) days_.resize(day + 1);
+            days_[day].push_back({i, jsonString(jsonKey(withoutDayPrefix(column.header))) + ":"});
+        }
+    }
+}
+
+void StateMessageBuilder::appendMembers(std::string& out, const std::vector<Slot>& slots, const TableRow& row,
+                                        bool first) {
+    for (const Slot& slot : slots) {
+        if (!first) out += ',';
+        first = false;
+        out += slot.key;
+        out += slot.cell < row.cells.size() ? cellJson(row.cells[slot.cell]) : "null";
+    }
+}
+
+std::string StateMessageBuilder::build(const TableRow& row) const {
+    std::string out = "{\"timestamp\":\"" + isoLocalTime(row.time) + "\",\"time\":" + std::to_string(row.time);
+    appendMembers(out, live_, row, false);
+    if (total_.empty() && days_.empty()) return out + '}';
+    out += ",\"history\":{\"total\":{";
+    appendMembers(out, total_, row, true);
+    out += "},\"days\":[";
+    for (std::size_t day = 0; day < days_.size(); ++day) {
+        out += day ? ",{" : "{";
+        appendMembers(out, days_[day], row, true);
+        out += '}';
+    }
+    return out + "]}}";
+}
+
+}  // namespace tessline

@@ -1,0 +1,84 @@
+#include "publish/table_outputs.h"
+
+#include <cstdlib>
+#include <stdexcept>
+
+#include "publish/topics.h"
+
+namespace tessline {
+
+namespace po = boost::program_options;
+
+namespace {
+
+const char* const kMqttCompanions[] = {"mqtt-topic",  "mqtt-qos",       "mqtt-password-file",
+                                       "mqtt-cafile", "mqtt-discovery", "mqtt-buffer"};
+
+template <typename T>
+T valueOr(const po::variables_map& options, const char* name, T fallback) {
+    return options.count(name) ? options[name].as<T>() : fallback;
+}
+
+// Only an option given on the command line counts, not a declared default.
+bool given(const po::variables_map& options, const char* name) {
+    return options.count(name) && !options[name].defaulted();
+}
+
+}  // namespace
+
+MqttSettings mqttSettingsFrom(const po::variables_map& options) {
+    MqttSettings settings;
+    settings.broker = parseBrokerUrl(options["mqtt"].as<std::string>());
+    settings.topicPattern = valueOr<std::string>(options, "mqtt-topic", kDefaultTopicPattern);
+    settings.qos = valueOr(options, "mqtt-qos", settings.qos);
+    settings.buffer = valueOr(options, "mqtt-buffer", settings.buffer);
+    settings.caFile = valueOr<std::string>(options, "mqtt-cafile", "");
+    settings.discovery = options.count("mqtt-discovery") > 0;
+    settings.discoveryPrefix = valueOr(options, "mqtt-discovery", settings.discoveryPrefix);
+    if (options.count("mqtt-password-file")) {
+        settings.password = readPasswordFile(options["mqtt-password-file"].as<std::string>());
+        settings.hasPassword = true;
+    } else if (const char* password = std::getenv(kPasswordVariable); password && *password) {
+        settings.password = password;
+        settings.hasPassword = true;
+    }
+    checkMqttSettings(settings);
+    return settings;
+}
+
+TableOutputs::TableOutputs(const po::variables_map& options, std::ostream& table) : table_(table) {
+    bool json = options.count("json") > 0;
+    bool noTable = options.count("no-table") > 0;
+    bool mqtt = options.count("mqtt") > 0;
+    if (json && noTable) throw std::invalid_argument("--json and --no-table exclude each other");
+    if (noTable && !mqtt) throw std::invalid_argument("--no-table needs --mqtt: the rows would go nowhere");
+    for (const char* companion : kMqttCompanions)
+        if (!mqtt && given(options, companion))
+            throw std::invalid_argument(std::string("--") + companion + " needs --mqtt");
+    csv_ = !json && !noTable;
+    if (json) json_ = std::make_unique<JsonLinesWriter>(table_);
+    if (mqtt) mqtt_ = std::make_unique<MqttPublisher>(mqttSettingsFrom(options));
+}
+
+void TableOutputs::onTableStart(const Identity& identity, const DeviceInfo& info,
+                                const std::vector<TableColumn>& columns) {
+    if (json_) json_->onTableStart(identity, info, columns);
+    if (mqtt_) mqtt_->onTableStart(identity, info, columns);
+}
+
+void TableOutputs::onRow(const TableRow& row) {
+    if (json_) json_->onRow(row);
+    if (mqtt_) mqtt_->onRow(row);
+}
+
+void TableOutputs::onLinkLost(const std::string& reason) {
+    if (json_) json_->onLinkLost(reason);
+    if (mqtt_) mqtt_->onLinkLost(reason);
+}
+
+void TableOutputs::onEnd() {
+    if (json_) json_->onEnd();
+    if (mqtt_) mqtt_->onEnd();
+}
+
+}  // namespace tessline
