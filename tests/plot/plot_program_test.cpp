@@ -1,0 +1,216 @@
+// solwatch-plot end to end: tables that solwatch wrote against solwatch-sim,
+// drawn by gnuplot, checked by what the pictures hold.
+//
+// The tables under data/ were recorded with tests/plot/record_fixtures.sh
+// (solwatch against solwatch-sim): full_history.csv, the full variant with
+// its history records (a row a minute, so recorded once rather than on every
+// run); appended_runs.csv, two -f runs appended with -o and a pause between
+// them, then another charger without load output appended through the
+// shell with its own header; gaps.csv, -f runs of which the middle ones had
+// no panel power and no state ("-"); channels.csv, the -c variant.
+#include <gtest/gtest.h>
+
+#include <png.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <set>
+#include <thread>
+
+#include "plot/column_roles.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sim_process.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string fixture(const std::string& name) { return std::string(SOLWATCH_SOURCE_DIR) + "/tests/plot/data/" + name; }
+
+// solwatch-plot with a PATH and TMPDIR of the test's choosing.
+ProcessResult runPlot(std::vector<std::string> args, const std::string& path = "/usr/bin:/bin",
+                      const std::string& tmpdir = "/tmp") {
+    std::vector<std::string> argv{"/usr/bin/env", "PATH=" + path, "TMPDIR=" + tmpdir, SOLWATCH_PLOT_BIN};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProcess(argv, 60s);
+}
+
+bool exists(const std::string& name) {
+    struct stat info;
+    return ::stat(name.c_str(), &info) == 0;
+}
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// The pieces of the line of the SVG plot element whose key entry is
+// `title`: gnuplot draws the line in a group that the key entry's group
+// repeats the id of, each piece of the path starting with "M".
+std::size_t linePieces(const std::string& svg, const std::string& title) {
+    std::size_t key = svg.find("<text>" + title + "</text>");
+    std::size_t group = svg.rfind("<g id=\"gnuplot_plot_", key);
+    if (key == std::string::npos || group == std::string::npos) return 0;
+    std::string id = svg.substr(group, svg.find('"', group + 7) - group + 1);
+    std::size_t d = svg.find(" d='", svg.find(id));
+    return count(svg.substr(d, svg.find('\'', d + 4) - d), "M");
+}
+
+struct PngFacts {
+    unsigned width = 0, height = 0;
+    std::set<std::uint32_t> colours;
+};
+
+PngFacts readPng(const std::string& name) {
+    PngFacts facts;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, name.c_str())) return facts;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return facts;
+    facts.width = image.width, facts.height = image.height;
+    for (std::size_t i = 0; i + 2 < pixels.size(); i += 3)
+        facts.colours.insert(pixels[i] << 16 | pixels[i + 1] << 8 | pixels[i + 2]);
+    return facts;
+}
+
+std::uint32_t rgb(const char* hex) { return static_cast<std::uint32_t>(std::stoul(hex + 1, nullptr, 16)); }
+
+TEST(PlotProgram, AppendedRunsAndADeviceChangeShareOneAxis) {
+    ScratchDir dir;
+    ProcessResult r = runPlot({fixture("appended_runs.csv"), "-o", dir.file("day.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, dir.file("day.svg") + "\n");
+    std::string svg = readFile(dir.file("day.svg"));
+    for (const char* name : {"panel power", "battery voltage", "charge current", "load current", "BULK",
+                             "local time, ", "appended_runs.csv: "})
+        EXPECT_NE(svg.find(name), std::string::npos) << name;
+    // The pause between the runs and the other charger each break the lines.
+    EXPECT_EQ(linePieces(svg, "panel power"), 3u);
+    EXPECT_EQ(linePieces(svg, "load current"), 2u);  // the other charger has none
+    EXPECT_FALSE(exists(dir.file("day-history.svg")));
+}
+
+TEST(PlotProgram, MissingValuesAreGapsInTheLinesAndBands) {
+    ScratchDir dir;
+    ProcessResult r = runPlot({fixture("gaps.csv"), "-o", dir.file("gaps.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string svg = readFile(dir.file("gaps.svg"));
+    EXPECT_EQ(linePieces(svg, "panel power"), 2u);
+    EXPECT_EQ(linePieces(svg, "battery voltage"), 1u);
+}
+
+TEST(PlotProgram, HistoryColumnsGiveASecondPicture) {
+    ScratchDir dir;
+    ProcessResult r = runPlot({fixture("full_history.csv"), "-o", dir.file("full.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, dir.file("full.svg") + "\n" + dir.file("full-history.svg") + "\n");
+    std::string day = readFile(dir.file("full.svg"));
+    for (const char* name : {"panel power", "battery voltage", "load current"})
+        EXPECT_NE(day.find(name), std::string::npos) << name;
+    std::string history = readFile(dir.file("full-history.svg"));
+    for (const char* name : {"daily yield", "maximum power", "daily history", "daily yield [kWh]"})
+        EXPECT_NE(history.find(name), std::string::npos) << name;
+}
+
+TEST(PlotProgram, ChannelsTableIsDrawnOverItsRows) {
+    ScratchDir dir;
+    ProcessResult r = runPlot({fixture("channels.csv"), "-o", dir.file("channels.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string svg = readFile(dir.file("channels.svg"));
+    for (const char* name : {"panel voltage", "battery voltage", "charge current", "rows of output channels"})
+        EXPECT_NE(svg.find(name), std::string::npos) << name;
+    EXPECT_EQ(svg.find("<text>state</text>"), std::string::npos);
+}
+
+TEST(PlotProgram, LiveFastRunAsPng) {
+    ScratchDir dir;
+    {
+        SimProcess sim({"--time-scale", "720"});
+        Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-o", dir.file("live.csv")});
+        std::this_thread::sleep_for(5s);
+        solwatch.signal(SIGINT);
+        ASSERT_EQ(solwatch.wait(10s).exitCode, 0);
+    }
+    ProcessResult r = runPlot({dir.file("live.csv")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    PngFacts png = readPng(dir.file("live.png"));
+    EXPECT_EQ(png.width, 1200u);
+    EXPECT_EQ(png.height, 900u);
+    EXPECT_GT(png.colours.size(), 20u);  // lines, text, bands: not a blank picture
+    bool band = false;
+    for (const tessline::ChargeState& state : tessline::kChargeStateTable)
+        band = band || png.colours.count(rgb(state.colour));
+    EXPECT_TRUE(band);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"live.csv", "live.png"}));
+}
+
+TEST(PlotProgram, BadTablesLeaveNoPicture) {
+    struct Case {
+        const char* legend;
+        std::string text;
+        const char* message;
+    };
+    std::string header = readFile(fixture("gaps.csv")).substr(0, readFile(fixture("gaps.csv")).find('\n') + 1);
+    const Case cases[] = {
+        {"empty", "", "the file is empty"},
+        {"not solwatch's", "date,kWh\n2026-12-07,3.5\n", "not a table that solwatch writes"},
+        {"header only", header, "a header line but no rows"},
+        {"hostile cell", header + "\"Mon Dec  7 10:00:00 2026\",\"BULK\",1,2,3,4,5');system('touch pwned',6,7,\"ON\",1\n",
+         "is not a value solwatch writes"},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        writeFile(dir.file("in.csv"), c.text);
+        ProcessResult r = runPlot({dir.file("in.csv")}, "/usr/bin:/bin", dir.path());
+        EXPECT_EQ(r.exitCode, 2) << c.legend;
+        EXPECT_EQ(count(r.err, "\n"), 1u) << c.legend << ": " << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << c.legend << ": " << r.err;
+        EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.csv"}) << c.legend;
+    }
+}
+
+TEST(PlotProgram, GnuplotMissingOrFailingLeavesNoHalfPicture) {
+    ScratchDir dir;
+    writeFile(dir.file("day.png"), "the picture of yesterday");
+    ProcessResult missing = runPlot({fixture("gaps.csv"), "-o", dir.file("day.png")}, dir.path());
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_EQ(missing.err, "solwatch-plot: gnuplot is not installed (no gnuplot on PATH); "
+                           "on Debian: apt-get install gnuplot-nox\n");
+
+    // A gnuplot that breaks off halfway through its picture.
+    writeFile(dir.file("gnuplot"), "#!/bin/sh\nprintf '\\211PNG half'\necho 'line 7: out of memory' >&2\nexit 1\n");
+    ::chmod(dir.file("gnuplot").c_str(), 0755);
+    ProcessResult failing = runPlot({fixture("gaps.csv"), "-o", dir.file("day.png")}, dir.path() + ":/usr/bin:/bin");
+    EXPECT_EQ(failing.exitCode, 3);
+    EXPECT_EQ(failing.err, "solwatch-plot: gnuplot failed: line 7: out of memory\n");
+    EXPECT_EQ(readFile(dir.file("day.png")), "the picture of yesterday");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"day.png", "gnuplot"}));
+}
+
+TEST(PlotProgram, NamesWithQuotesAndSpacesStayNames) {
+    ScratchDir dir;
+    // Were the name not quoted right, gnuplot would run the command in its
+    // working folder, which lies in TMPDIR (the scratch folder) here.
+    const std::string name = "it's x'.system('cd ..; touch pwned').' `touch pwned` \"q\" @m.csv";
+    writeFile(dir.file(name), readFile(fixture("gaps.csv")));
+    ProcessResult r = runPlot({dir.file(name), "-o", dir.file("a b'c.svg")}, "/usr/bin:/bin", dir.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string svg = readFile(dir.file("a b'c.svg"));
+    EXPECT_NE(svg.find("<text>" + name + ": "), std::string::npos);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a b'c.svg", name}));
+}
+
+TEST(PlotManual, LintsClean) {
+    ProcessResult r = runProcess(
+        {"/usr/bin/env", "mandoc", "-Tlint", "-W", "warning", std::string(SOLWATCH_SOURCE_DIR) + "/plot/solwatch-plot.1"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out + r.err, "");
+}
+
+}  // namespace

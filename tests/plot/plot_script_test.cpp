@@ -1,0 +1,229 @@
+// Time stamps and axes, titles, options, the data files and the gnuplot
+// scripts made from a recording.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "plot/gnuplot_script.h"
+#include "plot/plot_data.h"
+#include "plot/plot_options.h"
+#include "plot/plot_title.h"
+#include "plot/stamp_time.h"
+#include "plot/table_reader.h"
+#include "plot/time_axis.h"
+
+namespace {
+
+using namespace tessline;
+
+double stamp(const char* text) {
+    double seconds = -1;
+    EXPECT_TRUE(parseStamp(text, seconds)) << text;
+    return seconds;
+}
+
+// A fast-variant recording of panel power only: one row a second from 10:00.
+Recording powerRows(const std::vector<float>& power) {
+    Recording r;
+    r.carried[static_cast<int>(Quantity::panelPower)] = true;
+    for (std::size_t i = 0; i < power.size(); ++i) {
+        r.x.push_back(stamp("Mon Dec  7 10:00:00 2026") + static_cast<double>(i));
+        r.runStart.push_back(i == 0);
+        for (auto& values : r.values) values.push_back(kGap);
+        r.values[static_cast<int>(Quantity::panelPower)].back() = power[i];
+        r.states.push_back(-1);
+    }
+    return r;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> all;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) all.push_back(line);
+    return all;
+}
+
+TEST(StampTime, ReadsTheCtimeFormAsLocalClockSeconds) {
+    EXPECT_EQ(stamp("Thu Jan  1 00:00:00 1970"), 0);
+    EXPECT_EQ(stamp("Mon Dec  7 20:22:35 2026") - stamp("Mon Dec  7 00:00:00 2026"), 20 * 3600 + 22 * 60 + 35);
+    EXPECT_EQ(stamp("Tue Mar  1 00:00:00 2028") - stamp("Tue Feb 29 00:00:00 2028"), kSecondsPerDay);
+    EXPECT_EQ(stampText(stamp("Sun Dec 13 08:05:09 2026"), "%Y-%m-%d %H:%M:%S"), "2026-12-13 08:05:09");
+    double unused;
+    for (const char* bad : {"Mon Dec  7 20:22:35 26", "Mon Foo  7 20:22:35 2026", "Mon Feb 30 20:22:35 2026",
+                            "Mon Dec  7 24:00:00 2026", "Mon Dec 7 20:22:35 2026 ", "Xyz Dec  7 20:22:35 2026"})
+        EXPECT_FALSE(parseStamp(bad, unused)) << bad;
+}
+
+TEST(TimeAxis, SuitsTheSpan) {
+    struct Case {
+        double span;
+        double step;
+        const char* format;
+    };
+    const Case cases[] = {
+        {0, 10, "%H:%M:%S"},                   // one row: a minute around it
+        {5 * 60, 60, "%H:%M"},                 // a few minutes
+        {3 * 3600, 30 * 60, "%H:%M"},          // an afternoon
+        {13 * 3600, 2 * 3600, "%H:%M\\n%a %d %b"},  // past midnight
+        {7 * kSecondsPerDay, kSecondsPerDay, "%a %d %b"},
+        {30 * kSecondsPerDay, 7 * kSecondsPerDay, "%d %b %Y"},
+    };
+    const double start = stamp("Mon Dec  7 14:07:13 2026");
+    for (const Case& c : cases) {
+        TimeAxis axis = chooseTimeAxis(start, start + c.span);
+        EXPECT_EQ(axis.step, c.step) << c.span;
+        EXPECT_EQ(axis.format, c.format) << c.span;
+        EXPECT_LE((axis.to - axis.from) / axis.step, 8) << c.span;
+        EXPECT_GE(axis.firstTick, axis.from);
+        EXPECT_EQ(std::fmod(axis.firstTick, axis.step), 0) << c.span;
+    }
+    EXPECT_EQ(chooseTimeAxis(start, start + 3600).label, "local time, Mon 7 Dec 2026");
+    EXPECT_EQ(spanText(start, start + 3600), "Mon 7 Dec 2026, 14:07 to 15:07");
+    EXPECT_EQ(spanText(start, start + 300), "Mon 7 Dec 2026, 14:07:13 to 14:12:13");
+    EXPECT_EQ(spanText(start, start + kSecondsPerDay), "Mon 7 Dec 2026, 14:07 to Tue 8 Dec 2026, 14:07");
+}
+
+TEST(PlotTitle, NamesTheDeviceFromTheFileName) {
+    struct Case {
+        const char* path;
+        const char* model;
+        const char* serial;
+    };
+    const Case cases[] = {
+        {"logs/log-Helio 100|15-HQ2042SIM01.csv", "Helio 100|15", "HQ2042SIM01"},
+        {"HQ2111OTHER.csv", "", "HQ2111OTHER"},
+        {"Helio Classic 150|70 Rev2 day.csv", "Helio Classic 150|70 Rev2", ""},
+        {"day.csv", "", ""},
+        {"XHQ2042SIM01.csv", "", ""},
+        {"HQ2042SIM01/day.csv", "", ""},
+    };
+    for (const Case& c : cases) {
+        DeviceName device = deviceFromFileName(c.path);
+        EXPECT_EQ(device.model, c.model) << c.path;
+        EXPECT_EQ(device.serial, c.serial) << c.path;
+    }
+    Recording r = powerRows({1, 2, 3});
+    EXPECT_EQ(pictureTitle("x/log-Helio 100|15-HQ2042SIM01.csv", r),
+              "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
+    EXPECT_EQ(pictureTitle("x/day.csv", r), "day.csv: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
+}
+
+TEST(PlotOptions, NamesThePictures) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* output;
+        const char* history;
+        PictureKind kind;
+    };
+    const Case cases[] = {
+        {{"day.csv"}, "day.png", "day-history.png", PictureKind::png},
+        {{"logs.d/day"}, "logs.d/day.png", "logs.d/day-history.png", PictureKind::png},
+        {{"day.csv", "-o", "out/Day.SVG"}, "out/Day.SVG", "out/Day-history.SVG", PictureKind::svg},
+        {{"--output=a b.png", "day.csv"}, "a b.png", "a b-history.png", PictureKind::png},
+    };
+    for (const Case& c : cases) {
+        PlotOptions options = parsePlotOptions(c.args);
+        EXPECT_EQ(options.output, c.output);
+        EXPECT_EQ(options.historyOutput, c.history);
+        EXPECT_EQ(options.kind, c.kind);
+    }
+    for (std::vector<std::string> bad : {std::vector<std::string>{}, {"day.csv", "-o"}, {"day.csv", "-o", "day.pdf"},
+                                         {"a.csv", "b.csv"}, {"-x", "day.csv"}, {"day.csv", "-o", "dir/"}})
+        EXPECT_THROW(parsePlotOptions(bad), plot_error);
+}
+
+TEST(PlotData, GapsAndPausesBreakTheLines) {
+    Recording r = powerRows({1, 2, kGap, 4, 5, 6});
+    std::vector<bool> breaks = lineBreaks(r);
+    EXPECT_EQ(lines(seriesData(r, Quantity::panelPower, breaks, 0)).size(), 6u);  // five points, one blank
+    EXPECT_EQ(lines(seriesData(r, Quantity::panelPower, breaks, 0))[2], "");
+
+    r.x[4] += 60;  // a pause of a minute between rows a second apart
+    r.x[5] += 60;
+    r.runStart[3] = 0;
+    breaks = lineBreaks(r);
+    EXPECT_EQ(breaks, (std::vector<bool>{false, false, false, false, true, false}));
+    r.runStart[5] = 1;  // a new header: another run
+    EXPECT_TRUE(lineBreaks(r)[5]);
+}
+
+TEST(PlotData, ManyRowsShrinkToTheirEnvelope) {
+    std::vector<float> power;
+    for (int i = 0; i < 4000; ++i) power.push_back(static_cast<float>(i % 100));
+    power[1234] = 500;
+    Recording r = powerRows(power);
+    std::vector<std::string> points = lines(seriesData(r, Quantity::panelPower, lineBreaks(r), 100));
+    EXPECT_LE(points.size(), 200u);
+    double low = 1e9, high = -1e9, lastX = -1;
+    for (const std::string& point : points) {
+        double x, value;
+        ASSERT_EQ(std::sscanf(point.c_str(), "%lf %lf", &x, &value), 2) << point;
+        low = std::min(low, value), high = std::max(high, value);
+        EXPECT_GT(x, lastX);
+        lastX = x;
+    }
+    EXPECT_EQ(low, 0);
+    EXPECT_EQ(high, 500);  // a single peak survives
+}
+
+TEST(PlotData, StateBandsCoverTheirRows) {
+    Recording r = powerRows({1, 1, 1, 1, 1});
+    r.states = {3, 3, -1, 5, 5};
+    r.carriesStates = true;
+    std::vector<int> present;
+    std::string bands = stateBands(r, lineBreaks(r), present);
+    EXPECT_EQ(present, (std::vector<int>{3, 5}));
+    double t0 = r.x[0];
+    std::ostringstream expected;
+    expected.precision(10);
+    expected << t0 << " " << t0 + 2 << "\n\n\n" << t0 + 3 << " " << t0 + 5 << "\n";
+    EXPECT_EQ(bands, expected.str());
+}
+
+TEST(PlotData, HistoryDaysSitOnTheirDates) {
+    DayHistory history;
+    history.any = true;
+    history.today = stamp("Mon Dec  7 10:00:00 2026");
+    history.yield[0] = 0.5f;
+    history.yield[2] = 1.25f;
+    history.maxPower[30] = 300;
+    EXPECT_EQ(lines(historyData(history, false)).size(), 2u);
+    double x, value;
+    ASSERT_EQ(std::sscanf(lines(historyData(history, false))[1].c_str(), "%lf %lf", &x, &value), 2);
+    EXPECT_EQ(stampText(x, "%d %b %H:%M"), "05 Dec 12:00");
+    EXPECT_EQ(value, 1.25);
+    ASSERT_EQ(std::sscanf(historyData(history, true).c_str(), "%lf %lf", &x, &value), 2);
+    EXPECT_EQ(stampText(x, "%d %b"), "07 Nov");
+}
+
+TEST(GnuplotScript, TextFromOutsideCannotEndItsString) {
+    EXPECT_EQ(gnuplotString("Helio 100|15"), "'Helio 100|15'");
+    EXPECT_EQ(gnuplotString("it's"), "'it''s'");
+    EXPECT_EQ(gnuplotString("a\nsystem('id')"), "'a?system(''id'')'");
+    EXPECT_EQ(gnuplotString("\xC3\xA9t\xC3"), "'\xC3\xA9t?'");  // a cut UTF-8 sequence
+    EXPECT_EQ(gnuplotString(std::string(1000, 'x')).size(), 302u);
+}
+
+TEST(GnuplotScript, DrawsThePanelsTheTableHas) {
+    std::istringstream in("Timestamp,State,Ibat[A],Vbat[V],Vpnl[V],Ppnl[W],Temp[C],Err\n"
+                          "\"Mon Dec  7 10:00:00 2026\",\"BULK\",4.2,13.45,35.1,58.2,25.3,0\n"
+                          "\"Mon Dec  7 10:01:00 2026\",\"ABSORPTION\",4.0,14.40,35.1,-,25.3,0\n");
+    Recording r = readTable(in, "day.csv");
+    PlotJob job = dayPicture(r, "it's a title", PictureKind::svg);
+    const std::string& s = job.script;
+    EXPECT_EQ(s.rfind("set terminal svg", 0), 0u);
+    EXPECT_NE(s.find("set multiplot title 'it''s a title'"), std::string::npos);
+    for (const char* title : {"title 'panel power'", "title 'battery voltage'", "title 'charge current'",
+                              "title 'BULK'", "title 'ABSORPTION'"})
+        EXPECT_NE(s.find(title), std::string::npos) << title;
+    EXPECT_EQ(s.find("load current"), std::string::npos);  // no load column
+    std::vector<std::string> names;
+    for (const auto& file : job.files) names.push_back(file.first);
+    EXPECT_EQ(names, (std::vector<std::string>{"panel_power.dat", "battery_voltage.dat", "charge_current.dat",
+                                               "states.dat"}));
+    EXPECT_EQ(job.files[0].second.find('-'), std::string::npos);  // the gap is no value
+    EXPECT_EQ(lines(job.files[0].second).size(), 1u);
+}
+
+}  // namespace
