@@ -61,12 +61,14 @@ TEST(Capabilities, DevicesThatDoNotQualifyEndWithTheirCodes) {
         {{"--ping-without-word"}, "ERR.capabilities: no ping reply", 3},
         {{"--device-id-without-word"}, "ERR.capabilities: no device id reply", 22},
     };
+    ScratchDir dir;
     for (const auto& c : cases) {
         SimProcess sim(c.sim);
-        ProcessResult r = runSolwatch({"-s", sim.path()}, 60s);
+        ProcessResult r = runSolwatch({"-s", sim.path(), "-o", dir.file("refused.csv")}, 60s);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.errorLine;
         EXPECT_TRUE(hasLine(unstamped(r.err), c.errorLine)) << r.err;
         EXPECT_EQ(r.out, "") << c.errorLine;
+        EXPECT_EQ(readFile(dir.file("refused.csv")), "") << c.errorLine;
     }
 }
 
@@ -92,19 +94,27 @@ TEST(Failures, DeviceIdWithoutAnswerIsReportedWithTheBanner) {
     EXPECT_EQ(r.out, "");
 }
 
+// With an output file too: the report used to crash through a standard
+// output left pointing into the file's destroyed buffer.
 TEST(Failures, PulledCableDuringTheDumpIsReportedAndKeepsTheRows) {
-    SimProcess sim({"--frozen", "--hangup-after", "3"});
-    ProcessResult r = runSolwatch({"-s", sim.path(), "-f"}, 60s);
-    EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.exitCode, 255);
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_NE(r.err.find("========================== ERROR ============================="), std::string::npos);
-    EXPECT_NE(r.err.find("write: "), std::string::npos) << r.err;
-    auto lines = splitLines(r.out);
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(r.out.back(), '\n');  // no row cut short
-    auto commas = std::count(lines[0].begin(), lines[0].end(), ',');
-    for (const auto& line : lines) EXPECT_EQ(std::count(line.begin(), line.end(), ','), commas) << line;
+    ScratchDir dir;
+    for (bool toFile : {false, true}) {
+        SimProcess sim({"--frozen", "--hangup-after", "3"});
+        std::vector<std::string> args{"-s", sim.path(), "-f"};
+        if (toFile) args.insert(args.end(), {"-o", dir.file("day.csv")});
+        ProcessResult r = runSolwatch(args, 60s);
+        EXPECT_FALSE(r.timedOut);
+        EXPECT_EQ(r.exitCode, 255) << toFile;
+        EXPECT_EQ(r.signal, 0) << toFile;
+        EXPECT_NE(r.err.find("========================== ERROR ============================="), std::string::npos);
+        EXPECT_NE(r.err.find("write: "), std::string::npos) << r.err;
+        std::string table = toFile ? readFile(dir.file("day.csv")) : r.out;
+        auto lines = splitLines(table);
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_EQ(table.back(), '\n');  // no row cut short
+        auto commas = std::count(lines[0].begin(), lines[0].end(), ',');
+        for (const auto& line : lines) EXPECT_EQ(std::count(line.begin(), line.end(), ','), commas) << line;
+    }
 }
 
 TEST(Signals, EndTheDumpWithZeroAndKeepEveryRow) {
@@ -120,6 +130,17 @@ TEST(Signals, EndTheDumpWithZeroAndKeepEveryRow) {
         EXPECT_EQ(r.out.back(), '\n');
         EXPECT_EQ(r.err, "");
     }
+    ScratchDir dir;
+    SimProcess sim({"--frozen"});
+    Process solwatch(solwatchArgs({"-s", sim.path(), "-f", "-o", dir.file("day.csv")}));
+    std::this_thread::sleep_for(2500ms);
+    solwatch.signal(SIGTERM);
+    ProcessResult r = solwatch.wait(10s);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "");
+    std::string table = readFile(dir.file("day.csv"));
+    ASSERT_FALSE(table.empty());
+    EXPECT_EQ(table.back(), '\n');
 }
 
 TEST(Signals, SilentDeviceKeepsTheProgramWaitingWithoutCpuUntilASignal) {
@@ -130,6 +151,10 @@ TEST(Signals, SilentDeviceKeepsTheProgramWaitingWithoutCpuUntilASignal) {
     std::this_thread::sleep_for(2s);
     double used = cpuSeconds(solwatch.pid()) - before;
     EXPECT_LT(used, 0.1) << "busy waiting";
+    // The one sign of life: printed without -v too, since it is an error line.
+    EXPECT_TRUE(waitForErr(solwatch, "ERR.solwatch: no data from " + sim.path() +
+                                         " yet (check power / correct serial port)", 6s))
+        << solwatch.errSoFar();
     solwatch.signal(SIGTERM);
     ProcessResult r = solwatch.wait(10s);
     EXPECT_EQ(r.exitCode, 128 + SIGTERM);

@@ -1,0 +1,168 @@
+// A reconnecting dump against a simulator that goes away and comes back:
+// the rows before and after stay whole, a header comes only with another
+// device, and a stop ends every wait.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <optional>
+#include <thread>
+
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sim_process.h"
+
+using namespace testing_support;
+using namespace std::chrono_literals;
+
+namespace {
+
+struct Table {
+    std::vector<std::string> headers;
+    std::vector<std::string> rows;
+};
+
+// Every line is a header or a whole row with as many cells as its header.
+Table checkedTable(const std::string& text) {
+    Table table;
+    std::size_t cells = 0;
+    EXPECT_TRUE(text.empty() || text.back() == '\n') << "a row cut short";
+    for (const std::string& line : splitLines(text)) {
+        std::size_t count = std::count(line.begin(), line.end(), ',') + 1;
+        if (line.rfind("Timestamp,", 0) == 0) {
+            table.headers.push_back(line);
+            cells = count;
+        } else {
+            EXPECT_EQ(line.front(), '"') << line;
+            EXPECT_EQ(count, cells) << line;
+            table.rows.push_back(line);
+        }
+    }
+    return table;
+}
+
+// Waits until the file holds at least `rows` lines.
+bool waitForRows(const std::string& file, std::size_t rows, std::chrono::seconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::string text = readFile(file);
+        if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= rows) return true;
+        std::this_thread::sleep_for(100ms);
+    }
+    return false;
+}
+
+bool waitForErr(Process& process, const std::string& text, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (process.errSoFar().find(text) == std::string::npos) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        process.waitForOutput("\x01never", 20ms);
+    }
+    return true;
+}
+
+std::vector<std::string> withSim(std::vector<std::string> options, const std::string& link) {
+    options.insert(options.end(), {"--frozen", "--link", link});
+    return options;
+}
+
+// solwatch -f --reconnect on the port `link`, appending to `file`.
+std::unique_ptr<Process> reconnectingDump(const std::string& link, const std::string& file,
+                                          std::vector<std::string> more = {}) {
+    std::vector<std::string> args{SOLWATCH_BIN, "-s", link, "-f", "-o", file, "--reconnect"};
+    args.insert(args.end(), more.begin(), more.end());
+    return std::make_unique<Process>(args);
+}
+
+ProcessResult stopped(Process& solwatch) {
+    solwatch.signal(SIGTERM);
+    return solwatch.wait(10s);
+}
+
+}  // namespace
+
+TEST(Reconnect, HangUpMidDumpAndThePortComesBackUnderItsName) {
+    ScratchDir dir;
+    std::string link = dir.file("port"), file = dir.file("day.csv");
+    SimProcess sim(withSim({"--hangup-after", "2.5", "--hangup-for", "1.5"}, link));
+    auto solwatch = reconnectingDump(link, file);
+    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: link lost: read: ", 20s)) << solwatch->errSoFar();
+    std::size_t before = checkedTable(readFile(file)).rows.size();
+    ASSERT_TRUE(waitForRows(file, before + 3, 20s)) << solwatch->errSoFar();
+    ProcessResult r = stopped(*solwatch);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    Table table = checkedTable(readFile(file));
+    EXPECT_EQ(table.headers.size(), 1u);
+    EXPECT_GE(before, 1u);
+    EXPECT_EQ(r.out, "");
+}
+
+TEST(Reconnect, SilenceBeyondTheTimeoutIsALossAndTextBringsTheRowsBack) {
+    ScratchDir dir;
+    std::string link = dir.file("port"), file = dir.file("day.csv");
+    SimProcess sim(withSim({"--silent-after", "2", "--silent-for", "4"}, link));
+    auto solwatch = reconnectingDump(link, file, {"--silence-timeout", "2"});
+    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: link lost: no data for 2 s", 20s)) << solwatch->errSoFar();
+    std::size_t before = checkedTable(readFile(file)).rows.size();
+    ASSERT_TRUE(waitForRows(file, before + 3, 30s)) << solwatch->errSoFar();
+    ProcessResult r = stopped(*solwatch);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(checkedTable(readFile(file)).headers.size(), 1u);
+}
+
+// The first charger goes, a refused one takes its port, then another
+// charger: the refusal is retried, and the other charger gets its header.
+TEST(Reconnect, RefusalIsRetriedAndAnotherDeviceGetsItsOwnHeader) {
+    ScratchDir dir;
+    std::string link = dir.file("port"), file = dir.file("day.csv");
+    std::optional<SimProcess> sim;
+    sim.emplace(withSim({}, link));
+    auto solwatch = reconnectingDump(link, file);
+    ASSERT_TRUE(waitForRows(file, 3, 20s)) << solwatch->errSoFar();
+    sim.emplace(withSim({"--ping-without-word"}, link));
+    ASSERT_TRUE(waitForErr(*solwatch, "ERR.capabilities: no ping reply", 30s)) << solwatch->errSoFar();
+    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: link lost: device refused: no ping reply", 5s));
+    std::size_t before = checkedTable(readFile(file)).rows.size();
+    sim.emplace(withSim({"--no-load", "--serial", "HQ2042SIM02"}, link));
+    ASSERT_TRUE(waitForRows(file, before + 2 + 2, 40s)) << solwatch->errSoFar();
+    ProcessResult r = stopped(*solwatch);
+    EXPECT_EQ(r.exitCode, 0);
+    Table table = checkedTable(readFile(file));
+    ASSERT_EQ(table.headers.size(), 2u);
+    EXPECT_NE(table.headers[0], table.headers[1]);  // no load columns on the second charger
+    EXPECT_TRUE(hasLine(unstamped(r.err),
+                        "ERR.solwatch: device changed: Helio 100|15 HQ2042SIM01, now Helio 100|15 HQ2042SIM02"))
+        << r.err;
+}
+
+TEST(Reconnect, SameDeviceAfterALossGetsNoSecondHeader) {
+    ScratchDir dir;
+    std::string link = dir.file("port"), file = dir.file("day.csv");
+    std::optional<SimProcess> sim;
+    sim.emplace(withSim({}, link));
+    auto solwatch = reconnectingDump(link, file);
+    ASSERT_TRUE(waitForRows(file, 3, 20s)) << solwatch->errSoFar();
+    sim.reset();
+    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: link lost: ", 10s));
+    sim.emplace(withSim({}, link));
+    std::size_t before = checkedTable(readFile(file)).rows.size();
+    ASSERT_TRUE(waitForRows(file, before + 1 + 2, 30s)) << solwatch->errSoFar();
+    ProcessResult r = stopped(*solwatch);
+    EXPECT_EQ(checkedTable(readFile(file)).headers.size(), 1u);
+    EXPECT_EQ(r.exitCode, 0);
+}
+
+TEST(Reconnect, StopWhileWaitingToRetryEndsAtOnce) {
+    ScratchDir dir;
+    std::string link = dir.file("port"), file = dir.file("day.csv");
+    SimProcess sim(withSim({"--hangup-after", "1.5"}, link));  // never back
+    auto solwatch = reconnectingDump(link, file);
+    // The stop comes within the 2 s pause after the first failed try.
+    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: cannot reach the device: ", 20s)) << solwatch->errSoFar();
+    std::this_thread::sleep_for(500ms);
+    solwatch->signal(SIGTERM);
+    ProcessResult r = solwatch->wait(3s);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.exitCode, 0);
+    checkedTable(readFile(file));
+}
