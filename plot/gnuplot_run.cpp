@@ -104,11 +104,10 @@ pid_t startGnuplot(const WorkFolder& folder, Pipe& out) {
     posix_spawn_file_actions_addopen(actions.get(), STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(actions.get(), out.writeEnd(), STDOUT_FILENO);
     posix_spawn_file_actions_addopen(actions.get(), STDERR_FILENO, kErrorsName, O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    char program[] = "gnuplot";
-    char script[] = "plot.gp";
-    char* argv[] = {program, script, nullptr};
+    std::string program = "gnuplot", script = kScriptName;
+    char* argv[] = {program.data(), script.data(), nullptr};
     pid_t pid = -1;
-    int error = posix_spawnp(&pid, program, actions.get(), nullptr, argv, environ);
+    int error = posix_spawnp(&pid, program.c_str(), actions.get(), nullptr, argv, environ);
     if (error == ENOENT)
         throw draw_error("gnuplot is not installed (no gnuplot on PATH); on Debian: apt-get install gnuplot-nox");
     if (error != 0) throw draw_error(systemError("cannot start gnuplot", error));
@@ -128,10 +127,11 @@ void stopGnuplot(pid_t pid) {
     waitFor(pid);
 }
 
-// Copies the picture until gnuplot closes its output.
-void copyPicture(pid_t pid, int from, PictureFile& picture) {
+// Copies the picture until gnuplot closes its output; returns its size.
+std::size_t copyPicture(pid_t pid, int from, PictureFile& picture) {
     auto deadline = std::chrono::steady_clock::now() + kLongestDrawing;
     char buffer[65536];
+    std::size_t size = 0;
     for (;;) {
         if (stopSignal) {
             stopGnuplot(pid);
@@ -145,8 +145,9 @@ void copyPicture(pid_t pid, int from, PictureFile& picture) {
         if (::poll(&ready, 1, kPollMillis) <= 0) continue;
         ssize_t got = ::read(from, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return;
+        if (got <= 0) return size;
         picture.write(std::string_view(buffer, static_cast<std::size_t>(got)));
+        size += static_cast<std::size_t>(got);
     }
 }
 
@@ -158,10 +159,11 @@ void drawPicture(const PlotJob& job, PictureFile& picture) {
     for (const auto& file : job.files) folder.write(file.first, file.second);
     Pipe out;
     pid_t pid = startGnuplot(folder, out);
-    copyPicture(pid, out.readEnd(), picture);
+    std::size_t size = copyPicture(pid, out.readEnd(), picture);
     int status = waitFor(pid);
     if (WIFSIGNALED(status)) throw draw_error("gnuplot ended by signal " + std::to_string(WTERMSIG(status)));
     if (WEXITSTATUS(status) != 0) throw draw_error("gnuplot failed: " + folder.firstError());
+    if (size == 0) throw draw_error("gnuplot drew nothing: " + folder.firstError());
 }
 
 }  // namespace tessline

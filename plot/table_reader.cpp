@@ -30,6 +30,15 @@ bool isHeaderLine(const std::vector<std::string_view>& cells) {
     return ours;
 }
 
+// One row as read, before it joins the recording.
+struct Row {
+    double x = 0;
+    std::int8_t state = -1;
+    float values[kQuantities];
+    DayHistory days;
+    Row() { std::fill(values, values + kQuantities, kGap); }
+};
+
 class TableReader {
 public:
     explicit TableReader(const std::string& name) : name_(name) {}
@@ -42,7 +51,8 @@ public:
 private:
     void startTable();
     void readRow();
-    void readCells(double& x, std::int8_t& state, float* values, DayHistory& days, bool& hasDays);
+    void readCell(std::size_t column, Row& row);
+    void addRow(const Row& row);
     [[noreturn]] void fail(const std::string& what) const {
         throw plot_error(name_ + ":" + std::to_string(lineNumber) + ": " + what);
     }
@@ -51,7 +61,6 @@ private:
     std::vector<std::string_view> cells_;
     std::vector<std::string> headers_;
     std::vector<ColumnRole> roles_;
-    int timeColumn_ = -1;
     bool runStart_ = false;
     Recording recording_;
 };
@@ -68,15 +77,14 @@ void TableReader::readLine(std::string_view line) {
 void TableReader::startTable() {
     headers_.assign(cells_.begin(), cells_.end());
     roles_.clear();
-    timeColumn_ = -1;
-    for (std::size_t i = 0; i < headers_.size(); ++i) {
-        ColumnRole role = columnRole(headers_[i]);
+    bool timed = false;
+    for (const std::string& header : headers_) {
+        ColumnRole role = columnRole(header);
         roles_.push_back(role);
-        if (role.kind == ColumnRole::time) timeColumn_ = static_cast<int>(i);
+        if (role.kind == ColumnRole::time) timed = true;
         if (role.kind == ColumnRole::quantity) recording_.carried[role.index] = true;
         if (role.kind == ColumnRole::state) recording_.carriesStates = true;
     }
-    bool timed = timeColumn_ >= 0;
     if (recording_.headerLines > 0 && timed != recording_.timed)
         fail("a table with time stamps and one without (the channels variant) cannot share a picture");
     recording_.timed = timed;
@@ -84,51 +92,48 @@ void TableReader::startTable() {
     runStart_ = true;
 }
 
-void TableReader::readCells(double& x, std::int8_t& state, float* values, DayHistory& days, bool& hasDays) {
+void TableReader::readCell(std::size_t column, Row& row) {
+    const ColumnRole role = roles_[column];
     TableCell cell;
-    for (std::size_t i = 0; i < cells_.size(); ++i) {
-        const ColumnRole role = roles_[i];
-        bool fits = readCell(cells_[i], cell);
-        if (fits && role.kind == ColumnRole::time)
-            fits = cell.kind == TableCell::name && parseStamp(cell.text, x);
-        else if (fits && role.kind == ColumnRole::state)
-            fits = cell.kind != TableCell::number;
-        else if (fits && role.kind != ColumnRole::unused)
-            fits = cell.kind != TableCell::name;
-        if (!fits) fail("column " + shown(headers_[i]) + ": \"" + shown(cells_[i]) + "\" is not a value solwatch writes");
-        bool number = cell.kind == TableCell::number;
-        switch (role.kind) {
-        case ColumnRole::state: state = cell.kind == TableCell::name ? chargeStateIndex(cell.text) : -1; break;
-        case ColumnRole::quantity: values[role.index] = number ? static_cast<float>(cell.value) : kGap; break;
-        case ColumnRole::dayYield: if (number) days.yield[role.index] = static_cast<float>(cell.value), hasDays = true; break;
-        case ColumnRole::dayMaxPower: if (number) days.maxPower[role.index] = static_cast<float>(cell.value), hasDays = true; break;
-        default: break;
-        }
-    }
+    bool fits = tessline::readCell(cells_[column], cell);
+    if (fits && role.kind == ColumnRole::time)
+        fits = cell.kind == TableCell::name && parseStamp(cell.text, row.x);
+    else if (fits && role.kind == ColumnRole::state)
+        fits = cell.kind != TableCell::number;
+    else if (fits && role.kind != ColumnRole::unused)
+        fits = cell.kind != TableCell::name;
+    if (!fits)
+        fail("column " + shown(headers_[column]) + ": \"" + shown(cells_[column]) +
+             "\" is not a value solwatch writes");
+    if (role.kind == ColumnRole::state && cell.kind == TableCell::name) row.state = chargeStateIndex(cell.text);
+    if (cell.kind != TableCell::number) return;
+    float value = static_cast<float>(cell.value);
+    if (role.kind == ColumnRole::quantity) row.values[role.index] = value;
+    if (role.kind == ColumnRole::dayYield) row.days.yield[role.index] = value, row.days.any = true;
+    if (role.kind == ColumnRole::dayMaxPower) row.days.maxPower[role.index] = value, row.days.any = true;
 }
 
 void TableReader::readRow() {
     if (cells_.size() != headers_.size())
         fail("a row of " + std::to_string(cells_.size()) + " values under a header of " +
              std::to_string(headers_.size()) + " columns");
-    // Read the whole row first: a bad cell must not leave half a row behind.
-    double x = static_cast<double>(recording_.rows() + 1);
-    std::int8_t state = -1;
-    float values[kQuantities];
-    std::fill(values, values + kQuantities, kGap);
-    DayHistory days;
-    bool hasDays = false;
-    readCells(x, state, values, days, hasDays);
+    // The whole row is read before any of it is kept: a bad cell must not
+    // leave half a row behind.
+    Row row;
+    row.x = static_cast<double>(recording_.rows() + 1);
+    for (std::size_t column = 0; column < cells_.size(); ++column) readCell(column, row);
+    addRow(row);
+}
 
-    recording_.x.push_back(x);
+void TableReader::addRow(const Row& row) {
+    recording_.x.push_back(row.x);
     recording_.runStart.push_back(runStart_ ? 1 : 0);
     runStart_ = false;
-    for (int q = 0; q < kQuantities; ++q) recording_.values[q].push_back(values[q]);
-    recording_.states.push_back(state);
-    if (hasDays) {
-        days.any = true;
-        days.today = x;
-        recording_.history = days;
+    for (int q = 0; q < kQuantities; ++q) recording_.values[q].push_back(row.values[q]);
+    recording_.states.push_back(row.state);
+    if (row.days.any) {
+        recording_.history = row.days;
+        recording_.history.today = row.x;
     }
 }
 
