@@ -154,6 +154,7 @@ std::size_t copyPicture(pid_t pid, int from, PictureFile& picture) {
 }  // namespace
 
 void drawPicture(const PlotJob& job, PictureFile& picture) {
+    if (stopSignal) throw draw_error("stopped by signal " + std::to_string(stopSignal));
     WorkFolder folder;
     folder.write(kScriptName, job.script);
     for (const auto& file : job.files) folder.write(file.first, file.second);
