@@ -1,5 +1,9 @@
 #include "app/dump_mode.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+
 #include <boost/system/system_error.hpp>
 
 #include "app/finish.h"
@@ -9,6 +13,7 @@
 #include "dumper/dumper.h"
 #include "hex/errors.h"
 #include "identity/capabilities.h"
+#include "link/tam_serial.h"
 #include "log/log.h"
 
 namespace tessline {
@@ -16,6 +21,13 @@ namespace tessline {
 namespace {
 
 constexpr int kBackoffSeconds[] = {1, 2, 4, 8, 16, 30};
+// How often a pause looks whether a vanished port is back.
+constexpr std::chrono::milliseconds kPortWatchStep{200};
+
+bool portExists(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0;
+}
 
 std::string deviceName(const Identity& identity) { return identity.model + " " + identity.serialNumber; }
 
@@ -115,12 +127,22 @@ std::string failureReason(LinkSession* session, const std::string& fallback) {
 }
 
 // The pause before a try after failed ones; true when a stop ended it.
-bool pauseBeforeRetry(const RetryState& retry, StopRequest& stop) {
+// A port that was gone and is back ends the pause early: an adapter
+// plugged in again is used at once, not after the rest of a 30 s pause.
+bool pauseBeforeRetry(const RetryState& retry, const std::string& portName, StopRequest& stop) {
     if (retry.failures == 0) return stop.requested();
     std::chrono::seconds delay = retryDelay(retry.failures - 1);
     notifyStatus("link lost (" + retry.reason + "), retry in " + std::to_string(delay.count()) + " s");
     notifyWatchdog();
-    return stop.sleepFor(delay);
+    const std::string path = devicePathForPort(portName);
+    const bool wasThere = portExists(path);
+    auto end = std::chrono::steady_clock::now() + delay;
+    for (auto now = std::chrono::steady_clock::now(); now < end; now = std::chrono::steady_clock::now()) {
+        auto step = std::min<std::chrono::steady_clock::duration>(kPortWatchStep, end - now);
+        if (stop.sleepFor(std::chrono::duration_cast<std::chrono::milliseconds>(step))) return true;
+        if (!wasThere && portExists(path)) return false;
+    }
+    return stop.requested();
 }
 
 }  // namespace
@@ -133,7 +155,7 @@ std::chrono::seconds retryDelay(int failures) {
 std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopRequest& stop, Identity& identity,
                                            RetryState& retry) {
     for (;; ++retry.failures) {
-        if (pauseBeforeRetry(retry, stop)) return nullptr;
+        if (pauseBeforeRetry(retry, settings.link.portName, stop)) return nullptr;
         std::unique_ptr<LinkSession> session;
         try {
             session = std::make_unique<LinkSession>(settings.link, stop);
