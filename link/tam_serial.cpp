@@ -50,9 +50,14 @@ void logPermissionHint(const std::string& path) {
     const passwd* user = ::getpwuid(::geteuid());
     std::string groupName = owner ? owner->gr_name : std::to_string(info.st_gid);
     std::string userName = user ? user->pw_name : "$USER";
+    unsigned mode = info.st_mode & 0777;
+    if ((mode & 060) != 060) {
+        logError("serial", "%s belongs to group %s (mode %03o), which may not use it either", path.c_str(),
+                 groupName.c_str(), mode);
+        return;
+    }
     logError("serial", "%s belongs to group %s (mode %03o); to use it, run \"sudo usermod -aG %s %s\" and log in again",
-             path.c_str(), groupName.c_str(), static_cast<unsigned>(info.st_mode & 0777), groupName.c_str(),
-             userName.c_str());
+             path.c_str(), groupName.c_str(), mode, groupName.c_str(), userName.c_str());
 }
 
 }  // namespace

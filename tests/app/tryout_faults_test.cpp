@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <random>
 #include <thread>
@@ -73,4 +75,26 @@ TEST(TryoutFaults, StopsAtRandomMomentsEndCleanly) {
         EXPECT_EQ(r.err.find("runtime error"), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
     }
+}
+
+// A port that the user may not open: the report names the port, and one
+// line says which group may and how to join it. Root may open anything, so
+// as root the run drops to an unprivileged user.
+TEST(TryoutFaults, PortWithoutPermissionNamesItsGroup) {
+    ScratchDir dir;
+    std::string port = dir.file("ttyLOCKED");
+    writeFile(port, "");
+    std::vector<std::string> args{SOLWATCH_BIN, "-s", port, "-g"};
+    if (::geteuid() == 0) {
+        ::chmod(dir.path().c_str(), 0755);
+        ::chmod(port.c_str(), 0660);
+        args.insert(args.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    } else {
+        ::chmod(port.c_str(), 0);  // the group may not either: no usermod hint then
+    }
+    ProcessResult r = runProcess(args, 20s);
+    EXPECT_EQ(r.exitCode, 255);
+    EXPECT_NE(r.err.find("open " + port + ": Permission denied"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("ERR.serial: " + port + " belongs to group "), std::string::npos) << r.err;
+    if (::geteuid() == 0) EXPECT_NE(r.err.find("sudo usermod -aG root nobody"), std::string::npos);
 }
