@@ -5,6 +5,16 @@
 
 namespace tessline {
 
+namespace {
+
+void appendDecimal(std::string& text, std::uint8_t value) {
+    if (value >= 100) text += static_cast<char>('0' + value / 100);
+    if (value >= 10) text += static_cast<char>('0' + value / 10 % 10);
+    text += static_cast<char>('0' + value % 10);
+}
+
+}  // namespace
+
 std::uint8_t csvValue(std::string_view word) {
     std::size_t pos = 0;
     const bool negative = !word.empty() && word[0] == '-';
@@ -17,21 +27,21 @@ std::uint8_t csvValue(std::string_view word) {
     return static_cast<std::uint8_t>(negative ? 0x100 - value : value);
 }
 
-int writeCsvText(std::ostream& out, const std::uint8_t* buffer, std::uint32_t /*base*/,
+int writeCsvText(std::string& text, const std::uint8_t* buffer, std::uint32_t /*base*/,
                  std::uint32_t length) {
     for (std::uint32_t i = 0; i < length; ++i) {
-        if (i > 0) out << ",\r\n";
-        out << static_cast<unsigned>(buffer[i]);
+        if (i > 0) text += ",\r\n";
+        appendDecimal(text, buffer[i]);
     }
-    out << "\r\n";
+    text += "\r\n";
     return imageCount(length);
 }
 
-int readCsvText(std::istream& in, std::uint8_t* buffer, std::uint32_t /*base*/,
+int readCsvText(TextSource& text, std::uint8_t* buffer, std::uint32_t /*base*/,
                 std::uint32_t length) {
     std::uint32_t count = 0;
     TextToken word;
-    while (count < length && readWord(in, kMaxCsvWord, word)) {
+    while (count < length && text.readWord(kMaxCsvWord, word)) {
         if (!word.tooLong) buffer[count++] = csvValue(word.text);
     }
     return imageCount(count);

@@ -4,10 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <istream>
-#include <ostream>
 #include <string>
 #include <string_view>
+
+#include "image/text_io.h"
 
 namespace tessline {
 
@@ -18,13 +18,13 @@ constexpr std::size_t kMaxCsvWord = 255;
 // digits; the "," after it ends it). A word without digits gives 0.
 std::uint8_t csvValue(std::string_view word);
 
-// "12,", "0,", "255": every value but the last followed by ",", each line
-// ending in CR LF. Returns the value count (length).
-int writeCsvText(std::ostream& out, const std::uint8_t* buffer, std::uint32_t base,
+// Appends "12,", "0,", "255": every value but the last followed by ",",
+// each line ending in CR LF. Returns the value count (length).
+int writeCsvText(std::string& text, const std::uint8_t* buffer, std::uint32_t base,
                  std::uint32_t length);
 // Stores the file's values from buffer byte 0 on, up to the window's end;
 // returns the count stored.
-int readCsvText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
+int readCsvText(TextSource& text, std::uint8_t* buffer, std::uint32_t base,
                 std::uint32_t length);
 
 }  // namespace tessline

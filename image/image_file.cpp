@@ -24,14 +24,20 @@ constexpr std::size_t kMaxExtension = 255;
 
 char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-}  // namespace
-
-std::string imageFileExtension(const std::string& fileName) {
+// Where the extension of the name's last path component starts; npos when
+// it has none.
+std::size_t extensionStart(const std::string& fileName) {
     const std::size_t slash = fileName.rfind('/');
     const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string::npos || dot < nameStart) return std::string();
-    if (fileName.size() - dot > kMaxExtension) return std::string();
+    return dot == std::string::npos || dot < nameStart ? std::string::npos : dot;
+}
+
+}  // namespace
+
+std::string imageFileExtension(const std::string& fileName) {
+    const std::size_t dot = extensionStart(fileName);
+    if (dot == std::string::npos || fileName.size() - dot > kMaxExtension) return std::string();
     std::string extension = fileName.substr(dot);
     for (char& c : extension) c = asciiLower(c);
     return extension;
@@ -52,6 +58,12 @@ std::string knownImageExtensions() {
         list += format.extension;
     }
     return list;
+}
+
+std::string partialImageName(const std::string& fileName) {
+    std::string name = fileName;
+    const std::size_t dot = extensionStart(fileName);
+    return name.insert(dot == std::string::npos ? name.size() : dot, ".partial");
 }
 
 int saveImage(const std::uint8_t* buffer, const std::string& fileName) {

@@ -36,6 +36,10 @@ const ImageFormat* findImageFormat(const std::string& fileName);
 // The registry's extensions in search order: ".s19, .mot, .hex, .a90, .eep, .csv".
 std::string knownImageExtensions();
 
+// Where an image that is not whole goes instead of `fileName`, beside it:
+// "NAME.partial.EXT" ("dir/eeprom.hex" gives "dir/eeprom.partial.hex").
+std::string partialImageName(const std::string& fileName);
+
 // Saves the EEPROM window (base kEepromImageBase, kEepromImageLength bytes) in
 // the format of the name's extension. Returns the writer's count, or 0 for no
 // name, an unknown extension or a file that could not be written.

@@ -2,34 +2,34 @@
 #pragma once
 
 #include <cstdint>
-#include <istream>
-#include <ostream>
 #include <string>
 
 #include "image/replacing_file.h"
+#include "image/text_io.h"
 
 namespace tessline {
 
-// A format's writer and reader on streams; the registry's file functions
-// are these with the file opened around them.
-using ImageTextWriter = int (*)(std::ostream& out, const std::uint8_t* buffer,
+// A format's writer, appending to text in memory, and its reader, on text
+// from memory or a stream; the registry's file functions are these with the
+// file around them.
+using ImageTextWriter = int (*)(std::string& text, const std::uint8_t* buffer,
                                 std::uint32_t base, std::uint32_t length);
-using ImageTextReader = int (*)(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
+using ImageTextReader = int (*)(TextSource& text, std::uint8_t* buffer, std::uint32_t base,
                                 std::uint32_t length);
 
 template <ImageTextWriter writeText>
 int writeImageFile(const std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
                    const std::string& fileName) {
-    return saveImageText(fileName, [&](std::ostream& out) {
-        return writeText(out, buffer, base, length);
-    });
+    std::string text;
+    const int count = writeText(text, buffer, base, length);
+    return saveTextFile(fileName, text) ? count : 0;
 }
 
 template <ImageTextReader readText>
 int readImageFile(std::uint8_t* buffer, std::uint32_t base, std::uint32_t length,
                   const std::string& fileName) {
-    return loadImageText(fileName, [&](std::istream& in) {
-        return readText(in, buffer, base, length);
+    return loadImageText(fileName, [&](TextSource& text) {
+        return readText(text, buffer, base, length);
     });
 }
 

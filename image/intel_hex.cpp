@@ -1,6 +1,7 @@
 #include "image/intel_hex.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "image/image_window.h"
 #include "image/text_io.h"
@@ -31,10 +32,10 @@ bool typeRulesHold(const IntelHexRecord& record) {
         return true;
     case kIntelHexSegmentAddress:
     case kIntelHexLinearAddress:
-        return record.data.size() == 2 && record.address == 0;
+        return record.size == 2 && record.address == 0;
     case kIntelHexStartSegment:
     case kIntelHexStartLinear:
-        return record.data.size() == 4 && record.address == 0;
+        return record.size == 4 && record.address == 0;
     default:
         return false;
     }
@@ -45,51 +46,57 @@ std::uint64_t upperAddress(const IntelHexRecord& record) {
     return record.type == kIntelHexSegmentAddress ? value << 4 : value << 16;
 }
 
-void writeRecord(std::ostream& out, unsigned type, std::uint16_t address,
-                 const std::uint8_t* data, std::size_t count) {
-    out << formatIntelHexRecord(type, address, data, count) << "\r\n";
+void appendLine(std::string& text, unsigned type, std::uint16_t address,
+                const std::uint8_t* data, std::size_t count) {
+    appendIntelHexRecord(text, type, address, data, count);
+    text += "\r\n";
 }
 
 }  // namespace
 
-std::string formatIntelHexRecord(unsigned type, std::uint16_t address,
-                                 const std::uint8_t* data, std::size_t count) {
+void appendIntelHexRecord(std::string& text, unsigned type, std::uint16_t address,
+                          const std::uint8_t* data, std::size_t count) {
     const std::uint8_t header[kHeaderBytes] = {
         static_cast<std::uint8_t>(count), static_cast<std::uint8_t>(address >> 8),
         static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(type)};
-    std::string line = ":";
+    text += ':';
     unsigned sum = 0;
     for (std::uint8_t byte : header) {
-        appendHexByte(line, byte);
+        appendHexByte(text, byte);
         sum += byte;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        appendHexByte(line, data[i]);
+        appendHexByte(text, data[i]);
         sum += data[i];
     }
-    appendHexByte(line, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+    appendHexByte(text, static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+}
+
+std::string formatIntelHexRecord(unsigned type, std::uint16_t address,
+                                 const std::uint8_t* data, std::size_t count) {
+    std::string line;
+    appendIntelHexRecord(line, type, address, data, count);
     return line;
 }
 
-std::optional<IntelHexRecord> parseIntelHexRecord(std::string_view word) {
-    if (word.size() < 1 + 2 * (kHeaderBytes + 1) || word[0] != ':') return std::nullopt;
+bool parseIntelHexRecord(std::string_view word, IntelHexRecord& record) {
+    if (word.size() < 1 + 2 * (kHeaderBytes + 1) || word[0] != ':') return false;
     const std::size_t length = recordByte(word, 0);
     const std::size_t checksumIndex = kHeaderBytes + length;
-    if (word.size() < 1 + 2 * (checksumIndex + 1)) return std::nullopt;
+    if (word.size() < 1 + 2 * (checksumIndex + 1)) return false;
 
     unsigned sum = 0;
     for (std::size_t i = 0; i <= checksumIndex; ++i) sum += recordByte(word, i);
-    if ((sum & 0xFF) != 0) return std::nullopt;
+    if ((sum & 0xFF) != 0) return false;
 
-    const auto address = static_cast<std::uint16_t>(recordByte(word, 1) << 8 | recordByte(word, 2));
-    IntelHexRecord record{recordByte(word, 3), address, {}};
-    for (std::size_t i = kHeaderBytes; i < checksumIndex; ++i)
-        record.data.push_back(recordByte(word, i));
-    if (!typeRulesHold(record)) return std::nullopt;
-    return record;
+    record.type = recordByte(word, 3);
+    record.address = static_cast<std::uint16_t>(recordByte(word, 1) << 8 | recordByte(word, 2));
+    record.size = length;
+    for (std::size_t i = 0; i < length; ++i) record.data[i] = recordByte(word, kHeaderBytes + i);
+    return typeRulesHold(record);
 }
 
-int writeIntelHexText(std::ostream& out, const std::uint8_t* buffer, std::uint32_t base,
+int writeIntelHexText(std::string& text, const std::uint8_t* buffer, std::uint32_t base,
                       std::uint32_t length) {
     const std::uint64_t end = windowEnd(base, length);
     std::optional<std::uint64_t> upperWritten;
@@ -98,35 +105,32 @@ int writeIntelHexText(std::ostream& out, const std::uint8_t* buffer, std::uint32
         if (upper != upperWritten) {
             const std::uint8_t value[2] = {static_cast<std::uint8_t>(upper >> 8),
                                            static_cast<std::uint8_t>(upper)};
-            writeRecord(out, kIntelHexLinearAddress, 0, value, 2);
+            appendLine(text, kIntelHexLinearAddress, 0, value, 2);
             upperWritten = upper;
         }
         // Cut by the 16-byte rule only: a record may run over a 64 KiB
         // boundary, which linear addressing carries on into the next page.
         const std::uint64_t count = std::min(kRecordDataBytes, end - address);
-        writeRecord(out, kIntelHexData, static_cast<std::uint16_t>(address),
+        appendLine(text, kIntelHexData, static_cast<std::uint16_t>(address),
                     buffer + (address - base), count);
     }
-    writeRecord(out, kIntelHexEndOfFile, 0, nullptr, 0);
+    appendLine(text, kIntelHexEndOfFile, 0, nullptr, 0);
     return imageCount(end - base);
 }
 
-int readIntelHexText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
+int readIntelHexText(TextSource& text, std::uint8_t* buffer, std::uint32_t base,
                      std::uint32_t length) {
     const ImageWindow window{buffer, base, length};
     std::uint64_t upper = 0;
     std::uint64_t stored = 0;
     TextToken word;
-    while (readWord(in, kMaxIntelHexWord, word)) {
-        if (word.tooLong) continue;
-        const auto record = parseIntelHexRecord(word.text);
-        if (!record) continue;
-        if (record->type == kIntelHexData)
-            stored += window.store(upper + record->address, record->data.data(),
-                                   record->data.size());
-        else if (record->type == kIntelHexSegmentAddress ||
-                 record->type == kIntelHexLinearAddress)
-            upper = upperAddress(*record);
+    IntelHexRecord record;
+    while (text.readWord(kMaxIntelHexWord, word)) {
+        if (word.tooLong || !parseIntelHexRecord(word.text, record)) continue;
+        if (record.type == kIntelHexData)
+            stored += window.store(upper + record.address, record.data, record.size);
+        else if (record.type == kIntelHexSegmentAddress || record.type == kIntelHexLinearAddress)
+            upper = upperAddress(record);
     }
     return imageCount(stored);
 }

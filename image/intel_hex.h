@@ -3,12 +3,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <istream>
-#include <optional>
-#include <ostream>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "image/text_io.h"
 
 namespace tessline {
 
@@ -28,26 +26,29 @@ enum IntelHexType : unsigned {
 struct IntelHexRecord {
     unsigned type;
     std::uint16_t address;
-    std::vector<std::uint8_t> data;
+    std::size_t size;        // data bytes
+    std::uint8_t data[255];  // no allocation per record: the length byte bounds it
 };
 
 // One record without its line end: ":", length, address, type, data and
 // checksum, all as upper-case hex.
+void appendIntelHexRecord(std::string& text, unsigned type, std::uint16_t address,
+                          const std::uint8_t* data, std::size_t count);
 std::string formatIntelHexRecord(unsigned type, std::uint16_t address,
                                  const std::uint8_t* data, std::size_t count);
 
-// The record of a word if it is valid: ":" first, checksum right, a type from
-// 0 to 5, and for types 2 to 5 the required length and address 0. Only
-// upper-case hex digits count; any other character in a digit's place is 0.
-std::optional<IntelHexRecord> parseIntelHexRecord(std::string_view word);
+// Fills `record` from a word if it is valid: ":" first, checksum right, a
+// type from 0 to 5, and for types 2 to 5 the required length and address 0.
+// Only upper-case hex digits count; any other character in a digit's place is 0.
+bool parseIntelHexRecord(std::string_view word, IntelHexRecord& record);
 
-// Data records of 16 bytes with an extended linear address record before
-// each change of the upper 16 address bits, then the end-of-file record.
-// Returns the data byte count.
-int writeIntelHexText(std::ostream& out, const std::uint8_t* buffer, std::uint32_t base,
+// Appends data records of 16 bytes with an extended linear address record
+// before each change of the upper 16 address bits, then the end-of-file
+// record, each ending in CR LF. Returns the data byte count.
+int writeIntelHexText(std::string& text, const std::uint8_t* buffer, std::uint32_t base,
                       std::uint32_t length);
 // Stores the data records' bytes that fall into the window; returns their count.
-int readIntelHexText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
+int readIntelHexText(TextSource& text, std::uint8_t* buffer, std::uint32_t base,
                      std::uint32_t length);
 
 }  // namespace tessline

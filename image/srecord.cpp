@@ -1,6 +1,7 @@
 #include "image/srecord.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "image/image_window.h"
 #include "image/text_io.h"
@@ -37,61 +38,69 @@ unsigned dataRecordType(std::uint64_t lastAddress) {
 
 // The end record that matches the widest data record: S9, S8 or S7. It is
 // written as a record without address bytes whose data are the zero address.
-std::string endRecord(unsigned widestDataType) {
+void appendEndRecord(std::string& text, unsigned widestDataType) {
     const std::uint8_t zeroAddress[4] = {};
-    return formatSRecord(10 - widestDataType, 0, zeroAddress,
-                         sRecordAddressWidth(widestDataType));
+    appendSRecord(text, 10 - widestDataType, 0, zeroAddress, sRecordAddressWidth(widestDataType));
 }
 
 }  // namespace
 
 unsigned sRecordAddressWidth(unsigned type) { return type >= 1 && type <= 3 ? type + 1 : 0; }
 
-std::string formatSRecord(unsigned type, std::uint32_t address, const std::uint8_t* data,
-                          std::size_t count) {
+void appendSRecord(std::string& text, unsigned type, std::uint32_t address,
+                   const std::uint8_t* data, std::size_t count) {
     const unsigned width = sRecordAddressWidth(type);
-    std::string line = "S";
-    line += static_cast<char>('0' + type % 10);
+    text += 'S';
+    text += static_cast<char>('0' + type % 10);
     const auto countByte = static_cast<std::uint8_t>(count + width + 1);
-    appendHexByte(line, countByte);
+    appendHexByte(text, countByte);
     unsigned sum = countByte;
     for (unsigned i = width; i-- > 0;) {
         const auto byte = static_cast<std::uint8_t>(address >> (8 * i));
-        appendHexByte(line, byte);
+        appendHexByte(text, byte);
         sum += byte;
     }
     for (std::size_t i = 0; i < count; ++i) {
-        appendHexByte(line, data[i]);
+        appendHexByte(text, data[i]);
         sum += data[i];
     }
-    appendHexByte(line, static_cast<std::uint8_t>(~sum));
+    appendHexByte(text, static_cast<std::uint8_t>(~sum));
+}
+
+std::string formatSRecord(unsigned type, std::uint32_t address, const std::uint8_t* data,
+                          std::size_t count) {
+    std::string line;
+    appendSRecord(line, type, address, data, count);
     return line;
 }
 
-std::optional<SRecord> parseSRecord(std::string_view line) {
-    if (line.size() < 2 || line[0] != 'S' || hexDigit(line[1]) < 0) return std::nullopt;
+bool parseSRecord(std::string_view line, SRecord& record) {
+    if (line.size() < 2 || line[0] != 'S' || hexDigit(line[1]) < 0) return false;
     const unsigned type = static_cast<unsigned>(hexDigit(line[1]));
     const unsigned width = sRecordAddressWidth(type);
     const int count = hexPair(line, 2);
-    if (count < 0 || static_cast<unsigned>(count) < width + 1) return std::nullopt;
+    if (count < 0 || static_cast<unsigned>(count) < width + 1) return false;
     // After the count: `count` bytes, the last of them the checksum.
-    std::vector<std::uint8_t> bytes;
+    if (line.size() < 4 + 2 * static_cast<std::size_t>(count)) return false;
+    std::uint8_t bytes[255];
     unsigned sum = static_cast<unsigned>(count);
     for (int i = 0; i < count; ++i) {
         const int byte = hexPair(line, 4 + 2 * static_cast<std::size_t>(i));
-        if (byte < 0) return std::nullopt;
-        bytes.push_back(static_cast<std::uint8_t>(byte));
+        if (byte < 0) return false;
+        bytes[i] = static_cast<std::uint8_t>(byte);
         if (i + 1 < count) sum += static_cast<unsigned>(byte);
     }
-    if (static_cast<std::uint8_t>(0xFF - sum) != bytes.back()) return std::nullopt;
+    if (static_cast<std::uint8_t>(0xFF - sum) != bytes[count - 1]) return false;
 
-    SRecord record{type, 0, {}};
+    record.type = type;
+    record.address = 0;
     for (unsigned i = 0; i < width; ++i) record.address = record.address << 8 | bytes[i];
-    record.data.assign(bytes.begin() + width, bytes.end() - 1);
-    return record;
+    record.size = static_cast<std::size_t>(count) - width - 1;
+    std::memcpy(record.data, bytes + width, record.size);
+    return true;
 }
 
-int writeSRecordText(std::ostream& out, const std::uint8_t* buffer, std::uint32_t base,
+int writeSRecordText(std::string& text, const std::uint8_t* buffer, std::uint32_t base,
                      std::uint32_t length) {
     const std::uint64_t end = windowEnd(base, length);
     unsigned widestType = 1;
@@ -99,24 +108,25 @@ int writeSRecordText(std::ostream& out, const std::uint8_t* buffer, std::uint32_
         const std::uint64_t count = std::min(kRecordDataBytes, end - address);
         const unsigned type = dataRecordType(address + count - 1);
         widestType = std::max(widestType, type);
-        out << formatSRecord(type, static_cast<std::uint32_t>(address), buffer + (address - base),
-                             count)
-            << "\r\n";
+        appendSRecord(text, type, static_cast<std::uint32_t>(address), buffer + (address - base),
+                      count);
+        text += "\r\n";
     }
-    out << endRecord(widestType) << "\r\n";
+    appendEndRecord(text, widestType);
+    text += "\r\n";
     return imageCount(end - base);
 }
 
-int readSRecordText(std::istream& in, std::uint8_t* buffer, std::uint32_t base,
+int readSRecordText(TextSource& text, std::uint8_t* buffer, std::uint32_t base,
                     std::uint32_t length) {
     const ImageWindow window{buffer, base, length};
     std::uint64_t stored = 0;
     TextToken line;
-    while (readLine(in, kMaxSRecordLine, line)) {
-        if (line.tooLong) continue;
-        const auto record = parseSRecord(line.text);
-        if (!record || record->type < 1 || record->type > 3) continue;
-        stored += window.store(record->address, record->data.data(), record->data.size());
+    SRecord record;
+    while (text.readLine(kMaxSRecordLine, line)) {
+        if (line.tooLong || !parseSRecord(line.text, record)) continue;
+        if (record.type < 1 || record.type > 3) continue;
+        stored += window.store(record.address, record.data, record.size);
     }
     return imageCount(stored);
 }

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "image_test_support.h"
+#include "round_trip.h"
 
 namespace tessline {
 namespace {
@@ -13,9 +12,9 @@ using image_test::patternBytes;
 
 TEST(CsvWriter, ValuesOnePerLineWithCrLf) {
     const std::uint8_t bytes[] = {12, 0, 255};
-    std::ostringstream out;
-    EXPECT_EQ(writeCsvText(out, bytes, 0x8000, 3), 3);
-    EXPECT_EQ(out.str(), "12,\r\n0,\r\n255\r\n");
+    std::string text = "kept ";
+    EXPECT_EQ(writeCsvText(text, bytes, 0x8000, 3), 3);
+    EXPECT_EQ(text, "kept 12,\r\n0,\r\n255\r\n");
 }
 
 TEST(CsvWriter, EepromWindowShape) {
@@ -48,10 +47,10 @@ TEST(CsvReader, Values) {
          {6, 0xEE, 0xEE, 0xEE}},
     };
     for (const auto& c : cases) {
-        std::vector<std::uint8_t> window(4, 0xEE);
-        std::istringstream in(c.text);
-        EXPECT_EQ(readCsvText(in, window.data(), 0x8000, 4), c.count) << c.legend;
-        EXPECT_EQ(window, c.window) << c.legend;
+        int count = 0;
+        EXPECT_EQ(image_test::readIntoWindow(readCsvText, c.text, 0x8000, 4, count), c.window)
+            << c.legend;
+        EXPECT_EQ(count, c.count) << c.legend;
     }
 }
 

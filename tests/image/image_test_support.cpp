@@ -23,10 +23,9 @@ namespace image_test {
 
 WrittenText writeText(tessline::ImageTextWriter write, const std::vector<std::uint8_t>& image,
                       std::uint32_t base) {
-    std::ostringstream out;
+    std::string text;
     WrittenText written;
-    written.count = write(out, image.data(), base, static_cast<std::uint32_t>(image.size()));
-    const std::string text = out.str();
+    written.count = write(text, image.data(), base, static_cast<std::uint32_t>(image.size()));
     written.allCrLf = !text.empty() && text.back() == '\n';
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) {
