@@ -1,16 +1,8 @@
 #include "dumper/dump_loop.h"
 
-#include <chrono>
-
 #include "dumper/dump_clock.h"
 
 namespace tessline {
-
-namespace {
-
-constexpr std::chrono::milliseconds kSleepStep{100};
-
-}  // namespace
 
 std::int64_t rowDeadline(DumpVariant variant, std::int64_t now) {
     switch (variant) {
@@ -29,8 +21,9 @@ void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& re
         std::int64_t now = clock.now();
         std::int64_t deadline = rowDeadline(variant, now);
         table.pollOnce(readRegister, stop);
+        // One wakeup per row: the wait ends at the row time or on a stop request.
         while (now < deadline && !stop) {
-            clock.sleepFor(kSleepStep);
+            clock.sleepUntil(deadline, stop);
             now = clock.now();
         }
         if (stop) return;

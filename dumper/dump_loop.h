@@ -15,7 +15,8 @@ namespace tessline {
 std::int64_t rowDeadline(DumpVariant variant, std::int64_t now);
 
 // Polls the table's registers and writes a row per period until `stop` is
-// set, which it checks between requests and in every 100 ms sleep step.
+// set, which it checks between requests; the wait for a row's time ends at
+// once when the stop comes with a wake() of the dump clock.
 // Exceptions of the reader or the table pass through.
 void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& readRegister, std::ostream& out,
                  const std::atomic<bool>& stop, TableListener* listener = nullptr);

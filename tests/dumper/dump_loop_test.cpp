@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 
@@ -53,7 +54,11 @@ TEST(DumpLoop, FullVariantPrintsAtEveryWholeMinute) {
     // Each period polls once, right after the previous row.
     ASSERT_GE(run.pollMillis.size(), 3u);
     EXPECT_EQ(run.pollMillis[0], 1705312830250);
-    EXPECT_EQ(run.pollMillis[1], 1705312860060);  // first 100 ms step past the minute, plus the pause
+    EXPECT_EQ(run.pollMillis[1], 1705312860000);  // at the minute itself
+    // Besides the pause after each request, one wait per row.
+    auto waits = std::count_if(run.sleeps.begin(), run.sleeps.end(),
+                               [](std::chrono::milliseconds sleep) { return sleep.count() != 10; });
+    EXPECT_EQ(waits, 3);
 }
 
 TEST(DumpLoop, FullVariantStartingOnAWholeMinuteWaitsForTheNext) {
@@ -84,14 +89,16 @@ TEST(DumpLoop, StopDuringTheWaitEndsWithoutARow) {
     DumpTable table;
     table.setItems({DumpItem(0xEDDA, "", DumpItem::HEX_REGISTER, "Err", DumpItem::U8, parseNumber, formatInt)});
     std::atomic<bool> stop{false};
-    int hundredMillisecondSleeps = 0;
+    std::vector<std::chrono::milliseconds> sleeps;
     clock.onSleep = [&](std::chrono::milliseconds duration) {
-        if (duration == std::chrono::milliseconds(100) && ++hundredMillisecondSleeps == 5) stop = true;
+        sleeps.push_back(duration);
+        if (sleeps.size() == 2) stop = true;  // in the wait for the row, which ends at its time
     };
     std::ostringstream out;
     runDumpLoop(table, DumpVariant::full, [](std::uint16_t, HexMsg&) { return -3; }, out, stop);
     EXPECT_EQ(out.str(), "");
-    EXPECT_EQ(hundredMillisecondSleeps, 5);
+    EXPECT_EQ(sleeps, (std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(10),
+                                                              std::chrono::milliseconds(19990)}));
 }
 
 TEST(DumpLoop, ExceptionOfARequestEndsTheLoop) {

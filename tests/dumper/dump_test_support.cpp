@@ -22,6 +22,11 @@ void FakeClock::sleepFor(std::chrono::milliseconds duration) {
     if (onSleep) onSleep(duration);
 }
 
+void FakeClock::sleepUntil(std::int64_t deadline, const std::atomic<bool>&) {
+    std::int64_t left = deadline * 1000 - millis_;
+    if (left > 0) sleepFor(std::chrono::milliseconds(left));
+}
+
 void useUtc() {
     ::setenv("TZ", "UTC", 1);
     ::tzset();

@@ -19,7 +19,8 @@
 
 namespace dumper_test {
 
-// Installed while it lives. Sleeps advance it at once and call onSleep.
+// Installed while it lives. Sleeps advance it at once and call onSleep; a
+// sleep until a deadline jumps to it.
 class FakeClock : public tessline::DumpClock {
 public:
     explicit FakeClock(std::int64_t seconds);
@@ -27,6 +28,8 @@ public:
 
     std::int64_t now() override { return millis_ / 1000; }
     void sleepFor(std::chrono::milliseconds duration) override;
+    void sleepUntil(std::int64_t deadline, const std::atomic<bool>& stop) override;
+    void wake() override {}
 
     void setSeconds(std::int64_t seconds) { millis_ = seconds * 1000; }
     void advance(std::chrono::milliseconds duration) { millis_ += duration.count(); }

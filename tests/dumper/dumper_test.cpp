@@ -149,4 +149,51 @@ TEST(Dumper, DestroyedDumperTakesNoMoreFields) {
     link.rxTextField("V", "1345");  // must not reach freed items
 }
 
+// Time that stands still, so a full row is never due: only a stop request
+// ends the wait for it. The wait itself is the system clock's, given a row
+// time a minute away, as a full period's can be.
+class StillClock : public DumpClock {
+public:
+    StillClock() { setDumpClock(this); }
+    ~StillClock() override { setDumpClock(nullptr); }
+
+    std::int64_t now() override { return 1705312830; }
+    void sleepFor(milliseconds) override {}
+    void sleepUntil(std::int64_t, const std::atomic<bool>& stop) override {
+        DumpClock& system = systemDumpClock();
+        std::int64_t rowTime = system.now() + 60;
+        if (!waitBegun_.exchange(true)) waiting.set_value();
+        system.sleepUntil(rowTime, stop);
+        if (system.now() >= rowTime) ranOut = true;
+    }
+    void wake() override { systemDumpClock().wake(); }
+
+    std::promise<void> waiting;
+    std::atomic<bool> ranOut{false};
+
+private:
+    std::atomic<bool> waitBegun_{false};
+};
+
+TEST(Dumper, StopRequestEndsTheWaitForAFullRow) {
+    LogCapture quiet;  // the device lacks every register
+    StillClock clock;
+    testing_support::ScriptedDevice device([](const std::string& request, int) {
+        unsigned low = std::stoul(request.substr(2, 2), nullptr, 16);
+        unsigned high = std::stoul(request.substr(4, 2), nullptr, 16);
+        return testing_support::frameOf({7, low, high, 1});
+    });
+    TamSerial link(device.path());
+    Dumper dumper(link);
+    link.start();
+    std::ostringstream out;
+    auto run = std::async(std::launch::async,
+                          [&] { return dumper.runTable(plainCharger(), DumpVariant::full, true, out); });
+    clock.waiting.get_future().wait();
+    dumper.requestStop();  // from this thread, as a lost link's handler does
+    EXPECT_EQ(run.get(), 0);
+    EXPECT_FALSE(clock.ranOut) << "the wait lasted until its row time";
+    EXPECT_EQ(splitLines(out.str()).size(), 1u);  // the header, no row
+}
+
 }  // namespace
