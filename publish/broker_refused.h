@@ -16,7 +16,7 @@ constexpr int kBrokerRefusedExitCode = 5;
 
 struct broker_refused : virtual boost::exception, virtual std::exception {
     explicit broker_refused(std::string reason) : reason_(std::move(reason)) {
-        *this << tag_exit_code(kBrokerRefusedExitCode);
+        *this << tag_exit_code(kBrokerRefusedExitCode) << tag_what("MQTT broker refused");
     }
     const char* what() const noexcept override { return reason_.c_str(); }
 

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "log/log.h"
@@ -19,11 +20,13 @@ namespace {
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kConnectTimeoutSeconds = 10;
 constexpr int kMinRetrySeconds = 1;
-constexpr int kMaxRetrySeconds = 30;
+constexpr int kMaxRetrySeconds = 10;  // a broker back finds us within seconds
 // Retained presence goes out at least once, whatever --mqtt-qos says.
 constexpr int kPresenceQos = 1;
-constexpr int kDisconnectGraceMs = 2000;
-constexpr std::chrono::milliseconds kEndWait{3000};
+// At the end, what is still buffered or in flight gets this long to go out.
+constexpr std::chrono::milliseconds kFlushTime{2000};
+constexpr std::chrono::milliseconds kFlushStep{10};
+constexpr std::chrono::milliseconds kDisconnectWait{1000};
 
 const char* const kOnline = "online";
 const char* const kOffline = "offline";
@@ -96,7 +99,9 @@ private:
     static void disconnectFailed(void* context, MQTTAsync_failureData*);
 
     void send(const std::string& topic, const std::string& payload, int qos, bool retained);
-    void publishPresence();
+    // Publishes the presence once it is due and the library's buffer has
+    // room for it: added to a full buffer it would push out rows.
+    void publishPresenceWhenRoom();
     void countDrops();
     void reportDrops(const char* when);
     void signalDisconnected();
@@ -115,6 +120,9 @@ private:
     // was dropped from the full buffer.
     std::atomic<std::uint64_t> handed_{0};
     std::atomic<std::uint64_t> finished_{0};
+    std::atomic<std::uint64_t> droppedCount_{0};
+    std::atomic<bool> presenceDue_{false};
+    std::atomic<std::size_t> presenceSize_{0};
 
     std::mutex mutex_;  // guards the members below
     std::string info_;
@@ -186,9 +194,11 @@ void MqttPublisher::Session::setPresence(std::string info, std::vector<RetainedM
         std::lock_guard<std::mutex> lock(mutex_);
         info_ = std::move(info);
         discovery_ = std::move(discovery);
+        presenceSize_ = discovery_.size() + 2;
     }
     linkUp_ = true;
-    if (connected_) publishPresence();
+    presenceDue_ = true;
+    publishPresenceWhenRoom();
 }
 
 void MqttPublisher::Session::setLinkUp(bool up) {
@@ -196,7 +206,13 @@ void MqttPublisher::Session::setLinkUp(bool up) {
     send(topics_.status, up ? kOnline : kOffline, kPresenceQos, true);
 }
 
-void MqttPublisher::Session::publishPresence() {
+void MqttPublisher::Session::publishPresenceWhenRoom() {
+    if (!presenceDue_ || !connected_) return;
+    // Rows still waiting in the buffer (and those in flight, to be safe).
+    std::uint64_t waiting = handed_ - finished_ - droppedCount_;
+    std::size_t size = presenceSize_;
+    if (waiting > 0 && waiting + size > static_cast<std::uint64_t>(settings_.buffer)) return;
+    if (!presenceDue_.exchange(false)) return;
     std::string info;
     std::vector<RetainedMessage> discovery;
     {
@@ -242,6 +258,7 @@ void MqttPublisher::Session::countDrops() {
         logError("publish", "message buffer full (%d): dropping the oldest messages until the broker is back",
                  settings_.buffer);
     dropped_ = gone;
+    droppedCount_ = gone;
 }
 
 void MqttPublisher::Session::reportDrops(const char* when) {
@@ -257,7 +274,8 @@ void MqttPublisher::Session::connected(void* context, char*) {
     self->connected_ = true;
     logInfo("publish", "connected to %s", self->uri_.c_str());
     self->reportDrops("while the broker was away");
-    self->publishPresence();
+    self->presenceDue_ = true;
+    self->publishPresenceWhenRoom();
 }
 
 void MqttPublisher::Session::connectionLost(void* context, char* cause) {
@@ -291,7 +309,11 @@ int MqttPublisher::Session::tlsError(const char* text, std::size_t length, void*
     return 0;
 }
 
-void MqttPublisher::Session::sent(void* context, MQTTAsync_successData*) { ++static_cast<Session*>(context)->finished_; }
+void MqttPublisher::Session::sent(void* context, MQTTAsync_successData*) {
+    auto* self = static_cast<Session*>(context);
+    ++self->finished_;
+    self->publishPresenceWhenRoom();
+}
 
 void MqttPublisher::Session::notSent(void* context, MQTTAsync_failureData*) {
     ++static_cast<Session*>(context)->finished_;
@@ -317,16 +339,23 @@ void MqttPublisher::Session::end() {
         if (ended_) return;
         ended_ = true;
     }
-    if (connected_ && !owner_.failed_) send(topics_.status, kOffline, kPresenceQos, true);
+    if (connected_ && !owner_.failed_) {
+        send(topics_.status, kOffline, kPresenceQos, true);
+        // The library's own grace time at disconnecting waits out its whole
+        // length; this one ends once everything is out.
+        auto deadline = std::chrono::steady_clock::now() + kFlushTime;
+        while (connected_ && pendingCount(client_) > 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(kFlushStep);
+    }
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
-    options.timeout = kDisconnectGraceMs;
+    options.timeout = 0;
     options.onSuccess = &Session::disconnectDone;
     options.onFailure = &Session::disconnectFailed;
     options.context = this;
     // Also ends the library's retries after a refusal.
     if (MQTTAsync_disconnect(client_, &options) == MQTTASYNC_SUCCESS) {
         std::unique_lock<std::mutex> lock(mutex_);
-        disconnectedChanged_.wait_for(lock, kEndWait, [this] { return disconnected_; });
+        disconnectedChanged_.wait_for(lock, kDisconnectWait, [this] { return disconnected_; });
     }
     reportDrops("while the broker was away");
     std::size_t undelivered = pendingCount(client_);

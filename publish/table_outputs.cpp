@@ -46,7 +46,7 @@ MqttSettings mqttSettingsFrom(const po::variables_map& options) {
     return settings;
 }
 
-TableOutputs::TableOutputs(const po::variables_map& options, std::ostream& table) : table_(table) {
+TableOutputs::TableOutputs(const po::variables_map& options) {
     bool json = options.count("json") > 0;
     bool noTable = options.count("no-table") > 0;
     bool mqtt = options.count("mqtt") > 0;
@@ -56,28 +56,33 @@ TableOutputs::TableOutputs(const po::variables_map& options, std::ostream& table
         if (!mqtt && given(options, companion))
             throw std::invalid_argument(std::string("--") + companion + " needs --mqtt");
     csv_ = !json && !noTable;
-    if (json) json_ = std::make_unique<JsonLinesWriter>(table_);
+    json_ = json;
     if (mqtt) mqtt_ = std::make_unique<MqttPublisher>(mqttSettingsFrom(options));
+}
+
+std::ostream& TableOutputs::attach(std::ostream& table) {
+    if (json_) jsonWriter_ = std::make_unique<JsonLinesWriter>(table);
+    return csv_ ? table : discard_;
 }
 
 void TableOutputs::onTableStart(const Identity& identity, const DeviceInfo& info,
                                 const std::vector<TableColumn>& columns) {
-    if (json_) json_->onTableStart(identity, info, columns);
+    if (jsonWriter_) jsonWriter_->onTableStart(identity, info, columns);
     if (mqtt_) mqtt_->onTableStart(identity, info, columns);
 }
 
 void TableOutputs::onRow(const TableRow& row) {
-    if (json_) json_->onRow(row);
+    if (jsonWriter_) jsonWriter_->onRow(row);
     if (mqtt_) mqtt_->onRow(row);
 }
 
 void TableOutputs::onLinkLost(const std::string& reason) {
-    if (json_) json_->onLinkLost(reason);
+    if (jsonWriter_) jsonWriter_->onLinkLost(reason);
     if (mqtt_) mqtt_->onLinkLost(reason);
 }
 
 void TableOutputs::onEnd() {
-    if (json_) json_->onEnd();
+    if (jsonWriter_) jsonWriter_->onEnd();
     if (mqtt_) mqtt_->onEnd();
 }
 

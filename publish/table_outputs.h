@@ -21,12 +21,15 @@ MqttSettings mqttSettingsFrom(const boost::program_options::variables_map& optio
 
 class TableOutputs : public TableListener {
 public:
-    // `table` is where the table goes: standard output or the output file.
-    // Throws as mqttSettingsFrom() does, and for options that exclude each other.
-    TableOutputs(const boost::program_options::variables_map& options, std::ostream& table);
+    // Checks the options before anything else happens (the client does not
+    // connect before the first table). Throws as mqttSettingsFrom() does, and
+    // for options that exclude each other.
+    explicit TableOutputs(const boost::program_options::variables_map& options);
 
-    // Where the CSV table is to go: `table`, or nowhere with --json or --no-table.
-    std::ostream& csvStream() { return csv_ ? table_ : discard_; }
+    // `table` is where the table goes (standard output or the output file);
+    // returns where the CSV table is to go: `table`, or nowhere with --json
+    // or --no-table.
+    std::ostream& attach(std::ostream& table);
     bool csvTable() const { return csv_; }
     // False when nothing but the CSV table follows the dump.
     bool active() const { return json_ || mqtt_; }
@@ -47,11 +50,11 @@ private:
         std::streamsize xsputn(const char*, std::streamsize count) override { return count; }
     };
 
-    std::ostream& table_;
     DiscardBuffer discardBuffer_;
     std::ostream discard_{&discardBuffer_};
     bool csv_ = true;
-    std::unique_ptr<JsonLinesWriter> json_;
+    bool json_ = false;
+    std::unique_ptr<JsonLinesWriter> jsonWriter_;
     std::unique_ptr<MqttPublisher> mqtt_;
 };
 

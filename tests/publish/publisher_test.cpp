@@ -1,0 +1,76 @@
+// The publisher against a real broker, without a charger: what the client
+// library's buffer keeps while the broker is away, and a refusal.
+#include <thread>
+
+#include <boost/exception/get_error_info.hpp>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "publish/broker_refused.h"
+#include "publish/mqtt_publisher.h"
+#include "tests/publish/mosquitto_broker.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+using namespace tessline;
+using namespace publish_test;
+using namespace std::chrono_literals;
+
+MqttSettings settingsFor(const MosquittoBroker& broker, int buffer) {
+    MqttSettings settings;
+    settings.broker = parseBrokerUrl(broker.url());
+    settings.topicPattern = "test/%s";
+    settings.buffer = buffer;
+    return settings;
+}
+
+const Identity kCharger{"Caldane Energy", "SolarUnit 100|15", "HQ2042SIM01", "1.16", 0xA042};
+
+TEST(MqttPublisher, FullBufferDropsTheOldestAndSaysHowMany) {
+    testing_support::LogCapture log;
+    testing_support::ScratchDir dir;
+    MosquittoBroker broker(dir.path(), BrokerConfig{false, "", "", true});
+    // A kept session: the broker queues for the subscriber while it reconnects.
+    Subscriber subscriber(broker, "test/+/state", {"-c", "-i", "buffer-test"});
+    broker.stop();
+    {
+        MqttPublisher publisher(settingsFor(broker, 5));
+        publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
+        for (int row = 0; row < 12; ++row) publisher.onRow(TableRow{row, {std::to_string(row)}});
+        broker.start();
+        const auto& messages = subscriber.waitFor(5, 15s);
+        ASSERT_EQ(messages.size(), 5u);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(nlohmann::json::parse(messages[i].payload)["err"], 7 + i) << messages[i].payload;
+        publisher.onEnd();
+    }
+    EXPECT_EQ(log.count("ERR.publish: message buffer full (5): dropping the oldest messages until the broker is back"), 1);
+    EXPECT_EQ(log.count("ERR.publish: 7 messages dropped while the broker was away"), 1);
+}
+
+TEST(MqttPublisher, RefusedCredentialsEndTheNextRow) {
+    testing_support::LogCapture log;
+    testing_support::ScratchDir dir;
+    MosquittoBroker broker(dir.path(), BrokerConfig{false, "alice", "secret", false});
+    MqttSettings settings = settingsFor(broker, 10);
+    settings.broker.user = "alice";
+    settings.hasPassword = true;
+    settings.password = "wrong";
+    MqttPublisher publisher(settings);
+    publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
+    for (int i = 0; i < 100 && publisher.failure().empty(); ++i) std::this_thread::sleep_for(50ms);
+    try {
+        publisher.onRow(TableRow{0, {"0"}});
+        ADD_FAILURE() << "a refused connection let the rows go on";
+    } catch (const broker_refused& e) {
+        std::string expected = "broker " + broker.url() + " refused the connection: not authorized";
+        EXPECT_EQ(e.what(), expected);
+        EXPECT_EQ(log.count("ERR.publish: " + expected), 1);
+        EXPECT_EQ(*boost::get_error_info<tag_exit_code>(e), kBrokerRefusedExitCode);
+    }
+    publisher.onEnd();
+}
+
+}  // namespace
