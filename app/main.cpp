@@ -11,6 +11,7 @@
 #include "app/stop_signals.h"
 #include "identity/capabilities.h"
 #include "log/log.h"
+#include "publish/broker_refused.h"
 
 using namespace tessline;
 namespace po = boost::program_options;
@@ -66,6 +67,8 @@ int main(int argc, char* argv[]) {
     } catch (const device_refused& e) {
         // Logged where it was found; its code is the report.
         finish(refusalExitCode(e));
+    } catch (const broker_refused&) {
+        finish(kBrokerRefusedExitCode);  // logged where it was found, too
     } catch (const boost::exception& e) {
         finish(reportBoostException(std::cerr, e));
     } catch (const std::exception& e) {

@@ -15,6 +15,7 @@ constexpr unsigned kMinDescriptionLength = kLineLength / 2;
 OptionGroups::OptionGroups()
     : visible("Allowed options", kLineLength, kMinDescriptionLength),
       service("Service options", kLineLength, kMinDescriptionLength),
+      network("Table and MQTT options", kLineLength, kMinDescriptionLength),
       hidden("Hidden options", kLineLength, kMinDescriptionLength),
       all("All options", kLineLength, kMinDescriptionLength) {
     visible.add_options()
@@ -27,6 +28,22 @@ OptionGroups::OptionGroups()
         ("reconnect", "dump mode: survive a lost port, open it again and go on")
         ("silence-timeout", po::value<unsigned>()->default_value(10)->value_name("SECONDS"),
          "with --reconnect: no byte for this long is a lost link");
+    network.add_options()
+        ("json", "dump mode: the table as JSON lines instead of CSV")
+        ("no-table", "with --mqtt: no table on standard output or -o")
+        ("mqtt", po::value<std::string>()->value_name("URL"),
+         "publish to a broker: mqtt[s]://[user@]host[:port]")
+        ("mqtt-topic", po::value<std::string>()->value_name("BASE")->default_value("solwatch/%s"),
+         "topic base; %s serial number, %m model, %v version")
+        ("mqtt-qos", po::value<int>()->value_name("0|1|2")->default_value(1), "QoS of the state messages")
+        ("mqtt-password-file", po::value<std::string>()->value_name("FILE"),
+         "the broker password (or SOLWATCH_MQTT_PASSWORD)")
+        ("mqtt-cafile", po::value<std::string>()->value_name("FILE"),
+         "CA certificates for mqtts:// (default: the system's)")
+        ("mqtt-discovery", po::value<std::string>()->value_name("PREFIX")->implicit_value("homeassistant"),
+         "Home Assistant discovery configs under PREFIX")
+        ("mqtt-buffer", po::value<int>()->value_name("N")->default_value(10000),
+         "messages kept while the broker is away");
     hidden.add_options()
         ("?,?", "produce help message")
         ("write,w", po::value<std::string>(), "write eeprom")
@@ -34,7 +51,7 @@ OptionGroups::OptionGroups()
         ("fast,f", "fast dump")
         ("output,o", po::value<std::string>(), "dump to file")
         ("channels,c", "channel dump");
-    all.add(visible).add(service).add(hidden);
+    all.add(visible).add(service).add(network).add(hidden);
 }
 
 po::variables_map parseCommandLine(int argc, const char* const argv[], const OptionGroups& groups) {
@@ -49,6 +66,7 @@ std::string versionLine() { return std::string("VERSION: ") + kVersionNumber + "
 void printHelp(std::ostream& out, const OptionGroups& groups) {
     out << groups.visible << std::endl;
     out << groups.service << std::endl;
+    out << groups.network << std::endl;
 }
 
 void printUsage(std::ostream& out, const OptionGroups& groups) {

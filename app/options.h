@@ -15,6 +15,7 @@ struct OptionGroups {
     OptionGroups();
     boost::program_options::options_description visible;  // printed by --help and the usage
     boost::program_options::options_description service;  // printed by --help after `visible`
+    boost::program_options::options_description network;  // printed by --help after `service`
     boost::program_options::options_description hidden;
     boost::program_options::options_description all;      // what the command line is parsed against
 };

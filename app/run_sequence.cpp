@@ -18,6 +18,7 @@
 #include "app/write_mode.h"
 #include "hex/hex_proto.h"
 #include "link/tam_serial.h"
+#include "publish/table_outputs.h"
 
 namespace tessline {
 
@@ -70,6 +71,9 @@ void runSequence(const po::variables_map& options, StopRequest& stop) {
     const Mode mode = chooseMode(options);
     stop.setSignalIsNormalEnd(mode == Mode::dump);
     const DumpSettings settings = dumpSettings(options, mode);
+    // Before the port opens: a bad broker address or password file ends the run at once.
+    std::unique_ptr<TableOutputs> outputs;
+    if (mode == Mode::dump) outputs = std::make_unique<TableOutputs>(options);
 
     Identity identity;
     RetryState retry;
@@ -89,7 +93,9 @@ void runSequence(const po::variables_map& options, StopRequest& stop) {
             writeMode(session->link(), hex, options["write"].as<std::string>(), stop);
         }
         case Mode::dump: {
-            DumpTarget target{out, !output || !output->hadContent(), nullptr};
+            std::ostream& table = outputs->attach(out);
+            DumpTarget target{table, outputs->csvTable() && (!output || !output->hadContent()),
+                              outputs->active() ? outputs.get() : nullptr};
             dumpMode(std::move(session), identity, settings, target, stop);
         }
     }

@@ -1,0 +1,277 @@
+// solwatch against solwatch-sim and a real mosquitto: what reaches the
+// broker, what it keeps, and how the run ends when the broker refuses it.
+#include <signal.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include <map>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "tests/publish/mosquitto_broker.h"
+#include "tests/support/scratch_dir.h"
+#include "tests/support/sim_process.h"
+
+namespace {
+
+using namespace publish_test;
+using namespace testing_support;
+using namespace std::chrono_literals;
+using nlohmann::json;
+
+const std::string kBase = "solwatch/HQ2042SIM01";
+
+std::unique_ptr<Process> startSolwatch(std::vector<std::string> args) {
+    args.insert(args.begin(), SOLWATCH_BIN);
+    return std::make_unique<Process>(args);
+}
+
+std::vector<std::string> split(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
+        fields.push_back(line.substr(start, comma - start));
+    fields.push_back(line.substr(start));
+    return fields;
+}
+
+// The CSV's "Tue Dec  8 01:13:00 2026", local time, as Unix seconds.
+std::time_t csvTime(const std::string& cell) {
+    std::tm local{};
+    local.tm_isdst = -1;
+    ::strptime(cell.substr(1, cell.size() - 2).c_str(), "%a %b %d %H:%M:%S %Y", &local);
+    return std::mktime(&local);
+}
+
+std::vector<json> payloads(const std::vector<Message>& messages) {
+    std::vector<json> parsed;
+    for (const Message& m : messages) parsed.push_back(json::parse(m.payload));
+    return parsed;
+}
+
+// The CSV key rule as a user reads it in the README, written out once more.
+std::string keyOf(std::string header) {
+    std::string key;
+    for (char c : header) {
+        if (std::isalnum(static_cast<unsigned char>(c))) key += static_cast<char>(std::tolower(c));
+        else if (c == '[' || c == '_') key += '_';
+        else if (c == '%') key += "pct";
+    }
+    return key;
+}
+
+// The member as written: a number keeps the CSV's digits ("4.20", not 4.2).
+bool hasMember(const std::string& object, const std::string& key, const std::string& text) {
+    std::string member = "\"" + key + "\":" + text;
+    std::size_t at = object.find(member);
+    return at != std::string::npos && at + member.size() < object.size() &&
+           (object[at + member.size()] == ',' || object[at + member.size()] == '}');
+}
+
+// Each CSV column has its key in the state object, with the CSV's own text.
+void expectSameRow(const std::vector<std::string>& headers, const std::string& row, const Message& message) {
+    std::vector<std::string> cells = split(row);
+    ASSERT_EQ(cells.size(), headers.size()) << row;
+    json state = json::parse(message.payload);
+    EXPECT_EQ(state["time"], csvTime(cells[0])) << row << "\n" << message.payload;
+    for (std::size_t i = 1; i < headers.size(); ++i) {
+        std::string key = keyOf(headers[i]);
+        const std::string& cell = cells[i];
+        ASSERT_TRUE(state.contains(key)) << key << " in " << message.payload;
+        if (cell == "-") EXPECT_TRUE(state[key].is_null()) << key;
+        else if (cell.front() == '"') EXPECT_EQ(state[key], cell.substr(1, cell.size() - 2)) << key;
+        else EXPECT_TRUE(hasMember(message.payload, key, cell)) << key << " " << cell << " " << message.payload;
+    }
+}
+
+class MqttEndToEnd : public ::testing::Test {
+protected:
+    ScratchDir dir;
+};
+
+TEST_F(MqttEndToEnd, StateMessagesAreTheCsvRows) {
+    MosquittoBroker broker(dir.path());
+    SimProcess sim({});
+    Subscriber subscriber(broker, kBase + "/state");
+    auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url()});
+    std::vector<std::string> headers = split(solwatch->readLine(10s));
+    std::vector<std::string> rows;
+    for (int i = 0; i < 4; ++i) rows.push_back(solwatch->readLine(10s));
+    const auto& messages = subscriber.waitFor(4, 10s);
+    solwatch->signal(SIGINT);
+    EXPECT_EQ(solwatch->wait(10s).exitCode, 0);
+    ASSERT_GE(messages.size(), 4u);
+    for (int i = 0; i < 4; ++i) expectSameRow(headers, rows[i], messages[i]);
+    // An orderly end leaves "offline".
+    std::vector<Message> retained = retainedMessages(broker, kBase + "/status");
+    ASSERT_EQ(retained.size(), 1u);
+    EXPECT_EQ(retained[0].payload, "offline");
+}
+
+TEST_F(MqttEndToEnd, JsonLinesAreTheStateMessages) {
+    MosquittoBroker broker(dir.path());
+    SimProcess sim({});
+    Subscriber subscriber(broker, kBase + "/state");
+    auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--json", "--mqtt", broker.url()});
+    std::vector<std::string> lines;
+    for (int i = 0; i < 3; ++i) lines.push_back(solwatch->readLine(10s));
+    const auto& messages = subscriber.waitFor(3, 10s);
+    solwatch->signal(SIGINT);
+    solwatch->wait(10s);
+    ASSERT_EQ(messages.size(), 3u);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(lines[i], messages[i].payload);  // no header line before them
+}
+
+TEST_F(MqttEndToEnd, InfoAndStatusAreRetainedAndTheLastWillSaysOffline) {
+    MosquittoBroker broker(dir.path());
+    SimProcess sim({"--frozen"});
+    Subscriber subscriber(broker, kBase + "/state");
+    auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url(), "--no-table"});
+    ASSERT_EQ(subscriber.waitFor(1, 10s).size(), 1u);
+    std::map<std::string, Message> retained;
+    for (const Message& m : retainedMessages(broker, kBase + "/+")) retained[m.topic] = m;
+    ASSERT_EQ(retained.count(kBase + "/info"), 1u);
+    json info = json::parse(retained[kBase + "/info"].payload);
+    EXPECT_EQ(info["serial_number"], "HQ2042SIM01");
+    EXPECT_EQ(info["product_id"], "0xA042");
+    EXPECT_EQ(info["software_version"], "1.16");
+    EXPECT_TRUE(info["capabilities"].is_array());
+    EXPECT_EQ(retained[kBase + "/status"].payload, "online");
+    EXPECT_EQ(retained.count(kBase + "/state"), 0u) << "rows are not retained";
+    solwatch->signal(SIGKILL);
+    solwatch->wait(5s);
+    std::string status;
+    for (int i = 0; i < 50 && status != "offline"; ++i) {
+        std::vector<Message> now = retainedMessages(broker, kBase + "/status");
+        status = now.empty() ? "" : now[0].payload;
+    }
+    EXPECT_EQ(status, "offline");
+    EXPECT_EQ(solwatch->wait(1s).out, "") << "--no-table writes no table";
+}
+
+// The broker stopped for 20 s: the CSV goes on a row a second, and with
+// QoS 1 every row reaches the subscriber afterwards, in order.
+TEST_F(MqttEndToEnd, BrokerAwayTwentySecondsLosesNoRow) {
+    MosquittoBroker broker(dir.path(), BrokerConfig{false, "", "", true});
+    SimProcess sim({});
+    // A kept session: the broker queues for the subscriber while it reconnects.
+    Subscriber subscriber(broker, kBase + "/state", {"-c", "-i", "outage-test"});
+    auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url(), "--mqtt-qos", "1"});
+    solwatch->readLine(10s);  // header
+    ASSERT_EQ(subscriber.waitFor(2, 10s).size(), 2u);
+    broker.stop();
+    auto stopped = std::chrono::steady_clock::now();
+    std::vector<std::string> rows;
+    while (std::chrono::steady_clock::now() - stopped < 20s) rows.push_back(solwatch->readLine(5s));
+    broker.start();
+    EXPECT_GE(rows.size(), 18u) << "the CSV stalled while the broker was away";
+    std::time_t last = csvTime(split(rows.back())[0]);
+    for (int i = 0; i < 150 && (subscriber.messages().empty() ||
+                                json::parse(subscriber.messages().back().payload)["time"] < last);
+         ++i)
+        subscriber.waitFor(subscriber.messages().size() + 1, 200ms);
+    solwatch->signal(SIGINT);
+    solwatch->wait(10s);
+    // QoS 1 may bring a message twice; each row must be there, in order.
+    std::vector<std::time_t> times;
+    for (const json& state : payloads(subscriber.messages()))
+        if (times.empty() || state["time"] != times.back()) times.push_back(state["time"]);
+    std::size_t next = std::find(times.begin(), times.end(), csvTime(split(rows.front())[0])) - times.begin();
+    ASSERT_LT(next, times.size()) << "the first row of the outage never came";
+    for (const std::string& row : rows) {
+        ASSERT_LT(next, times.size()) << "lost from here on: " << row;
+        EXPECT_EQ(times[next++], csvTime(split(row)[0])) << row;
+    }
+}
+
+TEST_F(MqttEndToEnd, TlsWithTheCaFileAndABadCertificate) {
+    MosquittoBroker broker(dir.path(), BrokerConfig{true, "", "", false});
+    SimProcess sim({"--frozen"});
+    Subscriber subscriber(broker, kBase + "/state");
+    auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url(), "--mqtt-cafile", broker.caFile()});
+    EXPECT_EQ(subscriber.waitFor(1, 10s).size(), 1u);
+    solwatch->signal(SIGINT);
+    EXPECT_EQ(solwatch->wait(10s).exitCode, 0);
+    // The system's CA store does not know the test's CA.
+    ProcessResult refused = runSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url()}, 20s);
+    EXPECT_EQ(refused.exitCode, 5);
+    EXPECT_TRUE(hasLine(unstamped(refused.err),
+                        "ERR.publish: TLS with broker " + broker.url() + " failed: certificate verify failed"))
+        << refused.err;
+}
+
+TEST_F(MqttEndToEnd, PasswordAcceptedAndRefused) {
+    MosquittoBroker broker(dir.path(), BrokerConfig{false, "alice", "s3cret", false});
+    SimProcess sim({"--frozen"});
+    Subscriber subscriber(broker, kBase + "/state");
+    writeFile(dir.file("password"), "s3cret\n");
+    auto solwatch = startSolwatch(
+        {"-s", sim.path(), "-f", "--mqtt", broker.url("alice"), "--mqtt-password-file", dir.file("password")});
+    EXPECT_EQ(subscriber.waitFor(1, 10s).size(), 1u);
+    solwatch->signal(SIGINT);
+    solwatch->wait(10s);
+    ::setenv("SOLWATCH_MQTT_PASSWORD", "wrong", 1);
+    ProcessResult refused = runSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url("alice")}, 20s);
+    ::unsetenv("SOLWATCH_MQTT_PASSWORD");
+    EXPECT_EQ(refused.exitCode, 5);
+    std::string err = unstamped(refused.err);
+    EXPECT_TRUE(hasLine(err, "ERR.publish: broker " + broker.url() + " refused the connection: not authorized"))
+        << err;
+    EXPECT_EQ(err.find("====="), std::string::npos) << "the log line is the whole report";
+}
+
+TEST_F(MqttEndToEnd, DiscoveryConfigsParseAndCarryTheKeys) {
+    MosquittoBroker broker(dir.path());
+    SimProcess sim({"--frozen"});
+    Subscriber subscriber(broker, kBase + "/state");
+    auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url(), "--mqtt-discovery=ha"});
+    std::vector<std::string> headers = split(solwatch->readLine(10s));
+    ASSERT_EQ(subscriber.waitFor(1, 10s).size(), 1u);
+    json state = json::parse(subscriber.messages()[0].payload);
+    std::vector<Message> configs = retainedMessages(broker, "ha/sensor/solwatch_HQ2042SIM01/+/config");
+    solwatch->signal(SIGINT);
+    solwatch->wait(10s);
+    EXPECT_EQ(configs.size(), headers.size() - 1);  // every column but the time stamp
+    for (const Message& message : configs) {
+        json config = json::parse(message.payload);
+        for (const char* key : {"name", "unique_id", "state_topic", "value_template", "availability_topic", "device"})
+            EXPECT_TRUE(config.contains(key)) << key << " in " << message.payload;
+        for (const char* key : {"identifiers", "manufacturer", "model", "sw_version", "serial_number"})
+            EXPECT_TRUE(config["device"].contains(key)) << key << " in " << message.payload;
+        EXPECT_EQ(config["state_topic"], kBase + "/state");
+        EXPECT_EQ(config["availability_topic"], kBase + "/status");
+        std::string key = message.topic.substr(message.topic.rfind('/', message.topic.size() - 8) + 1);
+        key = key.substr(0, key.find('/'));
+        EXPECT_EQ(config["value_template"], "{{ value_json." + key + " }}");
+        EXPECT_TRUE(state.contains(key)) << key;
+    }
+    json ichr = json::parse(retainedMessages(broker, "ha/sensor/solwatch_HQ2042SIM01/ichr_a/config").at(0).payload);
+    EXPECT_EQ(ichr["unit_of_measurement"], "A");
+    EXPECT_EQ(ichr["device_class"], "current");
+    EXPECT_EQ(ichr["state_class"], "measurement");
+}
+
+TEST_F(MqttEndToEnd, TwoChargersOneBrokerDistinctTopics) {
+    MosquittoBroker broker(dir.path());
+    SimProcess first({"--frozen", "--serial", "HQ2042SIMA1"});
+    SimProcess second({"--frozen", "--serial", "HQ2042SIMB2"});
+    Subscriber subscriber(broker, "solwatch/+/state");
+    auto a = startSolwatch({"-s", first.path(), "-f", "--mqtt", broker.url(), "-o", "/dev/null"});
+    auto b = startSolwatch({"-s", second.path(), "-f", "--mqtt", broker.url(), "--no-table"});
+    std::map<std::string, int> perTopic;
+    for (int i = 0; i < 100 && (perTopic.size() < 2 || perTopic.begin()->second < 2); ++i) {
+        perTopic.clear();
+        for (const Message& m : subscriber.waitFor(subscriber.messages().size() + 1, 200ms)) ++perTopic[m.topic];
+    }
+    a->signal(SIGINT);
+    b->signal(SIGINT);
+    EXPECT_EQ(a->wait(10s).out, "");
+    EXPECT_EQ(b->wait(10s).out, "");
+    EXPECT_GE(perTopic["solwatch/HQ2042SIMA1/state"], 2);
+    EXPECT_GE(perTopic["solwatch/HQ2042SIMB2/state"], 2);
+    EXPECT_EQ(perTopic.size(), 2u);
+}
+
+}  // namespace
