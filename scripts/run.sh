@@ -5,9 +5,10 @@
 #   bash scripts/run.sh -s ttyUSB0 -g    any solwatch command line
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+# Only the table goes to standard output, so that it can be kept and plotted.
+bash scripts/install-deps.sh >&2
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" > /dev/null
-cmake --build build -j"$(nproc)" --target solwatch solwatch-sim
+cmake --build build -j"$(nproc)" --target solwatch solwatch-sim solwatch-plot >&2
 
 if [ $# -gt 0 ]; then
   case "$1" in
