@@ -242,9 +242,10 @@ PlotJob historyPicture(const Recording& recording, const std::string& title, Pic
     s += "set xdata time\nset timefmt '%s'\nset format x \"%d %b\"\n";
     s += "set xrange [" + number(first - kSecondsPerDay) + ":" + number(today + kSecondsPerDay) + "]\n";
     s += "set xtics " + number(first) + ", " + number(2 * kSecondsPerDay) + " rotate by -45\n";
-    s += "set xlabel " + gnuplotString("day, up to " + stampText(history.today, "%a %e %b %Y")) + "\n";
+    s += "set xlabel 'day'\n";
     s += "set boxwidth " + number(0.8 * kSecondsPerDay) + " absolute\nset style fill solid 0.85 noborder\n";
-    s += "set grid ytics lc rgb '#d8d8d8'\nset key top left opaque\n";
+    s += "set grid ytics lc rgb '#d8d8d8'\nset key inside top center horizontal width 2\n";
+    s += "set offsets 0, 0, graph 0.12, 0\n";  // headroom for the key
     s += "set yrange [0:*]\nset ylabel 'daily yield [kWh]'\nset ytics nomirror\n";
     s += "set y2range [0:*]\nset y2label 'maximum power [W]'\nset y2tics\n";
     std::vector<std::string> plots;

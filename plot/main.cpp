@@ -88,7 +88,7 @@ int plot(const PlotOptions& options) {
     std::unique_ptr<Picture> history;
     if (recording.history.any)
         history = std::make_unique<Picture>(options.historyOutput,
-                                            historyPicture(recording, title + ", daily history", options.kind));
+                                            historyPicture(recording, historyTitle(options.input, recording), options.kind));
     day.commit();
     if (history) history->commit();
     return 0;

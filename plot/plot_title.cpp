@@ -24,6 +24,14 @@ std::string firstMatch(const std::string& text, const std::regex& pattern) {
     return std::regex_search(text, match, pattern) ? match[1].str() : std::string();
 }
 
+// The device's model and serial number, or else the file's name.
+std::string whoseTable(const std::string& path) {
+    DeviceName device = deviceFromFileName(path);
+    std::string who = device.model;
+    if (!device.serial.empty()) who += (who.empty() ? "" : " ") + device.serial;
+    return who.empty() ? baseName(path) : who;
+}
+
 }  // namespace
 
 DeviceName deviceFromFileName(const std::string& path) {
@@ -36,13 +44,15 @@ DeviceName deviceFromFileName(const std::string& path) {
 }
 
 std::string pictureTitle(const std::string& path, const Recording& recording) {
-    DeviceName device = deviceFromFileName(path);
-    std::string who = device.model;
-    if (!device.serial.empty()) who += (who.empty() ? "" : " ") + device.serial;
-    if (who.empty()) who = baseName(path);
+    std::string who = whoseTable(path);
     if (!recording.timed) return who + ": " + std::to_string(recording.rows()) + " rows of output channels";
     auto range = std::minmax_element(recording.x.begin(), recording.x.end());
     return who + ": " + spanText(*range.first, *range.second);
+}
+
+std::string historyTitle(const std::string& path, const Recording& recording) {
+    return whoseTable(path) + ": the last " + std::to_string(kHistoryDayCount) + " days to " +
+           dateText(recording.history.today);
 }
 
 }  // namespace tessline

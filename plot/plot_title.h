@@ -19,4 +19,7 @@ DeviceName deviceFromFileName(const std::string& path);
 // own name stands in for a device it does not name.
 std::string pictureTitle(const std::string& path, const Recording& recording);
 
+// "Helio 100|15 HQ2042SIM01: the last 31 days to Mon 7 Dec 2026".
+std::string historyTitle(const std::string& path, const Recording& recording);
+
 }  // namespace tessline

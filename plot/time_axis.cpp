@@ -28,17 +28,15 @@ double stepFor(double span) {
 
 bool sameDay(double a, double b) { return dayStart(a) == dayStart(b); }
 
-const char* const kDateFormat = "%a %e %b %Y";
+}  // namespace
 
-// "%e" pads the day with a blank; a title reads better without it.
 std::string dateText(double seconds) {
-    std::string text = stampText(seconds, kDateFormat);
+    // "%e" pads the day with a blank; a title reads better without it.
+    std::string text = stampText(seconds, "%a %e %b %Y");
     std::size_t doubled = text.find("  ");
     if (doubled != std::string::npos) text.erase(doubled, 1);
     return text;
 }
-
-}  // namespace
 
 TimeAxis chooseTimeAxis(double first, double last) {
     TimeAxis axis;

@@ -17,6 +17,9 @@ struct TimeAxis {
 // At most about eight ticks on whole minutes, hours or days.
 TimeAxis chooseTimeAxis(double first, double last);
 
+// "Mon 7 Dec 2026".
+std::string dateText(double seconds);
+
 // "Mon 7 Dec 2026, 20:22 to 21:40", or with both dates when they differ;
 // seconds for a span under ten minutes.
 std::string spanText(double first, double last);

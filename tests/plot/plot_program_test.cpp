@@ -114,7 +114,7 @@ TEST(PlotProgram, HistoryColumnsGiveASecondPicture) {
     for (const char* name : {"panel power", "battery voltage", "load current"})
         EXPECT_NE(day.find(name), std::string::npos) << name;
     std::string history = readFile(dir.file("full-history.svg"));
-    for (const char* name : {"daily yield", "maximum power", "daily history", "daily yield [kWh]"})
+    for (const char* name : {"daily yield", "maximum power", "full_history.csv: the last 31 days to ", "daily yield [kWh]"})
         EXPECT_NE(history.find(name), std::string::npos) << name;
 }
 

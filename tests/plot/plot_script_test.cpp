@@ -82,6 +82,7 @@ TEST(TimeAxis, SuitsTheSpan) {
     EXPECT_EQ(spanText(start, start + 3600), "Mon 7 Dec 2026, 14:07 to 15:07");
     EXPECT_EQ(spanText(start, start + 300), "Mon 7 Dec 2026, 14:07:13 to 14:12:13");
     EXPECT_EQ(spanText(start, start + kSecondsPerDay), "Mon 7 Dec 2026, 14:07 to Tue 8 Dec 2026, 14:07");
+    EXPECT_EQ(dateText(stamp("Sun Nov  1 10:00:00 2026")), "Sun 1 Nov 2026");
 }
 
 TEST(PlotTitle, NamesTheDeviceFromTheFileName) {
