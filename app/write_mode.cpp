@@ -1,5 +1,7 @@
 #include "app/write_mode.h"
 
+#include <signal.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +13,7 @@
 #include "app/stop_signals.h"
 #include "hex/hex_proto.h"
 #include "image/image_file.h"
+#include "image/replacing_file.h"
 #include "link/tam_serial.h"
 #include "log/log.h"
 
@@ -23,27 +26,64 @@ constexpr std::uint16_t kEepromEnd = 0x9200;
 constexpr std::uint16_t kEepromBlock = 16;
 constexpr std::uint16_t kEepromDataRegister = 0xED90;
 constexpr std::size_t kEepromLength = kEepromEnd - kEepromBase;
+constexpr int kEepromBlocks = kEepromLength / kEepromBlock;
 
-void readEepromBlock(HexProto& hex, std::uint16_t address, std::uint8_t* image) {
+// The progress text is cosmetic: a standard output whose reader has gone
+// (a pipe into "head") must not end the save with SIGPIPE. Writes there then
+// fail quietly. Other modes keep the default.
+class QuietBrokenPipe {
+public:
+    QuietBrokenPipe() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        ::sigaction(SIGPIPE, &ignore, &previous_);
+    }
+    ~QuietBrokenPipe() { ::sigaction(SIGPIPE, &previous_, nullptr); }
+    QuietBrokenPipe(const QuietBrokenPipe&) = delete;
+    QuietBrokenPipe& operator=(const QuietBrokenPipe&) = delete;
+
+private:
+    struct sigaction previous_ {};
+};
+
+// Reads one block into the image. False when it failed or came short; the
+// bytes that did come are kept, the others stay 0.
+bool readEepromBlock(HexProto& hex, std::uint16_t address, std::uint8_t* image) {
     if (!hex.setRegister(address)) {
         logError("solwatch", "setRegister: failed");
-        return;
+        return false;
     }
     std::printf("\rreading %d%%", (address - kEepromBase) * 100 / static_cast<int>(kEepromLength));
     std::fflush(stdout);
     HexMsg answer;
     if (hex.getRegister(kEepromDataRegister, answer) != kHexOk) {
         logError("solwatch", "getRegister: failed");
-        return;
+        return false;
     }
     HexMsg values = answerValueBytes(answer);  // the checksum is not EEPROM data
+    bool whole = true;
     for (unsigned j = 0; j < kEepromBlock; ++j) {
         if (values.remaining() == 0) {
             logError("solwatch", "data truncated");
+            whole = false;
             continue;
         }
         image[address - kEepromBase + j] = values.readU8();
     }
+    return whole;
+}
+
+// Saves an image that is not whole beside the target, which stays as it
+// was, and says where it went (or why it could not).
+std::string savePartialImage(const std::uint8_t* image, const std::string& fileName, int failed) {
+    const std::string partial = partialImageName(fileName);
+    std::string report = std::to_string(failed) + " of " + std::to_string(kEepromBlocks) +
+                         " EEPROM blocks failed; ";
+    errno = 0;
+    if (saveImage(image, partial) != 0) return report + "what was read is saved in " + partial;
+    const int error = errno;
+    return report + "what was read could not be saved in " + partial + " either: " +
+           (error ? std::strerror(error) : "nothing written");
 }
 
 }  // namespace
@@ -52,17 +92,33 @@ void writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, Stop
     if (!findImageFormat(fileName))
         throw std::runtime_error("cannot write " + fileName + ": unknown image file extension (use one of " +
                                  knownImageExtensions() + ")");
+    const std::string problem = saveTargetProblem(fileName);
+    if (!problem.empty()) throw std::runtime_error("cannot save image " + fileName + ": " + problem);
+    const QuietBrokenPipe quietProgress;
     static std::uint8_t image[kEepromLength];
     // Held to the end of the run (finish does not unwind); released only
     // when an exception unwinds to the handlers.
     boost::unique_lock<boost::recursive_mutex> hold(link.linkMutex);
-    for (std::uint16_t address = kEepromBase; address < kEepromEnd; address += kEepromBlock) {
-        if (stop.requested()) finish(stop.exitCode());
-        readEepromBlock(hex, address, image);
+    int failed = 0;
+    int done = 0;
+    try {
+        for (std::uint16_t address = kEepromBase; address < kEepromEnd; address += kEepromBlock, ++done) {
+            if (stop.requested()) finish(stop.exitCode());
+            if (!readEepromBlock(hex, address, image)) ++failed;
+        }
+    } catch (...) {
+        // The device stopped answering: what came so far is kept before the
+        // error goes on to its report.
+        logError("solwatch", "%s",
+                 savePartialImage(image, fileName, failed + kEepromBlocks - done).c_str());
+        throw;
     }
     std::printf("\rreading done\r\n");
     std::fflush(stdout);
     if (stop.requested()) finish(stop.exitCode());
+    if (failed > 0)
+        throw std::runtime_error("cannot save image " + fileName + ": " +
+                                 savePartialImage(image, fileName, failed));
     errno = 0;
     if (saveImage(image, fileName) == 0) {
         int error = errno;

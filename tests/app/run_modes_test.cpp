@@ -1,13 +1,11 @@
-// The whole program against solwatch-sim: identification, the get, write and
-// dump modes, and the output file.
+// The whole program against solwatch-sim: identification, the get and dump
+// modes, and the output file (the write mode has its own file).
 #include <gtest/gtest.h>
 
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <thread>
 #include <algorithm>
@@ -24,11 +22,6 @@ namespace {
 
 const std::string kFastHeader = "Timestamp,State,Ichr[A],Vchr[V],Ipnl[A],Vpnl[V],Ppnl[W],Temp[C],Err";
 const std::string kFrozenFastRow = "\"BULK\",4.2,13.45,1.7,35.1,58.2,25.3,0";
-
-bool exists(const std::string& name) {
-    struct stat info;
-    return ::stat(name.c_str(), &info) == 0;
-}
 
 std::string getRegisterFrame(std::uint16_t id) {
     tessline::HexMsg msg;
@@ -178,97 +171,6 @@ TEST(OutputFile, FileThatCannotBeOpenedIsReported) {
     ProcessResult r = runSolwatch({"-s", sim.path(), "-o", "/nonexistent-dir/out.csv"});
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_NE(r.err.find("cannot open output file /nonexistent-dir/out.csv: No such file or directory====="),
-              std::string::npos)
-        << r.err;
-}
-
-class WriteMode : public ::testing::Test {
-protected:
-    void SetUp() override {
-        eeprom = dir.file("eeprom.bin");
-        std::string bytes;
-        for (int i = 0; i < 4608; ++i) bytes += static_cast<char>((i * 7 + i / 256) & 0xFF);
-        std::ofstream(eeprom, std::ios::binary) << bytes;
-        expected = bytes;
-    }
-    // The image file converted back to the window's bytes by srec_cat.
-    std::string throughSrecCat(const std::string& file, const char* format) {
-        std::string out = dir.file("back.bin");
-        ProcessResult r = runProcess({"/usr/bin/srec_cat", file, format, "-crop", "0x8000", "0x9200", "-offset",
-                                      "-0x8000", "-o", out, "-binary"});
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        return readFile(out);
-    }
-    ScratchDir dir;
-    std::string eeprom;
-    std::string expected;
-};
-
-TEST_F(WriteMode, SavesTheEepromInEachFormat) {
-    SimProcess sim({"--eeprom", eeprom});
-    struct Case {
-        const char* name;
-        const char* srecFormat;  // how srec_cat reads it back; null for CSV
-    } cases[] = {{"image.s19", "-motorola"}, {"image.HEX", "-intel"}, {"image.csv", nullptr}};
-    for (const auto& c : cases) {
-        std::string file = dir.file(c.name);
-        ProcessResult r = runSolwatch({"-s", sim.path(), "-w", file}, 60s);
-        EXPECT_EQ(r.exitCode, 0) << r.err;
-        EXPECT_EQ(r.err, "");
-        EXPECT_EQ(r.out.rfind("\rreading 0%", 0), 0u);
-        const std::string end = "\rreading 99%\rreading done\r\n";
-        ASSERT_GT(r.out.size(), end.size());
-        EXPECT_EQ(r.out.substr(r.out.size() - end.size()), end);
-        std::size_t progress = 0;
-        for (std::size_t p = r.out.find("\rreading "); p != std::string::npos; p = r.out.find("\rreading ", p + 1))
-            ++progress;
-        EXPECT_EQ(progress, 289u);  // 288 blocks and "done"
-        if (c.srecFormat) {
-            EXPECT_EQ(throughSrecCat(file, c.srecFormat), expected) << c.name;
-        } else {
-            auto lines = splitLines(readFile(file));
-            ASSERT_EQ(lines.size(), 4608u);
-            for (std::size_t i = 0; i < lines.size(); ++i) {
-                std::string value = lines[i];
-                while (!value.empty() && (value.back() == '\r' || value.back() == ',')) value.pop_back();
-                ASSERT_EQ(std::stoi(value), static_cast<unsigned char>(expected[i])) << i;
-            }
-        }
-    }
-}
-
-TEST_F(WriteMode, TruncatedAnswersAreLoggedAndKeepTheRestZero) {
-    SimProcess sim({"--eeprom", eeprom, "--truncate-eeprom", "10"});
-    std::string file = dir.file("short.s19");
-    ProcessResult r = runSolwatch({"-s", sim.path(), "-w", file}, 60s);
-    EXPECT_EQ(r.exitCode, 0);
-    std::size_t truncated = 0;
-    for (const auto& line : splitLines(unstamped(r.err))) truncated += line == "ERR.solwatch: data truncated";
-    EXPECT_EQ(truncated, 288u * 6);
-    std::string image = throughSrecCat(file, "-motorola");
-    ASSERT_EQ(image.size(), 4608u);
-    for (std::size_t i = 0; i < image.size(); ++i)
-        ASSERT_EQ(image[i], i % 16 < 10 ? expected[i] : '\0') << i;
-}
-
-TEST_F(WriteMode, UnknownExtensionIsRefusedBeforeTheFirstRequest) {
-    SimProcess sim({"--eeprom", eeprom});
-    for (const char* name : {"image.bin", "image"}) {
-        ProcessResult r = runSolwatch({"-s", sim.path(), "-w", dir.file(name), "-d"});
-        EXPECT_EQ(r.exitCode, 255) << name;
-        EXPECT_NE(r.err.find("unknown image file extension (use one of .s19, .mot, .hex, .a90, .eep, .csv)"),
-                  std::string::npos)
-            << r.err;
-        EXPECT_EQ(r.out.find(":891ED"), std::string::npos) << name;  // no address was set
-        EXPECT_FALSE(exists(dir.file(name)));
-    }
-}
-
-TEST_F(WriteMode, SaveThatCannotCreateItsFileIsReported) {
-    SimProcess sim({"--eeprom", eeprom});
-    ProcessResult r = runSolwatch({"-s", sim.path(), "-w", dir.file("missing-dir/image.s19")}, 60s);
-    EXPECT_EQ(r.exitCode, 255);
-    EXPECT_NE(r.err.find("cannot save image " + dir.file("missing-dir/image.s19") + ": No such file or directory"),
               std::string::npos)
         << r.err;
 }
