@@ -2,6 +2,7 @@
 
 #include <MQTTAsync.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <stdexcept>
@@ -129,6 +130,7 @@ private:
     std::vector<RetainedMessage> discovery_;
     std::uint64_t dropped_ = 0;
     std::uint64_t reportedDrops_ = 0;
+    bool bufferFull_ = false;  // while the broker is away
     bool ended_ = false;
     bool disconnected_ = false;
     std::condition_variable disconnectedChanged_;
@@ -249,20 +251,33 @@ void MqttPublisher::Session::send(const std::string& topic, const std::string& p
 // While the broker is away nothing finishes, so the library's pending
 // messages and the count of handed-over ones tell how many it dropped.
 void MqttPublisher::Session::countDrops() {
-    std::size_t pending = pendingCount(client_);
-    if (pending < static_cast<std::size_t>(settings_.buffer)) return;
-    std::uint64_t gone = handed_ - finished_ - pending;
     std::lock_guard<std::mutex> lock(mutex_);
-    if (gone <= dropped_) return;
+    std::uint64_t dropped = dropped_;
+    if (bufferFull_) {
+        // Once full, the buffer drops one message for each one added; asking
+        // the library (a walk over all it holds) would cost more than the row.
+        ++dropped;
+    } else {
+        // The buffer holds no more than what is unfinished: below its size
+        // nothing can have been dropped, and the library need not be asked.
+        std::uint64_t unfinished = handed_ - finished_ - droppedCount_;
+        if (unfinished < static_cast<std::uint64_t>(settings_.buffer)) return;
+        std::size_t pending = pendingCount(client_);
+        if (pending < static_cast<std::size_t>(settings_.buffer)) return;
+        bufferFull_ = true;
+        dropped = std::max(dropped, handed_ - finished_ - pending);
+    }
+    if (dropped == dropped_) return;
     if (dropped_ == reportedDrops_)
         logError("publish", "message buffer full (%d): dropping the oldest messages until the broker is back",
                  settings_.buffer);
-    dropped_ = gone;
-    droppedCount_ = gone;
+    dropped_ = dropped;
+    droppedCount_ = dropped;
 }
 
 void MqttPublisher::Session::reportDrops(const char* when) {
     std::lock_guard<std::mutex> lock(mutex_);
+    bufferFull_ = false;
     if (dropped_ == reportedDrops_) return;
     logError("publish", "%llu messages dropped %s", static_cast<unsigned long long>(dropped_ - reportedDrops_),
              when);
