@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 
 #include <boost/system/system_error.hpp>
 
@@ -120,6 +121,25 @@ std::string failureReason(LinkSession* session, const std::string& fallback) {
     return reason.empty() ? fallback : reason;
 }
 
+// Runs `attempt`. A failure that a reconnecting run survives comes back as
+// its reason, the lost link's own first; any other failure passes on.
+std::string failureOf(const std::function<void()>& attempt, const std::unique_ptr<LinkSession>& session,
+                      bool reconnect) {
+    try {
+        attempt();
+        return std::string();
+    } catch (const device_refused& e) {
+        if (!reconnect) throw;
+        return std::string("device refused: ") + e.what();
+    } catch (const boost::system::system_error& e) {
+        if (!reconnect) throw;
+        return failureReason(session.get(), e.what());
+    } catch (const no_response&) {
+        if (!reconnect) throw;
+        return failureReason(session.get(), "no response to a request");
+    }
+}
+
 [[noreturn]] void endDump(EndNotice& notice, std::ostream& out, int code) {
     notice.end();
     out.flush();
@@ -157,18 +177,16 @@ std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopReq
     for (;; ++retry.failures) {
         if (pauseBeforeRetry(retry, settings.link.portName, stop)) return nullptr;
         std::unique_ptr<LinkSession> session;
-        try {
-            session = std::make_unique<LinkSession>(settings.link, stop);
-            if (identifyDevice(*session, stop, identity)) return session;
-            if (stop.requested()) return nullptr;
-            retry.reason = failureReason(session.get(), "identification interrupted");
-        } catch (const boost::system::system_error& e) {
-            if (!settings.reconnect) throw;
-            retry.reason = failureReason(session.get(), e.what());
-        } catch (const no_response& e) {
-            if (!settings.reconnect) throw;
-            retry.reason = failureReason(session.get(), "no response to the device id request");
-        }
+        bool identified = false;
+        std::string failure = failureOf(
+            [&] {
+                session = std::make_unique<LinkSession>(settings.link, stop);
+                identified = identifyDevice(*session, stop, identity);
+            },
+            session, settings.reconnect);
+        if (identified) return session;
+        if (stop.requested()) return nullptr;
+        retry.reason = failure.empty() ? failureReason(session.get(), "identification interrupted") : failure;
         logError("solwatch", "cannot reach the device: %s", retry.reason.c_str());
     }
 }
@@ -184,25 +202,16 @@ void dumpMode(std::unique_ptr<LinkSession> session, const Identity& firstIdentit
     RetryState retry;
     int tablesSeen = 0;
     for (;;) {
-        std::string reason;
-        try {
-            if (!session) session = connectDevice(settings, stop, identity, retry);
-            if (!session) endDump(notice, target.out, stop.exitCode());
-            runTable(*session, identity, settings.variant, progress.printHeaderFor(identity), target.out, listeners,
-                     stop);
-            if (stop.requested()) endDump(notice, target.out, stop.exitCode());
-            reason = failureReason(session.get(), "the dump ended");
-        } catch (const device_refused& e) {
-            if (!settings.reconnect) throw;
-            reason = std::string("device refused: ") + e.what();
-        } catch (const boost::system::system_error& e) {
-            if (!settings.reconnect) throw;
-            reason = failureReason(session.get(), e.what());
-        } catch (const no_response& e) {
-            if (!settings.reconnect) throw;
-            reason = failureReason(session.get(), e.what());
-        }
+        std::string reason = failureOf(
+            [&] {
+                if (!session) session = connectDevice(settings, stop, identity, retry);
+                if (!session) endDump(notice, target.out, stop.exitCode());
+                runTable(*session, identity, settings.variant, progress.printHeaderFor(identity), target.out,
+                         listeners, stop);
+            },
+            session, settings.reconnect);
         if (stop.requested()) endDump(notice, target.out, stop.exitCode());
+        if (reason.empty()) reason = failureReason(session.get(), "the dump ended");
         logError("solwatch", "link lost: %s", reason.c_str());
         listeners.onLinkLost(reason);
         session.reset();
