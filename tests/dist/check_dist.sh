@@ -35,4 +35,11 @@ completion=$(bash -c '
 ' completion "$source_dir")
 [ "$completion" = $'--reconnect\n/dev/serial/by-id/usb-X /dev/ttyUSB0' ] || fail "completion: $completion"
 
+# Every option that --help lists is offered.
+offered=$(bash -c 'source "$1/dist/solwatch.bash-completion"; COMP_WORDS=(solwatch -); COMP_CWORD=1; _solwatch
+    printf "%s\n" "${COMPREPLY[@]}"' completion "$source_dir")
+for option in $("$solwatch" --help | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
+    grep -qx -- "$option" <<< "$offered" || fail "completion lacks $option"
+done
+
 exit "$failed"
