@@ -28,7 +28,7 @@ TextSource::TextSource(std::istream& in) : stream_(in.rdbuf()), chunk_(kChunk) {
 bool TextSource::refill(std::size_t& keep) {
     if (!stream_) return false;
     const std::size_t kept = text_.size() - keep;
-    std::memmove(chunk_.data(), text_.data() + keep, kept);
+    if (kept > 0) std::memmove(chunk_.data(), text_.data() + keep, kept);
     const std::streamsize got =
         stream_->sgetn(chunk_.data() + kept, static_cast<std::streamsize>(chunk_.size() - kept));
     pos_ -= keep;
