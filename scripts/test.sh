@@ -25,10 +25,29 @@ run_ctest() {
 }
 
 echo "== normal build"
-configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG"
+configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX=/usr
 cmake --build build -j"$jobs"
 run_ctest ctest --test-dir build -j2 --output-on-failure
 lap "normal build and tests"
+
+echo "== Debian package"
+stage=$SECONDS
+rm -f build/solwatch_*.deb
+(cd build && cpack -G DEB > /dev/null)
+dpkg-deb -f build/solwatch_*.deb Package Version Architecture Depends Recommends
+dpkg -c build/solwatch_*.deb
+echo "-- package: $((SECONDS - stage)) s"
+lap "Debian package"
+
+echo "== arm64: cross build and package, tests under qemu-user"
+stage=$SECONDS
+bash scripts/build-arm64.sh --tests build-arm64
+dpkg-deb -f build-arm64/solwatch_*_arm64.deb Architecture Depends
+run_ctest ctest --test-dir build-arm64 -j2 --output-on-failure -L '^(log|hex|image|identity|dumper|sim)$' \
+  -E '^SimProcess\.'  # these start the simulator program itself, which needs binfmt_misc
+bash scripts/arm64-e2e.sh build-arm64 build
+echo "-- arm64: $((SECONDS - stage)) s"
+lap "arm64"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 configure build-asan -DSOLWATCH_SANITIZE=address "${sanitizer_flags[@]}"
