@@ -48,7 +48,7 @@ targets=("${programs[@]}")
 [ "$tests" = ON ] && targets+=("${arm64_suites[@]}")
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 
-# dpkg-shlibdeps looks up the arm64 libraries' packages for the Depends line.
+# dpkg-shlibdeps finds the packages of the arm64 libraries for the Depends line.
 rm -f "$build"/solwatch_*_arm64.deb
-(cd "$build" && DEB_HOST_ARCH=arm64 cpack -G DEB > /dev/null)
+(cd "$build" && cpack -G DEB > /dev/null)
 ls "$build"/solwatch_*_arm64.deb
