@@ -30,12 +30,35 @@ constexpr std::uint8_t kReceptionErrorAlt = 0x4;
 constexpr std::uint16_t kResendWord = 0xAAAA;
 
 const HexProto::Timeout kOneSecond = boost::chrono::seconds(1);
+// Late answers are waited out until the line has been this quiet, for at
+// most the limit.
+const HexProto::Timeout kQuietBeforeRequest = boost::chrono::milliseconds(300);
+const HexProto::Timeout kLateAnswersLimit = boost::chrono::seconds(2);
 const HexProto::Timeout kFiveSeconds = boost::chrono::seconds(5);
 
 HexMsg request(std::uint8_t code) {
     HexMsg msg;
     msg.appendByte(code);
     return msg;
+}
+
+bool isReceptionError(const HexMsg& frame) {
+    std::uint8_t code = frame.size() > 0 ? frame.bytes()[0] : 0;
+    return code == kReceptionError || code == kReceptionErrorAlt;
+}
+
+// Drops the answers still due to earlier sends, or what arrives until the
+// line is quiet, so that a late answer is never taken for the answer to the
+// next request (an EEPROM block would get the data of the block before it).
+void dropLateAnswers(concurrent_queue<HexMsg>& queue, int due) {
+    const auto limit = boost::chrono::steady_clock::now() + kLateAnswersLimit;
+    HexMsg late;
+    while (due > 0 &&
+           queue.timedPop(late, std::min(limit, boost::chrono::steady_clock::now() + kQuietBeforeRequest))) {
+        if (isReceptionError(late)) continue;
+        logInfo("hex_proto", "hex: late answer dropped");
+        --due;
+    }
 }
 
 bool contains(std::initializer_list<std::uint32_t> codes, std::uint32_t code) {
@@ -55,12 +78,16 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
     boost::signals2::scoped_connection connection =
         link_->rxHexMsg.connect([queue](const HexMsg& frame) { queue->push(frame); });
 
+    if (unansweredSends_ > 0) dropLateAnswers(*queue, unansweredSends_);
+    unansweredSends_ = 0;
+
     int result = kHexNoAnswerAfterResend;
     while (attempts-- > 0) {
         const int attemptsLeft = attempts;
         Deadline deadline = boost::chrono::steady_clock::now() + timeout;
         int written = link_->write(request);
         if (written != 0) return written;
+        ++unansweredSends_;
         result = kHexNoAnswerAfterResend;
         bool resend = false;
         while (!resend) {
@@ -81,6 +108,7 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
             }
             if (contains(accepted, code)) {
                 answer.rewind();
+                --unansweredSends_;
                 return kHexOk;
             }
         }

@@ -53,6 +53,10 @@ private:
                  Timeout timeout, HexMsg& answer);
 
     TamSerial* link_;
+    // Sends of the last exchange that got no answer yet: the device may
+    // still answer them, and such an answer looks like the answer to the
+    // next request of the same register.
+    int unansweredSends_ = 0;
 };
 
 }  // namespace tessline

@@ -127,6 +127,25 @@ TEST(HexProto, LateAnswerToAnEarlierSendIsAccepted) {
     EXPECT_EQ(device.requests().size(), 2u);
 }
 
+// The third send of a request that timed out is answered late, after the
+// next request of the same register went out: that late answer must not
+// pass for the next one's (in the write mode it carried the block before).
+TEST(HexProto, LateAnswerAfterATimeOutIsNotTakenForTheNextRequest) {
+    ScriptedDevice device([&](const std::string&, int index) {
+        if (index < 2) return std::string();
+        if (index == 2) {
+            std::this_thread::sleep_for(1100ms);  // past the last deadline
+            return frameOf({0x7, 0xD5, 0xED, 0x00, 0x11, 0x11});
+        }
+        return kBatteryVoltage;
+    });
+    Link link(device.path());
+    HexMsg answer;
+    EXPECT_NE(link.hex.getRegister(0xEDD5, answer), 0);
+    EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), 0);
+    EXPECT_EQ(answer.readU16(), 1345);
+}
+
 TEST(HexProto, PingWithoutAnswerThrowsNoResponseAfterTenSends) {
     ScriptedDevice device([](const std::string&, int) { return std::string(); });
     Link link(device.path());
