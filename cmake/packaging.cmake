@@ -10,7 +10,7 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "solwatch developers")
 set(CPACK_PACKAGE_CONTACT "solwatch developers <solwatch@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "watch a solar charge controller over a serial port")
-# Debian wraps the long description itself at its line breaks.
+# Each line becomes a line of the long description that apt shows.
 set(CPACK_PACKAGE_DESCRIPTION "solwatch reads an MPPT solar charge controller's TEXT blocks and HEX
 answers on a serial line and writes its live values as a CSV table (a row
 a minute or a second), prints its identity, or saves its EEPROM image.
