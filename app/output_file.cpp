@@ -28,19 +28,7 @@ std::string safeNamePart(const std::string& deviceText) {
 }
 
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now) {
-    std::string name;
-    for (std::size_t p = 0; p < pattern.size(); ++p) {
-        char key = pattern[p] == '%' && p + 1 < pattern.size() ? pattern[p + 1] : '\0';
-        switch (key) {
-            case 'm': name += safeNamePart(identity.model); break;
-            case 's': name += safeNamePart(identity.serialNumber); break;
-            case 'v': name += safeNamePart(identity.softwareVersion); break;
-            case 't': name += ctimeText(now); break;
-            default: name += pattern[p]; continue;
-        }
-        ++p;  // the key letter
-    }
-    return name;
+    return expandIdentityKeys(pattern, identity, safeNamePart, 't', ctimeText(now));
 }
 
 OutputFile::OutputFile(const std::string& name)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tessline {
@@ -13,5 +14,13 @@ struct Identity {
     std::string softwareVersion;
     std::uint16_t productId = 0xFFFF;  // 0xFFFF: unknown
 };
+
+// Expands %m (model), %s (serial number) and %v (software version) with the
+// device's texts as `insert` makes them safe for the place, and `extraKey`
+// with `extraText`; any other "%" pair stays. Inserted text is never
+// scanned again, so a device text cannot bring keys of its own.
+std::string expandIdentityKeys(const std::string& pattern, const Identity& identity,
+                               const std::function<std::string(const std::string&)>& insert,
+                               char extraKey = '\0', const std::string& extraText = std::string());
 
 }  // namespace tessline

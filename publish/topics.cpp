@@ -17,18 +17,7 @@ std::string levelSafe(std::string text) {
 }  // namespace
 
 std::string expandTopic(const std::string& pattern, const Identity& identity) {
-    std::string topic;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        char key = pattern[i] == '%' && i + 1 < pattern.size() ? pattern[i + 1] : '\0';
-        switch (key) {
-            case 's': topic += levelSafe(identity.serialNumber); break;
-            case 'm': topic += levelSafe(identity.model); break;
-            case 'v': topic += levelSafe(identity.softwareVersion); break;
-            default: topic += pattern[i]; continue;
-        }
-        ++i;
-    }
-    return topic;
+    return expandIdentityKeys(pattern, identity, levelSafe);
 }
 
 std::string topicPatternProblem(const std::string& pattern) {

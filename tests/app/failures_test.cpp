@@ -32,15 +32,6 @@ double cpuSeconds(int pid) {
     return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
-bool waitForErr(Process& process, const std::string& text, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (process.errSoFar().find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        process.waitForOutput("\x01never", 20ms);
-    }
-    return true;
-}
-
 std::vector<std::string> solwatchArgs(std::vector<std::string> args) {
     args.insert(args.begin(), SOLWATCH_BIN);
     return args;
@@ -146,13 +137,13 @@ TEST(Signals, EndTheDumpWithZeroAndKeepEveryRow) {
 TEST(Signals, SilentDeviceKeepsTheProgramWaitingWithoutCpuUntilASignal) {
     SimProcess sim({"--silent"});
     Process solwatch(solwatchArgs({"-s", sim.path(), "-g", "-v"}));
-    ASSERT_TRUE(waitForErr(solwatch, "INF.reader: thread start", 10s)) << solwatch.errSoFar();
+    ASSERT_TRUE(solwatch.waitForErr("INF.reader: thread start", 10s)) << solwatch.errSoFar();
     double before = cpuSeconds(solwatch.pid());
     std::this_thread::sleep_for(2s);
     double used = cpuSeconds(solwatch.pid()) - before;
     EXPECT_LT(used, 0.1) << "busy waiting";
     // The one sign of life: printed without -v too, since it is an error line.
-    EXPECT_TRUE(waitForErr(solwatch, "ERR.solwatch: no data from " + sim.path() +
+    EXPECT_TRUE(solwatch.waitForErr("ERR.solwatch: no data from " + sim.path() +
                                          " yet (check power / correct serial port)", 6s))
         << solwatch.errSoFar();
     solwatch.signal(SIGTERM);
@@ -177,7 +168,7 @@ TEST(Signals, InterruptedWriteLeavesNoImageFile) {
 TEST(Failures, SecondRunOnABusyPortIsRefused) {
     Pty pty;
     Process first(solwatchArgs({"-s", pty.slavePath(), "-v"}));
-    ASSERT_TRUE(waitForErr(first, "INF.serial: port open", 10s)) << first.errSoFar();
+    ASSERT_TRUE(first.waitForErr("INF.serial: port open", 10s)) << first.errSoFar();
     ProcessResult second = runSolwatch({"-s", pty.slavePath()});
     EXPECT_EQ(second.exitCode, 255);
     EXPECT_NE(second.err.find("open " + pty.slavePath() + ": Device or resource busy"), std::string::npos)

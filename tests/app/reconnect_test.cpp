@@ -52,15 +52,6 @@ bool waitForRows(const std::string& file, std::size_t rows, std::chrono::seconds
     return false;
 }
 
-bool waitForErr(Process& process, const std::string& text, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (process.errSoFar().find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        process.waitForOutput("\x01never", 20ms);
-    }
-    return true;
-}
-
 std::vector<std::string> withSim(std::vector<std::string> options, const std::string& link) {
     options.insert(options.end(), {"--frozen", "--link", link});
     return options;
@@ -86,7 +77,7 @@ TEST(Reconnect, HangUpMidDumpAndThePortComesBackUnderItsName) {
     std::string link = dir.file("port"), file = dir.file("day.csv");
     SimProcess sim(withSim({"--hangup-after", "2.5", "--hangup-for", "1.5"}, link));
     auto solwatch = reconnectingDump(link, file);
-    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: link lost: read: ", 20s)) << solwatch->errSoFar();
+    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: link lost: read: ", 20s)) << solwatch->errSoFar();
     std::size_t before = checkedTable(readFile(file)).rows.size();
     ASSERT_TRUE(waitForRows(file, before + 3, 20s)) << solwatch->errSoFar();
     ProcessResult r = stopped(*solwatch);
@@ -102,7 +93,7 @@ TEST(Reconnect, SilenceBeyondTheTimeoutIsALossAndTextBringsTheRowsBack) {
     std::string link = dir.file("port"), file = dir.file("day.csv");
     SimProcess sim(withSim({"--silent-after", "2", "--silent-for", "4"}, link));
     auto solwatch = reconnectingDump(link, file, {"--silence-timeout", "2"});
-    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: link lost: no data for 2 s", 20s)) << solwatch->errSoFar();
+    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: link lost: no data for 2 s", 20s)) << solwatch->errSoFar();
     std::size_t before = checkedTable(readFile(file)).rows.size();
     ASSERT_TRUE(waitForRows(file, before + 3, 30s)) << solwatch->errSoFar();
     ProcessResult r = stopped(*solwatch);
@@ -120,8 +111,8 @@ TEST(Reconnect, RefusalIsRetriedAndAnotherDeviceGetsItsOwnHeader) {
     auto solwatch = reconnectingDump(link, file);
     ASSERT_TRUE(waitForRows(file, 3, 20s)) << solwatch->errSoFar();
     sim.emplace(withSim({"--ping-without-word"}, link));
-    ASSERT_TRUE(waitForErr(*solwatch, "ERR.capabilities: no ping reply", 30s)) << solwatch->errSoFar();
-    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: link lost: device refused: no ping reply", 5s));
+    ASSERT_TRUE(solwatch->waitForErr("ERR.capabilities: no ping reply", 30s)) << solwatch->errSoFar();
+    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: link lost: device refused: no ping reply", 5s));
     std::size_t before = checkedTable(readFile(file)).rows.size();
     sim.emplace(withSim({"--no-load", "--serial", "HQ2042SIM02"}, link));
     ASSERT_TRUE(waitForRows(file, before + 2 + 2, 40s)) << solwatch->errSoFar();
@@ -143,7 +134,7 @@ TEST(Reconnect, SameDeviceAfterALossGetsNoSecondHeader) {
     auto solwatch = reconnectingDump(link, file);
     ASSERT_TRUE(waitForRows(file, 3, 20s)) << solwatch->errSoFar();
     sim.reset();
-    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: link lost: ", 10s));
+    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: link lost: ", 10s));
     sim.emplace(withSim({}, link));
     std::size_t before = checkedTable(readFile(file)).rows.size();
     ASSERT_TRUE(waitForRows(file, before + 1 + 2, 30s)) << solwatch->errSoFar();
@@ -158,7 +149,7 @@ TEST(Reconnect, StopWhileWaitingToRetryEndsAtOnce) {
     SimProcess sim(withSim({"--hangup-after", "1.5"}, link));  // never back
     auto solwatch = reconnectingDump(link, file);
     // The stop comes within the 2 s pause after the first failed try.
-    ASSERT_TRUE(waitForErr(*solwatch, "ERR.solwatch: cannot reach the device: ", 20s)) << solwatch->errSoFar();
+    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: cannot reach the device: ", 20s)) << solwatch->errSoFar();
     std::this_thread::sleep_for(500ms);
     solwatch->signal(SIGTERM);
     ProcessResult r = solwatch->wait(3s);

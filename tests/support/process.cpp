@@ -86,6 +86,15 @@ bool Process::waitForOutput(const std::string& text, std::chrono::milliseconds t
     return true;
 }
 
+bool Process::waitForErr(const std::string& text, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (err_.find(text) == std::string::npos) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || !pump(left)) return false;
+    }
+    return true;
+}
+
 ProcessResult Process::wait(std::chrono::milliseconds timeout) {
     if (finished_) return result_;
     auto deadline = std::chrono::steady_clock::now() + timeout;
