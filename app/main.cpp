@@ -43,7 +43,10 @@ po::variables_map handleOptions(int argc, char* argv[]) {
     return options;
 }
 
-StopRequest stopRequest;
+// The signal watcher thread uses it until the process ends, so it is never
+// destroyed: exit() would otherwise destroy its mutexes and condition
+// variable under a watcher that is still notifying.
+StopRequest& stopRequest = *new StopRequest;
 
 [[noreturn]] void run(const po::variables_map& options) {
     stopRequest.watchSignals();

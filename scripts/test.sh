@@ -68,7 +68,7 @@ cmake --build build-tsan -j"$jobs" --target link_tests hex_tests reader_tests du
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 tsan_ctest=(setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 --output-on-failure)
 run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|dumper)$'
-run_ctest "${tsan_ctest[@]}" -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|TryoutFaults.StopsAtRandom'
+run_ctest "${tsan_ctest[@]}" -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom'
 unset TSAN_OPTIONS
 lap "TSan build and tests"
 
