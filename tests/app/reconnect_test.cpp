@@ -75,7 +75,7 @@ ProcessResult stopped(Process& solwatch) {
 TEST(Reconnect, HangUpMidDumpAndThePortComesBackUnderItsName) {
     ScratchDir dir;
     std::string link = dir.file("port"), file = dir.file("day.csv");
-    SimProcess sim(withSim({"--hangup-after", "2.5", "--hangup-for", "1.5"}, link));
+    SimProcess sim(withSim({"--hangup-after", "4", "--hangup-for", "1.5"}, link));
     auto solwatch = reconnectingDump(link, file);
     ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: link lost: read: ", 20s)) << solwatch->errSoFar();
     std::size_t before = checkedTable(readFile(file)).rows.size();

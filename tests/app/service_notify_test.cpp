@@ -59,7 +59,7 @@ private:
 TEST(ServiceNotify, ReadyStatusAndWatchdogFollowTheDumpAndItsLoss) {
     ScratchDir dir;
     NotifySocket systemd(dir.file("notify"));
-    SimProcess sim({"--frozen", "--link", dir.file("port"), "--hangup-after", "3"});
+    SimProcess sim({"--frozen", "--link", dir.file("port"), "--hangup-after", "4"});
     Process solwatch({SOLWATCH_BIN, "-s", dir.file("port"), "-f", "-o", dir.file("day.csv"), "--reconnect"});
     EXPECT_TRUE(systemd.waitFor("READY=1", 20s));
     EXPECT_TRUE(systemd.waitFor("STATUS=dumping Helio 100|15 HQ2042SIM01, 2 rows", 10s));
