@@ -64,18 +64,14 @@ public:
     }
     void onRow(const TableRow&) override {
         ++rows_;
+        if (!serviceManagerListens()) return;
         notifyStatus(dumpingStatus());
         notifyWatchdog();
     }
     void onLinkLost(const std::string&) override {}
     void onEnd() override { notifyStopping(); }
 
-    // A table started since the last call: the link works again.
-    bool tableStartedSince(int& seen) const {
-        bool started = tables_ != seen;
-        seen = tables_;
-        return started;
-    }
+    int tables() const { return tables_; }
 
 private:
     std::string dumpingStatus() const {
@@ -200,8 +196,8 @@ void dumpMode(std::unique_ptr<LinkSession> session, const Identity& firstIdentit
     EndNotice notice(listeners);
     Identity identity = firstIdentity;
     RetryState retry;
-    int tablesSeen = 0;
     for (;;) {
+        const int tablesBefore = progress.tables();
         std::string reason = failureOf(
             [&] {
                 if (!session) session = connectDevice(settings, stop, identity, retry);
@@ -215,7 +211,7 @@ void dumpMode(std::unique_ptr<LinkSession> session, const Identity& firstIdentit
         logError("solwatch", "link lost: %s", reason.c_str());
         listeners.onLinkLost(reason);
         session.reset();
-        if (progress.tableStartedSince(tablesSeen)) retry.failures = 0;
+        if (progress.tables() != tablesBefore) retry.failures = 0;  // the link worked again
         ++retry.failures;
         retry.reason = reason;
     }

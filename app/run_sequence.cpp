@@ -1,16 +1,14 @@
 #include "app/run_sequence.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
 
-
-#include "app/finish.h"
 #include "app/dump_mode.h"
+#include "app/finish.h"
 #include "app/identification.h"
 #include "app/link_session.h"
 #include "app/output_file.h"

@@ -7,6 +7,9 @@
 
 namespace tessline {
 
+// Whether a service manager asked for notifications; texts for it need not
+// be made otherwise.
+bool serviceManagerListens();
 void notifyReady(const std::string& status);
 void notifyStatus(const std::string& status);
 // Progress: rows written, or another try to get the link back.

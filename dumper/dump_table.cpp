@@ -123,7 +123,7 @@ void DumpTable::dumpData(std::ostream& out, TableListener* listener) {
     std::time_t rowTime = static_cast<std::time_t>(dumpClock().now());
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        std::int64_t limit = dumpClock().now() - kStaleAfterSeconds;
+        std::int64_t limit = rowTime - kStaleAfterSeconds;
         bool first = true;
         for (DumpItem& item : items_) {
             if (!(item.flags & DumpItem::HIDDEN)) {

@@ -42,10 +42,7 @@ HexMsg request(std::uint8_t code) {
     return msg;
 }
 
-bool isReceptionError(const HexMsg& frame) {
-    std::uint8_t code = frame.size() > 0 ? frame.bytes()[0] : 0;
-    return code == kReceptionError || code == kReceptionErrorAlt;
-}
+bool isReceptionError(std::uint8_t code) { return code == kReceptionError || code == kReceptionErrorAlt; }
 
 // Drops the answers still due to earlier sends, or what arrives until the
 // line is quiet, so that a late answer is never taken for the answer to the
@@ -55,7 +52,7 @@ void dropLateAnswers(concurrent_queue<HexMsg>& queue, int due) {
     HexMsg late;
     while (due > 0 &&
            queue.timedPop(late, std::min(limit, boost::chrono::steady_clock::now() + kQuietBeforeRequest))) {
-        if (isReceptionError(late)) continue;
+        if (late.size() > 0 && isReceptionError(late.bytes()[0])) continue;
         logInfo("hex_proto", "hex: late answer dropped");
         --due;
     }
@@ -99,7 +96,7 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
             answer.rewind();
             std::uint8_t code = answer.readU8();
             if (answer.failed()) continue;
-            if (code == kReceptionError || code == kReceptionErrorAlt) {
+            if (isReceptionError(code)) {
                 std::fprintf(stderr, "Reception error received! attempts left: %u\n", attemptsLeft);
                 std::fflush(stderr);
                 std::uint16_t word = answer.readU16();

@@ -37,11 +37,6 @@ struct TamSerial::Port {
 
 namespace {
 
-std::int64_t steadyNanos() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 // A port that we may not open: say which group may, and how to join it.
 void logPermissionHint(const std::string& path) {
     struct stat info {};
@@ -134,7 +129,7 @@ void TamSerial::start() {
 
 void TamSerial::run() {
     logInfo("serial", "thread start");
-    lastByteAt_ = steadyNanos();
+    lastByteAt_ = std::chrono::steady_clock::now();
     startRead();
     armSilenceTimer();
     error_code error;
@@ -164,7 +159,7 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
         return;
     }
     bytesReceived_ += count;
-    lastByteAt_ = steadyNanos();
+    lastByteAt_ = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < count; ++i) dispatch(readBuffer_[i]);
     startRead();
 }
@@ -173,14 +168,13 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
 // then looks at when the last byte came, so a talking device costs nothing.
 void TamSerial::armSilenceTimer() {
     if (silenceTimeout_.count() <= 0) return;
-    auto deadline = std::chrono::nanoseconds(lastByteAt_.load()) + silenceTimeout_;
-    port_->silence.expires_at(asio::steady_timer::time_point(deadline));
+    port_->silence.expires_at(lastByteAt_ + silenceTimeout_);
     port_->silence.async_wait([this](const error_code& error) { onSilenceTimer(error); });
 }
 
 void TamSerial::onSilenceTimer(const error_code& error) {
     if (error) return;  // cancelled by close()
-    if (steadyNanos() - lastByteAt_ < std::chrono::nanoseconds(silenceTimeout_).count()) {
+    if (std::chrono::steady_clock::now() - lastByteAt_ < silenceTimeout_) {
         armSilenceTimer();
         return;
     }

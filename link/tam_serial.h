@@ -82,10 +82,10 @@ private:
     std::chrono::seconds silenceTimeout_{0};
     // Written by the reader thread, read by any thread.
     std::atomic<std::uint64_t> bytesReceived_{0};
-    std::atomic<std::int64_t> lastByteAt_{0};  // steady clock, nanoseconds
 
     // Receive state: touched only by the reader thread.
     bool lost_ = false;
+    std::chrono::steady_clock::time_point lastByteAt_;
     ReceivePath receivePath_;
     char readBuffer_[1024];
 };

@@ -61,29 +61,12 @@ TableOutputs::TableOutputs(const po::variables_map& options) {
 }
 
 std::ostream& TableOutputs::attach(std::ostream& table) {
-    if (json_) jsonWriter_ = std::make_unique<JsonLinesWriter>(table);
+    if (json_) {
+        jsonWriter_ = std::make_unique<JsonLinesWriter>(table);
+        add(*jsonWriter_);
+    }
+    if (mqtt_) add(*mqtt_);
     return csv_ ? table : discard_;
-}
-
-void TableOutputs::onTableStart(const Identity& identity, const DeviceInfo& info,
-                                const std::vector<TableColumn>& columns) {
-    if (jsonWriter_) jsonWriter_->onTableStart(identity, info, columns);
-    if (mqtt_) mqtt_->onTableStart(identity, info, columns);
-}
-
-void TableOutputs::onRow(const TableRow& row) {
-    if (jsonWriter_) jsonWriter_->onRow(row);
-    if (mqtt_) mqtt_->onRow(row);
-}
-
-void TableOutputs::onLinkLost(const std::string& reason) {
-    if (jsonWriter_) jsonWriter_->onLinkLost(reason);
-    if (mqtt_) mqtt_->onLinkLost(reason);
-}
-
-void TableOutputs::onEnd() {
-    if (jsonWriter_) jsonWriter_->onEnd();
-    if (mqtt_) mqtt_->onEnd();
 }
 
 }  // namespace tessline

@@ -19,7 +19,10 @@ namespace tessline {
 // std::runtime_error (an unreadable password file) with the reason.
 MqttSettings mqttSettingsFrom(const boost::program_options::variables_map& options);
 
-class TableOutputs : public TableListener {
+// Hands the dump's calls on: the JSON lines first, then the broker; either
+// may throw from onRow (a table that cannot be written, a broker that
+// refused us).
+class TableOutputs : public TableListeners {
 public:
     // Checks the options before anything else happens (the client does not
     // connect before the first table). Throws as mqttSettingsFrom() does, and
@@ -28,19 +31,11 @@ public:
 
     // `table` is where the table goes (standard output or the output file);
     // returns where the CSV table is to go: `table`, or nowhere with --json
-    // or --no-table.
+    // or --no-table. Call it once, before the dump starts.
     std::ostream& attach(std::ostream& table);
     bool csvTable() const { return csv_; }
     // False when nothing but the CSV table follows the dump.
     bool active() const { return json_ || mqtt_; }
-
-    // The JSON lines first, then the broker; either may throw from onRow
-    // (a table that cannot be written, a broker that refused us).
-    void onTableStart(const Identity& identity, const DeviceInfo& info,
-                      const std::vector<TableColumn>& columns) override;
-    void onRow(const TableRow& row) override;
-    void onLinkLost(const std::string& reason) override;
-    void onEnd() override;
 
 private:
     // Takes every byte and keeps none, so that writes to it never fail.

@@ -1,6 +1,7 @@
 #include "reader/tam_value.h"
 
 #include <algorithm>
+#include <limits>
 #include <locale>
 
 #include <boost/algorithm/string/predicate.hpp>
@@ -53,9 +54,9 @@ std::list<TamValue> ValueDictionary::entries() const {
 }
 
 bool ValueDictionary::waitForSize(std::size_t count) {
-    boost::unique_lock<boost::mutex> lock(mutex_);
-    changed_.wait(lock, [this, count] { return interrupted_ || values_.size() >= count; });
-    return values_.size() >= count;
+    auto noBlockLimit = std::numeric_limits<std::size_t>::max();
+    return waitForIdentity(count, noBlockLimit, boost::chrono::steady_clock::time_point::max()) ==
+           WaitEnd::complete;
 }
 
 void ValueDictionary::noteBlockEnd() {
