@@ -16,13 +16,7 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2> /dev/null || true; rm -rf "$work"' EXIT
 
-start_sim() {  # start_sim NAME [options]: the device path in $port
-  local name=$1; shift
-  "$sim_bin" "$@" > "$work/$name.sim" 2> /dev/null &
-  pids+=($!)
-  port=""
-  for _ in $(seq 100); do port=$(head -n 1 "$work/$name.sim"); [ -n "$port" ] && break; sleep 0.05; done
-}
+source bench/start_sim.sh
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 # thread_stats PID: a line per thread: id, voluntary context switches (its
 # wakeups), CPU time in ns, and the kernel function it waits in now.

@@ -20,13 +20,7 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2> /dev/null || true; wait 2> /dev/null || true; rm -rf "$work"' EXIT
 
-start_sim() {  # start_sim NAME [options]: the device path in $port
-  local name=$1; shift
-  "$sim_bin" "$@" > "$work/$name.sim" 2> /dev/null &
-  pids+=($!)
-  port=""
-  for _ in $(seq 100); do port=$(head -n 1 "$work/$name.sim"); [ -n "$port" ] && break; sleep 0.05; done
-}
+source bench/start_sim.sh
 start_broker() {  # start_broker NAME: the broker's pid in $broker_pid, its port in $broker_port
   local name=$1
   for _ in $(seq 20); do

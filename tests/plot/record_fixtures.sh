@@ -8,16 +8,10 @@ build=$(realpath "${1:?usage: record_fixtures.sh BUILD_DIR}")
 cd "$(dirname "$0")/data"
 solwatch=$build/app/solwatch
 work=$(mktemp -d)
-sims=()
-trap 'kill "${sims[@]}" 2> /dev/null || true; rm -rf "$work"' EXIT
-
-start_sim() {  # start_sim NAME [options]: the device path in $port
-  local name=$1; shift
-  "$build/sim/solwatch-sim" "$@" > "$work/$name.out" 2> /dev/null &
-  sims+=($!)
-  port=""
-  for _ in $(seq 100); do port=$(head -n 1 "$work/$name.out"); [ -n "$port" ] && break; sleep 0.05; done
-}
+sim_bin=$build/sim/solwatch-sim
+pids=()
+trap 'kill "${pids[@]}" 2> /dev/null || true; rm -rf "$work"' EXIT
+source ../../../bench/start_sim.sh  # from tests/plot/data
 dump() {  # dump SECONDS solwatch-arguments...: run solwatch, then stop it as Ctrl-C does
   local seconds=$1; shift
   timeout -s INT "$seconds" "$solwatch" "$@" 2> /dev/null || true
