@@ -78,8 +78,15 @@ int serve(const SimSettings& settings) {
     std::int64_t start = monotonicMicros();
     SimEngine engine(settings, std::move(eeprom), start);
     std::string linkTarget = line.slavePath();
-    // A later path goes out on a line of its own; the link follows it.
+    // A later path goes out on a line of its own; the link follows it. Like
+    // udev's links to an unplugged adapter, the link goes with a hang-up:
+    // left behind, it could lead to another program's terminal that the
+    // system gives the freed number.
     auto newTerminal = [&](const std::string& path) {
+        if (path.empty()) {
+            if (!settings.linkPath.empty()) removeLink(settings.linkPath, linkTarget);
+            return;
+        }
         if (!settings.linkPath.empty() && makeLink(settings.linkPath, path)) linkTarget = path;
         std::printf("%s\n", path.c_str());
         std::fflush(stdout);

@@ -51,6 +51,7 @@ void SimServer::hangUpOrReturn(std::int64_t now) {
     if (hangupAt_ && now >= hangupAt_ && line_.open()) {
         logInfo("sim", "hanging up");
         line_.hangUp();
+        if (onNewTerminal_) onNewTerminal_(std::string());
         hangupAt_ = 0;
         if (outages_.hangupFor) returnAt_ = now + outages_.hangupFor;
     }

@@ -20,7 +20,7 @@ public:
     using NewTerminal = std::function<void(const std::string& slavePath)>;
 
     // `outages`: when the line hangs up or falls silent. `onNewTerminal`
-    // hears of a move to a fresh terminal.
+    // hears of a hang-up (an empty path) and of a move to a fresh terminal.
     SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
               const LineOutages& outages, NewTerminal onNewTerminal);
     void run(const volatile std::sig_atomic_t& stop);

@@ -65,9 +65,13 @@ TEST(SimProcess, ServesReconnectingHostsAndCleansUp) {
     EXPECT_NE(lstat(link.c_str(), &st), 0) << "link removed";
 }
 
+// The link goes with the line, as udev's links to an unplugged adapter do:
+// left behind, it could lead to a terminal that the system hands on.
 TEST(SimProcess, HangUpLooksLikeAPulledCable) {
-    SimProcess sim({"--frozen", "--hangup-after", "0.5"});
-    int fd = openDevice(sim.path());
+    testing_support::ScratchDir dir;
+    std::string link = dir.file("charger");
+    SimProcess sim({"--frozen", "--hangup-after", "0.5", "--link", link});
+    int fd = openDevice(link);
     ASSERT_GE(fd, 0);
     readUntil(fd, "\r\nChecksum\t");
     // After the hang-up a read ends (EOF or EIO) instead of waiting for data.
@@ -75,6 +79,10 @@ TEST(SimProcess, HangUpLooksLikeAPulledCable) {
     ssize_t n = 1;
     for (int i = 0; i < 50 && n > 0; ++i) n = readable(fd, 200) ? read(fd, buffer, sizeof buffer) : 1;
     EXPECT_LE(n, 0);
+    struct stat st;
+    bool linkThere = true;
+    for (int i = 0; i < 50 && linkThere; ++i, usleep(20000)) linkThere = lstat(link.c_str(), &st) == 0;
+    EXPECT_FALSE(linkThere) << "the link goes with the hang-up";
     close(fd);
     sim.process().signal(SIGINT);
     EXPECT_EQ(sim.process().wait(5s).exitCode, 0);
