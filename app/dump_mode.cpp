@@ -104,6 +104,9 @@ private:
 // Polls and prints until a stop request or a lost link ends the run.
 void runTable(LinkSession& session, const Identity& identity, DumpVariant variant, bool printHeader,
               std::ostream& out, TableListener& listener, StopRequest& stop) {
+    // Rows at set times can wait a few ms for a byte; the channels table
+    // runs as fast as the line allows.
+    session.link().setRestBetweenReads(variant != DumpVariant::channels);
     Dumper dumper(session.link());
     dumper.setListener(&listener, identity);
     StopRequest::Waker waker(stop, [&dumper] { dumper.requestStop(); });

@@ -37,6 +37,16 @@ struct TamSerial::Port {
 
 namespace {
 
+// A resting reader reads this often while no answer is due: a TEXT block
+// then comes in a few reads instead of one per arrival of a byte or two,
+// and a small box's CPU stays idle in between. The line's buffer holds
+// seconds of bytes, so nothing is lost.
+constexpr auto kTextRest = std::chrono::milliseconds(50);
+// ... and this often for a while after a request: an answer's last bytes
+// are read at most this late.
+constexpr auto kAnswerRest = std::chrono::milliseconds(4);
+constexpr auto kAnswerDueFor = std::chrono::seconds(2);
+
 // A port that we may not open: say which group may, and how to join it.
 void logPermissionHint(const std::string& path) {
     struct stat info {};
@@ -161,7 +171,23 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     bytesReceived_ += count;
     lastByteAt_ = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < count; ++i) dispatch(readBuffer_[i]);
+    restBeforeNextRead();
     startRead();
+}
+
+void TamSerial::setRestBetweenReads(bool rest) {
+    std::lock_guard<std::mutex> lock(restMutex_);
+    restful_ = rest;
+}
+
+// Bytes that arrive during a rest do not wake the reader: it is not waiting
+// on the port. A request ends the rest at once.
+void TamSerial::restBeforeNextRead() {
+    std::unique_lock<std::mutex> lock(restMutex_);
+    if (!restful_ || closing_) return;
+    const auto now = std::chrono::steady_clock::now();
+    const auto rest = now - lastWriteAt_ < kAnswerDueFor ? kAnswerRest : kTextRest;
+    restEnd_.wait_until(lock, now + rest, [&] { return closing_ || lastWriteAt_ > now; });
 }
 
 // The timer is not moved on by every read: it fires once per timeout and
@@ -206,6 +232,11 @@ int TamSerial::write(const HexMsg& msg) {
     boost::lock_guard<boost::recursive_mutex> lock(linkMutex);
     std::string text = encodeHexFrame(msg);
     txData(text);
+    {
+        std::lock_guard<std::mutex> rest(restMutex_);
+        lastWriteAt_ = std::chrono::steady_clock::now();
+    }
+    restEnd_.notify_one();
     error_code error;
     std::size_t written = writeAll(text, error);
     if (error) boost::throw_exception(system_error(error, "write"));
@@ -235,6 +266,11 @@ std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
 }
 
 void TamSerial::close() {
+    {
+        std::lock_guard<std::mutex> rest(restMutex_);
+        closing_ = true;
+    }
+    restEnd_.notify_one();
     error_code error;
     std::promise<error_code> closed;
     bool posted = false;

@@ -5,8 +5,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include <boost/signals2/signal.hpp>
@@ -48,6 +50,10 @@ public:
     // No byte at all for this long counts as a lost link (0: never). Set
     // before start().
     void setSilenceTimeout(std::chrono::seconds timeout) { silenceTimeout_ = timeout; }
+    // Lets the reader rest between reads, so that bytes gather and wake it
+    // less often; for runs that are not bound by the line's speed. Off by
+    // default: then every arrival is read at once. Any thread may call it.
+    void setRestBetweenReads(bool rest);
     void start();
     // Bytes received so far; any thread may ask.
     std::uint64_t bytesReceived() const { return bytesReceived_; }
@@ -63,6 +69,7 @@ private:
     void run();
     void startRead();
     void onReadComplete(const boost::system::error_code& error, std::size_t count);
+    void restBeforeNextRead();
     void dispatch(char c);
     void armSilenceTimer();
     void onSilenceTimer(const boost::system::error_code& error);
@@ -78,6 +85,14 @@ private:
     // reader thread's I/O service instead of closing it from another thread.
     boost::mutex ioStateMutex_;
     bool readerActive_ = false;
+
+    // Guards restful_, lastWriteAt_ and closing_, which decide whether and
+    // how long the reader rests between reads; restEnd_ ends a rest early.
+    std::mutex restMutex_;
+    std::condition_variable restEnd_;
+    bool restful_ = false;
+    std::chrono::steady_clock::time_point lastWriteAt_;
+    bool closing_ = false;
 
     std::chrono::seconds silenceTimeout_{0};
     // Written by the reader thread, read by any thread.

@@ -75,6 +75,34 @@ TEST(TamSerial, EmitsReceivedBytesInOrder) {
     link.join();
 }
 
+// Bytes that come while the reader rests wait in the line's buffer: a
+// resting reader still gets them all, in order, and a request and close()
+// both end a rest.
+TEST(TamSerial, RestingReaderLosesNothingAndEndsItsRestOnRequest) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    link.setRestBetweenReads(true);
+    Collector seen;
+    link.rxChar.connect([&](char c) { seen.add(c); });
+    link.start();
+    std::string sent = allBytes();
+    for (std::size_t i = 0; i < sent.size(); i += 2) {
+        pty.write(sent.substr(i, 2));
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(seen.waitForSize(sent.size(), 5s));
+    HexMsg ping;
+    ping.appendByte(0x01);
+    EXPECT_EQ(link.write(ping), 0);
+    EXPECT_EQ(pty.readUntil("\n", 2s), ":154\n");
+    const std::string answer = ":51641F9\n";
+    pty.write(answer);
+    ASSERT_TRUE(seen.waitForSize(sent.size() + answer.size(), 5s));
+    EXPECT_EQ(seen.bytes(), sent + answer);
+    link.close();
+    link.join();
+}
+
 TEST(TamSerial, TxDataSeesTheFrameBeforeThePort) {
     Pty pty;
     TamSerial link(pty.slavePath());
