@@ -2,9 +2,10 @@
 
 #include <MQTTAsync.h>
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -25,6 +26,14 @@ constexpr int kMinRetrySeconds = 1;
 constexpr int kMaxRetrySeconds = 10;  // a broker back finds us within seconds
 // Retained presence goes out at least once, whatever --mqtt-qos says.
 constexpr int kPresenceQos = 1;
+// Rows handed to the library and not yet finished, at most. The rest wait
+// in the session's backlog, which costs little more than the message: the
+// library's own buffer costs over 1 KB a message.
+constexpr int kStatesInFlight = 100;
+// The library's buffer holds the rows in flight and the retained presence
+// messages (a status for each link loss and return among them) while the
+// broker is away.
+constexpr int kLibraryBuffer = kStatesInFlight + 1000;
 // At the end, what is still buffered or in flight gets this long to go out.
 constexpr std::chrono::milliseconds kFlushTime{2000};
 constexpr std::chrono::milliseconds kFlushStep{10};
@@ -99,7 +108,9 @@ public:
     // Starts connecting; the connected callback publishes the presence.
     void connect();
     void setLinkUp(bool up);
-    void publishState(const std::string& payload, int qos) { send(topics_.state, payload, qos, false); }
+    // Queues a row behind those still waiting; the oldest goes once
+    // --mqtt-buffer rows wait. Never waits on the network.
+    void publishState(std::string payload);
     void end();
 
 private:
@@ -107,16 +118,17 @@ private:
     static void connectionLost(void* context, char* cause);
     static void connectFailed(void* context, MQTTAsync_failureData* data);
     static int tlsError(const char* text, std::size_t length, void* context);
-    static void sent(void* context, MQTTAsync_successData*);
-    static void notSent(void* context, MQTTAsync_failureData*);
+    static void stateSent(void* context, MQTTAsync_successData*);
+    static void stateNotSent(void* context, MQTTAsync_failureData*);
     static void disconnectDone(void* context, MQTTAsync_successData*);
     static void disconnectFailed(void* context, MQTTAsync_failureData*);
 
-    void send(const std::string& topic, const std::string& payload, int qos, bool retained);
-    // Publishes the presence once it is due and the library's buffer has
-    // room for it: added to a full buffer it would push out rows.
-    void publishPresenceWhenRoom();
-    void countDrops();
+    // True when the library took the message. A row's completion is heard
+    // by stateSent or stateNotSent.
+    bool send(const std::string& topic, const std::string& payload, int qos, bool retained, bool row = false);
+    void publishPresenceWhenDue();
+    void handOverRows();
+    bool rowsWaiting();
     void reportDrops(const char* when);
     void signalDisconnected();
 
@@ -129,21 +141,27 @@ private:
     MQTTAsync client_ = nullptr;
     std::atomic<bool> connected_{false};
     std::atomic<bool> linkUp_{true};
-    // Messages handed to the library, and those it finished (sent, or
-    // acknowledged with QoS 1 and 2). What is neither finished nor pending
-    // was dropped from the full buffer.
-    std::atomic<std::uint64_t> handed_{0};
-    std::atomic<std::uint64_t> finished_{0};
-    std::atomic<std::uint64_t> droppedCount_{0};
     std::atomic<bool> presenceDue_{false};
-    std::atomic<std::size_t> presenceSize_{0};
+    // Rows handed to the library that it has not finished (sent, or
+    // acknowledged with QoS 1 and 2).
+    std::atomic<int> statesInFlight_{0};
+    // Set by whoever wants rows handed over; the thread that holds
+    // backlogMutex_ looks at it again before it leaves, so a library thread
+    // never has to wait for the lock.
+    std::atomic<bool> handOverDue_{false};
+
+    // Guards the backlog. Held while rows are handed over, so that they
+    // reach the library in order. The library calls back holding its own
+    // lock, so its threads take this one only by trying.
+    std::mutex backlogMutex_;
+    std::deque<std::string> backlog_;
+    // Rows dropped from the full backlog, and those of them told of.
+    std::atomic<std::uint64_t> dropped_{0};
+    std::atomic<std::uint64_t> reportedDrops_{0};
 
     std::mutex mutex_;  // guards the members below
     std::string info_;
     std::vector<RetainedMessage> discovery_;
-    std::uint64_t dropped_ = 0;
-    std::uint64_t reportedDrops_ = 0;
-    bool bufferFull_ = false;  // while the broker is away
     bool ended_ = false;
     bool disconnected_ = false;
     std::condition_variable disconnectedChanged_;
@@ -160,7 +178,7 @@ MqttPublisher::Session::Session(MqttPublisher& owner, const Identity& identity)
     create.MQTTVersion = MQTTVERSION_3_1_1;
     create.sendWhileDisconnected = 1;
     create.allowDisconnectedSendAtAnyTime = 1;  // the broker may be away at the start
-    create.maxBufferedMessages = settings_.buffer;
+    create.maxBufferedMessages = kLibraryBuffer;
     create.deleteOldestMessages = 1;
     int rc = MQTTAsync_createWithOptions(&client_, uri_.c_str(), clientId_.c_str(), MQTTCLIENT_PERSISTENCE_NONE,
                                          nullptr, &create);
@@ -209,11 +227,10 @@ void MqttPublisher::Session::setPresence(std::string info, std::vector<RetainedM
         std::lock_guard<std::mutex> lock(mutex_);
         info_ = std::move(info);
         discovery_ = std::move(discovery);
-        presenceSize_ = discovery_.size() + 2;
     }
     linkUp_ = true;
     presenceDue_ = true;
-    publishPresenceWhenRoom();
+    publishPresenceWhenDue();
 }
 
 void MqttPublisher::Session::setLinkUp(bool up) {
@@ -221,13 +238,8 @@ void MqttPublisher::Session::setLinkUp(bool up) {
     send(topics_.status, up ? kOnline : kOffline, kPresenceQos, true);
 }
 
-void MqttPublisher::Session::publishPresenceWhenRoom() {
-    if (!presenceDue_ || !connected_) return;
-    // Rows still waiting in the buffer (and those in flight, to be safe).
-    std::uint64_t waiting = handed_ - finished_ - droppedCount_;
-    std::size_t size = presenceSize_;
-    if (waiting > 0 && waiting + size > static_cast<std::uint64_t>(settings_.buffer)) return;
-    if (!presenceDue_.exchange(false)) return;
+void MqttPublisher::Session::publishPresenceWhenDue() {
+    if (!connected_ || !presenceDue_.exchange(false)) return;
     std::string info;
     std::vector<RetainedMessage> discovery;
     {
@@ -240,61 +252,66 @@ void MqttPublisher::Session::publishPresenceWhenRoom() {
     send(topics_.status, linkUp_ ? kOnline : kOffline, kPresenceQos, true);
 }
 
-void MqttPublisher::Session::send(const std::string& topic, const std::string& payload, int qos, bool retained) {
+bool MqttPublisher::Session::send(const std::string& topic, const std::string& payload, int qos, bool retained,
+                                  bool row) {
     MQTTAsync_message message = MQTTAsync_message_initializer;
     message.payload = const_cast<char*>(payload.data());  // the library copies it
     message.payloadlen = static_cast<int>(payload.size());
     message.qos = qos;
     message.retained = retained;
     MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
-    response.onSuccess = &Session::sent;
-    response.onFailure = &Session::notSent;
-    response.context = this;
-    // Counted first, so that a quick completion never outruns its count.
-    ++handed_;
-    int rc = MQTTAsync_sendMessage(client_, topic.c_str(), &message, &response);
-    if (rc != MQTTASYNC_SUCCESS) {
-        --handed_;
-        logWarning("publish", "message to %s not taken: %s", topic.c_str(), MQTTAsync_strerror(rc));
-        return;
+    if (row) {
+        response.onSuccess = &Session::stateSent;
+        response.onFailure = &Session::stateNotSent;
+        response.context = this;
+        ++statesInFlight_;  // first, so that a quick completion never outruns it
     }
-    if (!connected_) countDrops();
+    int rc = MQTTAsync_sendMessage(client_, topic.c_str(), &message, &response);
+    if (rc == MQTTASYNC_SUCCESS) return true;
+    if (row) --statesInFlight_;
+    logWarning("publish", "message to %s not taken: %s", topic.c_str(), MQTTAsync_strerror(rc));
+    return false;
 }
 
-// While the broker is away nothing finishes, so the library's pending
-// messages and the count of handed-over ones tell how many it dropped.
-void MqttPublisher::Session::countDrops() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::uint64_t dropped = dropped_;
-    if (bufferFull_) {
-        // Once full, the buffer drops one message for each one added; asking
-        // the library (a walk over all it holds) would cost more than the row.
-        ++dropped;
-    } else {
-        // The buffer holds no more than what is unfinished: below its size
-        // nothing can have been dropped, and the library need not be asked.
-        std::uint64_t unfinished = handed_ - finished_ - droppedCount_;
-        if (unfinished < static_cast<std::uint64_t>(settings_.buffer)) return;
-        std::size_t pending = pendingCount(client_);
-        if (pending < static_cast<std::size_t>(settings_.buffer)) return;
-        bufferFull_ = true;
-        dropped = std::max(dropped, handed_ - finished_ - pending);
+void MqttPublisher::Session::publishState(std::string payload) {
+    payload.shrink_to_fit();  // a built text may hold twice its size
+    {
+        std::lock_guard<std::mutex> lock(backlogMutex_);
+        backlog_.push_back(std::move(payload));
+        if (backlog_.size() > static_cast<std::size_t>(settings_.buffer)) {
+            backlog_.pop_front();
+            if (dropped_++ == reportedDrops_)
+                logError("publish", "message buffer full (%d): dropping the oldest messages until the broker is back",
+                         settings_.buffer);
+        }
     }
-    if (dropped == dropped_) return;
-    if (dropped_ == reportedDrops_)
-        logError("publish", "message buffer full (%d): dropping the oldest messages until the broker is back",
-                 settings_.buffer);
-    dropped_ = dropped;
-    droppedCount_ = dropped;
+    handOverRows();
+}
+
+// Any thread. The library's threads never wait here for the lock: whoever
+// holds it sees handOverDue_ again after letting go.
+void MqttPublisher::Session::handOverRows() {
+    handOverDue_ = true;
+    while (handOverDue_) {
+        std::unique_lock<std::mutex> lock(backlogMutex_, std::try_to_lock);
+        if (!lock) return;
+        handOverDue_ = false;
+        while (connected_ && !backlog_.empty() && statesInFlight_ < kStatesInFlight &&
+               send(topics_.state, backlog_.front(), settings_.qos, false, true))
+            backlog_.pop_front();
+    }
+}
+
+bool MqttPublisher::Session::rowsWaiting() {
+    std::lock_guard<std::mutex> lock(backlogMutex_);
+    return !backlog_.empty();
 }
 
 void MqttPublisher::Session::reportDrops(const char* when) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    bufferFull_ = false;
-    if (dropped_ == reportedDrops_) return;
-    logError("publish", "%llu messages dropped %s", static_cast<unsigned long long>(dropped_ - reportedDrops_),
-             when);
-    reportedDrops_ = dropped_;
+    const std::uint64_t dropped = dropped_;
+    const std::uint64_t reported = reportedDrops_.exchange(dropped);
+    if (dropped == reported) return;
+    logError("publish", "%llu messages dropped %s", static_cast<unsigned long long>(dropped - reported), when);
 }
 
 void MqttPublisher::Session::connected(void* context, char*) {
@@ -303,7 +320,8 @@ void MqttPublisher::Session::connected(void* context, char*) {
     logInfo("publish", "connected to %s", self->uri_.c_str());
     self->reportDrops("while the broker was away");
     self->presenceDue_ = true;
-    self->publishPresenceWhenRoom();
+    self->publishPresenceWhenDue();
+    self->handOverRows();
 }
 
 void MqttPublisher::Session::connectionLost(void* context, char* cause) {
@@ -337,14 +355,16 @@ int MqttPublisher::Session::tlsError(const char* text, std::size_t length, void*
     return 0;
 }
 
-void MqttPublisher::Session::sent(void* context, MQTTAsync_successData*) {
+void MqttPublisher::Session::stateSent(void* context, MQTTAsync_successData*) {
     auto* self = static_cast<Session*>(context);
-    ++self->finished_;
-    self->publishPresenceWhenRoom();
+    --self->statesInFlight_;
+    self->handOverRows();
 }
 
-void MqttPublisher::Session::notSent(void* context, MQTTAsync_failureData*) {
-    ++static_cast<Session*>(context)->finished_;
+void MqttPublisher::Session::stateNotSent(void* context, MQTTAsync_failureData*) {
+    auto* self = static_cast<Session*>(context);
+    --self->statesInFlight_;
+    self->handOverRows();
 }
 
 void MqttPublisher::Session::disconnectDone(void* context, MQTTAsync_successData*) {
@@ -368,13 +388,22 @@ void MqttPublisher::Session::end() {
         ended_ = true;
     }
     if (connected_ && !owner_.failed_) {
-        send(topics_.status, kOffline, kPresenceQos, true);
         // The library's own grace time at disconnecting waits out its whole
-        // length; this one ends once everything is out.
+        // length; this one ends once everything is out: the rows, then
+        // "offline".
         auto deadline = std::chrono::steady_clock::now() + kFlushTime;
-        while (connected_ && pendingCount(client_) > 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(kFlushStep);
+        auto waitFor = [&](const std::function<bool()>& done) {
+            while (connected_ && !done() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(kFlushStep);
+        };
+        waitFor([this] {
+            handOverRows();
+            return !rowsWaiting();
+        });
+        send(topics_.status, kOffline, kPresenceQos, true);
+        waitFor([this] { return pendingCount(client_) == 0; });
     }
+    connected_ = false;  // late completions hand nothing over any more
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
     options.timeout = 0;
     options.onSuccess = &Session::disconnectDone;
@@ -387,6 +416,10 @@ void MqttPublisher::Session::end() {
     }
     reportDrops("while the broker was away");
     std::size_t undelivered = pendingCount(client_);
+    {
+        std::lock_guard<std::mutex> lock(backlogMutex_);
+        undelivered += backlog_.size();
+    }
     if (undelivered && !owner_.failed_)
         logError("publish", "%zu messages not delivered: the broker %s is away", undelivered, uri_.c_str());
     MQTTAsync_setConnected(client_, nullptr, nullptr);
@@ -421,7 +454,7 @@ void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& inf
 void MqttPublisher::onRow(const TableRow& row) {
     throwIfFailed();
     if (!session_ || !builder_) return;
-    session_->publishState(builder_->build(row), settings_.qos);
+    session_->publishState(builder_->build(row));
 }
 
 void MqttPublisher::onLinkLost(const std::string&) {

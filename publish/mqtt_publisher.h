@@ -1,7 +1,8 @@
 // MqttPublisher: a charger's rows, identity and presence on an MQTT broker,
-// through Eclipse Paho's asynchronous client. The client library carries
-// the broker's absences: it connects again by itself and keeps up to
-// --mqtt-buffer messages meanwhile, dropping the oldest beyond that.
+// through Eclipse Paho's asynchronous client. The client library connects
+// again by itself after the broker's absences; meanwhile up to --mqtt-buffer
+// rows wait in a backlog of our own (the oldest dropped beyond that), which
+// costs far less memory a row than the library's buffer.
 #pragma once
 
 #include <atomic>

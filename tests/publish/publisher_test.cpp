@@ -50,6 +50,28 @@ TEST(MqttPublisher, FullBufferDropsTheOldestAndSaysHowMany) {
     EXPECT_EQ(log.count("ERR.publish: 7 messages dropped while the broker was away"), 1);
 }
 
+// More rows than the library gets at once: they follow one another as the
+// broker acknowledges, all of them, in order.
+TEST(MqttPublisher, LongBacklogGoesOutInOrderOnceTheBrokerIsBack) {
+    testing_support::LogCapture log;
+    testing_support::ScratchDir dir;
+    MosquittoBroker broker(dir.path(), BrokerConfig{false, "", "", true});
+    Subscriber subscriber(broker, "test/+/state", {"-c", "-i", "backlog-test"});
+    broker.stop();
+    const int rows = 350;
+    {
+        MqttPublisher publisher(settingsFor(broker, 1000));
+        publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
+        for (int row = 0; row < rows; ++row) publisher.onRow(TableRow{row, {std::to_string(row)}});
+        broker.start();
+        const auto& messages = subscriber.waitFor(rows, 30s);
+        ASSERT_EQ(messages.size(), static_cast<std::size_t>(rows));
+        for (int i = 0; i < rows; ++i) ASSERT_EQ(nlohmann::json::parse(messages[i].payload)["err"], i);
+        publisher.onEnd();
+    }
+    EXPECT_EQ(log.count("ERR.publish: message buffer full (1000): dropping the oldest messages until the broker is back"), 0);
+}
+
 TEST(MqttPublisher, RefusedCredentialsEndTheNextRow) {
     testing_support::LogCapture log;
     testing_support::ScratchDir dir;
