@@ -65,12 +65,20 @@ bool Process::pump(std::chrono::milliseconds timeout) {
     return true;
 }
 
-std::string Process::readLine(std::chrono::milliseconds timeout) {
+// Collects output until `done` holds or the time is up; false when it did
+// not come to hold.
+bool Process::pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (out_.find('\n', lineStart_) == std::string::npos) {
+    while (!done()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !pump(left)) return std::string();
+        if (left.count() <= 0 || !pump(left)) return false;
     }
+    return true;
+}
+
+std::string Process::readLine(std::chrono::milliseconds timeout) {
+    if (!pumpUntil([this] { return out_.find('\n', lineStart_) != std::string::npos; }, timeout))
+        return std::string();
     std::size_t end = out_.find('\n', lineStart_);
     std::string line = out_.substr(lineStart_, end - lineStart_);
     lineStart_ = end + 1;
@@ -78,21 +86,11 @@ std::string Process::readLine(std::chrono::milliseconds timeout) {
 }
 
 bool Process::waitForOutput(const std::string& text, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (out_.find(text) == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !pump(left)) return false;
-    }
-    return true;
+    return pumpUntil([&] { return out_.find(text) != std::string::npos; }, timeout);
 }
 
 bool Process::waitForErr(const std::string& text, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (err_.find(text) == std::string::npos) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || !pump(left)) return false;
-    }
-    return true;
+    return pumpUntil([&] { return err_.find(text) != std::string::npos; }, timeout);
 }
 
 ProcessResult Process::wait(std::chrono::milliseconds timeout) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ public:
 
 private:
     bool pump(std::chrono::milliseconds timeout);
+    bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
 
     int pid_ = -1;
     int outFd_ = -1;
