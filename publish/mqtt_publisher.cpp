@@ -91,8 +91,9 @@ void initialiseClientLibrary() {
 }  // namespace
 
 // One client for one charger. Its callbacks run on the client library's
-// threads and never call the library back while it may hold its own locks
-// (the TLS error callback); sending from the connected callback is allowed.
+// threads, which hold the library's lock. Sending from the connected and
+// completion callbacks is allowed; the TLS error callback never calls the
+// library back.
 class MqttPublisher::Session {
 public:
     Session(MqttPublisher& owner, const Identity& identity);
@@ -118,8 +119,9 @@ private:
     static void connectionLost(void* context, char* cause);
     static void connectFailed(void* context, MQTTAsync_failureData* data);
     static int tlsError(const char* text, std::size_t length, void* context);
-    static void stateSent(void* context, MQTTAsync_successData*);
-    static void stateNotSent(void* context, MQTTAsync_failureData*);
+    static void stateSent(void* context, MQTTAsync_successData*) { rowFinished(context); }
+    static void stateNotSent(void* context, MQTTAsync_failureData*) { rowFinished(context); }
+    static void rowFinished(void* context);
     static void disconnectDone(void* context, MQTTAsync_successData*);
     static void disconnectFailed(void* context, MQTTAsync_failureData*);
 
@@ -355,13 +357,8 @@ int MqttPublisher::Session::tlsError(const char* text, std::size_t length, void*
     return 0;
 }
 
-void MqttPublisher::Session::stateSent(void* context, MQTTAsync_successData*) {
-    auto* self = static_cast<Session*>(context);
-    --self->statesInFlight_;
-    self->handOverRows();
-}
-
-void MqttPublisher::Session::stateNotSent(void* context, MQTTAsync_failureData*) {
+// Sent, acknowledged or failed: room for the next row.
+void MqttPublisher::Session::rowFinished(void* context) {
     auto* self = static_cast<Session*>(context);
     --self->statesInFlight_;
     self->handOverRows();
