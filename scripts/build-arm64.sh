@@ -18,24 +18,17 @@ build=${1:-build-arm64}
 # emulation. The others (link, reader, app...) run natively in the test script.
 arm64_suites=(log_tests hex_tests image_tests identity_tests dumper_tests sim_tests)
 
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO="sudo"
 packages=(
   g++-aarch64-linux-gnu qemu-user dpkg-dev file
   libboost-dev:arm64 libboost-program-options-dev:arm64 libboost-thread-dev:arm64
   libboost-system-dev:arm64 libboost-regex-dev:arm64 libboost-chrono-dev:arm64
   libsystemd-dev:arm64 libpaho-mqtt-dev:arm64 libgtest-dev:arm64 libpng-dev:arm64
 )
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  echo "installing: ${missing[*]}"
-  dpkg --print-foreign-architectures | grep -qx arm64 || $SUDO dpkg --add-architecture arm64
-  $SUDO apt-get update
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+# The arm64 packages need the architecture before apt-get update.
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+dpkg --print-foreign-architectures | grep -qx arm64 || $SUDO dpkg --add-architecture arm64
+bash scripts/install-missing.sh "${packages[@]}"
 
 # The package's programs are built by name and cpack builds nothing more, so
 # the test suites are built only when asked for.
