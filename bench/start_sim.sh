@@ -1,8 +1,9 @@
-# Sourced by the figure and fixture scripts: starts solwatch-sim in the
-# background. Needs $sim_bin, $work and an array pids (killed on exit by the
-# caller's trap).
-start_sim() {  # start_sim NAME [options]: the device path in $port
+# Sourced by the figure, fixture and arm64 scripts: starts solwatch-sim in
+# the background. Needs $sim_bin, $work and an array pids (killed on exit by
+# the caller's trap).
+start_sim() {  # start_sim NAME [options]: the device path in $port ("" if none came)
   local name=$1; shift
+  : > "$work/$name.sim"  # there before the simulator's shell opens it, for head below
   "$sim_bin" "$@" > "$work/$name.sim" 2> /dev/null &
   pids+=($!)
   port=""

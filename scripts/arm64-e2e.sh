@@ -14,12 +14,10 @@ trap 'kill "${pids[@]}" 2> /dev/null || true; rm -rf "$work"' EXIT
 
 fail() { echo "arm64 end to end: $*" >&2; exit 1; }
 
-start_sim() {  # start_sim NAME: the terminal's path in $port
-  : > "$work/$1.sim"
-  "$host/sim/solwatch-sim" --frozen > "$work/$1.sim" 2> /dev/null &
-  pids+=($!)
-  port=""
-  for _ in $(seq 100); do read -r port < "$work/$1.sim" || true; [ -n "$port" ] && break; sleep 0.05; done
+sim_bin=$host/sim/solwatch-sim
+source "$(dirname "$0")/../bench/start_sim.sh"
+frozen_sim() {  # frozen_sim NAME: the terminal's path in $port
+  start_sim "$1" --frozen
   [ -n "$port" ] || fail "solwatch-sim gave no terminal"
 }
 
@@ -27,7 +25,7 @@ start_sim() {  # start_sim NAME: the terminal's path in $port
 # mode ends with 0.
 fast_rows() {
   local name=$1; shift
-  start_sim "$name"
+  frozen_sim "$name"
   "$@" -s "$port" -f > "$work/$name.csv" 2> "$work/$name.err" &
   local dump=$!
   for _ in $(seq 300); do
@@ -53,7 +51,7 @@ values() { tail -n +2 "$work/$1.csv" | cut -d, -f2- | sort -u; }
 [ "$(values arm64)" = "$(values host)" ] || fail "the rows differ from the host's: $(values arm64)"
 [ "$(values arm64 | wc -l)" -eq 1 ] || fail "the frozen device's rows differ"
 
-start_sim get
+frozen_sim get
 status=0
 "${qemu[@]}" "$arm64/app/solwatch" -s "$port" -g > "$work/get.txt" 2>&1 || status=$?
 cat "$work/get.txt"
