@@ -109,7 +109,7 @@ void SimEngine::sendTextBlock(std::int64_t at) {
         if (waiting.textBlock) return;
     ++blocks_;
     std::string block = deviceTextBlock(settings_.profile, model_);
-    if (faults.corruptEveryBlock && blocks_ % faults.corruptEveryBlock == 0) corruptTextChecksum(block);
+    if (corruptsBlock(at)) corruptTextChecksum(block);
     if (faults.garbageBytes && blocks_ % std::max(1u, faults.garbageEvery) == 0) {
         std::string garbage;
         while (garbage.size() < faults.garbageBytes) {
@@ -119,6 +119,12 @@ void SimEngine::sendTextBlock(std::int64_t at) {
         block.insert(0, garbage);
     }
     enqueue(std::move(block), at, true);
+}
+
+bool SimEngine::corruptsBlock(std::int64_t at) const {
+    const FaultPlan& faults = settings_.faults;
+    if (faults.corruptEveryBlock && blocks_ % faults.corruptEveryBlock == 0) return true;
+    return faults.corruptAfterSeconds > 0 && double(at - start_) >= faults.corruptAfterSeconds * 1e6;
 }
 
 void SimEngine::enqueue(std::string bytes, std::int64_t readyAt, bool textBlock) {

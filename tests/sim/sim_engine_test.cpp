@@ -143,23 +143,31 @@ TEST(SimEngine, LateAnswerWaitsForItsDelay) {
 }
 
 TEST(SimEngine, TextFaultsShapeTheBlocks) {
-    SimSettings settings = frozenSettings();
-    settings.faults.corruptEveryBlock = 2;
-    SimEngine engine(settings, EepromWindow(1), 0);
-    EngineDriver driver(engine);
-    std::string out = driver.runFor(4000000 - 1000);
-    std::vector<int> sums;
-    std::size_t pos = 0;
-    while ((pos = out.find("\r\nPID", pos)) != std::string::npos) {
-        std::size_t end = out.find("\r\nChecksum\t", pos) + 12;
-        sums.push_back(byteSum(out.substr(pos, end - pos)));
-        pos = end;
+    struct Case {
+        const char* legend;
+        unsigned corruptEvery;
+        double corruptAfter;
+        std::vector<bool> valid;  // of the blocks at 0, 1, 2 and 3 s
+    } cases[] = {
+        {"every second block", 2, 0, {true, false, true, false}},
+        {"every block from 1.5 s on", 0, 1.5, {true, true, false, false}},
+    };
+    for (const auto& c : cases) {
+        SimSettings settings = frozenSettings();
+        settings.faults.corruptEveryBlock = c.corruptEvery;
+        settings.faults.corruptAfterSeconds = c.corruptAfter;
+        SimEngine engine(settings, EepromWindow(1), 0);
+        EngineDriver driver(engine);
+        std::string out = driver.runFor(4000000 - 1000);
+        std::vector<bool> valid;
+        std::size_t pos = 0;
+        while ((pos = out.find("\r\nPID", pos)) != std::string::npos) {
+            std::size_t end = out.find("\r\nChecksum\t", pos) + 12;
+            valid.push_back(byteSum(out.substr(pos, end - pos)) == 0);
+            pos = end;
+        }
+        EXPECT_EQ(valid, c.valid) << c.legend;
     }
-    ASSERT_EQ(sums.size(), 4u);
-    EXPECT_EQ(sums[0], 0);
-    EXPECT_NE(sums[1], 0);
-    EXPECT_EQ(sums[2], 0);
-    EXPECT_NE(sums[3], 0);
 }
 
 TEST(SimEngine, GarbageStandsBeforeBlocksAndOpensNoFrame) {
