@@ -21,6 +21,8 @@ public:
     ReceivePath(ByteSignal& rxChar, FrameSignal& rxHexMsg, FieldSignal& rxTextField);
 
     void feed(char c);
+    // TEXT blocks that passed their checksum so far.
+    std::uint64_t validTextBlocks() const { return textFramer_.validBlocks(); }
 
 private:
     ByteSignal& rxChar_;

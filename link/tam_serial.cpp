@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <future>
@@ -46,6 +47,9 @@ constexpr auto kTextRest = std::chrono::milliseconds(50);
 // are read at most this late.
 constexpr auto kAnswerRest = std::chrono::milliseconds(4);
 constexpr auto kAnswerDueFor = std::chrono::seconds(2);
+// A charger sends a TEXT block every second: past the silence timeout, a
+// second shows whether bytes still come.
+constexpr auto kSilenceRecheck = std::chrono::seconds(1);
 
 // A port that we may not open: say which group may, and how to join it.
 void logPermissionHint(const std::string& path) {
@@ -140,6 +144,7 @@ void TamSerial::start() {
 void TamSerial::run() {
     logInfo("serial", "thread start");
     lastByteAt_ = std::chrono::steady_clock::now();
+    lastValidBlockAt_ = lastByteAt_;
     startRead();
     armSilenceTimer();
     error_code error;
@@ -171,8 +176,16 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     bytesReceived_ += count;
     lastByteAt_ = std::chrono::steady_clock::now();
     for (std::size_t i = 0; i < count; ++i) dispatch(readBuffer_[i]);
+    noteValidTextBlocks();
     restBeforeNextRead();
     startRead();
+}
+
+void TamSerial::noteValidTextBlocks() {
+    const std::uint64_t valid = receivePath_.validTextBlocks();
+    if (valid == validTextBlocks_) return;
+    validTextBlocks_ = valid;
+    lastValidBlockAt_ = lastByteAt_;
 }
 
 void TamSerial::setRestBetweenReads(bool rest) {
@@ -191,20 +204,30 @@ void TamSerial::restBeforeNextRead() {
 }
 
 // The timer is not moved on by every read: it fires once per timeout and
-// then looks at when the last byte came, so a talking device costs nothing.
+// then looks at when the last valid block and the last byte came, so a
+// talking device costs nothing. Once no valid block has come for the
+// timeout, it looks again every second: a byte after that moment shows
+// bytes without blocks, none for the whole timeout shows silence.
 void TamSerial::armSilenceTimer() {
     if (silenceTimeout_.count() <= 0) return;
-    port_->silence.expires_at(lastByteAt_ + silenceTimeout_);
+    auto at = lastValidBlockAt_ + silenceTimeout_;
+    const auto now = std::chrono::steady_clock::now();
+    if (at <= now) at = std::min(lastByteAt_ + silenceTimeout_, now + kSilenceRecheck);
+    port_->silence.expires_at(at);
     port_->silence.async_wait([this](const error_code& error) { onSilenceTimer(error); });
 }
 
 void TamSerial::onSilenceTimer(const error_code& error) {
     if (error) return;  // cancelled by close()
-    if (std::chrono::steady_clock::now() - lastByteAt_ < silenceTimeout_) {
+    const std::string timeout = std::to_string(silenceTimeout_.count()) + " s";
+    if (std::chrono::steady_clock::now() - lastByteAt_ >= silenceTimeout_) {
+        reportLoss("no data for " + timeout);
+    } else if (lastByteAt_ >= lastValidBlockAt_ + silenceTimeout_) {
+        // Bytes that make no valid block: noise, a wrong line speed.
+        reportLoss("no valid TEXT block for " + timeout);
+    } else {
         armSilenceTimer();
-        return;
     }
-    reportLoss("no data for " + std::to_string(silenceTimeout_.count()) + " s");
 }
 
 // Once per link. The pending read is cancelled too, so the reader thread ends.

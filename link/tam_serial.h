@@ -38,8 +38,8 @@ public:
     boost::signals2::signal<void(const HexMsg&)> rxHexMsg;       // reader thread
     boost::signals2::signal<void(std::string&)> txData;          // writer's thread
     boost::signals2::signal<void(const std::string&, const std::string&)> rxTextField;  // reader thread
-    // The line is gone: a read error (a hang-up, an unplugged adapter) or
-    // silence beyond the silence timeout. Emitted once, on the reader thread;
+    // The line is gone: a read error (a hang-up, an unplugged adapter), or
+    // silence or no valid TEXT block beyond the silence timeout. Emitted once, on the reader thread;
     // the reader thread ends after it.
     boost::signals2::signal<void(const std::string& reason)> linkLost;
 
@@ -47,8 +47,8 @@ public:
     // callers around a series of requests. The reader thread never takes it.
     boost::recursive_mutex linkMutex;
 
-    // No byte at all for this long counts as a lost link (0: never). Set
-    // before start().
+    // No byte, or no TEXT block that passes its checksum, for this long
+    // counts as a lost link (0: never). Set before start().
     void setSilenceTimeout(std::chrono::seconds timeout) { silenceTimeout_ = timeout; }
     // Lets the reader rest between reads, so that bytes gather and wake it
     // less often; for runs that are not bound by the line's speed. Off by
@@ -57,6 +57,8 @@ public:
     void start();
     // Bytes received so far; any thread may ask.
     std::uint64_t bytesReceived() const { return bytesReceived_; }
+    // TEXT blocks that passed their checksum so far; any thread may ask.
+    std::uint64_t validTextBlocks() const { return validTextBlocks_; }
     // 0: every byte written; -3: short write. Throws system_error "write".
     int write(const HexMsg& msg);
     // Closes the port; the pending read ends and the reader thread with it.
@@ -69,6 +71,7 @@ private:
     void run();
     void startRead();
     void onReadComplete(const boost::system::error_code& error, std::size_t count);
+    void noteValidTextBlocks();
     void restBeforeNextRead();
     void dispatch(char c);
     void armSilenceTimer();
@@ -97,10 +100,12 @@ private:
     std::chrono::seconds silenceTimeout_{0};
     // Written by the reader thread, read by any thread.
     std::atomic<std::uint64_t> bytesReceived_{0};
+    std::atomic<std::uint64_t> validTextBlocks_{0};
 
     // Receive state: touched only by the reader thread.
     bool lost_ = false;
     std::chrono::steady_clock::time_point lastByteAt_;
+    std::chrono::steady_clock::time_point lastValidBlockAt_;
     ReceivePath receivePath_;
     char readBuffer_[1024];
 };

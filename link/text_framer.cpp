@@ -85,6 +85,7 @@ void TextFramer::completeBlock() {
         logInfo("serial", "invalid TEXT checksum received, ignoring");
         return;
     }
+    ++validBlocks_;
     extractTextFields(completed_, sink_);
 }
 

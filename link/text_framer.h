@@ -28,6 +28,8 @@ public:
     std::uint8_t frameState() const { return frameState_; }
     const std::string& textBlock() const { return textBlock_; }
     std::uint8_t textChecksum() const { return textChecksum_; }
+    // Blocks that passed their checksum so far.
+    std::uint64_t validBlocks() const { return validBlocks_; }
 
 private:
     bool endsWithChecksumLabel() const;
@@ -39,6 +41,7 @@ private:
     std::string textBlock_;
     std::uint8_t textChecksum_ = 0;
     std::string completed_;  // the last complete block; reused to spare allocations
+    std::uint64_t validBlocks_ = 0;
 };
 
 }  // namespace tessline

@@ -41,6 +41,33 @@ private:
     std::string bytes_;
 };
 
+// A TEXT block: the body and the checksum field that makes it sum to 0.
+std::string sealedTextBlock(std::string body) {
+    body += "\r\nChecksum\t";
+    std::uint8_t sum = 0;
+    for (char c : body) sum = static_cast<std::uint8_t>(sum + c);
+    return body + static_cast<char>(0x100 - sum);
+}
+
+// The reason of the link's loss, once it is reported on the reader thread.
+class LossWatch {
+public:
+    explicit LossWatch(TamSerial& link) {
+        link.linkLost.connect([this](const std::string& reason) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            reason_ = reason;
+        });
+    }
+    std::string reason() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return reason_;
+    }
+
+private:
+    std::mutex mutex_;  // guards reason_
+    std::string reason_;
+};
+
 std::string allBytes() {
     std::string bytes;
     for (int i = 0; i < 256; ++i) bytes += static_cast<char>(i);
@@ -137,10 +164,7 @@ TEST(TamSerial, DeliversFramesAndFieldsFromTheWire) {
         events.push_back("text " + label);
     });
     link.start();
-    std::string body = "\r\nV\t12800\r\nChecksum\t";
-    std::uint8_t sum = 0;
-    for (char c : body) sum = static_cast<std::uint8_t>(sum + c);
-    pty.write(":154\n" + body + static_cast<char>(0x100 - sum));
+    pty.write(":154\n" + sealedTextBlock("\r\nV\t12800"));
     for (int i = 0; i < 200; ++i) {
         {
             std::lock_guard<std::mutex> lock(mutex);
@@ -206,6 +230,41 @@ TEST(TamSerial, HangUpEndsReceptionQuietlyAtDefaultLevel) {
     pty.closeMaster();
     link.join();  // the read error ends the thread by itself
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// A silence timeout ends a link that goes quiet, and one whose bytes make
+// no valid TEXT block (noise, a wrong line speed); each says which it was.
+TEST(TamSerial, SilenceTimeoutTellsSilenceFromBytesWithoutValidBlocks) {
+    const std::string valid = sealedTextBlock("\r\nV\t12800");
+    std::string damaged = valid;
+    damaged.back() = static_cast<char>(damaged.back() + 1);
+    struct Case {
+        const char* legend;
+        std::string first;   // sent once at the start
+        std::string repeat;  // sent every 100 ms
+        std::string reason;  // empty: the link stays
+    } cases[] = {
+        {"valid blocks", "", valid, ""},
+        {"blocks with a wrong checksum", "", damaged, "no valid TEXT block for 1 s"},
+        {"HEX answers only", "", ":154\n", "no valid TEXT block for 1 s"},
+        {"a block and a HEX answer after it, then nothing", valid + ":154\n", "", "no data for 1 s"},
+        {"nothing at all", "", "", "no data for 1 s"},
+    };
+    for (const auto& c : cases) {
+        Pty pty;
+        TamSerial link(pty.slavePath());
+        link.setSilenceTimeout(1s);
+        LossWatch loss(link);
+        link.start();
+        pty.write(c.first);
+        for (int tick = 0; tick < 30 && loss.reason().empty(); ++tick) {
+            if (!c.repeat.empty()) pty.write(c.repeat);
+            std::this_thread::sleep_for(100ms);
+        }
+        EXPECT_EQ(loss.reason(), c.reason) << c.legend;
+        link.close();
+        link.join();
+    }
 }
 
 TEST(TamSerial, SecondStartLogsThreadNotAvailable) {

@@ -41,6 +41,7 @@ std::string withLastByte(std::string text, char last) {
 struct Outcome {
     Fields fields;
     std::vector<std::string> infoLines;
+    std::uint64_t validBlocks = 0;
 };
 
 // Feeds the bytes through a framer and collects fields and INF messages.
@@ -50,6 +51,7 @@ Outcome frame(const std::string& input) {
     logLevel = 3;
     ::testing::internal::CaptureStderr();
     for (char c : input) framer.feed(c);
+    outcome.validBlocks = framer.validBlocks();
     std::string err = ::testing::internal::GetCapturedStderr();
     logLevel = 1;
     for (std::size_t start = 0; start < err.size();) {
@@ -77,27 +79,30 @@ TEST(TextFramer, Blocks) {
         std::string input;
         Fields fields;
         std::vector<std::string> log;
+        std::uint64_t validBlocks;
     } cases[] = {
-        {"valid block", vi, {{"V", "512"}, {"I", "0"}, checksumField(vi)}, {}},
-        {"wrong checksum byte", withLastByte(vi, 'x'), {}, {kChecksumLine}},
-        {"only the checksum field", onlyChecksum, {checksumField(onlyChecksum)}, {}},
+        {"valid block", vi, {{"V", "512"}, {"I", "0"}, checksumField(vi)}, {}, 1},
+        {"wrong checksum byte", withLastByte(vi, 'x'), {}, {kChecksumLine}, 0},
+        {"only the checksum field", onlyChecksum, {checksumField(onlyChecksum)}, {}, 1},
         {"checksum byte ':' loses the block silently, the next one passes", withLastByte(vi, ':') + next,
-         {{"PID", "0xA053"}, checksumField(next)}, {}},
+         {{"PID", "0xA053"}, checksumField(next)}, {}, 1},
         {"HEX frame between blocks", vi + ":154\n" + next,
-         {{"V", "512"}, {"I", "0"}, checksumField(vi), {"PID", "0xA053"}, checksumField(next)}, {}},
+         {{"V", "512"}, {"I", "0"}, checksumField(vi), {"PID", "0xA053"}, checksumField(next)}, {}, 2},
         {"HEX frame with CR LF between blocks", vi + ":154\r\n" + next,
-         {{"V", "512"}, {"I", "0"}, checksumField(vi), {"PID", "0xA053"}, checksumField(next)}, {}},
+         {{"V", "512"}, {"I", "0"}, checksumField(vi), {"PID", "0xA053"}, checksumField(next)}, {}, 2},
         {"HEX frame inside a block drops its head, the tail fails", vi.substr(0, 8) + ":154\n" + vi.substr(8),
-         {}, {kChecksumLine}},
+         {}, {kChecksumLine}, 0},
         {"stray byte before a block fails it, the next passes", "x" + vi + next,
-         {{"PID", "0xA053"}, checksumField(next)}, {kChecksumLine}},
-        {"stray 0x00 keeps the sum but no field matches", std::string(1, '\0') + vi, {}, {}},
-        {"a line without TAB merges into the next label", noTab, {{"notab\r\nV", "1"}, checksumField(noTab)}, {}},
+         {{"PID", "0xA053"}, checksumField(next)}, {kChecksumLine}, 1},
+        {"stray 0x00 keeps the sum but no field matches", std::string(1, '\0') + vi, {}, {}, 1},
+        {"a line without TAB merges into the next label", noTab, {{"notab\r\nV", "1"}, checksumField(noTab)}, {},
+         1},
     };
     for (const auto& c : cases) {
         Outcome outcome = frame(c.input);
         EXPECT_EQ(outcome.fields, c.fields) << c.legend;
         EXPECT_EQ(outcome.infoLines, c.log) << c.legend;
+        EXPECT_EQ(outcome.validBlocks, c.validBlocks) << c.legend;
     }
 }
 
