@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 #include <boost/thread/lock_guard.hpp>
 
@@ -27,8 +28,13 @@ constexpr std::uint16_t kUnknownProduct = 0xFFFF;
 // device that never names a field has shown all it sends by then.
 constexpr std::size_t kIdentityEntries = 3;
 constexpr std::size_t kIdentityBlocks = 2;
-// A port where nothing at all arrives for this long gets one hint.
-constexpr auto kNoDataHintAfter = boost::chrono::seconds(5);
+// A port where nothing at all arrives for this long gets one hint, and one
+// where bytes arrive but no TEXT block is valid gets another; the wait then
+// looks again this often.
+constexpr auto kLineHintAfter = boost::chrono::seconds(5);
+// The second hint is repeated while it holds, at most this often, however
+// often a reconnecting run opens the port again.
+constexpr auto kNoValidBlockHintEvery = boost::chrono::minutes(5);
 
 // The trimmed text of a register, or false when it cannot be read.
 bool readRegisterText(HexProto& hex, std::uint16_t id, std::string& text) {
@@ -44,20 +50,55 @@ std::string modelForProduct(HexProto& hex, std::uint16_t productId) {
     return readRegisterText(hex, kModelNameRegister, text) ? text : "unknown";
 }
 
-// Waits for the identity fields; the only sign of life on a dead port is
-// the hint after a few seconds. False when the wait was interrupted.
+// Says why the identity does not come: nothing arrives (once per wait), or
+// bytes arrive that make no valid TEXT block (a wrong port or line speed).
+class LineHints {
+public:
+    explicit LineHints(LinkSession& session) : session_(session) {}
+
+    void sayWhatIsWrong() {
+        const TamSerial& link = session_.link();
+        const unsigned long long bytes = link.bytesReceived();
+        if (bytes == 0) {
+            if (!noDataSaid_)
+                logError("solwatch", "no data from %s yet (check power / correct serial port)",
+                         session_.portName().c_str());
+            noDataSaid_ = true;
+        } else if (link.validTextBlocks() == 0 && noValidBlockHintDue()) {
+            logError("solwatch",
+                     "bytes arrive on %s, but no TEXT block has passed its checksum (%llu bytes so far): "
+                     "the wrong port or line speed?",
+                     session_.portName().c_str(), bytes);
+        }
+    }
+
+private:
+    static bool noValidBlockHintDue() {
+        // Only the main thread identifies, so this needs no lock.
+        static std::optional<boost::chrono::steady_clock::time_point> lastSaid;
+        const auto now = boost::chrono::steady_clock::now();
+        if (lastSaid && now - *lastSaid < kNoValidBlockHintEvery) return false;
+        lastSaid = now;
+        return true;
+    }
+
+    LinkSession& session_;
+    bool noDataSaid_ = false;
+};
+
+// Waits for the identity fields; the only signs of life on a dead or
+// garbled port are the hints after a few seconds. False when the wait was
+// interrupted.
 bool waitForIdentityFields(ValueDictionary& values, LinkSession& session) {
-    auto deadline = boost::chrono::steady_clock::now() + kNoDataHintAfter;
+    LineHints hints(session);
     for (;;) {
+        const auto deadline = boost::chrono::steady_clock::now() + kLineHintAfter;
         switch (values.waitForIdentity(kIdentityEntries, kIdentityBlocks, deadline)) {
             case ValueDictionary::WaitEnd::complete: return true;
             case ValueDictionary::WaitEnd::interrupted: return false;
             case ValueDictionary::WaitEnd::timedOut: break;
         }
-        if (session.link().bytesReceived() == 0)
-            logError("solwatch", "no data from %s yet (check power / correct serial port)",
-                     session.portName().c_str());
-        deadline = boost::chrono::steady_clock::time_point::max();
+        hints.sayWhatIsWrong();
     }
 }
 

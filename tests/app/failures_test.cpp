@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -150,6 +151,50 @@ TEST(Signals, SilentDeviceKeepsTheProgramWaitingWithoutCpuUntilASignal) {
     ProcessResult r = solwatch.wait(10s);
     EXPECT_EQ(r.exitCode, 128 + SIGTERM);
     EXPECT_EQ(r.out, "");
+}
+
+// Bytes that never make a valid TEXT block (noise, the wrong port or line
+// speed): every mode says so after a few seconds, and not again soon.
+TEST(Failures, GarbledLineGetsOneHintInEveryMode) {
+    ScratchDir dir;
+    struct Case {
+        std::vector<std::string> sim;
+        std::vector<std::string> mode;
+    } cases[] = {
+        {{"--garbage", "40"}, {"-g"}},
+        {{"--corrupt-text-every", "1"}, {"-w", dir.file("image.hex")}},
+        {{"--corrupt-text-every", "1"}, {"-f"}},
+    };
+    // All at once: each waits for its hint, then long enough for a second.
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    std::vector<std::unique_ptr<Process>> runs;
+    for (const auto& c : cases) {
+        sims.push_back(std::make_unique<SimProcess>(c.sim));
+        std::vector<std::string> args{"-s", sims.back()->path()};
+        args.insert(args.end(), c.mode.begin(), c.mode.end());
+        runs.push_back(std::make_unique<Process>(solwatchArgs(args)));
+    }
+    const std::string hintStart = "ERR.solwatch: bytes arrive on ";
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        ASSERT_TRUE(runs[i]->waitForErr(hintStart, 10s)) << cases[i].mode[0] << runs[i]->errSoFar();
+    std::this_thread::sleep_for(6s);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        runs[i]->signal(SIGTERM);
+        ProcessResult r = runs[i]->wait(10s);
+        const std::string& mode = cases[i].mode[0];
+        std::vector<std::string> hints;
+        for (const auto& line : splitLines(unstamped(r.err)))
+            if (line.rfind(hintStart, 0) == 0) hints.push_back(line);
+        ASSERT_EQ(hints.size(), 1u) << mode << r.err;
+        const std::string head = hintStart + sims[i]->path() + ", but no TEXT block has passed its checksum (";
+        const std::string tail = " bytes so far): the wrong port or line speed?";
+        EXPECT_EQ(hints[0].rfind(head, 0), 0u) << mode << hints[0];
+        ASSERT_GT(hints[0].size(), head.size() + tail.size()) << hints[0];
+        EXPECT_EQ(hints[0].substr(hints[0].size() - tail.size()), tail) << mode;
+        const std::string count = hints[0].substr(head.size(), hints[0].size() - head.size() - tail.size());
+        EXPECT_GT(std::stoul(count), 100u) << mode << hints[0];  // some blocks' worth
+        EXPECT_EQ(r.out, "") << mode;
+    }
 }
 
 TEST(Signals, InterruptedWriteLeavesNoImageFile) {
