@@ -106,6 +106,24 @@ TEST(Reconnect, SilenceBeyondTheTimeoutIsALossAndTextBringsTheRowsBack) {
     EXPECT_EQ(checkedTable(readFile(file)).headers.size(), 1u);
 }
 
+// A line that turns to noise is lost like a silent one, and the port is
+// opened again, which shows the noise again.
+TEST(Reconnect, BlocksThatAllFailTheirChecksumAreALoss) {
+    ScratchDir dir;
+    std::string link = dir.file("port"), file = dir.file("day.csv");
+    SimProcess sim(withSim({"--corrupt-text-after", "4"}, link));
+    auto solwatch = reconnectingDump(link, file, {"--silence-timeout", "2"});
+    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: link lost: no valid TEXT block for 2 s", 20s))
+        << solwatch->errSoFar();
+    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: cannot reach the device: no valid TEXT block for 2 s", 20s))
+        << solwatch->errSoFar();
+    ProcessResult r = stopped(*solwatch);
+    EXPECT_EQ(r.exitCode, 0);
+    Table table = checkedTable(readFile(file));
+    EXPECT_EQ(table.headers.size(), 1u);
+    EXPECT_GE(table.rows.size(), 1u);
+}
+
 // The first charger goes, a refused one takes its port, then another
 // charger: the refusal is retried, and the other charger gets its header.
 TEST(Reconnect, RefusalIsRetriedAndAnotherDeviceGetsItsOwnHeader) {
