@@ -10,6 +10,15 @@ const char* const kVersionNumber = "1.10";
 namespace {
 constexpr unsigned kLineLength = 80;
 constexpr unsigned kMinDescriptionLength = kLineLength / 2;
+constexpr long long kMaxSilenceTimeout = 86400;  // a day
+
+// Read as a signed number, so that a negative one is refused rather than
+// wrapped into a large one.
+void checkSilenceTimeout(long long seconds) {
+    if (seconds < 0 || seconds > kMaxSilenceTimeout)
+        throw po::error("the argument ('" + std::to_string(seconds) +
+                        "') for option '--silence-timeout' is invalid: use 1 to 86400 seconds, or 0 for off");
+}
 }  // namespace
 
 OptionGroups::OptionGroups()
@@ -26,8 +35,9 @@ OptionGroups::OptionGroups()
         ("version,V", "version");
     service.add_options()
         ("reconnect", "dump mode: survive a lost port, open it again and go on")
-        ("silence-timeout", po::value<unsigned>()->default_value(10)->value_name("SECONDS"),
-         "with --reconnect: no byte for this long is a lost link");
+        ("silence-timeout",
+         po::value<long long>()->default_value(10)->value_name("SECONDS")->notifier(checkSilenceTimeout),
+         "with --reconnect: no valid TEXT block for this long is a lost link (0: off)");
     network.add_options()
         ("json", "dump mode: the table as JSON lines instead of CSV")
         ("no-table", "with --mqtt: no table on standard output or -o")

@@ -42,7 +42,7 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
     settings.link.trafficDump = options.count("dump") > 0;
     if (settings.reconnect) {
         settings.link.wakeOnLoss = true;
-        settings.link.silenceTimeout = std::chrono::seconds(options["silence-timeout"].as<unsigned>());
+        settings.link.silenceTimeout = std::chrono::seconds(options["silence-timeout"].as<long long>());
     }
     return settings;
 }

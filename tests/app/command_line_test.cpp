@@ -92,6 +92,35 @@ TEST(CommandLine, OptionErrorsPrintOnlyTheLibraryMessage) {
     }
 }
 
+// 0 turns the check off; a negative number is refused, not wrapped round.
+TEST(CommandLine, SilenceTimeoutIsOffOrOneSecondToADay) {
+    const std::string port = "/dev/solwatch-no-such-port";
+    struct Case {
+        const char* seconds;
+        std::string err;  // empty: accepted, so the run goes on to the port
+    } cases[] = {
+        {"0", ""},
+        {"1", ""},
+        {"86400", ""},
+        {"-5", "the argument ('-5') for option '--silence-timeout' is invalid: use 1 to 86400 seconds, or 0 for off\n"},
+        {"86401",
+         "the argument ('86401') for option '--silence-timeout' is invalid: use 1 to 86400 seconds, or 0 for off\n"},
+        {"4294967295",
+         "the argument ('4294967295') for option '--silence-timeout' is invalid: use 1 to 86400 seconds, or 0 for "
+         "off\n"},
+        {"ten", "the argument ('ten') for option '--silence-timeout' is invalid\n"},
+    };
+    for (const auto& c : cases) {
+        ProcessResult r = solwatch({"-s", port, "-g", "--silence-timeout", c.seconds});
+        EXPECT_EQ(r.exitCode, 255) << c.seconds;
+        if (c.err.empty()) {
+            EXPECT_NE(r.err.find("open " + port + ": No such file or directory"), std::string::npos) << r.err;
+        } else {
+            EXPECT_EQ(r.err, c.err);
+        }
+    }
+}
+
 TEST(CommandLine, PortThatCannotBeOpenedIsReported) {
     ProcessResult r = solwatch({"-s", "/dev/solwatch-no-such-port"});
     EXPECT_EQ(r.exitCode, 255);
