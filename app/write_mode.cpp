@@ -46,9 +46,29 @@ private:
     struct sigaction previous_ {};
 };
 
+// The bytes that short answers left out, for one line at the end of the
+// run: each of them also has its own "data truncated" line, which alone
+// does not say how many or where.
+class MissingBytes {
+public:
+    void add(std::uint16_t address) {
+        if (count_++ == 0) first_ = address;
+        last_ = address;
+    }
+    void report() const {
+        if (count_ == 0) return;
+        logError("solwatch", "data truncated: %u bytes missing, from 0x%04X to 0x%04X", count_, first_, last_);
+    }
+
+private:
+    unsigned count_ = 0;
+    unsigned first_ = 0;
+    unsigned last_ = 0;
+};
+
 // Reads one block into the image. False when it failed or came short; the
 // bytes that did come are kept, the others stay 0.
-bool readEepromBlock(HexProto& hex, std::uint16_t address, std::uint8_t* image) {
+bool readEepromBlock(HexProto& hex, std::uint16_t address, std::uint8_t* image, MissingBytes& missing) {
     if (!hex.setRegister(address)) {
         logError("solwatch", "setRegister: failed");
         return false;
@@ -65,6 +85,7 @@ bool readEepromBlock(HexProto& hex, std::uint16_t address, std::uint8_t* image) 
     for (unsigned j = 0; j < kEepromBlock; ++j) {
         if (values.remaining() == 0) {
             logError("solwatch", "data truncated");
+            missing.add(static_cast<std::uint16_t>(address + j));
             whole = false;
             continue;
         }
@@ -101,20 +122,23 @@ void writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, Stop
     boost::unique_lock<boost::recursive_mutex> hold(link.linkMutex);
     int failed = 0;
     int done = 0;
+    MissingBytes missing;
     try {
         for (std::uint16_t address = kEepromBase; address < kEepromEnd; address += kEepromBlock, ++done) {
             if (stop.requested()) finish(stop.exitCode());
-            if (!readEepromBlock(hex, address, image)) ++failed;
+            if (!readEepromBlock(hex, address, image, missing)) ++failed;
         }
     } catch (...) {
         // The device stopped answering: what came so far is kept before the
         // error goes on to its report.
+        missing.report();
         logError("solwatch", "%s",
                  savePartialImage(image, fileName, failed + kEepromBlocks - done).c_str());
         throw;
     }
     std::printf("\rreading done\r\n");
     std::fflush(stdout);
+    missing.report();
     if (stop.requested()) finish(stop.exitCode());
     if (failed > 0)
         throw std::runtime_error("cannot save image " + fileName + ": " +

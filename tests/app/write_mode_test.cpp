@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 
 #include "tests/support/scratch_dir.h"
@@ -94,16 +95,19 @@ int failedBlocks(const std::string& err) {
 }
 
 // Blocks short or refused: the earlier image stays, what was read goes
-// beside it, and the report counts the blocks.
+// beside it, and the report counts the blocks. Short answers end with one
+// line that counts the missing bytes.
 TEST_F(WriteMode, DamagedBlocksKeepTheEarlierImageAndSaveWhatWasRead) {
     struct Case {
         std::vector<std::string> fault;
         const char* logLine;  // logged for each short or refused block
         std::size_t logLines;
         int failed;
+        std::string summary;  // the missing bytes' line, empty for none
     } cases[] = {
-        {{"--truncate-eeprom", "12"}, "ERR.solwatch: data truncated", 288 * 4, 288},
-        {{"--absent-register", "0xED91"}, "ERR.solwatch: setRegister: failed", 288, 288},
+        {{"--truncate-eeprom", "10"}, "ERR.solwatch: data truncated", 288 * 6, 288,
+         "ERR.solwatch: data truncated: 1728 bytes missing, from 0x800A to 0x91FF"},
+        {{"--absent-register", "0xED91"}, "ERR.solwatch: setRegister: failed", 288, 288, ""},
     };
     const std::string target = dir.file("eeprom.s19");
     const std::string partial = dir.file("eeprom.partial.s19");
@@ -121,6 +125,20 @@ TEST_F(WriteMode, DamagedBlocksKeepTheEarlierImageAndSaveWhatWasRead) {
             << legend << r.err;
         EXPECT_EQ(failedBlocks(r.err), c.failed) << legend;
         EXPECT_EQ(countLines(r.err, c.logLine), c.logLines) << legend;
+        const std::string banner = "========================== ERROR =============================";
+        const std::vector<std::string> lines = splitLines(unstamped(r.err));
+        const auto summary = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.rfind("ERR.solwatch: data truncated: ", 0) == 0;
+        });
+        if (c.summary.empty()) {
+            EXPECT_EQ(summary, lines.end()) << legend;
+        } else {
+            // The last line before the report.
+            ASSERT_NE(summary, lines.end()) << legend << r.err;
+            EXPECT_EQ(*summary, c.summary);
+            ASSERT_NE(summary + 1, lines.end()) << legend;
+            EXPECT_EQ(summary[1], banner) << legend;
+        }
 
         ASSERT_TRUE(exists(partial)) << legend;
         const std::string image = throughSrecCat(partial, "-motorola");
@@ -130,7 +148,7 @@ TEST_F(WriteMode, DamagedBlocksKeepTheEarlierImageAndSaveWhatWasRead) {
         for (std::size_t block = 0; block < 288; ++block) {
             const std::string got = image.substr(16 * block, 16);
             std::string want = expected.substr(16 * block, 16);
-            if (legend == "--truncate-eeprom") want.replace(12, 4, 4, '\0');
+            if (legend == "--truncate-eeprom") want.replace(10, 6, 6, '\0');
             if (got != std::string(16, '\0')) {
                 ASSERT_EQ(got, want) << legend << " block " << block;
             }
