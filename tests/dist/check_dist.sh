@@ -5,10 +5,7 @@
 #   check_dist.sh SOURCE_DIR UNIT_FILE SOLWATCH_BINARY
 set -euo pipefail
 source_dir=$1 unit=$2 solwatch=$3
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 
 for page in "$source_dir"/dist/*.1 "$source_dir"/plot/*.1; do
     [ -e "$page" ] || continue

@@ -5,11 +5,8 @@
 #   check_maintainer_scripts.sh SCRIPT_DIR
 set -euo pipefail
 script_dir=$1
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
+source "$(dirname "$0")/common.sh"
 
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/run-systemd"
 for tool in systemctl deb-systemd-invoke; do
     printf '#!/bin/sh\necho "%s $*" >> "%s/calls"\n' "$tool" "$work" > "$work/bin/$tool"

@@ -5,10 +5,7 @@
 #   check_package.sh DEB
 set -euo pipefail
 deb=$1
-failed=0
-fail() { echo "FAIL: $*"; failed=1; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+source "$(dirname "$0")/common.sh"
 
 lintian --fail-on error,warning "$deb" || fail "lintian: $deb"
 
