@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# The Debian package as a packager checks it: no lintian error or warning,
-# every file under /usr but the options file, which is a conffile, the
-# maintainer scripts, and the exposure rating of the unit it installs.
+# The Debian package as a packager checks it: no lintian error or warning
+# and Debian's hardening in its programs, every file under /usr but the
+# options file, which is a conffile, the maintainer scripts, and the
+# exposure rating of the unit it installs.
 #   check_package.sh DEB
 set -euo pipefail
 deb=$1
 source "$(dirname "$0")/common.sh"
 
 lintian --fail-on error,warning "$deb" || fail "lintian: $deb"
+# lintian tells of missing hardening only as information.
+hardening=$(lintian --display-info --tags \
+    hardening-no-bindnow,hardening-no-fortify-functions,hardening-no-relro,hardening-no-pie "$deb" 2> /dev/null)
+[ -z "$hardening" ] || fail "hardening: $hardening"
 
 while read -r path; do
     case $path in
