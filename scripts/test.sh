@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The whole test suite: a normal build, the Debian package, an arm64 cross
-# build run under qemu-user, an AddressSanitizer + UBSan build, a
-# ThreadSanitizer build of the threaded suites and of whole dump runs, and
-# the fuzz targets.
+# The whole test suite: a normal build, the Debian package (lintian, its
+# layout, the unit's exposure), an arm64 cross build run under qemu-user, an
+# AddressSanitizer + UBSan build, a ThreadSanitizer build of the threaded
+# suites and of whole dump runs, and the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
