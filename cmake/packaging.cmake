@@ -1,9 +1,10 @@
 # The Debian package, from a configured and built tree:
-#   cmake -S . -B build -G Ninja -DCMAKE_INSTALL_PREFIX=/usr && cmake --build build
+#   cmake -S . -B build -G Ninja && cmake --build build
 #   (cd build && cpack -G DEB)
 # It holds what the install rules of the subsystems name: the programs, the
-# service unit, man pages and bash completion. A cross build (see
-# cmake/aarch64-linux-gnu.cmake) gives the package of its target.
+# service unit, its options file, man pages and bash completion; and the
+# Debian files below. A cross build (see cmake/aarch64-linux-gnu.cmake)
+# gives the package of its target.
 
 set(CPACK_PACKAGE_NAME solwatch)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -24,12 +25,29 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_STRIP_FILES ON)
-# The service unit names the program by its configured path, so the package
-# installs under the prefix the tree was configured for (/usr for Debian).
-set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
-if(NOT CMAKE_INSTALL_PREFIX STREQUAL "/usr")
-  message(STATUS "packaging: configure with -DCMAKE_INSTALL_PREFIX=/usr for a Debian package under /usr")
+# A Debian package installs under /usr, whatever the tree was configured
+# for; the service unit is made at install time and names the program there.
+# DESTDIR staging keeps that prefix, and /etc, as they are in the package.
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX ${CPACK_PACKAGING_INSTALL_PREFIX})
+
+# The Debian files: copyright, changelog, /etc/default/solwatch as a
+# conffile, and maintainer scripts that tell systemd about the unit.
+set(debian_dir ${CMAKE_CURRENT_SOURCE_DIR}/dist/debian)
+install(FILES ${debian_dir}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The changelog's latest entry must be the package's version.
+file(STRINGS ${debian_dir}/changelog.Debian latest LIMIT_COUNT 1)
+set(package_version "${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
+if(NOT latest MATCHES "^solwatch \\(${package_version}\\) ")
+  message(FATAL_ERROR "dist/debian/changelog.Debian: the latest entry is not ${package_version}")
 endif()
+solwatch_install_gzipped(dist/debian/changelog.Debian ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${debian_dir}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+  RENAME solwatch)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${debian_dir}/conffiles ${debian_dir}/postinst ${debian_dir}/prerm ${debian_dir}/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # Run-time dependencies from the libraries the programs link (dpkg-shlibdeps),
 # for the target's architecture; solwatch-plot draws with gnuplot.

@@ -118,10 +118,12 @@ bool ReplacingFile::open() {
             return false;
     }
     if (fd_ < 0 || !exists) return fd_ >= 0;
-    // The owner only where the user may give it (root); the mode always,
-    // after the owner, since a change of owner clears set-id bits.
-    if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())
-        (void)::fchown(fd_, existing.st_uid, existing.st_gid);
+    // The owner only where the user may give it (root): a refusal leaves
+    // the file ours. The mode always, after the owner, since a change of
+    // owner clears set-id bits.
+    if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+        [[maybe_unused]] const bool ownerKept = ::fchown(fd_, existing.st_uid, existing.st_gid) == 0;
+    }
     return ::fchmod(fd_, existing.st_mode & 07777) == 0;
 }
 

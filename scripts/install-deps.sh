@@ -12,7 +12,7 @@ packages=(
   srecord binutils socat procps bc util-linux
   libsystemd-dev systemd libpaho-mqtt-dev nlohmann-json3-dev
   gnuplot-nox mosquitto mosquitto-clients openssl mandoc
-  dpkg-dev file libpng-dev
+  dpkg-dev file libpng-dev lintian
 )
 
 exec bash "$(dirname "$0")/install-missing.sh" "${packages[@]}"

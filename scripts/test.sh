@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The whole test suite: a normal build, the Debian package, an arm64 cross
-# build run under qemu-user, an AddressSanitizer + UBSan build, a
-# ThreadSanitizer build of the threaded suites and of whole dump runs, and
-# the fuzz targets.
+# The whole test suite: a normal build, the Debian package (lintian, its
+# layout, the unit's exposure), an arm64 cross build run under qemu-user, an
+# AddressSanitizer + UBSan build, a ThreadSanitizer build of the threaded
+# suites and of whole dump runs, and the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -29,7 +29,9 @@ run_ctest() {
 }
 
 echo "== normal build"
-configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX=/usr
+# The default install prefix, named for a reused tree: the package must
+# install under /usr all the same.
+configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX=/usr/local
 cmake --build build -j"$jobs"
 run_ctest ctest --test-dir build -j"$test_jobs" --output-on-failure
 lap "normal build and tests"
@@ -40,6 +42,7 @@ rm -f build/solwatch_*.deb
 (cd build && cpack -G DEB > /dev/null)
 dpkg-deb -f build/solwatch_*.deb Package Version Architecture Depends Recommends
 dpkg -c build/solwatch_*.deb
+bash tests/dist/check_package.sh build/solwatch_*.deb
 echo "-- package: $((SECONDS - stage)) s"
 lap "Debian package"
 
