@@ -160,6 +160,7 @@ TEST(PlotProgram, BadTablesLeaveNoPicture) {
     const Case cases[] = {
         {"empty", "", "the file is empty"},
         {"not solwatch's", "date,kWh\n2026-12-07,3.5\n", "not a table that solwatch writes"},
+        {"binary", std::string("\x89PNG\r\x1a\0\0\0\rIHDR", 15), "not a table that solwatch writes"},
         {"header only", header, "a header line but no rows"},
         {"hostile cell", header + "\"Mon Dec  7 10:00:00 2026\",\"BULK\",1,2,3,4,5');system('touch pwned',6,7,\"ON\",1\n",
          "is not a value solwatch writes"},
@@ -173,6 +174,21 @@ TEST(PlotProgram, BadTablesLeaveNoPicture) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.legend << ": " << r.err;
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.csv"}) << c.legend;
     }
+}
+
+TEST(PlotProgram, TornRowInTheMiddleIsLeftOutWithOneWarning) {
+    ScratchDir dir;
+    std::vector<std::string> lines = splitLines(readFile(fixture("gaps.csv")));
+    lines[3].resize(30);  // power lost in the state name; the next row follows on the same line
+    lines[3] += lines[4];
+    lines.erase(lines.begin() + 4);
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    writeFile(dir.file("mid.csv"), text);
+    ProcessResult r = runPlot({dir.file("mid.csv"), "-o", dir.file("mid.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "solwatch-plot: " + dir.file("mid.csv") + ":4: a quote is not closed; the line is left out\n");
+    EXPECT_EQ(linePieces(readFile(dir.file("mid.svg")), "panel power"), 2u);
 }
 
 TEST(PlotProgram, GnuplotMissingOrFailingLeavesNoHalfPicture) {
