@@ -229,4 +229,20 @@ TEST(PlotManual, LintsClean) {
     EXPECT_EQ(r.out + r.err, "");
 }
 
+// The service example draws the file that the unit writes: the state
+// folder and the -o name of its ExecStart line, the serial number as SERIAL.
+TEST(PlotManual, ServiceExampleNamesTheFileTheUnitWrites) {
+    std::string unit = readFile(std::string(SOLWATCH_SOURCE_DIR) + "/dist/solwatch@.service.in");
+    std::size_t folder = unit.find("\nStateDirectory=");
+    std::size_t output = unit.find(" -o ${STATE_DIRECTORY}/");
+    ASSERT_NE(folder, std::string::npos);
+    ASSERT_NE(output, std::string::npos);
+    folder += 16, output += 23;
+    std::string name = unit.substr(output, unit.find(' ', output) - output);
+    ASSERT_EQ(name.find("%%s"), 0u) << name;
+    std::string table = "/var/lib/" + unit.substr(folder, unit.find('\n', folder) - folder) + "/SERIAL" + name.substr(3);
+    std::string manual = readFile(std::string(SOLWATCH_SOURCE_DIR) + "/plot/solwatch-plot.1");
+    EXPECT_NE(manual.find("\nsolwatch-plot " + table + " "), std::string::npos) << table;
+}
+
 }  // namespace
