@@ -15,6 +15,15 @@ std::string ctimeText(std::time_t now) {
     return text;
 }
 
+// Whether the file's last byte is a line end; a file that cannot be read
+// back counts as ending well, so that nothing is added to it.
+bool endsWithLineEnd(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    char last = '\n';
+    if (in.seekg(-1, std::ios::end)) in.get(last);
+    return last == '\n';
+}
+
 }  // namespace
 
 std::string safeNamePart(const std::string& deviceText) {
@@ -39,6 +48,9 @@ OutputFile::OutputFile(const std::string& name)
     }
     stream_->seekp(0, std::ios::end);
     hadContent_ = stream_->good() && stream_->tellp() > 0;
+    // A power cut may have ended the file inside a row: the next row starts
+    // on a line of its own instead of being glued to the fragment.
+    if (hadContent_ && !endsWithLineEnd(name)) *stream_ << '\n' << std::flush;
 }
 
 }  // namespace tessline

@@ -29,6 +29,8 @@ public:
     // and the system's reason when it cannot.
     explicit OutputFile(const std::string& name);
     // True when the file already held data, so the table header is left out.
+    // A file that ends inside a line (a power cut mid-row) gets its line end
+    // first.
     bool hadContent() const { return hadContent_; }
     std::ostream& stream() { return *stream_; }
 

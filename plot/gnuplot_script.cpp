@@ -20,7 +20,13 @@ constexpr int kBuckets = 1600;
 // Screen fractions of the day picture.
 constexpr double kLeft = 0.08, kRight = 0.91;
 constexpr double kTop = 0.92, kBottom = 0.13;
-constexpr double kBandHeight = 0.045, kPanelGap = 0.015;
+// Between two panels: room for the key of the lower one, which sits above
+// its panel so that it never covers data.
+constexpr double kPanelGap = 0.035, kKeyLift = 0.006;
+constexpr double kBandHeight = 0.045, kBandGap = 0.015;
+// Each colour just before its own name, and a wider gap to the next entry,
+// so that no colour seems to belong to its neighbour.
+constexpr const char* kKeyStyle = " horizontal reverse Left samplen 2 width 3\n";
 
 struct Series {
     Quantity quantity;
@@ -146,7 +152,8 @@ void DayScript::addStateBand() {
                              " using 1:(0.5):1:2:(0):(1) with boxxyerror fs solid 1.0 noborder lc rgb '" +
                              state.colour + "' title '" + state.name + "'");
     }
-    band.before = "set yrange [0:1]\nunset ytics\nset key at screen 0.5, screen 0.012 center bottom horizontal\n";
+    band.before = "set yrange [0:1]\nunset ytics\nset key at screen 0.5, screen 0.012 center bottom" +
+                  std::string(kKeyStyle);
     panels_.push_back(band);
 }
 
@@ -167,22 +174,24 @@ void DayScript::writeAxis() {
     }
     s += "set grid xtics ytics lc rgb '#d8d8d8'\n";
     s += "set lmargin at screen " + number(kLeft) + "\nset rmargin at screen " + number(kRight) + "\n";
-    s += "set key top left horizontal samplen 2 opaque\n";
 }
 
 void DayScript::writePanels() {
     std::string& s = job_.script;
     int valuePanels = static_cast<int>(panels_.size()) - (recording_.carriesStates ? 1 : 0);
     double valueTop = kTop;
-    double valueBottom = recording_.carriesStates ? kBottom + kBandHeight + kPanelGap : kBottom;
+    double valueBottom = recording_.carriesStates ? kBottom + kBandHeight + kBandGap : kBottom;
     double height = (valueTop - valueBottom - kPanelGap * (valuePanels - 1)) / std::max(1, valuePanels);
     double top = kTop;
     for (std::size_t i = 0; i < panels_.size(); ++i) {
         const Panel& panel = panels_[i];
         bool last = i + 1 == panels_.size();
+        if (panel.band) top = kBottom + kBandHeight;
         double bottom = panel.band ? kBottom : top - height;
         s += "set tmargin at screen " + number(top) + "\nset bmargin at screen " + number(bottom) + "\n";
         s += last ? "set format x " + xFormat_ + "\nset xlabel " + xLabel_ + "\n" : "set format x ''\nunset xlabel\n";
+        if (!panel.band)
+            s += "set key at screen " + number(kLeft) + ", screen " + number(top + kKeyLift) + " left bottom" + kKeyStyle;
         s += "set ylabel " + gnuplotString(panel.ylabel) + "\n" + panel.before;
         if (panel.plots.empty())
             s += "set yrange [0:1]\nset label 1 'no values' at graph 0.5, 0.5 center\nplot 1/0 notitle\n"
@@ -244,7 +253,7 @@ PlotJob historyPicture(const Recording& recording, const std::string& title, Pic
     s += "set xtics " + number(first) + ", " + number(2 * kSecondsPerDay) + " rotate by -45\n";
     s += "set xlabel 'day'\n";
     s += "set boxwidth " + number(0.8 * kSecondsPerDay) + " absolute\nset style fill solid 0.85 noborder\n";
-    s += "set grid ytics lc rgb '#d8d8d8'\nset key inside top center horizontal width 2\n";
+    s += "set grid ytics lc rgb '#d8d8d8'\nset key inside top center" + std::string(kKeyStyle);
     s += "set offsets 0, 0, graph 0.12, 0\n";  // headroom for the key
     s += "set yrange [0:*]\nset ylabel 'daily yield [kWh]'\nset ytics nomirror\n";
     s += "set y2range [0:*]\nset y2label 'maximum power [W]'\nset y2tics\n";

@@ -79,6 +79,7 @@ private:
 
 int plot(const PlotOptions& options) {
     Recording recording = readInput(options.input);
+    if (recording.skipped.count > 0) std::cerr << "solwatch-plot: " << skippedLinesWarning(recording.skipped) << std::endl;
     for (const std::string& picture : {options.output, options.historyOutput})
         if (sameFile(options.input, picture)) throw output_error("the picture would overwrite the table: " + picture);
     std::string title = pictureTitle(options.input, recording);

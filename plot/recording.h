@@ -29,6 +29,13 @@ struct DayHistory {
     DayHistory() { yield.fill(kGap), maxPower.fill(kGap); }
 };
 
+// Lines left out because they are not rows of the table: a row torn by a
+// power cut, garbage.
+struct SkippedLines {
+    std::size_t count = 0;
+    std::string first;  // "NAME:LINE: what is wrong with it"
+};
+
 struct Recording {
     // False for the channels table, whose rows carry no time: x is then the
     // row number.
@@ -42,6 +49,7 @@ struct Recording {
     bool carriesStates = false;
     DayHistory history;
     int headerLines = 0;
+    SkippedLines skipped;
 
     std::size_t rows() const { return x.size(); }
     const std::vector<float>& series(Quantity q) const { return values[static_cast<int>(q)]; }

@@ -43,19 +43,22 @@ class TableReader {
 public:
     explicit TableReader(const std::string& name) : name_(name) {}
 
-    // Throws plot_error for a line that is not what solwatch writes.
-    void readLine(std::string_view line);
+    // Throws plot_error for a file that is not a solwatch table. A line that
+    // is not a row is left out: counted when `finished`, silently when it is
+    // the unfinished last line that solwatch may be writing right now.
+    void readLine(std::string_view line, bool finished);
     Recording finish();
     std::size_t lineNumber = 0;
 
 private:
     void startTable();
-    void readRow();
-    void readCell(std::size_t column, Row& row);
+    // What makes the line not a row; empty for a row, which is kept.
+    std::string readRow();
+    std::string readCell(std::size_t column, Row& row);
     void addRow(const Row& row);
-    [[noreturn]] void fail(const std::string& what) const {
-        throw plot_error(name_ + ":" + std::to_string(lineNumber) + ": " + what);
-    }
+    void skip(const std::string& what);
+    std::string at() const { return name_ + ":" + std::to_string(lineNumber) + ": "; }
+    [[noreturn]] void fail(const std::string& what) const { throw plot_error(at() + what); }
 
     std::string name_;
     std::vector<std::string_view> cells_;
@@ -65,13 +68,18 @@ private:
     Recording recording_;
 };
 
-void TableReader::readLine(std::string_view line) {
+void TableReader::readLine(std::string_view line, bool finished) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return;
-    if (!splitCells(line, cells_)) fail("a quote is not closed");
-    if (isHeaderLine(cells_)) return startTable();
+    bool closed = splitCells(line, cells_);
+    if (closed && isHeaderLine(cells_)) return startTable();
     if (headers_.empty()) fail("not a table that solwatch writes (it starts with no header line)");
-    readRow();
+    std::string problem = closed ? readRow() : "a quote is not closed";
+    if (!problem.empty() && finished) skip(problem);
+}
+
+void TableReader::skip(const std::string& what) {
+    if (recording_.skipped.count++ == 0) recording_.skipped.first = at() + what;
 }
 
 void TableReader::startTable() {
@@ -92,7 +100,7 @@ void TableReader::startTable() {
     runStart_ = true;
 }
 
-void TableReader::readCell(std::size_t column, Row& row) {
+std::string TableReader::readCell(std::size_t column, Row& row) {
     const ColumnRole role = roles_[column];
     TableCell cell;
     bool fits = tessline::readCell(cells_[column], cell);
@@ -103,26 +111,31 @@ void TableReader::readCell(std::size_t column, Row& row) {
     else if (fits && role.kind != ColumnRole::unused)
         fits = cell.kind != TableCell::name;
     if (!fits)
-        fail("column " + shown(headers_[column]) + ": \"" + shown(cells_[column]) +
-             "\" is not a value solwatch writes");
+        return "column " + shown(headers_[column]) + ": \"" + shown(cells_[column]) +
+               "\" is not a value solwatch writes";
     if (role.kind == ColumnRole::state && cell.kind == TableCell::name) row.state = chargeStateIndex(cell.text);
-    if (cell.kind != TableCell::number) return;
+    if (cell.kind != TableCell::number) return "";
     float value = static_cast<float>(cell.value);
     if (role.kind == ColumnRole::quantity) row.values[role.index] = value;
     if (role.kind == ColumnRole::dayYield) row.days.yield[role.index] = value, row.days.any = true;
     if (role.kind == ColumnRole::dayMaxPower) row.days.maxPower[role.index] = value, row.days.any = true;
+    return "";
 }
 
-void TableReader::readRow() {
+std::string TableReader::readRow() {
     if (cells_.size() != headers_.size())
-        fail("a row of " + std::to_string(cells_.size()) + " values under a header of " +
-             std::to_string(headers_.size()) + " columns");
+        return "a row of " + std::to_string(cells_.size()) + " values under a header of " +
+               std::to_string(headers_.size()) + " columns";
     // The whole row is read before any of it is kept: a bad cell must not
     // leave half a row behind.
     Row row;
     row.x = static_cast<double>(recording_.rows() + 1);
-    for (std::size_t column = 0; column < cells_.size(); ++column) readCell(column, row);
+    for (std::size_t column = 0; column < cells_.size(); ++column) {
+        std::string problem = readCell(column, row);
+        if (!problem.empty()) return problem;
+    }
     addRow(row);
+    return "";
 }
 
 void TableReader::addRow(const Row& row) {
@@ -139,6 +152,8 @@ void TableReader::addRow(const Row& row) {
 
 Recording TableReader::finish() {
     if (recording_.headerLines == 0) throw plot_error(name_ + ": the file is empty");
+    // With no row to draw, the first line left out is what went wrong.
+    if (recording_.rows() == 0 && recording_.skipped.count > 0) throw plot_error(recording_.skipped.first);
     if (recording_.rows() == 0) throw plot_error(name_ + ": a header line but no rows");
     return std::move(recording_);
 }
@@ -150,18 +165,17 @@ Recording readTable(std::istream& in, const std::string& name) {
     std::string line;
     while (std::getline(in, line)) {
         ++reader.lineNumber;
-        if (!in.eof()) {
-            reader.readLine(line);
-            continue;
-        }
-        // No line end: solwatch may be writing this row right now.
-        try {
-            reader.readLine(line);
-        } catch (const plot_error&) {
-        }
+        // At the end of the file without a line end: solwatch may be writing this row right now.
+        reader.readLine(line, !in.eof());
     }
     if (in.bad()) throw plot_error(name + ": cannot read the file");
     return reader.finish();
+}
+
+std::string skippedLinesWarning(const SkippedLines& skipped) {
+    if (skipped.count == 1) return skipped.first + "; the line is left out";
+    return skipped.first + "; this and " + std::to_string(skipped.count - 1) +
+           " more lines that are not rows are left out";
 }
 
 }  // namespace tessline

@@ -10,10 +10,14 @@
 namespace tessline {
 
 // Throws plot_error, naming `name` and the line, for an empty file, a file
-// that does not start with a solwatch header, a row that does not fit its
-// header or holds a cell solwatch never writes, and a table without rows.
-// An unfinished last line (no line end: solwatch is writing it) is left out
-// when it does not read as a row.
+// that does not start with a solwatch header, a timed table mixed with the
+// channels table, and a table without rows. A line that is not a row (a row
+// torn by a power cut, a cell solwatch never writes, garbage) is left out and
+// counted in `skipped`; with no row at all, it is the error. An unfinished
+// last line (no line end: solwatch is writing it) is left out silently.
 Recording readTable(std::istream& in, const std::string& name);
+
+// The one warning line about the lines left out: the first, and how many.
+std::string skippedLinesWarning(const SkippedLines& skipped);
 
 }  // namespace tessline

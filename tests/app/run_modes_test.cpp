@@ -10,6 +10,7 @@
 #include <thread>
 #include <algorithm>
 
+#include "app/output_file.h"
 #include "hex/hex_frame.h"
 #include "identity/product_table.h"
 #include "tests/support/scratch_dir.h"
@@ -164,6 +165,50 @@ TEST(OutputFile, TemplateNamesTheFileAndAppendingLeavesOutTheHeader) {
     EXPECT_EQ(lines[0], kFastHeader);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kFastHeader), 1);
     for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(afterTimestamp(lines[i]), kFrozenFastRow);
+}
+
+// A power cut can leave the file ending inside a row: what comes next
+// starts on a line of its own, and a file that ends well is left as it is.
+TEST(OutputFile, TornLastRowIsEndedBeforeTheNextRow) {
+    struct Case {
+        const char* legend;
+        std::string before;
+        std::string after;
+        bool hadContent;
+    };
+    const std::string header = kFastHeader + "\n";
+    const Case cases[] = {
+        {"new file", "", "ROW\n", false},
+        {"ends well", header, header + "ROW\n", true},
+        {"torn row", header + "\"Tue Dec  8 07:00:05 2026\",\"BU", header + "\"Tue Dec  8 07:00:05 2026\",\"BU\nROW\n", true},
+        {"torn header", "Timesta", "Timesta\nROW\n", true},
+    };
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        if (!c.before.empty()) writeFile(dir.file("day.csv"), c.before);
+        {
+            tessline::OutputFile output(dir.file("day.csv"));
+            EXPECT_EQ(output.hadContent(), c.hadContent) << c.legend;
+            output.stream() << "ROW\n" << std::flush;
+        }
+        EXPECT_EQ(readFile(dir.file("day.csv")), c.after) << c.legend;
+    }
+}
+
+TEST(OutputFile, JsonLinesAfterATornLineStartOnALineOfTheirOwn) {
+    ScratchDir dir;
+    SimProcess sim({"--frozen", "--no-load"});
+    const std::string torn = "{\"timestamp\":\"2026-12-08T07:00:05+00:00\",\"ti";
+    writeFile(dir.file("day.json"), torn);
+    Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "--json", "-o", dir.file("day.json")});
+    for (int i = 0; i < 100 && splitLines(readFile(dir.file("day.json"))).size() < 3; ++i)
+        std::this_thread::sleep_for(100ms);
+    solwatch.signal(SIGINT);
+    EXPECT_EQ(solwatch.wait(10s).exitCode, 0);
+    auto lines = splitLines(readFile(dir.file("day.json")));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], torn);
+    for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("{\"timestamp\":\"", 0), 0u) << lines[i];
 }
 
 TEST(OutputFile, FileThatCannotBeOpenedIsReported) {

@@ -14,6 +14,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cmath>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -48,16 +51,100 @@ std::size_t count(const std::string& text, const std::string& part) {
     return n;
 }
 
+// A point of an SVG picture, in pixels from its top left corner.
+struct Point {
+    double x, y;
+};
+
+// The pieces of an SVG path or polygon whose points start at `at`: each "M"
+// of a path starts a piece, a polygon is one.
+std::vector<std::vector<Point>> pieces(const std::string& svg, std::size_t at) {
+    std::vector<std::vector<Point>> all(1);
+    std::string list = svg.substr(at, svg.find('\'', at) - at);
+    std::regex point("(M?)(-?[0-9.]+),(-?[0-9.]+)");
+    for (auto p = std::sregex_iterator(list.begin(), list.end(), point); p != std::sregex_iterator(); ++p) {
+        if ((*p)[1].length() && !all.back().empty()) all.emplace_back();
+        all.back().push_back({std::stod((*p)[2]), std::stod((*p)[3])});
+    }
+    return all;
+}
+
+// The frames of the panels: closed paths of four corners.
+struct Frame {
+    double left, top, right, bottom;
+    bool holds(Point p) const { return p.x >= left && p.x <= right && p.y >= top && p.y <= bottom; }
+};
+
+std::vector<Frame> panelFrames(const std::string& svg) {
+    std::vector<Frame> frames;
+    std::regex rectangle("d='M([0-9.]+),([0-9.]+) L[0-9.]+,([0-9.]+) L([0-9.]+),[0-9.]+ L[0-9.]+,[0-9.]+ L[0-9.]+,[0-9.]+ Z");
+    for (auto m = std::sregex_iterator(svg.begin(), svg.end(), rectangle); m != std::sregex_iterator(); ++m)
+        frames.push_back({std::stod((*m)[1]), std::stod((*m)[2]), std::stod((*m)[4]), std::stod((*m)[3])});
+    return frames;
+}
+
+bool inAFrame(const std::vector<Frame>& frames, Point p) {
+    return std::any_of(frames.begin(), frames.end(), [&](const Frame& frame) { return frame.holds(p); });
+}
+
 // The pieces of the line of the SVG plot element whose key entry is
-// `title`: gnuplot draws the line in a group that the key entry's group
-// repeats the id of, each piece of the path starting with "M".
+// `title`, inside the panels: gnuplot draws the line in a group that the key
+// entry's group repeats the id of, in the path that may also hold the key's
+// sample.
 std::size_t linePieces(const std::string& svg, const std::string& title) {
     std::size_t key = svg.find("<text>" + title + "</text>");
     std::size_t group = svg.rfind("<g id=\"gnuplot_plot_", key);
     if (key == std::string::npos || group == std::string::npos) return 0;
     std::string id = svg.substr(group, svg.find('"', group + 7) - group + 1);
-    std::size_t d = svg.find(" d='", svg.find(id));
-    return count(svg.substr(d, svg.find('\'', d + 4) - d), "M");
+    std::vector<Frame> frames = panelFrames(svg);
+    std::size_t n = 0;
+    for (const std::vector<Point>& piece : pieces(svg, svg.find(" d='", svg.find(id)) + 4))
+        n += !piece.empty() && inAFrame(frames, piece.front());
+    return n;
+}
+
+// Where gnuplot put a key entry in an SVG picture: its name and its colour
+// sample (a short line, a box or a point).
+struct KeyEntry {
+    Point text{0, 0};
+    std::string anchor;  // of the name: "start" or "end"
+    double sampleLeft = 1e9, sampleRight = -1e9;
+};
+
+// The first piece of a line, a box or a point drawn after `at`; empty when
+// there is none.
+std::vector<Point> nextShape(const std::string& svg, std::size_t& at) {
+    std::size_t line = svg.find(" d='M", at), box = svg.find("points = '", at), point = svg.find("<use ", at);
+    at = std::min({line, box, point});
+    if (at == std::string::npos) return {};
+    if (at == point) {
+        Point p{0, 0};
+        std::sscanf(svg.c_str() + svg.find("translate(", at), "translate(%lf,%lf)", &p.x, &p.y);
+        return {p};
+    }
+    return pieces(svg, at + (at == line ? 4 : 10)).front();
+}
+
+KeyEntry keyEntry(const std::string& svg, const std::string& title) {
+    KeyEntry entry;
+    std::size_t text = svg.find("<text>" + title + "</text>");
+    std::size_t group = svg.rfind("translate(", text);
+    if (text == std::string::npos || group == std::string::npos) return entry;
+    std::sscanf(svg.c_str() + group, "translate(%lf,%lf)", &entry.text.x, &entry.text.y);
+    std::smatch anchor;
+    std::string groupTag = svg.substr(group, text - group);
+    entry.anchor = std::regex_search(groupTag, anchor, std::regex("text-anchor=\"(\\w+)\"")) ? anchor[1].str() : "start";
+    // The sample is the first shape after the name that sits on the name's row.
+    for (std::size_t at = text; at != std::string::npos; ++at) {
+        std::vector<Point> shape = nextShape(svg, at);
+        if (shape.empty() || std::abs(shape.front().y - entry.text.y) > 8) continue;
+        for (const Point& p : shape) {
+            entry.sampleLeft = std::min(entry.sampleLeft, p.x);
+            entry.sampleRight = std::max(entry.sampleRight, p.x);
+        }
+        break;
+    }
+    return entry;
 }
 
 struct PngFacts {
@@ -150,6 +237,40 @@ TEST(PlotProgram, LiveFastRunAsPng) {
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"live.csv", "live.png"}));
 }
 
+// Each colour of a key sits just before its own name, and the name before
+// it (at some 6 pixels a letter) ends a good way before that colour.
+void expectColoursBesideTheirNames(const std::string& svg, const std::vector<std::string>& names) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        KeyEntry entry = keyEntry(svg, names[i]);
+        EXPECT_EQ(entry.anchor, "start") << names[i];
+        EXPECT_LT(entry.sampleRight, entry.text.x) << names[i];
+        EXPECT_LT(entry.text.x - entry.sampleRight, 20) << names[i];
+        if (i > 0) EXPECT_GT(entry.sampleLeft - keyEntry(svg, names[i - 1]).text.x, 6.0 * names[i - 1].size() + 15) << names[i];
+    }
+}
+
+// ... and no key of the day picture covers a panel's data.
+TEST(PlotProgram, KeysSitBesideTheirColoursAndOffThePanels) {
+    ScratchDir dir;
+    ProcessResult r = runPlot({fixture("appended_runs.csv"), "-o", dir.file("day.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string svg = readFile(dir.file("day.svg"));
+    std::vector<Frame> frames = panelFrames(svg);
+    ASSERT_GE(frames.size(), 4u);
+    for (std::vector<std::string> key : {std::vector<std::string>{"BULK", "ABSORPTION", "FLOAT"},
+                                         {"battery voltage", "charge current"}, {"panel power"}, {"load current"}}) {
+        expectColoursBesideTheirNames(svg, key);
+        for (const std::string& name : key) {
+            KeyEntry entry = keyEntry(svg, name);
+            EXPECT_FALSE(inAFrame(frames, entry.text)) << name;
+            EXPECT_FALSE(inAFrame(frames, {entry.sampleLeft, entry.text.y})) << name;
+        }
+    }
+    r = runPlot({fixture("full_history.csv"), "-o", dir.file("full.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    expectColoursBesideTheirNames(readFile(dir.file("full-history.svg")), {"daily yield", "maximum power"});
+}
+
 TEST(PlotProgram, BadTablesLeaveNoPicture) {
     struct Case {
         const char* legend;
@@ -160,6 +281,7 @@ TEST(PlotProgram, BadTablesLeaveNoPicture) {
     const Case cases[] = {
         {"empty", "", "the file is empty"},
         {"not solwatch's", "date,kWh\n2026-12-07,3.5\n", "not a table that solwatch writes"},
+        {"binary", std::string("\x89PNG\r\x1a\0\0\0\rIHDR", 15), "not a table that solwatch writes"},
         {"header only", header, "a header line but no rows"},
         {"hostile cell", header + "\"Mon Dec  7 10:00:00 2026\",\"BULK\",1,2,3,4,5');system('touch pwned',6,7,\"ON\",1\n",
          "is not a value solwatch writes"},
@@ -173,6 +295,21 @@ TEST(PlotProgram, BadTablesLeaveNoPicture) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.legend << ": " << r.err;
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.csv"}) << c.legend;
     }
+}
+
+TEST(PlotProgram, TornRowInTheMiddleIsLeftOutWithOneWarning) {
+    ScratchDir dir;
+    std::vector<std::string> lines = splitLines(readFile(fixture("gaps.csv")));
+    lines[3].resize(30);  // power lost in the state name; the next row follows on the same line
+    lines[3] += lines[4];
+    lines.erase(lines.begin() + 4);
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    writeFile(dir.file("mid.csv"), text);
+    ProcessResult r = runPlot({dir.file("mid.csv"), "-o", dir.file("mid.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.err, "solwatch-plot: " + dir.file("mid.csv") + ":4: a quote is not closed; the line is left out\n");
+    EXPECT_EQ(linePieces(readFile(dir.file("mid.svg")), "panel power"), 2u);
 }
 
 TEST(PlotProgram, GnuplotMissingOrFailingLeavesNoHalfPicture) {
@@ -211,6 +348,22 @@ TEST(PlotManual, LintsClean) {
         {"/usr/bin/env", "mandoc", "-Tlint", "-W", "warning", std::string(SOLWATCH_SOURCE_DIR) + "/plot/solwatch-plot.1"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out + r.err, "");
+}
+
+// The service example draws the file that the unit writes: the state
+// folder and the -o name of its ExecStart line, the serial number as SERIAL.
+TEST(PlotManual, ServiceExampleNamesTheFileTheUnitWrites) {
+    std::string unit = readFile(std::string(SOLWATCH_SOURCE_DIR) + "/dist/solwatch@.service.in");
+    std::size_t folder = unit.find("\nStateDirectory=");
+    std::size_t output = unit.find(" -o ${STATE_DIRECTORY}/");
+    ASSERT_NE(folder, std::string::npos);
+    ASSERT_NE(output, std::string::npos);
+    folder += 16, output += 23;
+    std::string name = unit.substr(output, unit.find(' ', output) - output);
+    ASSERT_EQ(name.find("%%s"), 0u) << name;
+    std::string table = "/var/lib/" + unit.substr(folder, unit.find('\n', folder) - folder) + "/SERIAL" + name.substr(3);
+    std::string manual = readFile(std::string(SOLWATCH_SOURCE_DIR) + "/plot/solwatch-plot.1");
+    EXPECT_NE(manual.find("\nsolwatch-plot " + table + " "), std::string::npos) << table;
 }
 
 }  // namespace

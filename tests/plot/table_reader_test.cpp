@@ -138,6 +138,26 @@ TEST(TableReader, AnUnfinishedLastLineIsLeftOut) {
     EXPECT_EQ(r.rows(), 1u);
 }
 
+TEST(TableReader, LinesThatAreNotRowsAreLeftOutAndCounted) {
+    const std::string row1 = fastRow("Mon Dec  7 10:00:00 2026", "BULK", "58.2");
+    const std::string row2 = fastRow("Mon Dec  7 10:00:01 2026", "FLOAT", "58.3");
+    // A row torn by a power cut with the next run's first row glued to it.
+    const std::string glued = "\"Mon Dec  7 09:59:59 2026\",\"BU" + row1;
+    Recording one = read(kFastHeader + row1 + glued + row2);
+    EXPECT_EQ(one.rows(), 2u);
+    EXPECT_EQ(one.states, (std::vector<std::int8_t>{3, 5}));
+    EXPECT_EQ(skippedLinesWarning(one.skipped), "day.csv:3: a quote is not closed; the line is left out");
+
+    Recording many = read(kFastHeader + row1 + "\"Mon Dec  7 10:0\n" + "\x01\x02garbage\n" + row2 +
+                          "\"Mon Dec  7 10:00:02 2026\",\"BULK\",4.2\n" + row1);
+    EXPECT_EQ(many.rows(), 3u);
+    EXPECT_EQ(many.skipped.count, 3u);
+    EXPECT_EQ(skippedLinesWarning(many.skipped),
+              "day.csv:3: a quote is not closed; this and 2 more lines that are not rows are left out");
+
+    EXPECT_EQ(read(kFastHeader + row1).skipped.count, 0u);
+}
+
 TEST(TableReader, BadInputsGiveOneClearLine) {
     struct Case {
         const char* legend;
@@ -162,6 +182,10 @@ TEST(TableReader, BadInputsGiveOneClearLine) {
         {"a bad time stamp", kFastHeader + fastRow("Mon Dec 32 10:00:00 2026", "BULK", "1.0"),
          "day.csv:2: column Timestamp"},
         {"an open quote", kFastHeader + "\"Mon Dec  7 10:00:00 2026,1\n", "day.csv:2: a quote is not closed"},
+        {"binary, no line ends", std::string("\x7F" "ELF\x02\x01\0\0\x89PNG\r\x1a", 14),
+         "day.csv:1: not a table that solwatch writes"},
+        {"only lines that are not rows", kFastHeader + "\"Mon Dec  7 10:0\n" + "garbage\n",
+         "day.csv:2: a quote is not closed"},
         {"channels after a timed table",
          kFastHeader + fastRow("Mon Dec  7 10:00:00 2026", "BULK", "1.0") + "Vout,Iout1,Iout2,Vpanel,Temp\n",
          "day.csv:3: a table with time stamps and one without"},
