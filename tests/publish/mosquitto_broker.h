@@ -19,6 +19,8 @@ struct BrokerConfig {
     std::string user;      // with a password file (mosquitto_passwd); no anonymous clients
     std::string password;
     bool persistence = false;  // sessions and queued messages survive a restart
+    // With tls: the one name the server certificate is for.
+    std::string certificateHost = "localhost";
 };
 
 class MosquittoBroker {
