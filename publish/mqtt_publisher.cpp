@@ -392,7 +392,7 @@ void MqttPublisher::Session::probeCertificate(const std::string& failure) {
     std::string problem = certificateProblem(settings_.broker, settings_.caFile);
     if (!problem.empty())
         owner_.fail("TLS with broker " + uri_ + " failed: " + problem);
-    else if (!owner_.failed_)
+    else if (!owner_.failed_ && !connected_)  // the library may have got through meanwhile
         reportAbsence(failure);
 }
 
