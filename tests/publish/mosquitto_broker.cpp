@@ -105,7 +105,8 @@ void MosquittoBroker::makeCertificates() {
     if (config_.certificateHost == "localhost") names += ",IP:127.0.0.1";
     writeFile(dir_ + "/server.ext", "subjectAltName=" + names + "\n");
     run({openssl, "x509", "-req", "-in", dir_ + "/server.csr", "-CA", caFile(), "-CAkey", dir_ + "/ca.key",
-         "-CAcreateserial", "-out", dir_ + "/server.crt", "-days", "2", "-extfile", dir_ + "/server.ext"});
+         "-CAcreateserial", "-out", dir_ + "/server.crt", "-days", std::to_string(config_.certificateDays), "-extfile",
+         dir_ + "/server.ext"});
 }
 
 void MosquittoBroker::start() {

@@ -21,6 +21,7 @@ struct BrokerConfig {
     bool persistence = false;  // sessions and queued messages survive a restart
     // With tls: the one name the server certificate is for.
     std::string certificateHost = "localhost";
+    int certificateDays = 2;  // -1: expired since yesterday
 };
 
 class MosquittoBroker {
