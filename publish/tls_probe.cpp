@@ -1,5 +1,7 @@
 #include "publish/tls_probe.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -8,11 +10,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-
 #include <cerrno>
 #include <memory>
+#include <string>
 
 namespace tessline {
 
