@@ -49,7 +49,7 @@ void buildState(benchmark::State& state, DumpVariant variant) {
     TableRow row = rowOf(columns);
     std::size_t bytes = 0;
     for (auto _ : state) {
-        std::string message = builder.build(row);
+        std::string message = builder.buildState(row);
         bytes = message.size();
         benchmark::DoNotOptimize(message);
     }

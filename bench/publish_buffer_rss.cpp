@@ -1,7 +1,7 @@
 // Memory of a full buffer: a publisher whose broker is away takes 10000
 // state messages (the default --mqtt-buffer) of the fast variant, then of the
-// full variant with its history, and the resident memory is printed before
-// and after each.
+// full variant with the history's total and today's record, and the resident
+// memory is printed before and after each.
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -45,7 +45,7 @@ void fill(DumpVariant variant, const char* name, int messages) {
         publisher.onTableStart(Identity{"m", "model", "BENCH", "1.16", 0xA042}, info, columns);
         for (int i = 0; i < messages; ++i) publisher.onRow(row);
         std::printf("%-5s variant: %d messages of %zu bytes buffered: resident %ld kB (+%ld kB), peak %ld kB\n", name,
-                    messages, StateMessageBuilder(columns).build(row).size(), statusKb("VmRSS:"),
+                    messages, StateMessageBuilder(columns).buildState(row).size(), statusKb("VmRSS:"),
                     statusKb("VmRSS:") - before, statusKb("VmHWM:"));
         publisher.onEnd();
     }

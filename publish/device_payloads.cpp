@@ -60,8 +60,33 @@ std::vector<std::string> enumOptions(const std::string& name) {
     return options;
 }
 
-void addClasses(Json& config, const std::string& header) {
+// The channels variant's headers carry no unit in brackets.
+const std::pair<const char*, const char*> kChannelUnits[] = {
+    {"Vout", "V"}, {"Iout1", "A"}, {"Iout2", "A"}, {"Vpanel", "V"}, {"Temp", "C"},
+};
+
+// "Err[0]" has an index in its brackets, not a unit.
+bool isIndex(const std::string& bracketed) {
+    return !bracketed.empty() && bracketed.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::string unitOf(const std::string& header) {
     std::string unit = headerUnit(header);
+    if (isIndex(unit)) return std::string();
+    if (!unit.empty()) return unit;
+    for (const auto& [name, channelUnit] : kChannelUnits)
+        if (header == name) return channelUnit;
+    return unit;
+}
+
+// "Err[2]" is "Err 2": four error columns need four names.
+std::string entityName(const std::string& header) {
+    std::string bracketed = headerUnit(header);
+    return headerName(header) + (isIndex(bracketed) ? " " + bracketed : std::string());
+}
+
+void addClasses(Json& config, const std::string& header) {
+    std::string unit = unitOf(header);
     std::vector<std::string> options = enumOptions(headerName(header));
     if (!options.empty()) {
         config["device_class"] = "enum";
@@ -93,14 +118,14 @@ std::vector<Entity> entitiesOf(const std::vector<TableColumn>& columns) {
     for (const TableColumn& column : columns) {
         std::string key = jsonKey(column.header);
         if (column.history == kLiveColumn && key != "timestamp") {
-            entities.push_back({key, headerName(column.header), "." + key, column.header});
+            entities.push_back({key, entityName(column.header), "." + key, column.header});
         } else if (column.history == kHistoryTotal) {
-            entities.push_back({"history_total_" + key, "Total " + headerName(column.header),
+            entities.push_back({"history_total_" + key, "Total " + entityName(column.header),
                                 ".history.total." + key, column.header});
         } else if (column.history == 0) {
             std::string header = column.header.substr(column.header.compare(0, 4, "Day0") == 0 ? 4 : 0);
             std::string dayKey = jsonKey(header);
-            entities.push_back({"history_day0_" + dayKey, "Today " + headerName(header),
+            entities.push_back({"history_day0_" + dayKey, "Today " + entityName(header),
                                 ".history.days[0]." + dayKey, header});
         }
     }
@@ -134,10 +159,10 @@ std::string infoPayload(const Identity& identity, const DeviceInfo& info) {
 
 std::vector<RetainedMessage> discoveryConfigs(const std::string& prefix, const Topics& topics,
                                               const Identity& identity, const std::vector<TableColumn>& columns) {
-    std::string nodeId = discoveryNodeId(identity);
+    std::string nodeId = discoveryNodeId(identity, topics);
     Json device = {
         {"identifiers", Json::array({nodeId})},
-        {"name", identity.model + " " + identity.serialNumber},
+        {"name", identity.model + " " + chargerKey(identity, topics)},
         {"manufacturer", identity.manufacturer},
         {"model", identity.model},
         {"sw_version", identity.softwareVersion},

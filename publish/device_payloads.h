@@ -21,7 +21,7 @@ struct RetainedMessage {
 
 // One config per live column (the time stamp aside) and per column of the
 // history's total record and of today's record, under
-// PREFIX/sensor/solwatch_<serial>/<key>/config.
+// PREFIX/sensor/<node id>/<key>/config; all of them read BASE/state.
 std::vector<RetainedMessage> discoveryConfigs(const std::string& prefix, const Topics& topics,
                                               const Identity& identity, const std::vector<TableColumn>& columns);
 

@@ -14,6 +14,7 @@
 #include "log/log.h"
 #include "publish/broker_refused.h"
 #include "publish/device_payloads.h"
+#include "publish/tls_probe.h"
 #include "publish/topics.h"
 
 namespace tessline {
@@ -106,6 +107,8 @@ public:
     // Stores what is published on every connection, and publishes it now
     // when connected.
     void setPresence(std::string info, std::vector<RetainedMessage> discovery);
+    // Stores the retained history message and publishes it now when connected.
+    void setHistory(std::string history);
     // Starts connecting; the connected callback publishes the presence.
     void connect();
     void setLinkUp(bool up);
@@ -132,7 +135,10 @@ private:
     void handOverRows();
     bool rowsWaiting();
     void reportDrops(const char* when);
+    void reportAbsence(const std::string& what);
+    void probeCertificate(const std::string& failure);
     void signalDisconnected();
+    void sayOffline();
 
     MqttPublisher& owner_;
     const MqttSettings& settings_;
@@ -142,8 +148,16 @@ private:
     std::string clientId_;
     MQTTAsync client_ = nullptr;
     std::atomic<bool> connected_{false};
+    // Once connected, the broker retains "online" until we say otherwise.
+    std::atomic<bool> everConnected_{false};
+    // Set by end(): a connection made from now on publishes no presence,
+    // so that nothing follows the final "offline".
+    std::atomic<bool> ending_{false};
     std::atomic<bool> linkUp_{true};
     std::atomic<bool> presenceDue_{false};
+    // Set once the broker's absence is logged; the next connection logs its
+    // return. Retries in between stay quiet.
+    std::atomic<bool> absenceLogged_{false};
     // Rows handed to the library that it has not finished (sent, or
     // acknowledged with QoS 1 and 2).
     std::atomic<int> statesInFlight_{0};
@@ -161,12 +175,15 @@ private:
     std::atomic<std::uint64_t> dropped_{0};
     std::atomic<std::uint64_t> reportedDrops_{0};
 
-    std::mutex mutex_;  // guards the members below
+    std::mutex mutex_;  // guards the members below; the library's threads take it too
     std::string info_;
     std::vector<RetainedMessage> discovery_;
+    std::string history_;  // empty: none (yet)
     bool ended_ = false;
     bool disconnected_ = false;
     std::condition_variable disconnectedChanged_;
+    // Asks a failed TLS handshake why, away from the library's threads.
+    std::thread certificateProbe_;
 };
 
 MqttPublisher::Session::Session(MqttPublisher& owner, const Identity& identity)
@@ -175,7 +192,7 @@ MqttPublisher::Session::Session(MqttPublisher& owner, const Identity& identity)
       serial_(identity.serialNumber),
       topics_(expandTopic(owner.settings_.topicPattern, identity)),
       uri_(owner.settings_.broker.clientUri()),
-      clientId_("solwatch-" + identity.serialNumber) {
+      clientId_(mqttClientId(identity, topics_)) {
     MQTTAsync_createOptions create = MQTTAsync_createOptions_initializer;
     create.MQTTVersion = MQTTVERSION_3_1_1;
     create.sendWhileDisconnected = 1;
@@ -235,6 +252,15 @@ void MqttPublisher::Session::setPresence(std::string info, std::vector<RetainedM
     publishPresenceWhenDue();
 }
 
+void MqttPublisher::Session::setHistory(std::string history) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        history_ = history;
+    }
+    // Not connected: the connected callback publishes the stored one.
+    if (connected_) send(topics_.history, history, kPresenceQos, true);
+}
+
 void MqttPublisher::Session::setLinkUp(bool up) {
     linkUp_ = up;
     send(topics_.status, up ? kOnline : kOffline, kPresenceQos, true);
@@ -244,13 +270,16 @@ void MqttPublisher::Session::publishPresenceWhenDue() {
     if (!connected_ || !presenceDue_.exchange(false)) return;
     std::string info;
     std::vector<RetainedMessage> discovery;
+    std::string history;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         info = info_;
         discovery = discovery_;
+        history = history_;
     }
     send(topics_.info, info, kPresenceQos, true);
     for (const RetainedMessage& config : discovery) send(config.topic, config.payload, kPresenceQos, true);
+    if (!history.empty()) send(topics_.history, history, kPresenceQos, true);
     send(topics_.status, linkUp_ ? kOnline : kOffline, kPresenceQos, true);
 }
 
@@ -319,8 +348,13 @@ void MqttPublisher::Session::reportDrops(const char* when) {
 void MqttPublisher::Session::connected(void* context, char*) {
     auto* self = static_cast<Session*>(context);
     self->connected_ = true;
-    logInfo("publish", "connected to %s", self->uri_.c_str());
+    self->everConnected_ = true;
+    if (self->absenceLogged_.exchange(false))
+        logError("publish", "broker %s reachable again", self->uri_.c_str());
+    else
+        logInfo("publish", "connected to %s", self->uri_.c_str());
     self->reportDrops("while the broker was away");
+    if (self->ending_) return;
     self->presenceDue_ = true;
     self->publishPresenceWhenDue();
     self->handOverRows();
@@ -329,8 +363,7 @@ void MqttPublisher::Session::connected(void* context, char*) {
 void MqttPublisher::Session::connectionLost(void* context, char* cause) {
     auto* self = static_cast<Session*>(context);
     self->connected_ = false;
-    logWarning("publish", "connection to %s lost%s%s; connecting again", self->uri_.c_str(), cause ? ": " : "",
-               cause ? cause : "");
+    self->reportAbsence(std::string("connection lost") + (cause ? std::string(": ") + cause : ""));
 }
 
 // The library reports the first attempt only; later ones retry quietly.
@@ -341,8 +374,33 @@ void MqttPublisher::Session::connectFailed(void* context, MQTTAsync_failureData*
         return;
     }
     if (self->owner_.failed_) return;
-    logWarning("publish", "broker %s not reachable (%s); trying again", self->uri_.c_str(),
-               data->message ? data->message : MQTTAsync_strerror(data->code));
+    std::string failure =
+        std::string("not reachable: ") + (data->message ? data->message : MQTTAsync_strerror(data->code));
+    if (self->settings_.broker.tls) {
+        std::lock_guard<std::mutex> lock(self->mutex_);
+        if (!self->ended_ && !self->certificateProbe_.joinable()) {
+            self->certificateProbe_ = std::thread([self, failure] { self->probeCertificate(failure); });
+            return;
+        }
+    }
+    self->reportAbsence(failure);
+}
+
+// The library tells a certificate for another host name only as a failed
+// connection; that one would fail at every retry.
+void MqttPublisher::Session::probeCertificate(const std::string& failure) {
+    std::string problem = certificateProblem(settings_.broker, settings_.caFile);
+    if (!problem.empty())
+        owner_.fail("TLS with broker " + uri_ + " failed: " + problem);
+    else if (!owner_.failed_ && !connected_)  // the library may have got through meanwhile
+        reportAbsence(failure);
+}
+
+// At the default level, so that a mistyped host shows at once; once per
+// absence, not at every retry.
+void MqttPublisher::Session::reportAbsence(const std::string& what) {
+    if (absenceLogged_.exchange(true)) return;
+    logError("publish", "broker %s %s; trying again", uri_.c_str(), what.c_str());
 }
 
 int MqttPublisher::Session::tlsError(const char* text, std::size_t length, void* context) {
@@ -378,28 +436,33 @@ void MqttPublisher::Session::signalDisconnected() {
     disconnectedChanged_.notify_all();
 }
 
+// The library's own grace time at disconnecting waits out its whole length;
+// this one ends once everything is out: the rows, then "offline". The
+// "offline" goes even while the connection is down (another client took
+// it over, a blip): the library sends it when it connects again within the
+// flush time; else the broker keeps the last will's.
+void MqttPublisher::Session::sayOffline() {
+    auto deadline = std::chrono::steady_clock::now() + kFlushTime;
+    auto waitFor = [&](const std::function<bool()>& done) {
+        while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kFlushStep);
+    };
+    waitFor([this] {
+        handOverRows();
+        return !connected_ || !rowsWaiting();
+    });
+    if (!everConnected_) return;
+    send(topics_.status, kOffline, kPresenceQos, true);
+    waitFor([this] { return pendingCount(client_) == 0; });
+}
+
 void MqttPublisher::Session::end() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (ended_) return;
         ended_ = true;
     }
-    if (connected_ && !owner_.failed_) {
-        // The library's own grace time at disconnecting waits out its whole
-        // length; this one ends once everything is out: the rows, then
-        // "offline".
-        auto deadline = std::chrono::steady_clock::now() + kFlushTime;
-        auto waitFor = [&](const std::function<bool()>& done) {
-            while (connected_ && !done() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(kFlushStep);
-        };
-        waitFor([this] {
-            handOverRows();
-            return !rowsWaiting();
-        });
-        send(topics_.status, kOffline, kPresenceQos, true);
-        waitFor([this] { return pendingCount(client_) == 0; });
-    }
+    ending_ = true;
+    if (!owner_.failed_) sayOffline();
     connected_ = false;  // late completions hand nothing over any more
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
     options.timeout = 0;
@@ -422,6 +485,13 @@ void MqttPublisher::Session::end() {
     MQTTAsync_setConnected(client_, nullptr, nullptr);
     MQTTAsync_setConnectionLostCallback(client_, nullptr, nullptr);
     MQTTAsync_destroy(&client_);
+    // No callback starts a probe any more: ended_ is set.
+    std::thread probe;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        probe = std::move(certificateProbe_);
+    }
+    if (probe.joinable()) probe.join();
 }
 
 MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settings)) {
@@ -435,6 +505,7 @@ void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& inf
                                  const std::vector<TableColumn>& columns) {
     throwIfFailed();
     builder_ = std::make_unique<StateMessageBuilder>(columns);
+    historyCells_.clear();
     if (session_ && session_->serial() != identity.serialNumber) {
         logInfo("publish", "another charger (%s): a new client", identity.serialNumber.c_str());
         session_.reset();
@@ -451,7 +522,18 @@ void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& inf
 void MqttPublisher::onRow(const TableRow& row) {
     throwIfFailed();
     if (!session_ || !builder_) return;
-    session_->publishState(builder_->build(row));
+    session_->publishState(builder_->buildState(row));
+    publishHistoryWhenChanged(row);
+}
+
+// The past days change once a day and the total with each yield step; a
+// new table publishes it at its first row.
+void MqttPublisher::publishHistoryWhenChanged(const TableRow& row) {
+    if (!builder_->hasHistory()) return;
+    std::string cells = builder_->pastHistoryCells(row);
+    if (cells == historyCells_) return;
+    historyCells_ = std::move(cells);
+    session_->setHistory(builder_->buildHistory(row));
 }
 
 void MqttPublisher::onLinkLost(const std::string&) {

@@ -28,7 +28,8 @@ public:
     // (client id solwatch-<serial>); the same charger's keeps its client.
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
-    // Hands the state message to the client library and returns at once.
+    // Hands the state message to the client library and returns at once;
+    // the history message goes too when its total or a past day changed.
     // Once the broker refused the credentials or the TLS certificate did not
     // pass (found on the library's thread and logged there), the next row
     // or table throws broker_refused instead.
@@ -45,11 +46,13 @@ public:
 private:
     friend class Session;
     void fail(const std::string& reason);
+    void publishHistoryWhenChanged(const TableRow& row);
     void throwIfFailed() const;
 
     const MqttSettings settings_;
     std::unique_ptr<Session> session_;  // used by the dump's thread only
     std::unique_ptr<StateMessageBuilder> builder_;
+    std::string historyCells_;  // of the last history message; the dump's thread only
     std::atomic<bool> failed_{false};
     mutable std::mutex failureMutex_;
     std::string failure_;

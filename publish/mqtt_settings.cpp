@@ -1,10 +1,14 @@
 #include "publish/mqtt_settings.h"
 
-#include <unistd.h>
+#include <openssl/err.h>
+#include <openssl/x509_vfy.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <memory>
+#include <ostream>
 #include <stdexcept>
 
 #include "publish/topics.h"
@@ -20,12 +24,39 @@ constexpr int kMqttsPort = 8883;
     throw std::invalid_argument("--mqtt " + url + ": " + why + " (mqtt://[user@]host[:port] or mqtts://...)");
 }
 
+bool hasBlankOrControl(const std::string& text) {
+    for (char c : text) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (u <= ' ' || u == 0x7F) return true;
+    }
+    return false;
+}
+
 int parsePort(const std::string& url, const std::string& text) {
     if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
         badUrl(url, "the port is not a number");
     int port = std::stoi(text);
     if (port < 1 || port > 65535) badUrl(url, "the port is beyond 1..65535");
     return port;
+}
+
+// Loads the file as the TLS library will: one that holds no certificate
+// would otherwise be taken, and every handshake would then fail as if the
+// broker were away.
+void checkCaFile(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        int error = errno;
+        throw std::invalid_argument("cannot read the CA file " + path + ": " + std::strerror(error));
+    }
+    if (S_ISDIR(info.st_mode)) throw std::invalid_argument("--mqtt-cafile " + path + " is a directory");
+    std::unique_ptr<X509_STORE, decltype(&X509_STORE_free)> store(X509_STORE_new(), &X509_STORE_free);
+    ERR_clear_error();
+    if (store && X509_STORE_load_file(store.get(), path.c_str()) == 1) return;
+    const char* reason = ERR_reason_error_string(ERR_peek_last_error());
+    ERR_clear_error();
+    throw std::invalid_argument("--mqtt-cafile " + path + " holds no certificate" +
+                                (reason ? std::string(" (") + reason + ")" : std::string()));
 }
 
 }  // namespace
@@ -72,19 +103,32 @@ BrokerUrl parseBrokerUrl(const std::string& url) {
         if (colon != std::string::npos) broker.port = parsePort(url, rest.substr(colon + 1));
     }
     if (broker.host.empty()) badUrl(url, "no host");
+    if (hasBlankOrControl(broker.host)) badUrl(url, "the host holds a space or a control character");
     if (broker.port == 0) broker.port = broker.tls ? kMqttsPort : kMqttPort;
     return broker;
 }
 
-std::string readPasswordFile(const std::string& path) {
+std::string readPasswordFile(const std::string& path, std::ostream& warnings) {
+    const std::string what = "the MQTT password file " + path;
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        int error = errno;
+        throw std::runtime_error("cannot read " + what + ": " + std::strerror(error));
+    }
+    // A directory opens, and reads as an empty password.
+    if (!S_ISREG(info.st_mode)) throw std::runtime_error(what + " is not a regular file");
     std::ifstream file(path);
     if (!file) {
         int error = errno;
-        throw std::runtime_error("cannot read the MQTT password file " + path + ": " + std::strerror(error));
+        throw std::runtime_error("cannot read " + what + ": " + std::strerror(error));
     }
     std::string password;
     std::getline(file, password);
     if (!password.empty() && password.back() == '\r') password.pop_back();
+    if (password.empty()) throw std::runtime_error(what + " is empty: the password is its first line");
+    if (info.st_mode & S_IROTH)
+        warnings << "warning: every user may read " << what << " (mode " << std::oct << (info.st_mode & 07777)
+                 << std::dec << "); chmod o-r it" << std::endl;
     return password;
 }
 
@@ -102,10 +146,7 @@ void checkMqttSettings(const MqttSettings& settings) {
         throw std::invalid_argument("an MQTT password needs a user name in the URL (mqtt://user@host)");
     if (!settings.caFile.empty()) {
         if (!settings.broker.tls) throw std::invalid_argument("--mqtt-cafile needs an mqtts:// URL");
-        if (::access(settings.caFile.c_str(), R_OK) != 0) {
-            int error = errno;
-            throw std::invalid_argument("cannot read the CA file " + settings.caFile + ": " + std::strerror(error));
-        }
+        checkCaFile(settings.caFile);
     }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <iosfwd>
 #include <string>
 
 namespace tessline {
@@ -35,12 +36,15 @@ struct MqttSettings {
 constexpr const char* kPasswordVariable = "SOLWATCH_MQTT_PASSWORD";
 
 // The first line of the file (a trailing CR or LF dropped). Throws
-// std::runtime_error naming the file and the system's reason.
-std::string readPasswordFile(const std::string& path);
+// std::runtime_error naming the file for one that is not a readable
+// regular file or whose first line is empty. A file that every user may
+// read gets one line on `warnings`.
+std::string readPasswordFile(const std::string& path, std::ostream& warnings);
 
 // Throws std::invalid_argument for settings that cannot work together: a
 // QoS beyond 0..2, a buffer below 1, a CA file without mqtts://, a password
-// without a user, a topic base that cannot be one, an unreadable CA file.
+// without a user, a topic base that cannot be one, a CA file that cannot be
+// read or holds no certificate.
 void checkMqttSettings(const MqttSettings& settings);
 
 }  // namespace tessline

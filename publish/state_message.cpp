@@ -1,5 +1,6 @@
 #include "publish/state_message.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -94,19 +95,52 @@ void StateMessageBuilder::appendMembers(std::string& out, const std::vector<Slot
     }
 }
 
-std::string StateMessageBuilder::build(const TableRow& row) const {
-    std::string out = "{\"timestamp\":\"" + isoLocalTime(row.time) + "\",\"time\":" + std::to_string(row.time);
-    appendMembers(out, live_, row, false);
-    if (total_.empty() && days_.empty()) return out + '}';
-    out += ",\"history\":{\"total\":{";
+std::string StateMessageBuilder::timeMembers(const TableRow& row) {
+    return "{\"timestamp\":\"" + isoLocalTime(row.time) + "\",\"time\":" + std::to_string(row.time);
+}
+
+void StateMessageBuilder::appendHistory(std::string& out, const TableRow& row, std::size_t dayCount) const {
+    out += "\"total\":{";
     appendMembers(out, total_, row, true);
     out += "},\"days\":[";
-    for (std::size_t day = 0; day < days_.size(); ++day) {
+    for (std::size_t day = 0; day < std::min(dayCount, days_.size()); ++day) {
         out += day ? ",{" : "{";
         appendMembers(out, days_[day], row, true);
         out += '}';
     }
-    return out + "]}}";
+    out += ']';
+}
+
+std::string StateMessageBuilder::buildWithDays(const TableRow& row, std::size_t dayCount) const {
+    std::string out = timeMembers(row);
+    appendMembers(out, live_, row, false);
+    if (!hasHistory()) return out + '}';
+    out += ",\"history\":{";
+    appendHistory(out, row, dayCount);
+    return out + "}}";
+}
+
+std::string StateMessageBuilder::build(const TableRow& row) const { return buildWithDays(row, days_.size()); }
+
+std::string StateMessageBuilder::buildState(const TableRow& row) const { return buildWithDays(row, 1); }
+
+std::string StateMessageBuilder::buildHistory(const TableRow& row) const {
+    std::string out = timeMembers(row) + ',';
+    appendHistory(out, row, days_.size());
+    return out + '}';
+}
+
+std::string StateMessageBuilder::pastHistoryCells(const TableRow& row) const {
+    std::string cells;
+    auto append = [&](const std::vector<Slot>& slots) {
+        for (const Slot& slot : slots) {
+            cells += slot.cell < row.cells.size() ? row.cells[slot.cell] : "-";
+            cells += ',';
+        }
+    };
+    append(total_);
+    for (std::size_t day = 1; day < days_.size(); ++day) append(days_[day]);
+    return cells;
 }
 
 }  // namespace tessline

@@ -23,7 +23,18 @@ std::string cellJson(const std::string& cell);
 class StateMessageBuilder {
 public:
     explicit StateMessageBuilder(const std::vector<TableColumn>& columns);
+    // The whole row, every history day with it.
     std::string build(const TableRow& row) const;
+    // The row with today's record alone in "days": the past days change
+    // once a day and go in the history message instead.
+    std::string buildState(const TableRow& row) const;
+
+    bool hasHistory() const { return !total_.empty() || !days_.empty(); }
+    // "timestamp", "time", then "total" and all "days" at the top level.
+    std::string buildHistory(const TableRow& row) const;
+    // The cells of the total and of the past days (not today's): when they
+    // change, the history message is due again.
+    std::string pastHistoryCells(const TableRow& row) const;
 
 private:
     struct Slot {
@@ -31,6 +42,9 @@ private:
         std::string key;  // already quoted, with its colon
     };
     static void appendMembers(std::string& out, const std::vector<Slot>& slots, const TableRow& row, bool first);
+    static std::string timeMembers(const TableRow& row);
+    void appendHistory(std::string& out, const TableRow& row, std::size_t dayCount) const;
+    std::string buildWithDays(const TableRow& row, std::size_t dayCount) const;
 
     std::vector<Slot> live_;
     std::vector<Slot> total_;

@@ -1,6 +1,7 @@
 #include "publish/table_outputs.h"
 
 #include <cstdlib>
+#include <iostream>
 #include <stdexcept>
 
 #include "publish/topics.h"
@@ -36,7 +37,7 @@ MqttSettings mqttSettingsFrom(const po::variables_map& options) {
     settings.discovery = options.count("mqtt-discovery") > 0;
     settings.discoveryPrefix = valueOr(options, "mqtt-discovery", settings.discoveryPrefix);
     if (options.count("mqtt-password-file")) {
-        settings.password = readPasswordFile(options["mqtt-password-file"].as<std::string>());
+        settings.password = readPasswordFile(options["mqtt-password-file"].as<std::string>(), std::cerr);
         settings.hasPassword = true;
     } else if (const char* password = std::getenv(kPasswordVariable); password && *password) {
         settings.password = password;

@@ -22,7 +22,7 @@ packages=(
   g++-aarch64-linux-gnu qemu-user dpkg-dev file
   libboost-dev:arm64 libboost-program-options-dev:arm64 libboost-thread-dev:arm64
   libboost-system-dev:arm64 libboost-regex-dev:arm64 libboost-chrono-dev:arm64
-  libsystemd-dev:arm64 libpaho-mqtt-dev:arm64 libgtest-dev:arm64 libpng-dev:arm64
+  libsystemd-dev:arm64 libpaho-mqtt-dev:arm64 libssl-dev:arm64 libgtest-dev:arm64 libpng-dev:arm64
 )
 # The arm64 packages need the architecture before apt-get update.
 SUDO=""

@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   srecord binutils socat procps bc util-linux
-  libsystemd-dev systemd libpaho-mqtt-dev nlohmann-json3-dev
+  libsystemd-dev systemd libpaho-mqtt-dev libssl-dev nlohmann-json3-dev
   gnuplot-nox mosquitto mosquitto-clients openssl mandoc
   dpkg-dev file libpng-dev lintian
 )

@@ -100,10 +100,13 @@ void MosquittoBroker::makeCertificates() {
     run(with(with({openssl, "req", "-x509"}, ecKey),
              {"-keyout", dir_ + "/ca.key", "-out", caFile(), "-days", "2", "-subj", "/CN=solwatch test CA"}));
     run(with(with({openssl, "req"}, ecKey),
-             {"-keyout", dir_ + "/server.key", "-out", dir_ + "/server.csr", "-subj", "/CN=localhost"}));
-    writeFile(dir_ + "/server.ext", "subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+             {"-keyout", dir_ + "/server.key", "-out", dir_ + "/server.csr", "-subj", "/CN=" + config_.certificateHost}));
+    std::string names = "DNS:" + config_.certificateHost;
+    if (config_.certificateHost == "localhost") names += ",IP:127.0.0.1";
+    writeFile(dir_ + "/server.ext", "subjectAltName=" + names + "\n");
     run({openssl, "x509", "-req", "-in", dir_ + "/server.csr", "-CA", caFile(), "-CAkey", dir_ + "/ca.key",
-         "-CAcreateserial", "-out", dir_ + "/server.crt", "-days", "2", "-extfile", dir_ + "/server.ext"});
+         "-CAcreateserial", "-out", dir_ + "/server.crt", "-days", std::to_string(config_.certificateDays), "-extfile",
+         dir_ + "/server.ext"});
 }
 
 void MosquittoBroker::start() {

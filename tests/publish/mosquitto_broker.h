@@ -19,6 +19,9 @@ struct BrokerConfig {
     std::string user;      // with a password file (mosquitto_passwd); no anonymous clients
     std::string password;
     bool persistence = false;  // sessions and queued messages survive a restart
+    // With tls: the one name the server certificate is for.
+    std::string certificateHost = "localhost";
+    int certificateDays = 2;  // -1: expired since yesterday
 };
 
 class MosquittoBroker {

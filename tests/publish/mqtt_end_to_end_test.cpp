@@ -205,6 +205,114 @@ TEST_F(MqttEndToEnd, TlsWithTheCaFileAndABadCertificate) {
         << refused.err;
 }
 
+// The CA is right, the name or the dates are not: as permanent as an
+// unknown CA, one line with the TLS library's reason.
+TEST_F(MqttEndToEnd, CertificateThatDoesNotPassEndsTheRun) {
+    struct Case {
+        const char* legend;
+        const char* host;
+        int days;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"another host", "elsewhere.example", 2, "hostname mismatch"},
+        {"expired", "localhost", -1, "certificate verify failed"},
+    };
+    SimProcess sim({"--frozen"});
+    for (const Case& c : cases) {
+        ScratchDir brokerDir;
+        BrokerConfig config{true, "", "", false};
+        config.certificateHost = c.host;
+        config.certificateDays = c.days;
+        MosquittoBroker broker(brokerDir.path(), config);
+        ProcessResult refused =
+            runSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url(), "--mqtt-cafile", broker.caFile()}, 20s);
+        EXPECT_EQ(refused.exitCode, 5) << c.legend;
+        std::string err = unstamped(refused.err);
+        std::string failed = "ERR.publish: TLS with broker " + broker.url() + " failed: " + c.reason;
+        EXPECT_TRUE(hasLine(err, failed)) << c.legend << ": " << err;
+        EXPECT_EQ(err.find(failed), err.rfind(failed)) << "one line: " << err;
+        EXPECT_EQ(err.find("not reachable"), std::string::npos) << err;
+    }
+}
+
+// Without -v: the first failure and the return show, the retries between them do not.
+TEST_F(MqttEndToEnd, UnreachableBrokerIsLoggedOnceAndSoIsItsReturn) {
+    MosquittoBroker broker(dir.path());
+    broker.stop();
+    SimProcess sim({});
+    auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url(), "--no-table"});
+    const std::string away = "ERR.publish: broker mqtt://127.0.0.1:" + std::to_string(broker.port()) +
+                             " not reachable: ";
+    EXPECT_TRUE(solwatch->waitForErr(away, 15s)) << solwatch->errSoFar();
+    std::this_thread::sleep_for(5s);  // retries after 1, 2 and 4 s
+    broker.start();
+    const std::string back = "ERR.publish: broker mqtt://127.0.0.1:" + std::to_string(broker.port()) +
+                             " reachable again";
+    EXPECT_TRUE(solwatch->waitForErr(back, 20s)) << solwatch->errSoFar();
+    solwatch->signal(SIGINT);
+    std::string err = unstamped(solwatch->wait(10s).err);
+    std::size_t first = err.find(away);
+    ASSERT_NE(first, std::string::npos) << err;
+    EXPECT_EQ(err.find(away, first + 1), std::string::npos) << "every retry logged: " << err;
+    EXPECT_NE(err.find("; trying again", first), std::string::npos) << err;
+}
+
+// Two chargers that report no serial number, each with a topic base of its
+// own: neither logs the other off, and both leave "offline" at the end.
+TEST_F(MqttEndToEnd, ChargersWithoutSerialNumberKeepTheirConnections) {
+    MosquittoBroker broker(dir.path());
+    SimProcess first({"--frozen", "--serial", ""});
+    SimProcess second({"--frozen", "--serial", ""});
+    Subscriber subscriber(broker, "+/state");
+    auto a = startSolwatch({"-s", first.path(), "-f", "-v", "--mqtt", broker.url(), "--mqtt-topic", "siteA",
+                            "--no-table"});
+    auto b = startSolwatch({"-s", second.path(), "-f", "-v", "--mqtt", broker.url(), "--mqtt-topic", "siteB",
+                            "--no-table"});
+    std::map<std::string, int> perTopic;
+    for (int i = 0; i < 60 && (perTopic["siteA/state"] < 4 || perTopic["siteB/state"] < 4); ++i) {
+        perTopic.clear();
+        for (const Message& m : subscriber.waitFor(subscriber.messages().size() + 1, 250ms)) ++perTopic[m.topic];
+    }
+    a->signal(SIGINT);
+    b->signal(SIGINT);
+    for (auto* solwatch : {a.get(), b.get()}) {
+        std::string err = solwatch->wait(10s).err;
+        EXPECT_EQ(err.find("connection lost"), std::string::npos) << err;
+    }
+    EXPECT_GE(perTopic["siteA/state"], 4);
+    EXPECT_GE(perTopic["siteB/state"], 4);
+    for (const char* status : {"siteA/status", "siteB/status"}) {
+        std::vector<Message> retained = retainedMessages(broker, status);
+        ASSERT_EQ(retained.size(), 1u) << status;
+        EXPECT_EQ(retained[0].payload, "offline") << status;
+    }
+}
+
+// The full variant: the rows carry today's record, the retained history all days.
+TEST_F(MqttEndToEnd, HistoryIsOneRetainedMessageBesideSlimRows) {
+    MosquittoBroker broker(dir.path());
+    SimProcess sim({"--frozen"});
+    Subscriber subscriber(broker, kBase + "/state");
+    auto solwatch = startSolwatch({"-s", sim.path(), "--mqtt", broker.url(), "--no-table"});
+    ASSERT_EQ(subscriber.waitFor(1, 75s).size(), 1u);  // the first row comes at the whole minute
+    std::vector<Message> history;
+    for (int i = 0; i < 20 && history.empty(); ++i) history = retainedMessages(broker, kBase + "/history");
+    solwatch->signal(SIGINT);
+    solwatch->wait(10s);
+    json state = json::parse(subscriber.messages()[0].payload);
+    ASSERT_TRUE(state.contains("history")) << subscriber.messages()[0].payload;
+    EXPECT_EQ(state["history"]["days"].size(), 1u);
+    EXPECT_TRUE(state["history"]["total"].contains("yield_user_kwh"));
+    EXPECT_LT(subscriber.messages()[0].payload.size(), 2000u);
+    ASSERT_EQ(history.size(), 1u);
+    json days = json::parse(history[0].payload);
+    EXPECT_EQ(days["days"].size(), 31u);
+    EXPECT_EQ(days["days"][0], state["history"]["days"][0]);
+    EXPECT_EQ(days["total"], state["history"]["total"]);
+    EXPECT_EQ(days["time"], state["time"]);
+}
+
 TEST_F(MqttEndToEnd, PasswordAcceptedAndRefused) {
     MosquittoBroker broker(dir.path(), BrokerConfig{false, "alice", "s3cret", false});
     SimProcess sim({"--frozen"});
