@@ -245,7 +245,9 @@ void expectColoursBesideTheirNames(const std::string& svg, const std::vector<std
         EXPECT_EQ(entry.anchor, "start") << names[i];
         EXPECT_LT(entry.sampleRight, entry.text.x) << names[i];
         EXPECT_LT(entry.text.x - entry.sampleRight, 20) << names[i];
-        if (i > 0) EXPECT_GT(entry.sampleLeft - keyEntry(svg, names[i - 1]).text.x, 6.0 * names[i - 1].size() + 15) << names[i];
+        if (i > 0) {
+            EXPECT_GT(entry.sampleLeft - keyEntry(svg, names[i - 1]).text.x, 6.0 * names[i - 1].size() + 15) << names[i];
+        }
     }
 }
 
