@@ -1,11 +1,12 @@
-// MqttPublisher: a charger's rows, identity and presence on an MQTT broker,
-// through Eclipse Paho's asynchronous client. The client library connects
-// again by itself after the broker's absences; meanwhile up to --mqtt-buffer
-// rows wait in a backlog of our own (the oldest dropped beyond that), which
-// costs far less memory a row than the library's buffer.
+// MqttPublisher: a charger's rows, identity and presence on an MQTT broker.
+// Each row becomes a state message. While the broker is away up to
+// --mqtt-buffer of them wait in a backlog of our own (the oldest dropped
+// beyond that), which costs far less memory a message than the client
+// library's buffer.
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -16,6 +17,8 @@
 
 namespace tessline {
 
+class ChargerConnection;  // the broker connection of one charger
+
 class MqttPublisher : public TableListener {
 public:
     // Throws std::invalid_argument for settings that cannot work.
@@ -24,8 +27,8 @@ public:
     MqttPublisher(const MqttPublisher&) = delete;
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
-    // The first table, or one of another charger, starts a client for it
-    // (client id solwatch-<serial>); the same charger's keeps its client.
+    // The first table, or one of another charger, starts a connection for
+    // it (client id solwatch-<serial>); the same charger's keeps its own.
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
     // Hands the state message to the client library and returns at once;
@@ -41,16 +44,13 @@ public:
     // The reason of a permanent failure, or "".
     std::string failure() const;
 
-    class Session;  // one client for one charger
-
 private:
-    friend class Session;
     void fail(const std::string& reason);
     void publishHistoryWhenChanged(const TableRow& row);
     void throwIfFailed() const;
 
     const MqttSettings settings_;
-    std::unique_ptr<Session> session_;  // used by the dump's thread only
+    std::unique_ptr<ChargerConnection> connection_;  // used by the dump's thread only
     std::unique_ptr<StateMessageBuilder> builder_;
     std::string historyCells_;  // of the last history message; the dump's thread only
     std::atomic<bool> failed_{false};
