@@ -1,7 +1,10 @@
 #include "publish/mqtt_publisher.h"
 
+#include <atomic>
 #include <chrono>
-#include <stdexcept>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <thread>
 
 #include "log/log.h"

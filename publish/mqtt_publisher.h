@@ -6,7 +6,6 @@
 #pragma once
 
 #include <atomic>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,7 +30,7 @@ public:
     // it (client id solwatch-<serial>); the same charger's keeps its own.
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
-    // Hands the state message to the client library and returns at once;
+    // Queues the state message for the broker and returns at once;
     // the history message goes too when its total or a past day changed.
     // Once the broker refused the credentials or the TLS certificate did not
     // pass (found on the library's thread and logged there), the next row

@@ -1,5 +1,5 @@
-// The publisher against a real broker, without a charger: what the client
-// library's buffer keeps while the broker is away, and a refusal.
+// The publisher against a real broker, without a charger: what its backlog
+// keeps while the broker is away, and a refusal.
 #include <thread>
 
 #include <boost/exception/get_error_info.hpp>
