@@ -81,8 +81,10 @@ private:
     const std::string clientId_;
     MqttClientEvents& events_;
     void* client_ = nullptr;  // the library's MQTTAsync handle
+    // Set by the library's threads, read by the owner's and by them.
     std::atomic<bool> connected_{false};
     std::atomic<bool> everConnected_{false};
+    // Set once by whichever thread finds the refusal first.
     std::atomic<bool> refused_{false};
     // Set once the broker's absence is logged; the next connection logs its
     // return. Retries in between stay quiet.

@@ -40,6 +40,7 @@ private:
 
     const Topics& topics_;
     MessageSink& sink_;
+    // Set by the dump's thread, read at a connection by the library's.
     std::atomic<bool> linkUp_{true};
     // Set when everything is to go out at the next chance (connected now or
     // later); cleared by the one thread that publishes it.
