@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "dumper/channel_tables.h"
+#include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/dump_loop.h"
 #include "dumper/history_records.h"
@@ -64,17 +65,15 @@ struct Charger {
 // The three outputs of the tables of one run, written as the dump writes them.
 class GoldenRun {
 public:
-    GoldenRun() : clock_(kStart), json_(jsonText_) {
+    // `appended`: the output already held rows, so the first table has no header.
+    explicit GoldenRun(bool appended = false) : clock_(kStart), csv_(csvText_, appended), json_(jsonText_) {
+        listeners_.add(csv_);
         listeners_.add(json_);
         listeners_.add(mqtt_);
     }
 
-    // `appended`: the output already held rows, so the first table has no header.
-    void setAppended(bool appended) { appended_ = appended; }
-
     void table(Charger& charger, DumpVariant variant, int rows) {
         DumpTable dump(channelTable(variant, charger.info));
-        if (printHeaderFor(charger.identity)) dump.writeHeader(csv_);
         listeners_.onTableStart(charger.identity, charger.info, dump.columns());
         const std::atomic<bool> goOn{false};
         for (int row = 0; row < rows; ++row) {
@@ -82,36 +81,23 @@ public:
             if (charger.textBeforeRow) charger.textBeforeRow(dump, row);
             dump.pollOnce(charger.registers.reader(), goOn);
             clock_.setSeconds(rowDeadline(variant, clock_.now()));
-            dump.dumpData(csv_, &listeners_);
+            dump.dumpData(listeners_);
         }
         listeners_.onLinkLost("golden table ends");
     }
 
-    std::string csv() const { return csv_.str(); }
+    std::string csv() const { return csvText_.str(); }
     std::string json() const { return jsonText_.str(); }
     std::string mqtt() const { return mqtt_.text(); }
 
 private:
-    // The header rule of a dump: the first table has one unless appended,
-    // a later one only for another device.
-    bool printHeaderFor(const Identity& identity) {
-        bool header = tables_ == 0 ? !appended_
-                                   : identity.productId != last_.productId ||
-                                         identity.serialNumber != last_.serialNumber;
-        ++tables_;
-        last_ = identity;
-        return header;
-    }
-
     FakeClock clock_;
-    std::ostringstream csv_;
+    std::ostringstream csvText_;
     std::ostringstream jsonText_;
+    CsvTableWriter csv_;
     JsonLinesWriter json_;
     MqttPayloads mqtt_;
     TableListeners listeners_;
-    bool appended_ = false;
-    int tables_ = 0;
-    Identity last_;
 };
 
 std::string goldenPath(const std::string& name) {
@@ -343,8 +329,7 @@ TEST_F(GoldenOutputs, FullHexTable) {
 // Appended to an output that held rows: no header, and none after the same
 // device comes back.
 TEST_F(GoldenOutputs, AppendedRunsOfOneDevice) {
-    GoldenRun run;
-    run.setAppended(true);
+    GoldenRun run(true);
     Charger charger = fastCharger();
     run.table(charger, DumpVariant::fast, 2);
     run.table(charger, DumpVariant::fast, 2);
