@@ -120,12 +120,6 @@ void expectGolden(const std::string& name, const std::string& actual) {
     EXPECT_EQ(readFile(path), actual) << "differs from " << name;
 }
 
-void expectGoldenRun(const std::string& name, const GoldenRun& run) {
-    expectGolden(name + ".csv", run.csv());
-    expectGolden(name + ".jsonl", run.json());
-    expectGolden(name + ".mqtt", run.mqtt());
-}
-
 Identity identityOf(const char* model, const char* serial, std::uint16_t productId) {
     Identity identity;
     identity.manufacturer = "Tessline";
@@ -285,64 +279,49 @@ Charger hexTableCharger() {
     return c;
 }
 
-class GoldenOutputs : public testing::Test {
+struct GoldenTable {
+    Charger (*charger)();
+    DumpVariant variant;
+    int rows;
+};
+
+struct GoldenCase {
+    const char* name;  // of the files
+    bool appended;
+    std::vector<GoldenTable> tables;
+};
+
+const GoldenCase kGoldenCases[] = {
+    {"fast", false, {{fastCharger, DumpVariant::fast, 3}}},
+    {"channels", false, {{channelsCharger, DumpVariant::channels, 3}}},
+    {"full_history", false, {{historyCharger, DumpVariant::full, 4}}},
+    {"full_text_history", false, {{textHistoryCharger, DumpVariant::full, 2}}},
+    {"full_hex_table", false, {{hexTableCharger, DumpVariant::full, 2}}},
+    // Appended to an output that held rows: no header, and none after the
+    // same device comes back.
+    {"appended", true, {{fastCharger, DumpVariant::fast, 2}, {fastCharger, DumpVariant::fast, 2}}},
+    {"device_change", false, {{historyCharger, DumpVariant::full, 2}, {textHistoryCharger, DumpVariant::full, 2}}},
+};
+
+class GoldenOutputs : public testing::TestWithParam<GoldenCase> {
 protected:
     void SetUp() override { useUtc(); }
     LogCapture log_;  // expected failures of absent registers stay out of the test's output
 };
 
-TEST_F(GoldenOutputs, Fast) {
-    GoldenRun run;
-    Charger charger = fastCharger();
-    run.table(charger, DumpVariant::fast, 3);
-    expectGoldenRun("fast", run);
+TEST_P(GoldenOutputs, AreByteIdentical) {
+    const GoldenCase& c = GetParam();
+    GoldenRun run(c.appended);
+    for (const GoldenTable& table : c.tables) {
+        Charger charger = table.charger();
+        run.table(charger, table.variant, table.rows);
+    }
+    expectGolden(std::string(c.name) + ".csv", run.csv());
+    expectGolden(std::string(c.name) + ".jsonl", run.json());
+    expectGolden(std::string(c.name) + ".mqtt", run.mqtt());
 }
 
-TEST_F(GoldenOutputs, Channels) {
-    GoldenRun run;
-    Charger charger = channelsCharger();
-    run.table(charger, DumpVariant::channels, 3);
-    expectGoldenRun("channels", run);
-}
-
-TEST_F(GoldenOutputs, FullWithHistoryRecords) {
-    GoldenRun run;
-    Charger charger = historyCharger();
-    run.table(charger, DumpVariant::full, 4);
-    expectGoldenRun("full_history", run);
-}
-
-TEST_F(GoldenOutputs, FullMixedTableWithTextHistory) {
-    GoldenRun run;
-    Charger charger = textHistoryCharger();
-    run.table(charger, DumpVariant::full, 2);
-    expectGoldenRun("full_text_history", run);
-}
-
-TEST_F(GoldenOutputs, FullHexTable) {
-    GoldenRun run;
-    Charger charger = hexTableCharger();
-    run.table(charger, DumpVariant::full, 2);
-    expectGoldenRun("full_hex_table", run);
-}
-
-// Appended to an output that held rows: no header, and none after the same
-// device comes back.
-TEST_F(GoldenOutputs, AppendedRunsOfOneDevice) {
-    GoldenRun run(true);
-    Charger charger = fastCharger();
-    run.table(charger, DumpVariant::fast, 2);
-    run.table(charger, DumpVariant::fast, 2);
-    expectGoldenRun("appended", run);
-}
-
-TEST_F(GoldenOutputs, HeaderAgainAfterADeviceChange) {
-    GoldenRun run;
-    Charger first = historyCharger();
-    Charger second = textHistoryCharger();
-    run.table(first, DumpVariant::full, 2);
-    run.table(second, DumpVariant::full, 2);
-    expectGoldenRun("device_change", run);
-}
+INSTANTIATE_TEST_SUITE_P(Tables, GoldenOutputs, testing::ValuesIn(kGoldenCases),
+                         [](const testing::TestParamInfo<GoldenCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
