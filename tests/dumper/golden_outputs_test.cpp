@@ -166,36 +166,25 @@ Charger channelsCharger() {
     return c;
 }
 
-std::vector<std::uint8_t> dayRecord(std::uint32_t yield, std::uint16_t dayNumber) {
-    std::vector<std::uint8_t> record{0};
-    auto add = [&record](std::uint32_t number, unsigned width) {
-        for (std::uint8_t byte : littleEndian(number, width)) record.push_back(byte);
-    };
-    add(yield, 4);       // yield
-    add(25, 4);          // consumed
-    add(1444, 2);        // Vbat max
-    add(1210, 2);        // Vbat min
-    add(0, 1);           // reserved
-    add(0, 4);           // four error bytes
-    add(60, 2);          // bulk
-    add(120, 2);         // absorption
-    add(0xFFFF, 2);      // float: none
-    add(420, 4);         // Pmax
-    add(153, 2);         // Ibat max
-    add(4010, 2);        // Vpnl max
-    add(dayNumber, 2);
+// A record's bytes from its fields, each a number and its width in bytes.
+std::vector<std::uint8_t> recordOf(const std::vector<std::pair<std::uint32_t, unsigned>>& fields) {
+    std::vector<std::uint8_t> record;
+    for (const auto& field : fields)
+        for (std::uint8_t byte : littleEndian(field.first, field.second)) record.push_back(byte);
     return record;
 }
 
+// Reserved, yield, consumed, Vbat max and min, reserved, four error bytes,
+// bulk, absorption, float (none), Pmax, Ibat max, Vpnl max, day number.
+std::vector<std::uint8_t> dayRecord(std::uint32_t yield, std::uint16_t dayNumber) {
+    return recordOf({{0, 1}, {yield, 4}, {25, 4}, {1444, 2}, {1210, 2}, {0, 1}, {0, 4}, {60, 2}, {120, 2},
+                     {0xFFFF, 2}, {420, 4}, {153, 2}, {4010, 2}, {dayNumber, 2}});
+}
+
+// Version 1, reserved, four error bytes, user and system yield, Vpnl max,
+// Vbat max, days, Vbat min.
 std::vector<std::uint8_t> totalRecord(std::uint32_t yield) {
-    std::vector<std::uint8_t> record{1, 0, 0, 0, 0, 0};
-    for (std::uint8_t byte : littleEndian(yield, 4)) record.push_back(byte);
-    for (std::uint8_t byte : littleEndian(yield, 4)) record.push_back(byte);
-    for (std::uint8_t byte : littleEndian(4510, 2)) record.push_back(byte);
-    for (std::uint8_t byte : littleEndian(1460, 2)) record.push_back(byte);
-    record.push_back(45);
-    for (std::uint8_t byte : littleEndian(1190, 2)) record.push_back(byte);
-    return record;
+    return recordOf({{1, 1}, {0, 1}, {0, 4}, {yield, 4}, {yield, 4}, {4510, 2}, {1460, 2}, {45, 1}, {1190, 2}});
 }
 
 // A mixed-table charger with history records, solar timer and a real-time
