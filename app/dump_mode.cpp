@@ -32,29 +32,18 @@ bool portExists(const std::string& path) {
 
 std::string deviceName(const Identity& identity) { return identity.model + " " + identity.serialNumber; }
 
-bool sameDevice(const Identity& a, const Identity& b) {
-    return a.productId == b.productId && a.serialNumber == b.serialNumber;
-}
-
-// Follows the tables and rows of a dump for the service manager and for the
-// header rule: a table after the first starts with a header only when the
-// device is another one.
+// Follows the tables and rows of a dump for the service manager and the log.
 class DumpProgress : public TableListener {
 public:
-    explicit DumpProgress(bool firstHeader) : printHeader_(firstHeader) {}
-
-    bool printHeaderFor(const Identity& identity) {
-        if (tables_ > 0 && !sameDevice(identity, tabled_)) {
+    // Logs a table about to start for another device than the last one.
+    void noteDevice(const Identity& identity) {
+        if (tables_ > 0 && !sameDevice(identity, tabled_))
             logError("solwatch", "device changed: %s, now %s", deviceName(tabled_).c_str(),
                      deviceName(identity).c_str());
-            printHeader_ = true;
-        }
-        return printHeader_;
     }
 
     void onTableStart(const Identity& identity, const DeviceInfo&, const std::vector<TableColumn>&) override {
         tabled_ = identity;
-        printHeader_ = false;
         if (tables_++ == 0) {
             notifyReady(dumpingStatus());
         } else {
@@ -78,7 +67,6 @@ private:
         return "dumping " + deviceName(tabled_) + ", " + std::to_string(rows_) + " rows";
     }
 
-    bool printHeader_;
     int tables_ = 0;
     long long rows_ = 0;
     Identity tabled_;
@@ -102,8 +90,8 @@ private:
 };
 
 // Polls and prints until a stop request or a lost link ends the run.
-void runTable(LinkSession& session, const Identity& identity, DumpVariant variant, bool printHeader,
-              std::ostream& out, TableListener& listener, StopRequest& stop) {
+void runTable(LinkSession& session, const Identity& identity, DumpVariant variant, TableListener& listener,
+              StopRequest& stop) {
     // Rows at set times can wait a few ms for a byte; the channels table
     // runs as fast as the line allows.
     session.link().setRestBetweenReads(variant != DumpVariant::channels);
@@ -111,7 +99,7 @@ void runTable(LinkSession& session, const Identity& identity, DumpVariant varian
     dumper.setListener(&listener, identity);
     StopRequest::Waker waker(stop, [&dumper] { dumper.requestStop(); });
     if (stop.requested() || !session.lossReason().empty()) dumper.requestStop();
-    dumper.run(variant, printHeader, out);
+    dumper.run(variant);
 }
 
 // Why a reconnecting run could not go on with this session.
@@ -139,9 +127,8 @@ std::string failureOf(const std::function<void()>& attempt, const std::unique_pt
     }
 }
 
-[[noreturn]] void endDump(EndNotice& notice, std::ostream& out, int code) {
+[[noreturn]] void endDump(EndNotice& notice, int code) {
     notice.end();
-    out.flush();
     finish(code);
 }
 
@@ -191,11 +178,11 @@ std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopReq
 }
 
 void dumpMode(std::unique_ptr<LinkSession> session, const Identity& firstIdentity, const DumpSettings& settings,
-              const DumpTarget& target, StopRequest& stop) {
-    DumpProgress progress(target.printHeader);
+              TableListener& outputs, StopRequest& stop) {
+    DumpProgress progress;
     TableListeners listeners;
     listeners.add(progress);
-    if (target.listener) listeners.add(*target.listener);
+    listeners.add(outputs);
     EndNotice notice(listeners);
     Identity identity = firstIdentity;
     RetryState retry;
@@ -204,12 +191,12 @@ void dumpMode(std::unique_ptr<LinkSession> session, const Identity& firstIdentit
         std::string reason = failureOf(
             [&] {
                 if (!session) session = connectDevice(settings, stop, identity, retry);
-                if (!session) endDump(notice, target.out, stop.exitCode());
-                runTable(*session, identity, settings.variant, progress.printHeaderFor(identity), target.out,
-                         listeners, stop);
+                if (!session) endDump(notice, stop.exitCode());
+                progress.noteDevice(identity);
+                runTable(*session, identity, settings.variant, listeners, stop);
             },
             session, settings.reconnect);
-        if (stop.requested()) endDump(notice, target.out, stop.exitCode());
+        if (stop.requested()) endDump(notice, stop.exitCode());
         if (reason.empty()) reason = failureReason(session.get(), "the dump ended");
         logError("solwatch", "link lost: %s", reason.c_str());
         listeners.onLinkLost(reason);

@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <memory>
-#include <ostream>
 #include <string>
 
 #include "app/link_session.h"
@@ -23,20 +22,12 @@ struct DumpSettings {
     LinkSettings link;
 };
 
-// Where the rows go: the table's stream (standard output or the output
-// file), whether the first table starts with its header, and who else
-// follows the rows (may be null).
-struct DumpTarget {
-    std::ostream& out;
-    bool printHeader;
-    TableListener* listener;
-};
-
 // Ends through finish(): with the stop's code after a signal. Without
 // reconnection a failure (a pulled cable, a refused device) throws to the
 // handlers; with it, such failures are logged and retried.
+// `outputs` takes the tables and rows (the CSV table, JSON lines, MQTT).
 [[noreturn]] void dumpMode(std::unique_ptr<LinkSession> session, const Identity& identity,
-                           const DumpSettings& settings, const DumpTarget& target, StopRequest& stop);
+                           const DumpSettings& settings, TableListener& outputs, StopRequest& stop);
 
 // Failed tries since the link last worked, and why the last one failed.
 struct RetryState {

@@ -91,10 +91,8 @@ void runSequence(const po::variables_map& options, StopRequest& stop) {
             writeMode(session->link(), hex, options["write"].as<std::string>(), stop);
         }
         case Mode::dump: {
-            std::ostream& table = outputs->attach(out);
-            DumpTarget target{table, outputs->csvTable() && (!output || !output->hadContent()),
-                              outputs->active() ? outputs.get() : nullptr};
-            dumpMode(std::move(session), identity, settings, target, stop);
+            outputs->attach(out, output && output->hadContent());
+            dumpMode(std::move(session), identity, settings, *outputs, stop);
         }
     }
     finish(0);

@@ -36,9 +36,9 @@ std::vector<TableColumn> columnsOf(DumpVariant variant) {
 TableRow rowOf(const std::vector<TableColumn>& columns) {
     TableRow row{1796692380, {}};
     for (const TableColumn& column : columns) {
-        if (column.header == "Timestamp") row.cells.push_back("\"Tue Dec  8 01:13:00 2026\"");
-        else if (column.header == "State") row.cells.push_back("\"BULK\"");
-        else row.cells.push_back("13.45");
+        if (column.header == "Timestamp") row.cells.push_back(textCell("\"Tue Dec  8 01:13:00 2026\""));
+        else if (column.header == "State") row.cells.push_back(textCell("\"BULK\""));
+        else row.cells.push_back(numberCell("13.45"));
     }
     return row;
 }

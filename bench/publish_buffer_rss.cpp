@@ -34,7 +34,8 @@ void fill(DumpVariant variant, const char* name, int messages) {
     std::vector<TableColumn> columns = DumpTable(channelTable(variant, info)).columns();
     TableRow row{1796692380, {}};
     for (const TableColumn& column : columns)
-        row.cells.push_back(column.header == "Timestamp" ? "\"Tue Dec  8 01:13:00 2026\"" : "13.45");
+        row.cells.push_back(column.header == "Timestamp" ? textCell("\"Tue Dec  8 01:13:00 2026\"")
+                                                         : numberCell("13.45"));
     MqttSettings settings;
     settings.broker = parseBrokerUrl("mqtt://127.0.0.1:1");  // nobody listens
     settings.topicPattern = "bench/%s";

@@ -8,7 +8,7 @@ namespace tessline {
 namespace {
 
 using ParserFn = void (*)(DumpItem&, const std::string&);
-using FormatterFn = std::string (*)(DumpItem&);
+using FormatterFn = TableCell (*)(DumpItem&);
 using Condition = bool (*)(const DeviceInfo&);
 
 constexpr std::uint8_t kNoFlags = 0;
@@ -122,11 +122,9 @@ void appendRows(std::list<DumpItem>& items, const ChannelRow (&rows)[N], const D
 }
 
 void appendHistoryRecords(std::list<DumpItem>& items) {
-    items.emplace_back(kHistoryTotalRegister, "", kHex, historyTotalHeader(), DumpItem::RAW, nullptr,
-                       formatHistoryTotal);
+    items.emplace_back(kHistoryTotalRegister, kHex, historyTotalHeader(), formatHistoryTotal);
     for (int day = 0; day < kHistoryDays; ++day)
-        items.emplace_back(kHistoryDay0Register + day, "", kHex, historyDayHeader(day), DumpItem::RAW, nullptr,
-                           formatHistoryDay);
+        items.emplace_back(kHistoryDay0Register + day, kHex, historyDayHeader(day), formatHistoryDay);
 }
 
 void appendHistory(std::list<DumpItem>& items, const DeviceInfo& info) {

@@ -1,5 +1,6 @@
 #include "dumper/dump_item.h"
 
+#include <iterator>
 #include <utility>
 
 #include "dumper/dump_clock.h"
@@ -54,6 +55,9 @@ DumpItem::DumpItem(std::int32_t registerId, std::string textLabel, std::uint8_t 
       parser(std::move(parser)),
       formatter(std::move(formatter)) {}
 
+DumpItem::DumpItem(std::int32_t registerId, std::uint8_t flags, std::string header, RecordFormatter recordFormatter)
+    : registerId(registerId), flags(flags), header(std::move(header)), recordFormatter(std::move(recordFormatter)) {}
+
 int DumpItem::hexRegister() const { return (flags & HEX_REGISTER) ? registerId : -1; }
 
 void DumpItem::setFromHex(const HexMsg& answer) {
@@ -81,6 +85,15 @@ void DumpItem::setFromText(const std::string& text) {
     updatedAt = dumpClock().now();
 }
 
-std::string DumpItem::format() { return formatter ? formatter(*this) : formatFixed3(*this); }
+TableCell DumpItem::format() { return formatter ? formatter(*this) : formatFixed3(*this); }
+
+void DumpItem::appendCells(std::vector<TableCell>& cells) {
+    if (!recordFormatter) {
+        cells.push_back(format());
+        return;
+    }
+    std::vector<TableCell> record = recordFormatter(*this);
+    cells.insert(cells.end(), std::make_move_iterator(record.begin()), std::make_move_iterator(record.end()));
+}
 
 }  // namespace tessline

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "dumper/table_row.h"
 #include "hex/hex_msg.h"
 
 namespace tessline {
@@ -25,11 +27,14 @@ struct DumpItem {
     static constexpr std::uint8_t S32 = 0x84;
 
     using Parser = std::function<void(DumpItem&, const std::string&)>;
-    using Formatter = std::function<std::string(DumpItem&)>;
+    using Formatter = std::function<TableCell(DumpItem&)>;
+    // A history record's item prints a group of cells.
+    using RecordFormatter = std::function<std::vector<TableCell>(DumpItem&)>;
 
     DumpItem() = default;
     DumpItem(std::int32_t registerId, std::string textLabel, std::uint8_t flags, std::string header,
              std::uint8_t type, Parser parser, Formatter formatter);
+    DumpItem(std::int32_t registerId, std::uint8_t flags, std::string header, RecordFormatter recordFormatter);
 
     // registerId when the item is read by HEX, else -1.
     int hexRegister() const;
@@ -40,7 +45,10 @@ struct DumpItem {
     void setFromHex(const HexMsg& answer);
     // Throws the parser's conversion error and then leaves the item unchanged.
     void setFromText(const std::string& text);
-    std::string format();
+    // The item's cell; without a formatter, formatFixed3's.
+    TableCell format();
+    // Adds the item's cells, one or a record's group, to `cells`.
+    void appendCells(std::vector<TableCell>& cells);
 
     double value = 0;
     std::int32_t registerId = -1;
@@ -53,6 +61,7 @@ struct DumpItem {
     HexMsg raw;                  // the last answer of a RAW item
     Parser parser;
     Formatter formatter;
+    RecordFormatter recordFormatter;
 
 private:
     bool decodeNumber(const HexMsg& answer);

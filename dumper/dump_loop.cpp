@@ -13,8 +13,8 @@ std::int64_t rowDeadline(DumpVariant variant, std::int64_t now) {
     return now;
 }
 
-void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& readRegister, std::ostream& out,
-                 const std::atomic<bool>& stop, TableListener* listener) {
+void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& readRegister,
+                 const std::atomic<bool>& stop, TableListener& listener) {
     DumpClock& clock = dumpClock();
     while (!stop) {
         // Taken before polling, so that full and fast rows always sleep at least once.
@@ -27,7 +27,7 @@ void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& re
             now = clock.now();
         }
         if (stop) return;
-        table.dumpData(out, listener);
+        table.dumpData(listener);
     }
 }
 

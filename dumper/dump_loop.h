@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <ostream>
 
 #include "dumper/channel_tables.h"
 #include "dumper/dump_table.h"
@@ -14,11 +13,11 @@ namespace tessline {
 // whole minute, fast a second later, channels at once.
 std::int64_t rowDeadline(DumpVariant variant, std::int64_t now);
 
-// Polls the table's registers and writes a row per period until `stop` is
-// set, which it checks between requests; the wait for a row's time ends at
+// Polls the table's registers and hands a row per period to `listener`
+// until `stop` is set, which it checks between requests; the wait for a row's time ends at
 // once when the stop comes with a wake() of the dump clock.
 // Exceptions of the reader or the table pass through.
-void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& readRegister, std::ostream& out,
-                 const std::atomic<bool>& stop, TableListener* listener = nullptr);
+void runDumpLoop(DumpTable& table, DumpVariant variant, const RegisterReader& readRegister,
+                 const std::atomic<bool>& stop, TableListener& listener);
 
 }  // namespace tessline

@@ -1,10 +1,7 @@
 #include "dumper/dump_table.h"
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <ctime>
-#include <stdexcept>
 
 #include <boost/algorithm/string/predicate.hpp>
 #include <boost/lexical_cast.hpp>
@@ -25,37 +22,17 @@ bool failureExpected(int registerId) {
     return registerId > kHistoryDay0Register && registerId < kHistoryDay0Register + kHistoryDays;
 }
 
-// A full disk would otherwise lose every later row without a word. The
-// reason is the one of the write that failed: a stream that failed before
-// writes nothing more and sets no errno, so the header is checked too.
-void writeTableLine(std::ostream& out, const std::string& line) {
-    errno = 0;
-    out << line << '\n' << std::flush;
-    if (!out) {
-        int error = errno;
-        throw std::runtime_error(std::string("cannot write the table: ") +
-                                 (error ? std::strerror(error) : "output stream failed"));
-    }
-}
-
-// A row's cells. No cell holds a comma: texts are single words in quotes,
-// the time stamp has none, and a history record joins its fields with them.
-std::vector<std::string> splitCells(const std::string& line) {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (std::size_t comma = line.find(','); comma != std::string::npos; comma = line.find(',', start)) {
-        cells.push_back(line.substr(start, comma - start));
-        start = comma + 1;
-    }
-    cells.push_back(line.substr(start));
-    return cells;
-}
-
 int historyOf(const DumpItem& item) {
     if (item.type != DumpItem::RAW) return kLiveColumn;
     if (item.registerId == kHistoryTotalRegister) return kHistoryTotal;
     int day = item.registerId - kHistoryDay0Register;
     return day >= 0 && day < kHistoryDays ? day : kLiveColumn;
+}
+
+// A history record's item gives a column per field of its record.
+std::vector<std::string> columnHeaders(const DumpItem& item, int history) {
+    if (!item.recordFormatter || history == kLiveColumn) return {item.header};
+    return history == kHistoryTotal ? historyTotalHeaders() : historyDayHeaders(history);
 }
 
 }  // namespace
@@ -102,43 +79,23 @@ void DumpTable::pollItem(DumpItem& item, const RegisterReader& readRegister) {
     }
 }
 
-void DumpTable::writeHeader(std::ostream& out) const {
-    std::string line;
-    bool written = false;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        for (const DumpItem& item : items_) {
-            if (item.flags & DumpItem::HIDDEN) continue;
-            if (written) line += ",";
-            if (item.header.empty()) continue;
-            line += item.header;
-            written = true;
-        }
+TableRow DumpTable::takeRow() {
+    TableRow row;
+    row.time = static_cast<std::time_t>(dumpClock().now());
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::int64_t limit = row.time - kStaleAfterSeconds;
+    for (DumpItem& item : items_) {
+        if (!(item.flags & DumpItem::HIDDEN)) item.appendCells(row.cells);
+        if (item.updatedAt >= limit) continue;
+        if (item.updatedAt != 0) logInfo("dumper", "dumpData() missing item %s", item.header.c_str());
+        item.updatedAt = 0;
     }
-    writeTableLine(out, line);
+    return row;
 }
 
-void DumpTable::dumpData(std::ostream& out, TableListener* listener) {
-    std::string row;
-    std::time_t rowTime = static_cast<std::time_t>(dumpClock().now());
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        std::int64_t limit = rowTime - kStaleAfterSeconds;
-        bool first = true;
-        for (DumpItem& item : items_) {
-            if (!(item.flags & DumpItem::HIDDEN)) {
-                if (!first) row += ",";
-                row += item.format();
-                first = false;
-            }
-            if (item.updatedAt >= limit) continue;
-            if (item.updatedAt != 0) logInfo("dumper", "dumpData() missing item %s", item.header.c_str());
-            item.updatedAt = 0;
-        }
-    }
-    // Written outside the lock: a slow output must not hold up TEXT reception.
-    writeTableLine(out, row);
-    if (listener) listener->onRow(TableRow{rowTime, splitCells(row)});
+void DumpTable::dumpData(TableListener& listener) {
+    // Handed on outside the lock: a slow output must not hold up TEXT reception.
+    listener.onRow(takeRow());
 }
 
 std::vector<TableColumn> DumpTable::columns() const {
@@ -147,7 +104,8 @@ std::vector<TableColumn> DumpTable::columns() const {
     for (const DumpItem& item : items_) {
         if (item.flags & DumpItem::HIDDEN) continue;
         int history = historyOf(item);
-        for (const std::string& header : splitCells(item.header)) columns.push_back(TableColumn{header, history});
+        for (std::string& header : columnHeaders(item, history))
+            columns.push_back(TableColumn{std::move(header), history});
     }
     return columns;
 }

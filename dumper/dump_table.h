@@ -7,7 +7,6 @@
 #include <functional>
 #include <list>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,7 @@
 
 namespace tessline {
 
-// setItems, clear, pollOnce, writeHeader and dumpData belong to one thread;
+// setItems, clear, pollOnce and dumpData belong to one thread;
 // onText may be called from any other.
 class DumpTable {
 public:
@@ -33,17 +32,16 @@ public:
     // request; returns early once `stop` is set.
     void pollOnce(const RegisterReader& readRegister, const std::atomic<bool>& stop);
 
-    void writeHeader(std::ostream& out) const;
-    // Writes one row and ages the items: a value older than 60 s prints once
-    // more, then "-" until it is refreshed. The row also goes to `listener`,
-    // cell by cell, once it is written.
-    void dumpData(std::ostream& out, TableListener* listener = nullptr);
+    // Hands one row to `listener` and ages the items: a value older than
+    // 60 s prints once more, then "-" until it is refreshed.
+    void dumpData(TableListener& listener);
 
-    // The printed columns, one per CSV column (a history record's item
+    // The printed columns, one per cell of a row (a history record's item
     // gives several), with the record each comes from.
     std::vector<TableColumn> columns() const;
 
 private:
+    TableRow takeRow();
     void pollItem(DumpItem& item, const RegisterReader& readRegister);
 
     mutable std::mutex mutex_;

@@ -14,22 +14,16 @@ namespace {
 
 using TextSignal = decltype(TamSerial::rxTextField);
 
-// Leaves no items and no borrowed stream behind, however the run ends.
+// Leaves no items behind, however the run ends.
 class RunState {
 public:
-    RunState(DumpTable& table, std::ostream*& out, std::ostream& runOut) : table_(table), out_(out) {
-        out_ = &runOut;
-    }
-    ~RunState() {
-        table_.clear();
-        out_ = &std::cout;
-    }
+    explicit RunState(DumpTable& table) : table_(table) {}
+    ~RunState() { table_.clear(); }
     RunState(const RunState&) = delete;
     RunState& operator=(const RunState&) = delete;
 
 private:
     DumpTable& table_;
-    std::ostream*& out_;
 };
 
 }  // namespace
@@ -51,19 +45,18 @@ void Dumper::requestStop() {
     dumpClock().wake();
 }
 
-int Dumper::run(DumpVariant variant, bool printHeader, std::ostream& out) {
+int Dumper::run(DumpVariant variant) {
     if (stopRequested_) return 0;
-    return runTable(capabilitiesReport(*link_), variant, printHeader, out);
+    return runTable(capabilitiesReport(*link_), variant);
 }
 
-int Dumper::runTable(const DeviceInfo& info, DumpVariant variant, bool printHeader, std::ostream& out) {
+int Dumper::runTable(const DeviceInfo& info, DumpVariant variant) {
     boost::lock_guard<boost::recursive_mutex> hold(link_->linkMutex);
-    RunState state(*table_, out_, out);
+    RunState state(*table_);
     buildTable(variant, info);
-    if (printHeader) writeHeader();
-    if (listener_) listener_->onTableStart(identity_, info, table_->columns());
+    listener().onTableStart(identity_, info, table_->columns());
     HexProto hex(link_);
-    runDumpLoop(*table_, variant, hex.registerReader(), out, stopRequested_, listener_);
+    runDumpLoop(*table_, variant, hex.registerReader(), stopRequested_, listener());
     return 0;
 }
 
@@ -73,8 +66,12 @@ void Dumper::buildTable(DumpVariant variant, const DeviceInfo& info) {
 
 void Dumper::pollOnce(HexProto& hex) { table_->pollOnce(hex.registerReader(), stopRequested_); }
 
-void Dumper::writeHeader() { table_->writeHeader(*out_); }
+void Dumper::dumpData() { table_->dumpData(listener()); }
 
-void Dumper::dumpData() { table_->dumpData(*out_, listener_); }
+TableListener& Dumper::listener() {
+    // A list of no listeners takes the rows and does nothing with them.
+    static TableListeners nowhere;
+    return listener_ ? *listener_ : nowhere;
+}
 
 }  // namespace tessline

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <atomic>
-#include <iostream>
 #include <memory>
 #include <string>
 
@@ -30,19 +29,20 @@ public:
     // The TEXT slot; the link calls it on its reader thread.
     void onText(const std::string& label, const std::string& value);
 
-    // Runs the capabilities report, then polls and writes rows to `out` for
-    // ever, holding the link's linkMutex. It returns 0 only after
-    // requestStop(); any exception (a port write error, say) releases the
-    // lock and the items and passes on to the caller, which reports it.
-    int run(DumpVariant variant, bool printHeader, std::ostream& out = std::cout);
+    // Runs the capabilities report, then polls and hands rows to the
+    // listener for ever, holding the link's linkMutex. It returns 0 only
+    // after requestStop(); any exception (a port write error, say) releases
+    // the lock and the items and passes on to the caller, which reports it.
+    int run(DumpVariant variant);
     // run() after the capabilities report, for a charger described by `info`.
-    int runTable(const DeviceInfo& info, DumpVariant variant, bool printHeader, std::ostream& out);
+    int runTable(const DeviceInfo& info, DumpVariant variant);
     // Ends run() at its next request, or at once while it waits for a row's
     // time; safe to call from any thread (not from a signal handler).
     void requestStop();
 
-    // Follows the table that run() starts (told `identity` with it) and
-    // every row. Set before run(); the listener outlives the run.
+    // Takes the table that run() starts (told `identity` with it) and
+    // every row: the outputs. Set before run(); the listener outlives the
+    // run. Without one, the rows go nowhere.
     void setListener(TableListener* listener, const Identity& identity) {
         listener_ = listener;
         identity_ = identity;
@@ -51,16 +51,16 @@ public:
     void buildTable(DumpVariant variant, const DeviceInfo& info);
     // One polling pass over the HEX_REGISTER items.
     void pollOnce(HexProto& hex);
-    // Header and row go to the stream of the current run (std::cout outside one).
-    void writeHeader();
+    // One row to the listener.
     void dumpData();
 
 private:
+    TableListener& listener();
+
     boost::signals2::scoped_connection textConnection_;
     TamSerial* link_;
     // Shared with the TEXT slot, which keeps it alive while a call is under way.
     std::shared_ptr<DumpTable> table_ = std::make_shared<DumpTable>();
-    std::ostream* out_ = &std::cout;
     std::atomic<bool> stopRequested_{false};
     TableListener* listener_ = nullptr;
     Identity identity_;

@@ -6,7 +6,7 @@ namespace tessline {
 
 namespace {
 
-using FieldFormatter = std::string (*)(DumpItem&);
+using FieldFormatter = TableCell (*)(DumpItem&);
 
 // One field of a record layout; a field without a header is skipped.
 struct RecordField {
@@ -52,18 +52,19 @@ const RecordField kDayFields[] = {
     {2, "Day#", 1, formatInt},
 };
 
-void appendJoined(std::string& joined, const std::string& part) {
-    if (!joined.empty()) joined += ",";
-    joined += part;
+std::string joined(const std::vector<std::string>& headers) {
+    std::string text;
+    for (const std::string& header : headers) text += (text.empty() ? "" : ",") + header;
+    return text;
 }
 
 std::uint32_t nonePattern(unsigned size) { return size >= 4 ? 0xFFFFFFFFu : (1u << (8 * size)) - 1; }
 
-// Reads one field and returns its text; a skipped field gives nothing.
-std::string readField(const RecordField& field, HexMsg& record, std::int64_t updatedAt) {
+// Reads one field and returns its cell; the caller leaves out a field
+// without a header.
+TableCell readField(const RecordField& field, HexMsg& record, std::int64_t updatedAt) {
     std::uint32_t number = record.readValue(field.size);
-    if (!field.header) return std::string();
-    if (record.failed() || number == nonePattern(field.size)) return "-";
+    if (!field.header || record.failed() || number == nonePattern(field.size)) return missingCell();
     DumpItem column;
     column.value = number / field.divisor;
     column.updatedAt = updatedAt;
@@ -71,45 +72,49 @@ std::string readField(const RecordField& field, HexMsg& record, std::int64_t upd
 }
 
 template <std::size_t N>
-std::string readFields(const RecordField (&fields)[N], HexMsg& record, std::int64_t updatedAt) {
-    std::string joined;
+std::vector<TableCell> readFields(const RecordField (&fields)[N], HexMsg& record, std::int64_t updatedAt) {
+    std::vector<TableCell> cells;
     for (const RecordField& field : fields) {
-        std::string text = readField(field, record, updatedAt);
-        if (field.header) appendJoined(joined, text);
+        TableCell cell = readField(field, record, updatedAt);
+        if (field.header) cells.push_back(std::move(cell));
     }
-    return joined;
+    return cells;
 }
 
 }  // namespace
 
-std::string historyTotalHeader() {
-    std::string joined;
+std::vector<std::string> historyTotalHeaders() {
+    std::vector<std::string> headers;
     for (const RecordField& field : kTotalFields)
-        if (field.header) appendJoined(joined, field.header);
-    appendJoined(joined, kTotalVbatMin.header);
-    return joined;
+        if (field.header) headers.push_back(field.header);
+    headers.push_back(kTotalVbatMin.header);
+    return headers;
 }
 
-std::string historyDayHeader(int day) {
-    std::string joined;
+std::vector<std::string> historyDayHeaders(int day) {
+    std::vector<std::string> headers;
     std::string prefix = "Day" + std::to_string(day);
     for (const RecordField& field : kDayFields)
-        if (field.header) appendJoined(joined, prefix + field.header);
-    return joined;
+        if (field.header) headers.push_back(prefix + field.header);
+    return headers;
 }
 
-std::string formatHistoryTotal(DumpItem& item) {
+std::string historyTotalHeader() { return joined(historyTotalHeaders()); }
+
+std::string historyDayHeader(int day) { return joined(historyDayHeaders(day)); }
+
+std::vector<TableCell> formatHistoryTotal(DumpItem& item) {
     HexMsg record = answerValueBytes(item.raw);
     std::uint8_t version = record.readU8();
     bool hasVersion = !record.failed();
     record.rewind();
-    std::string joined = readFields(kTotalFields, record, item.updatedAt);
+    std::vector<TableCell> cells = readFields(kTotalFields, record, item.updatedAt);
     bool hasVbatMin = hasVersion && version >= 1;
-    appendJoined(joined, hasVbatMin ? readField(kTotalVbatMin, record, item.updatedAt) : "-");
-    return joined;
+    cells.push_back(hasVbatMin ? readField(kTotalVbatMin, record, item.updatedAt) : missingCell());
+    return cells;
 }
 
-std::string formatHistoryDay(DumpItem& item) {
+std::vector<TableCell> formatHistoryDay(DumpItem& item) {
     HexMsg record = answerValueBytes(item.raw);
     return readFields(kDayFields, record, item.updatedAt);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dumper/dump_item.h"
 
@@ -13,13 +14,16 @@ constexpr std::uint16_t kHistoryTotalRegister = 0x104F;
 constexpr std::uint16_t kHistoryDay0Register = 0x1050;
 constexpr int kHistoryDays = 31;  // day 0 (today) to day 30
 
-// The comma-joined column headers of the total record and of day `day`.
+// The column headers of the total record and of day `day`, one by one and
+// comma-joined (the item's header).
+std::vector<std::string> historyTotalHeaders();
+std::vector<std::string> historyDayHeaders(int day);
 std::string historyTotalHeader();
 std::string historyDayHeader(int day);
 
 // Decode the item's stored answer afresh on every call; a field beyond the
-// end of a short record, or equal to its none pattern, prints "-".
-std::string formatHistoryTotal(DumpItem& item);
-std::string formatHistoryDay(DumpItem& item);
+// end of a short record, or equal to its none pattern, is missing.
+std::vector<TableCell> formatHistoryTotal(DumpItem& item);
+std::vector<TableCell> formatHistoryDay(DumpItem& item);
 
 }  // namespace tessline

@@ -1,31 +1,16 @@
-// TableListener: follows a dump besides its table output (a publisher, a
-// JSON writer). Its calls come on the dump's own thread, so an
+// TableListener: an output of the dump (the CSV table, the JSON lines, the
+// publisher, the service status). Its calls come on the dump's own thread, so an
 // implementation must never block there (no network waits).
 #pragma once
 
-#include <ctime>
 #include <string>
 #include <vector>
 
+#include "dumper/table_row.h"
 #include "identity/device_info.h"
 #include "identity/identity.h"
 
 namespace tessline {
-
-// Where a column's value comes from: a live value, the history's total
-// record, or day record N (0 is today).
-constexpr int kLiveColumn = -2;
-constexpr int kHistoryTotal = -1;
-
-struct TableColumn {
-    std::string header;  // one CSV column, e.g. "Ibat[A]" or "Day0Yield[kWh]"
-    int history = kLiveColumn;
-};
-
-struct TableRow {
-    std::time_t time = 0;            // when the row was written
-    std::vector<std::string> cells;  // one per column, exactly as the CSV prints it
-};
 
 class TableListener {
 public:

@@ -28,7 +28,7 @@ std::string printfText(const char* format, ...) {
     return text;
 }
 
-std::string quoted(const char* name) { return std::string("\"") + name + "\""; }
+TableCell quoted(const std::string& name) { return textCell("\"" + name + "\""); }
 
 bool hasValue(const DumpItem& item) { return item.updatedAt != 0; }
 
@@ -43,11 +43,20 @@ bool truncatedValue(const DumpItem& item, long long& number) {
 
 // The quoted name for the truncated value, or "UNKNOWN".
 template <std::size_t N>
-std::string nameOf(const DumpItem& item, const char* const (&names)[N]) {
-    if (!hasValue(item)) return "-";
+TableCell nameOf(const DumpItem& item, const char* const (&names)[N]) {
+    if (!hasValue(item)) return missingCell();
     long long index = 0;
     bool known = truncatedValue(item, index) && index >= 0 && index < static_cast<long long>(N);
     return quoted(known ? names[index] : "UNKNOWN");
+}
+
+// printf writes "nan" or "inf" for a value that is not finite: words, not numbers.
+TableCell fixedPoint(const DumpItem& item, const char* format) __attribute__((format(printf, 2, 0)));
+
+TableCell fixedPoint(const DumpItem& item, const char* format) {
+    if (!hasValue(item)) return missingCell();
+    std::string text = printfText(format, item.value);
+    return std::isfinite(item.value) ? numberCell(std::move(text)) : textCell(std::move(text));
 }
 
 void parseScaled(DumpItem& item, const std::string& text, double divisor) {
@@ -86,41 +95,41 @@ std::string asctimeText(std::int64_t secondsSinceEpoch) {
                       local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 1900 + local.tm_year);
 }
 
-std::string formatNow(DumpItem&) { return "\"" + asctimeText(dumpClock().now()) + "\""; }
+TableCell formatNow(DumpItem&) { return quoted(asctimeText(dumpClock().now())); }
 
-std::string formatState(DumpItem& item) {
+TableCell formatState(DumpItem& item) {
     long long state = 0;
     if (hasValue(item) && truncatedValue(item, state) && state == kStateUnavailable)
         return quoted("UNAVAILABLE");
     return nameOf(item, kStateNames);
 }
 
-std::string formatOnOff(DumpItem& item) { return nameOf(item, kOnOffNames); }
+TableCell formatOnOff(DumpItem& item) { return nameOf(item, kOnOffNames); }
 
-std::string formatDayNight(DumpItem& item) { return nameOf(item, kDayNightNames); }
+TableCell formatDayNight(DumpItem& item) { return nameOf(item, kDayNightNames); }
 
 std::vector<std::string> stateNames() { return {std::begin(kStateNames), std::end(kStateNames)}; }
 std::vector<std::string> onOffNames() { return {std::begin(kOnOffNames), std::end(kOnOffNames)}; }
 std::vector<std::string> dayNightNames() { return {std::begin(kDayNightNames), std::end(kDayNightNames)}; }
 
-std::string formatClock(DumpItem& item) {
-    if (!hasValue(item)) return "-";
+TableCell formatClock(DumpItem& item) {
+    if (!hasValue(item)) return missingCell();
     long long minutes = 0;
     // A negative minute count has no clock time either.
     if (!(item.value < kMinutesPerDay) || !truncatedValue(item, minutes) || minutes < 0)
         return quoted("--:--");
-    return printfText("\"%02d:%02d\"", static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
+    return textCell(printfText("\"%02d:%02d\"", static_cast<int>(minutes / 60), static_cast<int>(minutes % 60)));
 }
 
-std::string formatInt(DumpItem& item) {
+TableCell formatInt(DumpItem& item) {
     long long number = 0;
-    if (!hasValue(item) || !truncatedValue(item, number)) return "-";
-    return printfText("%lld", number);
+    if (!hasValue(item) || !truncatedValue(item, number)) return missingCell();
+    return numberCell(printfText("%lld", number));
 }
 
-std::string formatFixed0(DumpItem& item) { return hasValue(item) ? printfText("%01.0f", item.value) : "-"; }
-std::string formatFixed1(DumpItem& item) { return hasValue(item) ? printfText("%02.1f", item.value) : "-"; }
-std::string formatFixed2(DumpItem& item) { return hasValue(item) ? printfText("%02.2f", item.value) : "-"; }
-std::string formatFixed3(DumpItem& item) { return hasValue(item) ? printfText("%02.3f", item.value) : "-"; }
+TableCell formatFixed0(DumpItem& item) { return fixedPoint(item, "%01.0f"); }
+TableCell formatFixed1(DumpItem& item) { return fixedPoint(item, "%02.1f"); }
+TableCell formatFixed2(DumpItem& item) { return fixedPoint(item, "%02.2f"); }
+TableCell formatFixed3(DumpItem& item) { return fixedPoint(item, "%02.3f"); }
 
 }  // namespace tessline

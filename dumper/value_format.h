@@ -20,18 +20,19 @@ void parseThousandths(DumpItem& item, const std::string& text);
 // 0 for "OFF", 1 for "ON" (letter case matters), 255 for anything else.
 void parseOnOff(DumpItem& item, const std::string& text);
 
-// Every formatter but formatNow prints "-" for an item without a value.
-// Names and clock times print between double-quote characters.
-std::string formatNow(DumpItem& item);
-std::string formatState(DumpItem& item);
-std::string formatOnOff(DumpItem& item);
-std::string formatDayNight(DumpItem& item);
-std::string formatClock(DumpItem& item);
-std::string formatInt(DumpItem& item);
-std::string formatFixed0(DumpItem& item);
-std::string formatFixed1(DumpItem& item);
-std::string formatFixed2(DumpItem& item);
-std::string formatFixed3(DumpItem& item);
+// Every formatter but formatNow gives a missing "-" for an item without a
+// value. Names and clock times are text cells between double-quote
+// characters; a fixed-point value that is not finite ("nan") is text too.
+TableCell formatNow(DumpItem& item);
+TableCell formatState(DumpItem& item);
+TableCell formatOnOff(DumpItem& item);
+TableCell formatDayNight(DumpItem& item);
+TableCell formatClock(DumpItem& item);
+TableCell formatInt(DumpItem& item);
+TableCell formatFixed0(DumpItem& item);
+TableCell formatFixed1(DumpItem& item);
+TableCell formatFixed2(DumpItem& item);
+TableCell formatFixed3(DumpItem& item);
 
 // The names formatState, formatOnOff and formatDayNight print, in value
 // order and without quotes; "UNAVAILABLE" and "UNKNOWN" are not among them.

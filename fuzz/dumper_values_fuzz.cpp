@@ -8,6 +8,7 @@
 #include <string>
 
 #include "dumper/channel_tables.h"
+#include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
 #include "dumper/value_format.h"
@@ -28,13 +29,13 @@ HexMsg answerWith(const std::uint8_t* data, std::size_t size) {
 }
 
 void formatRegister(std::uint8_t type, const HexMsg& answer) {
-    using FormatterFn = std::string (*)(DumpItem&);
+    using FormatterFn = TableCell (*)(DumpItem&);
     const FormatterFn formatters[] = {formatState, formatOnOff, formatDayNight, formatClock, formatInt,
                                       formatFixed0, formatFixed1, formatFixed2, formatFixed3};
     DumpItem item(0x1050, "", DumpItem::HEX_REGISTER, "X", type, parseHundredths, nullptr);
     item.setFromHex(answer);
     for (FormatterFn formatter : formatters)
-        if (formatter(item).empty()) std::abort();
+        if (formatter(item).text.empty()) std::abort();
 }
 
 void registerPath(std::uint8_t type, const std::uint8_t* data, std::size_t size) {
@@ -44,9 +45,9 @@ void registerPath(std::uint8_t type, const std::uint8_t* data, std::size_t size)
         formatRegister(known, answer);
     formatRegister(type, answer);
 
-    DumpItem record(0x1050, "", DumpItem::HEX_REGISTER, "", DumpItem::RAW, nullptr, formatHistoryDay);
+    DumpItem record(0x1050, DumpItem::HEX_REGISTER, "", formatHistoryDay);
     record.setFromHex(answer);
-    if (commas(formatHistoryDay(record)) != 14 || commas(formatHistoryTotal(record)) != 9) std::abort();
+    if (formatHistoryDay(record).size() != 15 || formatHistoryTotal(record).size() != 10) std::abort();
 }
 
 DeviceInfo everyTextLabel() {
@@ -64,10 +65,10 @@ void textPath(const std::uint8_t* data, std::size_t size) {
     std::string label = text.substr(0, tab);
     std::string value = tab == std::string::npos ? std::string() : text.substr(tab + 1);
     table.onText(label, value);
-    std::ostringstream header, row;
-    table.writeHeader(header);
-    table.dumpData(row);
-    if (commas(header.str()) != commas(row.str())) std::abort();
+    std::ostringstream row;
+    CsvTableWriter csv(row, true);
+    table.dumpData(csv);
+    if (commas(csvHeader(table.columns())) != commas(row.str())) std::abort();
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 namespace tessline {
 
+bool sameDevice(const Identity& a, const Identity& b) {
+    return a.productId == b.productId && a.serialNumber == b.serialNumber;
+}
+
 std::string expandIdentityKeys(const std::string& pattern, const Identity& identity,
                                const std::function<std::string(const std::string&)>& insert, char extraKey,
                                const std::string& extraText) {

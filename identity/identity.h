@@ -15,6 +15,9 @@ struct Identity {
     std::uint16_t productId = 0xFFFF;  // 0xFFFF: unknown
 };
 
+// The same charger: the same product and serial number.
+bool sameDevice(const Identity& a, const Identity& b);
+
 // Expands %m (model), %s (serial number) and %v (software version) with the
 // device's texts as `insert` makes them safe for the place, and `extraKey`
 // with `extraText`; any other "%" pair stays. Inserted text is never

@@ -1,8 +1,6 @@
 #include "publish/json_lines_writer.h"
 
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
+#include "dumper/csv_table_writer.h"
 
 namespace tessline {
 
@@ -12,13 +10,7 @@ void JsonLinesWriter::onTableStart(const Identity&, const DeviceInfo&, const std
 
 void JsonLinesWriter::onRow(const TableRow& row) {
     if (!builder_) return;
-    errno = 0;
-    out_ << builder_->build(row) << '\n' << std::flush;
-    if (!out_) {
-        int error = errno;
-        throw std::runtime_error(std::string("cannot write the table: ") +
-                                 (error ? std::strerror(error) : "output stream failed"));
-    }
+    writeTableLine(out_, builder_->build(row));
 }
 
 void JsonLinesWriter::onEnd() { out_.flush(); }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 
 #include <nlohmann/json.hpp>
 
@@ -11,29 +10,6 @@
 namespace tessline {
 
 namespace {
-
-// The strict JSON number grammar: printf's "nan" or "inf" are not numbers.
-bool isJsonNumber(const std::string& text) {
-    std::size_t i = 0, n = text.size();
-    auto digits = [&] {
-        std::size_t start = i;
-        while (i < n && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-        return i > start;
-    };
-    if (i < n && text[i] == '-') ++i;
-    if (i < n && text[i] == '0') ++i;
-    else if (!digits()) return false;
-    if (i < n && text[i] == '.') {
-        ++i;
-        if (!digits()) return false;
-    }
-    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
-        ++i;
-        if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
-        if (!digits()) return false;
-    }
-    return i == n;
-}
 
 std::string jsonString(const std::string& text) {
     // Device texts may hold bytes that are not UTF-8; they must not end the row.
@@ -61,11 +37,15 @@ std::string isoLocalTime(std::time_t time) {
     return iso;
 }
 
-std::string cellJson(const std::string& cell) {
-    if (cell == "-") return "null";
-    if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') return jsonString(cell.substr(1, cell.size() - 2));
-    if (isJsonNumber(cell)) return cell;
-    return jsonString(cell);
+std::string cellJson(const TableCell& cell) {
+    switch (cell.kind) {
+    case CellKind::number: return cell.text;
+    case CellKind::missing: return "null";
+    case CellKind::text: break;
+    }
+    const std::string& text = cell.text;
+    bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
+    return jsonString(quoted ? text.substr(1, text.size() - 2) : text);
 }
 
 StateMessageBuilder::StateMessageBuilder(const std::vector<TableColumn>& columns) {
@@ -134,7 +114,7 @@ std::string StateMessageBuilder::pastHistoryCells(const TableRow& row) const {
     std::string cells;
     auto append = [&](const std::vector<Slot>& slots) {
         for (const Slot& slot : slots) {
-            cells += slot.cell < row.cells.size() ? row.cells[slot.cell] : "-";
+            cells += slot.cell < row.cells.size() ? row.cells[slot.cell].text : "-";
             cells += ',';
         }
     };

@@ -13,9 +13,9 @@ namespace tessline {
 // ISO 8601 local time with its UTC offset: "2026-12-07T20:22:35+01:00".
 std::string isoLocalTime(std::time_t time);
 
-// A CSV cell as a JSON value: "-" is null, a quoted name a string, a number
-// its own digits (so "4.20" keeps its decimals), anything else a string.
-std::string cellJson(const std::string& cell);
+// A cell as a JSON value: a number its own digits (so "4.20" keeps its
+// decimals), a text a string without the CSV's quotes, a missing value null.
+std::string cellJson(const TableCell& cell);
 
 // Builds the objects of one table's rows: "timestamp" and "time" first, then
 // the live columns by their keys, then the history records in a nested

@@ -61,13 +61,16 @@ TableOutputs::TableOutputs(const po::variables_map& options) {
     if (mqtt) mqtt_ = std::make_unique<MqttPublisher>(mqttSettingsFrom(options));
 }
 
-std::ostream& TableOutputs::attach(std::ostream& table) {
+void TableOutputs::attach(std::ostream& table, bool appended) {
+    if (csv_) {
+        csvWriter_ = std::make_unique<CsvTableWriter>(table, appended);
+        add(*csvWriter_);
+    }
     if (json_) {
         jsonWriter_ = std::make_unique<JsonLinesWriter>(table);
         add(*jsonWriter_);
     }
     if (mqtt_) add(*mqtt_);
-    return csv_ ? table : discard_;
 }
 
 }  // namespace tessline

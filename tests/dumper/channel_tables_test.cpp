@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dumper/channel_tables.h"
+#include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
 #include "tests/dumper/dump_test_support.h"
@@ -13,11 +14,7 @@ using namespace tessline;
 using dumper_test::plainCharger;
 
 std::string headerLine(DumpVariant variant, const DeviceInfo& info) {
-    DumpTable table;
-    table.setItems(channelTable(variant, info));
-    std::ostringstream out;
-    table.writeHeader(out);
-    return out.str();
+    return csvHeader(DumpTable(channelTable(variant, info)).columns()) + "\n";
 }
 
 DeviceInfo hexDevice() { return plainCharger(kHexTableDeviceId); }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dumper/csv_table_writer.h"
 #include "dumper/dump_loop.h"
 #include "dumper/value_format.h"
 #include "tests/dumper/dump_test_support.h"
@@ -39,7 +40,8 @@ LoopRun runLoop(DumpVariant variant, std::int64_t startMillis, int rows) {
         answer = registerAnswer(id, {0});
         return 0;
     };
-    runDumpLoop(table, variant, reader, out, stop);
+    CsvTableWriter csv(out, true);
+    runDumpLoop(table, variant, reader, stop, csv);
     run.output = out.str();
     return run;
 }
@@ -95,7 +97,8 @@ TEST(DumpLoop, StopDuringTheWaitEndsWithoutARow) {
         if (sleeps.size() == 2) stop = true;  // in the wait for the row, which ends at its time
     };
     std::ostringstream out;
-    runDumpLoop(table, DumpVariant::full, [](std::uint16_t, HexMsg&) { return -3; }, out, stop);
+    CsvTableWriter csv(out, true);
+    runDumpLoop(table, DumpVariant::full, [](std::uint16_t, HexMsg&) { return -3; }, stop, csv);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(sleeps, (std::vector<std::chrono::milliseconds>{std::chrono::milliseconds(10),
                                                               std::chrono::milliseconds(19990)}));
@@ -106,9 +109,9 @@ TEST(DumpLoop, ExceptionOfARequestEndsTheLoop) {
     DumpTable table;
     table.setItems({DumpItem(0xEDDA, "", DumpItem::HEX_REGISTER, "Err", DumpItem::U8, parseNumber, formatInt)});
     std::atomic<bool> stop{false};
-    std::ostringstream out;
+    TableListeners nowhere;
     auto pulledCable = [](std::uint16_t, HexMsg&) -> int { throw std::runtime_error("write"); };
-    EXPECT_THROW(runDumpLoop(table, DumpVariant::channels, pulledCable, out, stop), std::runtime_error);
+    EXPECT_THROW(runDumpLoop(table, DumpVariant::channels, pulledCable, stop, nowhere), std::runtime_error);
 }
 
 }  // namespace

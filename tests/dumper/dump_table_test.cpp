@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dumper/channel_tables.h"
+#include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
 #include "dumper/value_format.h"
@@ -18,15 +19,12 @@ using namespace dumper_test;
 
 std::string row(DumpTable& table) {
     std::ostringstream out;
-    table.dumpData(out);
+    CsvTableWriter csv(out, true);
+    table.dumpData(csv);
     return out.str();
 }
 
-std::string header(const DumpTable& table) {
-    std::ostringstream out;
-    table.writeHeader(out);
-    return out.str();
-}
+std::string header(const DumpTable& table) { return csvHeader(table.columns()) + "\n"; }
 
 // The printed row keyed by column header.
 std::map<std::string, std::string> rowByHeader(DumpTable& table) {
@@ -127,7 +125,8 @@ TEST(DumpTable, RowThatCannotBeWrittenIsAnError) {
     DumpTable table({textItem("A", "A", parseNumber, formatInt)});
     std::ostringstream out;
     out.setstate(std::ios::badbit);  // as a stream on a full disk ends up
-    EXPECT_THROW(table.dumpData(out), std::runtime_error);
+    CsvTableWriter csv(out, true);
+    EXPECT_THROW(table.dumpData(csv), std::runtime_error);
 }
 
 TEST(DumpTable, TextLabelsMatchWhateverTheLetterCase) {
@@ -243,7 +242,7 @@ TEST(DumpTable, FailedReadKeepsTheLastValueUntilItGoesStale) {
     LogCapture quiet;
     FakeClock clock(1000);
     DumpTable table({hexItem("Vbat[V]", 0xEDD5, DumpItem::U16, parseHundredths, formatFixed2),
-                               hexItem("Day1", 0x1051, DumpItem::RAW, nullptr, formatHistoryDay)});
+                               DumpItem(0x1051, DumpItem::HEX_REGISTER, "Day1", formatHistoryDay)});
     FakeRegisters device;
     device.set(0xEDD5, 1345, 2);
     device.values[0x1051] = std::vector<std::uint8_t>(34, 0x00);

@@ -1,11 +1,11 @@
 #include <algorithm>
 #include <future>
-#include <iostream>
 #include <sstream>
 
 #include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
+#include "dumper/csv_table_writer.h"
 #include "dumper/dumper.h"
 #include "link/tam_serial.h"
 #include "tests/dumper/dump_test_support.h"
@@ -30,16 +30,19 @@ std::string textBlock(const std::vector<std::pair<std::string, std::string>>& fi
     return block;
 }
 
-// Sends std::cout into a string while it lives.
-class CoutCapture {
+// The dumper's rows as the CSV table, with its header, for as long as it lives.
+class CsvCapture {
 public:
-    CoutCapture() : saved_(std::cout.rdbuf(text_.rdbuf())) {}
-    ~CoutCapture() { std::cout.rdbuf(saved_); }
+    explicit CsvCapture(Dumper& dumper, bool appended = false) : dumper_(dumper), csv_(text_, appended) {
+        dumper_.setListener(&csv_, Identity());
+    }
+    ~CsvCapture() { dumper_.setListener(nullptr, Identity()); }
     std::string text() const { return text_.str(); }
 
 private:
+    Dumper& dumper_;
     std::ostringstream text_;
-    std::streambuf* saved_;
+    CsvTableWriter csv_;
 };
 
 bool linkMutexFree(TamSerial& link) {
@@ -51,7 +54,7 @@ bool linkMutexFree(TamSerial& link) {
 }
 
 std::string rowOutsideARun(Dumper& dumper) {
-    CoutCapture capture;
+    CsvCapture capture(dumper, true);
     dumper.dumpData();
     return capture.text();
 }
@@ -96,9 +99,9 @@ TEST(Dumper, StopRequestedBeforeTheRunEndsItAtOnce) {
     TamSerial link(pty.slavePath());
     Dumper dumper(link);
     dumper.requestStop();
-    std::ostringstream out;
-    EXPECT_EQ(dumper.run(DumpVariant::full, true, out), 0);
-    EXPECT_EQ(out.str(), "");
+    CsvCapture out(dumper);
+    EXPECT_EQ(dumper.run(DumpVariant::full), 0);
+    EXPECT_EQ(out.text(), "");
     EXPECT_EQ(pty.readFor(milliseconds(50)), "");  // no request went out
 }
 
@@ -114,9 +117,13 @@ TEST(Dumper, RunPollsThroughTheLinkUntilStopped) {
     Dumper dumper(link);
     running = &dumper;
     link.start();
-    std::ostringstream out;
-    EXPECT_EQ(dumper.runTable(plainCharger(), DumpVariant::channels, true, out), 0);
-    EXPECT_EQ(out.str(),
+    std::string text;
+    {
+        CsvCapture out(dumper);
+        EXPECT_EQ(dumper.runTable(plainCharger(), DumpVariant::channels), 0);
+        text = out.text();
+    }
+    EXPECT_EQ(text,
               "Vout,Iout1,Iout2,Vpanel,Temp\n"
               "12.840,1.500,-0.250,35.100,25.3\n"
               "12.840,1.500,-0.250,35.100,25.3\n");
@@ -131,9 +138,13 @@ TEST(Dumper, PortWriteErrorEndsTheRunAndReachesTheCaller) {
     Dumper dumper(link);
     link.start();
     pty.closeMaster();  // the cable is pulled
-    std::ostringstream out;
-    EXPECT_THROW(dumper.runTable(plainCharger(), DumpVariant::channels, true, out), boost::system::system_error);
-    EXPECT_EQ(out.str(), "Vout,Iout1,Iout2,Vpanel,Temp\n");
+    std::string text;
+    {
+        CsvCapture out(dumper);
+        EXPECT_THROW(dumper.runTable(plainCharger(), DumpVariant::channels), boost::system::system_error);
+        text = out.text();
+    }
+    EXPECT_EQ(text, "Vout,Iout1,Iout2,Vpanel,Temp\n");
     EXPECT_TRUE(linkMutexFree(link));
     EXPECT_EQ(rowOutsideARun(dumper), "\n");
 }
@@ -186,14 +197,13 @@ TEST(Dumper, StopRequestEndsTheWaitForAFullRow) {
     TamSerial link(device.path());
     Dumper dumper(link);
     link.start();
-    std::ostringstream out;
-    auto run = std::async(std::launch::async,
-                          [&] { return dumper.runTable(plainCharger(), DumpVariant::full, true, out); });
+    CsvCapture out(dumper);
+    auto run = std::async(std::launch::async, [&] { return dumper.runTable(plainCharger(), DumpVariant::full); });
     clock.waiting.get_future().wait();
     dumper.requestStop();  // from this thread, as a lost link's handler does
     EXPECT_EQ(run.get(), 0);
     EXPECT_FALSE(clock.ranOut) << "the wait lasted until its row time";
-    EXPECT_EQ(splitLines(out.str()).size(), 1u);  // the header, no row
+    EXPECT_EQ(splitLines(out.text()).size(), 1u);  // the header, no row
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace {
 
 using namespace tessline;
 
-using FormatterFn = std::string (*)(DumpItem&);
+using FormatterFn = TableCell (*)(DumpItem&);
 using ParserFn = void (*)(DumpItem&, const std::string&);
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -28,51 +28,56 @@ struct FormatCase {
     FormatterFn formatter;
     double value;
     const char* expected;
+    CellKind kind;
 };
 
 const FormatCase kFormatCases[] = {
-    {"state 0", formatState, 0, "\"OFF\""},
-    {"state 3.9 truncates to bulk", formatState, 3.9, "\"BULK\""},
-    {"state 11, last named", formatState, 11, "\"PSU\""},
-    {"state 12", formatState, 12, "\"UNKNOWN\""},
-    {"state 254", formatState, 254, "\"UNKNOWN\""},
-    {"state 255", formatState, 255, "\"UNAVAILABLE\""},
-    {"state 256", formatState, 256, "\"UNKNOWN\""},
-    {"state negative", formatState, -1, "\"UNKNOWN\""},
-    {"state -0.5 truncates to 0", formatState, -0.5, "\"OFF\""},
-    {"state NaN", formatState, kNaN, "\"UNKNOWN\""},
-    {"on/off 0", formatOnOff, 0, "\"OFF\""},
-    {"on/off 1", formatOnOff, 1, "\"ON\""},
-    {"on/off 255 from an unknown text", formatOnOff, 255, "\"UNKNOWN\""},
-    {"day/night 0", formatDayNight, 0, "\"NIGHT\""},
-    {"day/night 1.7", formatDayNight, 1.7, "\"DAY\""},
-    {"day/night 2", formatDayNight, 2, "\"UNKNOWN\""},
-    {"clock 0", formatClock, 0, "\"00:00\""},
-    {"clock 61.9 truncates", formatClock, 61.9, "\"01:01\""},
-    {"clock 1439", formatClock, 1439, "\"23:59\""},
-    {"clock 1440", formatClock, 1440, "\"--:--\""},
-    {"clock 65535, none", formatClock, 65535, "\"--:--\""},
-    {"clock negative", formatClock, -5, "\"--:--\""},
-    {"clock NaN", formatClock, kNaN, "\"--:--\""},
-    {"int 7.6 truncates", formatInt, 7.6, "7"},
-    {"int -7.6 truncates toward zero", formatInt, -7.6, "-7"},
-    {"int beyond 32 bits", formatInt, 4294967294.0, "4294967294"},
-    {"int NaN", formatInt, kNaN, "-"},
-    {"int 1e30", formatInt, 1e30, "-"},
-    {"fixed0 7.6 rounds", formatFixed0, 7.6, "8"},
-    {"fixed0 wide value", formatFixed0, 5820, "5820"},
-    {"fixed1", formatFixed1, 35.1, "35.1"},
-    {"fixed1 small value keeps its zero", formatFixed1, 0.04, "0.0"},
-    {"fixed2", formatFixed2, 12.84, "12.84"},
-    {"fixed2 negative", formatFixed2, -3.5, "-3.50"},
-    {"fixed3", formatFixed3, 1.5, "1.500"},
-    {"fixed3 huge value is printed whole", formatFixed3, 1e20, "100000000000000000000.000"},
+    {"state 0", formatState, 0, "\"OFF\"", CellKind::text},
+    {"state 3.9 truncates to bulk", formatState, 3.9, "\"BULK\"", CellKind::text},
+    {"state 11, last named", formatState, 11, "\"PSU\"", CellKind::text},
+    {"state 12", formatState, 12, "\"UNKNOWN\"", CellKind::text},
+    {"state 254", formatState, 254, "\"UNKNOWN\"", CellKind::text},
+    {"state 255", formatState, 255, "\"UNAVAILABLE\"", CellKind::text},
+    {"state 256", formatState, 256, "\"UNKNOWN\"", CellKind::text},
+    {"state negative", formatState, -1, "\"UNKNOWN\"", CellKind::text},
+    {"state -0.5 truncates to 0", formatState, -0.5, "\"OFF\"", CellKind::text},
+    {"state NaN", formatState, kNaN, "\"UNKNOWN\"", CellKind::text},
+    {"on/off 0", formatOnOff, 0, "\"OFF\"", CellKind::text},
+    {"on/off 1", formatOnOff, 1, "\"ON\"", CellKind::text},
+    {"on/off 255 from an unknown text", formatOnOff, 255, "\"UNKNOWN\"", CellKind::text},
+    {"day/night 0", formatDayNight, 0, "\"NIGHT\"", CellKind::text},
+    {"day/night 1.7", formatDayNight, 1.7, "\"DAY\"", CellKind::text},
+    {"day/night 2", formatDayNight, 2, "\"UNKNOWN\"", CellKind::text},
+    {"clock 0", formatClock, 0, "\"00:00\"", CellKind::text},
+    {"clock 61.9 truncates", formatClock, 61.9, "\"01:01\"", CellKind::text},
+    {"clock 1439", formatClock, 1439, "\"23:59\"", CellKind::text},
+    {"clock 1440", formatClock, 1440, "\"--:--\"", CellKind::text},
+    {"clock 65535, none", formatClock, 65535, "\"--:--\"", CellKind::text},
+    {"clock negative", formatClock, -5, "\"--:--\"", CellKind::text},
+    {"clock NaN", formatClock, kNaN, "\"--:--\"", CellKind::text},
+    {"int 7.6 truncates", formatInt, 7.6, "7", CellKind::number},
+    {"int -7.6 truncates toward zero", formatInt, -7.6, "-7", CellKind::number},
+    {"int beyond 32 bits", formatInt, 4294967294.0, "4294967294", CellKind::number},
+    {"int NaN", formatInt, kNaN, "-", CellKind::missing},
+    {"int 1e30", formatInt, 1e30, "-", CellKind::missing},
+    {"fixed0 7.6 rounds", formatFixed0, 7.6, "8", CellKind::number},
+    {"fixed0 wide value", formatFixed0, 5820, "5820", CellKind::number},
+    {"fixed1", formatFixed1, 35.1, "35.1", CellKind::number},
+    {"fixed1 small value keeps its zero", formatFixed1, 0.04, "0.0", CellKind::number},
+    {"fixed2", formatFixed2, 12.84, "12.84", CellKind::number},
+    {"fixed2 negative", formatFixed2, -3.5, "-3.50", CellKind::number},
+    {"fixed3", formatFixed3, 1.5, "1.500", CellKind::number},
+    {"fixed3 huge value is printed whole", formatFixed3, 1e20, "100000000000000000000.000", CellKind::number},
+    {"fixed1 NaN is a word", formatFixed1, kNaN, "nan", CellKind::text},
+    {"fixed2 infinity is a word", formatFixed2, -HUGE_VAL, "-inf", CellKind::text},
 };
 
 TEST(ValueFormat, FormattersOfAValue) {
     for (const FormatCase& c : kFormatCases) {
         DumpItem item = itemWithValue(c.value);
-        EXPECT_EQ(c.formatter(item), c.expected) << c.legend;
+        TableCell cell = c.formatter(item);
+        EXPECT_EQ(cell.text, c.expected) << c.legend;
+        EXPECT_EQ(cell.kind, c.kind) << c.legend;
     }
 }
 
@@ -82,7 +87,9 @@ TEST(ValueFormat, EveryFormatterButNowPrintsDashWithoutAValue) {
     for (FormatterFn formatter : formatters) {
         DumpItem item = itemWithValue(3);
         item.updatedAt = 0;
-        EXPECT_EQ(formatter(item), "-");
+        TableCell cell = formatter(item);
+        EXPECT_EQ(cell.text, "-");
+        EXPECT_EQ(cell.kind, CellKind::missing);
     }
 }
 
@@ -90,7 +97,7 @@ TEST(ValueFormat, FormatNowPrintsTheClockTimeQuotedEvenWithoutAValue) {
     dumper_test::useUtc();
     dumper_test::FakeClock clock(1796595465);
     DumpItem item;
-    EXPECT_EQ(formatNow(item), "\"Sun Dec  6 22:17:45 2026\"");
+    EXPECT_EQ(formatNow(item).text, "\"Sun Dec  6 22:17:45 2026\"");
 }
 
 struct ParseCase {

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "dumper/channel_tables.h"
+#include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "plot/table_reader.h"
 
@@ -13,11 +14,7 @@ namespace {
 using namespace tessline;
 
 std::string headerLine(DumpVariant variant, const DeviceInfo& info) {
-    DumpTable table;
-    table.setItems(channelTable(variant, info));
-    std::ostringstream out;
-    table.writeHeader(out);
-    return out.str();
+    return csvHeader(DumpTable(channelTable(variant, info)).columns()) + "\n";
 }
 
 // A row of gaps under the header, with a time stamp where it has one.

@@ -46,6 +46,10 @@ private:
     std::string old_;
 };
 
+TableCell N(const char* text) { return numberCell(text); }
+TableCell T(const char* text) { return textCell(text); }
+const TableCell M = missingCell();
+
 Identity simIdentity(const std::string& serial = "HQ2042SIM01") {
     return Identity{"Caldane Energy", "SolarUnit 100|15", serial, "1.16", 0xA042};
 }
@@ -74,13 +78,13 @@ TEST(JsonKey, FollowsTheNamingRule) {
 }
 
 TEST(StateMessage, CellsKeepTheCsvText) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"-", "null"},          {"\"BULK\"", "\"BULK\""}, {"4.20", "4.20"}, {"-7.0", "-7.0"},
-        {"0", "0"},             {"\"12:30\"", "\"12:30\""}, {"nan", "\"nan\""}, {"-inf", "\"-inf\""},
-        {"007", "\"007\""},     {"1.", "\"1.\""},         {"\"", "\"\\\"\""}, {"2e3", "2e3"},
+    const std::pair<TableCell, const char*> cases[] = {
+        {M, "null"},           {T("\"BULK\""), "\"BULK\""}, {N("4.20"), "4.20"},     {N("-7.0"), "-7.0"},
+        {N("0"), "0"},         {T("\"12:30\""), "\"12:30\""}, {T("nan"), "\"nan\""},   {T("-inf"), "\"-inf\""},
+        {T("\""), "\"\\\"\""}, {N("2e3"), "2e3"},           {T("\"\""), "\"\""},
     };
-    for (const auto& c : cases) EXPECT_EQ(cellJson(c.first), c.second) << c.first;
-    EXPECT_NO_THROW(json::parse(cellJson("\"\xff\xfe\"")));  // not UTF-8: replaced, not thrown
+    for (const auto& c : cases) EXPECT_EQ(cellJson(c.first), c.second) << c.first.text;
+    EXPECT_NO_THROW(json::parse(cellJson(T("\"\xff\xfe\""))));  // not UTF-8: replaced, not thrown
 }
 
 TEST(StateMessage, IsoTimeCarriesTheOffset) {
@@ -97,8 +101,8 @@ TEST(StateMessage, LiveColumnsFlatHistoryNested) {
     ZoneScope zone("UTC0");
     StateMessageBuilder builder(fullColumns());
     TableRow row{1796692380,
-                 {"\"Tue Dec  8 01:13:00 2026\"", "\"FLOAT\"", "4.20", "-", "\"12:30\"", "456.78", "45", "10.00", "44",
-                  "10.10", "-"}};
+                 {T("\"Tue Dec  8 01:13:00 2026\""), T("\"FLOAT\""), N("4.20"), M, T("\"12:30\""), N("456.78"), N("45"),
+                  N("10.00"), N("44"), N("10.10"), M}};
     std::string text = builder.build(row);
     json state = json::parse(text);
     EXPECT_EQ(text.rfind("{\"timestamp\":\"2026-12-08T01:13:00+00:00\",\"time\":1796692380,\"state\":\"FLOAT\","
@@ -112,7 +116,7 @@ TEST(StateMessage, LiveColumnsFlatHistoryNested) {
     EXPECT_EQ(state["history"]["total"], json::parse(R"({"yield_user_kwh":456.78,"days":45})"));
     EXPECT_EQ(state["history"]["days"], json::parse(R"([{"yield_kwh":10.00,"day":44},{"yield_kwh":10.10,"day":null}])"));
     // A short row gives nulls, never a broken object.
-    EXPECT_TRUE(json::parse(builder.build(TableRow{0, {"x"}}))["history"]["days"][1]["day"].is_null());
+    EXPECT_TRUE(json::parse(builder.build(TableRow{0, {T("x")}}))["history"]["days"][1]["day"].is_null());
 }
 
 // The state carries today's record; the history message all days, and is
@@ -121,8 +125,8 @@ TEST(StateMessage, StateHasTodayHistoryHasAllDays) {
     ZoneScope zone("UTC0");
     StateMessageBuilder builder(fullColumns());
     TableRow row{1796692380,
-                 {"\"Tue Dec  8 01:13:00 2026\"", "\"FLOAT\"", "4.20", "-", "\"12:30\"", "456.78", "45", "10.00", "44",
-                  "10.10", "43"}};
+                 {T("\"Tue Dec  8 01:13:00 2026\""), T("\"FLOAT\""), N("4.20"), M, T("\"12:30\""), N("456.78"), N("45"),
+                  N("10.00"), N("44"), N("10.10"), N("43")}};
     json state = json::parse(builder.buildState(row));
     EXPECT_EQ(state["ibat_a"], 4.2);
     EXPECT_EQ(state["history"]["total"], json::parse(R"({"yield_user_kwh":456.78,"days":45})"));
@@ -134,15 +138,15 @@ TEST(StateMessage, StateHasTodayHistoryHasAllDays) {
     const std::string past = builder.pastHistoryCells(row);
     struct Change {
         std::size_t cell;
-        const char* text;
+        TableCell value;
         bool due;
     };
-    const Change changes[] = {{7, "10.50", false}, {2, "5.00", false}, {5, "456.79", true}, {9, "10.20", true},
-                              {10, "-", true}};
+    const Change changes[] = {{7, N("10.50"), false}, {2, N("5.00"), false}, {5, N("456.79"), true},
+                              {9, N("10.20"), true},  {10, M, true}};
     for (const Change& change : changes) {
         TableRow changed = row;
-        changed.cells[change.cell] = change.text;
-        EXPECT_EQ(builder.pastHistoryCells(changed) != past, change.due) << change.cell << " " << change.text;
+        changed.cells[change.cell] = change.value;
+        EXPECT_EQ(builder.pastHistoryCells(changed) != past, change.due) << change.cell << " " << change.value.text;
     }
     StateMessageBuilder channels({{"Vout"}});
     EXPECT_FALSE(channels.hasHistory());
@@ -151,7 +155,7 @@ TEST(StateMessage, StateHasTodayHistoryHasAllDays) {
 
 TEST(StateMessage, ChannelsVariantHasNoHistoryObject) {
     StateMessageBuilder builder({{"Vout"}, {"Temp"}});
-    json state = json::parse(builder.build(TableRow{5, {"13.450", "25.3"}}));
+    json state = json::parse(builder.build(TableRow{5, {N("13.450"), N("25.3")}}));
     EXPECT_EQ(state["vout"], 13.45);
     EXPECT_EQ(state["time"], 5);
     EXPECT_FALSE(state.contains("history"));

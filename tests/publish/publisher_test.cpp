@@ -38,7 +38,7 @@ TEST(MqttPublisher, FullBufferDropsTheOldestAndSaysHowMany) {
     {
         MqttPublisher publisher(settingsFor(broker, 5));
         publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
-        for (int row = 0; row < 12; ++row) publisher.onRow(TableRow{row, {std::to_string(row)}});
+        for (int row = 0; row < 12; ++row) publisher.onRow(TableRow{row, {numberCell(std::to_string(row))}});
         broker.start();
         const auto& messages = subscriber.waitFor(5, 15s);
         ASSERT_EQ(messages.size(), 5u);
@@ -62,7 +62,7 @@ TEST(MqttPublisher, LongBacklogGoesOutInOrderOnceTheBrokerIsBack) {
     {
         MqttPublisher publisher(settingsFor(broker, 1000));
         publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
-        for (int row = 0; row < rows; ++row) publisher.onRow(TableRow{row, {std::to_string(row)}});
+        for (int row = 0; row < rows; ++row) publisher.onRow(TableRow{row, {numberCell(std::to_string(row))}});
         broker.start();
         const auto& messages = subscriber.waitFor(rows, 30s);
         ASSERT_EQ(messages.size(), static_cast<std::size_t>(rows));
@@ -84,7 +84,7 @@ TEST(MqttPublisher, RefusedCredentialsEndTheNextRow) {
     publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
     for (int i = 0; i < 100 && publisher.failure().empty(); ++i) std::this_thread::sleep_for(50ms);
     try {
-        publisher.onRow(TableRow{0, {"0"}});
+        publisher.onRow(TableRow{0, {numberCell("0")}});
         ADD_FAILURE() << "a refused connection let the rows go on";
     } catch (const broker_refused& e) {
         std::string expected = "broker " + broker.url() + " refused the connection: not authorized";
