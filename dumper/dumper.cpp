@@ -14,6 +14,12 @@ namespace {
 
 using TextSignal = decltype(TamSerial::rxTextField);
 
+// The request's own wait keeps the pause after it: one wakeup, not two.
+void pauseInRequests(HexProto& hex, DumpTable& table) {
+    hex.setPauseAfterAnswer(boost::chrono::milliseconds(kPauseAfterRequest.count()));
+    table.setPauseAfterRequest(std::chrono::milliseconds(0));
+}
+
 // Leaves no items and no borrowed stream behind, however the run ends.
 class RunState {
 public:
@@ -63,6 +69,7 @@ int Dumper::runTable(const DeviceInfo& info, DumpVariant variant, bool printHead
     if (printHeader) writeHeader();
     if (listener_) listener_->onTableStart(identity_, info, table_->columns());
     HexProto hex(link_);
+    pauseInRequests(hex, *table_);
     runDumpLoop(*table_, variant, hex.registerReader(), out, stopRequested_, listener_);
     return 0;
 }
@@ -71,7 +78,10 @@ void Dumper::buildTable(DumpVariant variant, const DeviceInfo& info) {
     table_->setItems(channelTable(variant, info));
 }
 
-void Dumper::pollOnce(HexProto& hex) { table_->pollOnce(hex.registerReader(), stopRequested_); }
+void Dumper::pollOnce(HexProto& hex) {
+    pauseInRequests(hex, *table_);
+    table_->pollOnce(hex.registerReader(), stopRequested_);
+}
 
 void Dumper::writeHeader() { table_->writeHeader(*out_); }
 
