@@ -14,10 +14,13 @@ namespace {
 
 using TextSignal = decltype(TamSerial::rxTextField);
 
-// The request's own wait keeps the pause after it: one wakeup, not two.
-void pauseInRequests(HexProto& hex, DumpTable& table) {
-    hex.setPauseAfterAnswer(boost::chrono::milliseconds(kPauseAfterRequest.count()));
-    table.setPauseAfterRequest(std::chrono::milliseconds(0));
+// Rows at set times: the request's own wait keeps the pause after it, one
+// wakeup instead of two. The channels table, which runs as fast as the line
+// allows, takes each answer as it comes and pauses after it.
+void placePauseAfterRequests(DumpVariant variant, HexProto& hex, DumpTable& table) {
+    const bool inRequest = variant != DumpVariant::channels;
+    hex.setPauseAfterAnswer(boost::chrono::milliseconds(inRequest ? kPauseAfterRequest.count() : 0));
+    table.setPauseAfterRequest(inRequest ? std::chrono::milliseconds(0) : kPauseAfterRequest);
 }
 
 // Leaves no items and no borrowed stream behind, however the run ends.
@@ -69,7 +72,7 @@ int Dumper::runTable(const DeviceInfo& info, DumpVariant variant, bool printHead
     if (printHeader) writeHeader();
     if (listener_) listener_->onTableStart(identity_, info, table_->columns());
     HexProto hex(link_);
-    pauseInRequests(hex, *table_);
+    placePauseAfterRequests(variant, hex, *table_);
     runDumpLoop(*table_, variant, hex.registerReader(), out, stopRequested_, listener_);
     return 0;
 }
@@ -78,10 +81,7 @@ void Dumper::buildTable(DumpVariant variant, const DeviceInfo& info) {
     table_->setItems(channelTable(variant, info));
 }
 
-void Dumper::pollOnce(HexProto& hex) {
-    pauseInRequests(hex, *table_);
-    table_->pollOnce(hex.registerReader(), stopRequested_);
-}
+void Dumper::pollOnce(HexProto& hex) { table_->pollOnce(hex.registerReader(), stopRequested_); }
 
 void Dumper::writeHeader() { table_->writeHeader(*out_); }
 

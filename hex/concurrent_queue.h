@@ -35,7 +35,8 @@ public:
     // before then costs the waiter no wakeup of its own. `pushedAt`, if
     // given, gets the time the element came.
     bool timedPop(T& out, Deadline deadline, Deadline earliest = Deadline(), Deadline* pushedAt = nullptr) {
-        if (earliest > boost::chrono::steady_clock::now()) boost::this_thread::sleep_until(std::min(earliest, deadline));
+        if (earliest > boost::chrono::steady_clock::now())
+            boost::this_thread::sleep_until(std::min(earliest, deadline));
         boost::unique_lock<boost::mutex> lock(mutex_);
         listening_ = true;
         while (items_.empty()) {

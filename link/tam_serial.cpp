@@ -32,7 +32,8 @@ using boost::system::system_error;
 
 struct TamSerial::Port {
     Port() : restTimer(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC)) {
-        if (restTimer < 0) boost::throw_exception(system_error(error_code(errno, boost::system::system_category()), "timerfd"));
+        if (restTimer < 0)
+            boost::throw_exception(system_error(error_code(errno, boost::system::system_category()), "timerfd"));
     }
     ~Port() { ::close(restTimer); }
     asio::io_context io;
@@ -212,9 +213,10 @@ void TamSerial::restBeforeNextRead() {
     restingUntil_ = std::chrono::steady_clock::time_point::max();
 }
 
-// An awaited answer is read whole when it is due, or in short steps once it
-// is under way but late. Other bytes before it (a TEXT block) delay it by
-// their own length, so they are read at the pace of TEXT.
+// Reader thread only (it reads the receive state). An awaited answer is
+// read whole when it is due, or in short steps once it is under way but
+// late. Other bytes before it (a TEXT block) delay it by their own length,
+// so they are read at the pace of TEXT.
 std::chrono::steady_clock::time_point TamSerial::restEnd(std::chrono::steady_clock::time_point now) const {
     const bool awaited = !answered_ && now - lastWriteAt_ < kAnswerDueFor;
     if (awaited && answerDueAt_ > now) return answerDueAt_;

@@ -148,7 +148,8 @@ TEST(AnswerDueAfter, CoversTheLineTimeOfRequestAndAnswer) {
         {"set register", {0x08, 0x91, 0xED, 0x00, 0x00, 0x80}, {0x08, 0x91, 0xED, 0x00, 0x00, 0x80}},
     };
     for (const auto& c : cases) {
-        const std::size_t lineBytes = encodeHexFrame(message(c.request)).size() + encodeHexFrame(message(c.answer)).size();
+        const std::size_t lineBytes =
+            encodeHexFrame(message(c.request)).size() + encodeHexFrame(message(c.answer)).size();
         const std::chrono::microseconds lineTime(lineBytes * 1000000 / 1920);
         const auto due = answerDueAfter(message(c.request));
         EXPECT_GE(due, lineTime) << c.legend;
