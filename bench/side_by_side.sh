@@ -58,3 +58,6 @@ echo "| reader | CPU share | peak RSS | wakeups/s | rows |"
 echo "|---|---|---|---|---|"
 row "solwatch ${options[*]}" $solwatch "$(wc -l < "$work/solwatch.csv")"
 row "the pyserial script" $script_pid "$(wc -l < "$work/script.csv")"
+# The readers go before their simulators, so that neither sees its line end.
+kill $solwatch $script_pid 2> /dev/null
+wait $solwatch $script_pid 2> /dev/null || true

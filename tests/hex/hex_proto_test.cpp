@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <boost/exception/get_error_info.hpp>
 
 #include "link/tam_serial.h"
@@ -213,12 +215,12 @@ TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
                                   "ERR\t0\r\nLOAD\tON\r\nIL\t500\r\nH19\t5558\r\nH20\t0\r\nChecksum\t\x42";
     std::mutex mutex;
     std::string sent;  // guarded by mutex
-    ScriptedDevice* self = nullptr;  // set before the first request
+    std::atomic<ScriptedDevice*> self{nullptr};  // set before the first request
     // The device sends in parts, as bytes come over a real line.
     auto sendNow = [&](const std::string& part) {
         std::lock_guard<std::mutex> lock(mutex);
         sent += part;
-        self->send(part);
+        self.load()->send(part);
     };
     ScriptedDevice device([&](const std::string&, int index) {
         const std::string reply = frameOf({0x7, 0x00u + index, 0xED, 0x00, 0x00u + index, 0x01});
