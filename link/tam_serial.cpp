@@ -54,6 +54,8 @@ constexpr auto kTextRest = std::chrono::milliseconds(100);
 // request.
 constexpr auto kAnswerRest = std::chrono::milliseconds(4);
 constexpr auto kAnswerDueFor = std::chrono::seconds(2);
+// A failed write waits at most this long for the reader's account of the loss.
+constexpr auto kReaderAfterFailedWrite = std::chrono::milliseconds(500);
 
 // A port that we may not open: say which group may, and how to join it.
 void logPermissionHint(const std::string& path) {
@@ -156,6 +158,11 @@ void TamSerial::run() {
         boost::lock_guard<boost::mutex> lock(ioStateMutex_);
         readerActive_ = false;
     }
+    {
+        std::lock_guard<std::mutex> lock(restMutex_);
+        readerStopped_ = true;
+    }
+    readerStop_.notify_all();
     // A close() posted just before the flag fell still gets carried out.
     port_->io.restart();
     port_->io.poll();
@@ -286,8 +293,21 @@ int TamSerial::write(const HexMsg& msg) {
     awaitAnswer(msg);
     error_code error;
     std::size_t written = writeAll(text, error);
-    if (error) boost::throw_exception(system_error(error, "write"));
+    if (error) {
+        awaitReaderAfterFailedWrite();
+        boost::throw_exception(system_error(error, "write"));
+    }
     return written == text.size() ? 0 : -3;
+}
+
+// A line that is gone fails a write and the next read alike. The reader's
+// account of it (linkLost, "read: ...") comes first, as it does when the
+// reader notices the loss before any write; it may be resting, so its rest
+// ends now.
+void TamSerial::awaitReaderAfterFailedWrite() {
+    std::unique_lock<std::mutex> lock(restMutex_);
+    armRestTimer(std::chrono::steady_clock::time_point());
+    readerStop_.wait_for(lock, kReaderAfterFailedWrite, [this] { return readerStopped_; });
 }
 
 // Called just before the request goes out, so that no byte of its answer

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -74,6 +75,7 @@ private:
     void armRestTimer(std::chrono::steady_clock::time_point end);
     void awaitRestTimer();
     void awaitAnswer(const HexMsg& request);
+    void awaitReaderAfterFailedWrite();
     void dispatch(char c);
     void armSilenceTimer();
     void onSilenceTimer(const boost::system::error_code& error);
@@ -93,8 +95,9 @@ private:
     // A rest is a wait on a timer rather than on the port, so bytes that
     // arrive meanwhile wake nobody; a request moves the timer to when its
     // answer is due, which wakes nobody either.
-    // Guards restful_, closing_, the answer state and restingUntil_, and
-    // every setting of the rest timer.
+    // Guards restful_, closing_, the answer state, restingUntil_ and
+    // readerStopped_ (readerStop_ tells of it), and every setting of the
+    // rest timer.
     std::mutex restMutex_;
     bool restful_ = false;
     bool closing_ = false;
@@ -103,6 +106,8 @@ private:
     bool answered_ = true;  // a frame came after the last request
     // End of the reader's current rest; max while it does not rest.
     std::chrono::steady_clock::time_point restingUntil_ = std::chrono::steady_clock::time_point::max();
+    bool readerStopped_ = false;  // the reader thread ran and ended (after any linkLost)
+    std::condition_variable readerStop_;
 
     std::chrono::seconds silenceTimeout_{0};
     // Written by the reader thread, read by any thread.
