@@ -28,8 +28,10 @@ trap 'kill "${pids[@]}" 2> /dev/null || true; rm -rf "$work"' EXIT
 source bench/start_sim.sh
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# Context switches of all threads alive now.
+# Context switches of all threads alive now: all, and the involuntary ones
+# (preemptions, which other loads on the machine add).
 wakeups() { cat /proc/"$1"/task/*/status | awk '/ctxt_switches/ {n += $2} END {print n}'; }
+preemptions() { cat /proc/"$1"/task/*/status | awk '/nonvoluntary_ctxt_switches/ {n += $2} END {print n}'; }
 wait_for_output() { for _ in $(seq 300); do [ -s "$1" ] && return; sleep 0.1; done; }
 
 start_sim solwatch
@@ -41,21 +43,23 @@ script_pid=$!; pids+=($script_pid)
 # From the first output on: the reading itself, without the start-up.
 wait_for_output "$work/solwatch.csv"
 wait_for_output "$work/script.csv"
-declare -A ticks0 wakes0
-for pid in $solwatch $script_pid; do ticks0[$pid]=$(cpu_ticks $pid); wakes0[$pid]=$(wakeups $pid); done
+declare -A ticks0 wakes0 preempt0
+for pid in $solwatch $script_pid; do
+  ticks0[$pid]=$(cpu_ticks $pid); wakes0[$pid]=$(wakeups $pid); preempt0[$pid]=$(preemptions $pid)
+done
 sleep "$seconds"
 
 row() {  # row NAME PID ROWS
-  local ticks wakes
-  [ -d "/proc/$2" ] || { echo "| $1 | ended early, see above | | | $3 |"; return; }
-  ticks=$(cpu_ticks "$2"); wakes=$(wakeups "$2")
-  awk -v name="$1" -v t=$((ticks - ticks0[$2])) -v w=$((wakes - wakes0[$2])) -v s="$seconds" -v hz="$tick" \
-    -v rss="$(awk '/VmHWM/ {print $2}' "/proc/$2/status")" -v rows="$3" \
-    'BEGIN { printf "| %s | %.3f %% | %.1f MB | %.1f | %d |\n", name, 100 * t / hz / s, rss / 1024, w / s, rows }'
+  local ticks wakes preempt
+  [ -d "/proc/$2" ] || { echo "| $1 | ended early, see above | | | | $3 |"; return; }
+  ticks=$(cpu_ticks "$2"); wakes=$(wakeups "$2"); preempt=$(preemptions "$2")
+  awk -v name="$1" -v t=$((ticks - ticks0[$2])) -v w=$((wakes - wakes0[$2])) -v p=$((preempt - preempt0[$2])) \
+    -v s="$seconds" -v hz="$tick" -v rss="$(awk '/VmHWM/ {print $2}' "/proc/$2/status")" -v rows="$3" \
+    'BEGIN { printf "| %s | %.3f %% | %.1f MB | %.1f | %.1f | %d |\n", name, 100 * t / hz / s, rss / 1024, w / s, p / s, rows }'
 }
 echo "reader, $seconds s side by side (rows: all rows written, header included)"
-echo "| reader | CPU share | peak RSS | wakeups/s | rows |"
-echo "|---|---|---|---|---|"
+echo "| reader | CPU share | peak RSS | wakeups/s | of them preemptions/s | rows |"
+echo "|---|---|---|---|---|---|"
 row "solwatch ${options[*]}" $solwatch "$(wc -l < "$work/solwatch.csv")"
 row "the pyserial script" $script_pid "$(wc -l < "$work/script.csv")"
 # The readers go before their simulators, so that neither sees its line end.
