@@ -48,7 +48,7 @@ namespace {
 // block then comes in a few reads instead of one per arrival of a byte or
 // two, and a small box's CPU stays idle in between. The line's buffer holds
 // seconds of bytes, so nothing is lost.
-constexpr auto kTextRest = std::chrono::milliseconds(100);
+constexpr auto kTextRest = std::chrono::milliseconds(200);
 // ... and this often once an answer is under way but late: its last bytes
 // are read at most this late. An answer is awaited this long after its
 // request.
