@@ -44,10 +44,11 @@ struct TamSerial::Port {
 
 namespace {
 
-// A resting reader reads this often while no answer is awaited: a TEXT
-// block then comes in a few reads instead of one per arrival of a byte or
-// two, and a small box's CPU stays idle in between. The line's buffer holds
-// seconds of bytes, so nothing is lost.
+// A resting reader reads this often while no answer is awaited, or while
+// one waits behind other bytes: a TEXT block then comes in a read or two
+// instead of one per arrival of a byte or two, and a small box's CPU stays
+// idle in between. The line's buffer holds seconds of bytes, so nothing is
+// lost, and a request's time-out is five rests away.
 constexpr auto kTextRest = std::chrono::milliseconds(200);
 // ... and this often once an answer is under way but late: its last bytes
 // are read at most this late. An answer is awaited this long after its
