@@ -15,7 +15,6 @@ namespace tessline {
 namespace {
 
 constexpr std::int64_t kStaleAfterSeconds = 60;
-constexpr std::chrono::milliseconds kPauseAfterRequest{10};
 
 // Day records 1 to 30 are often not there yet; their failures are expected.
 bool failureExpected(int registerId) {
@@ -64,7 +63,7 @@ void DumpTable::pollOnce(const RegisterReader& readRegister, const std::atomic<b
         if (stop) return;
         if (item.hexRegister() == -1) continue;
         pollItem(item, readRegister);
-        dumpClock().sleepFor(kPauseAfterRequest);
+        if (pauseAfterRequest_.count() > 0) dumpClock().sleepFor(pauseAfterRequest_);
     }
 }
 

@@ -14,6 +14,15 @@ namespace {
 
 using TextSignal = decltype(TamSerial::rxTextField);
 
+// Rows at set times: the request's own wait keeps the pause after it, one
+// wakeup instead of two. The channels table, which runs as fast as the line
+// allows, takes each answer as it comes and pauses after it.
+void placePauseAfterRequests(DumpVariant variant, HexProto& hex, DumpTable& table) {
+    const bool inRequest = variant != DumpVariant::channels;
+    hex.setPauseAfterAnswer(boost::chrono::milliseconds(inRequest ? kPauseAfterRequest.count() : 0));
+    table.setPauseAfterRequest(inRequest ? std::chrono::milliseconds(0) : kPauseAfterRequest);
+}
+
 // Leaves no items behind, however the run ends.
 class RunState {
 public:
@@ -56,6 +65,7 @@ int Dumper::runTable(const DeviceInfo& info, DumpVariant variant) {
     buildTable(variant, info);
     listener().onTableStart(identity_, info, table_->columns());
     HexProto hex(link_);
+    placePauseAfterRequests(variant, hex, *table_);
     runDumpLoop(*table_, variant, hex.registerReader(), stopRequested_, listener());
     return 0;
 }

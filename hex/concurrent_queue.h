@@ -2,10 +2,12 @@
 #pragma once
 
 #include <deque>
+#include <utility>
 
 #include <boost/chrono.hpp>
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/mutex.hpp>
+#include <boost/thread/thread.hpp>
 
 namespace tessline {
 
@@ -16,22 +18,36 @@ using Deadline = boost::chrono::steady_clock::time_point;
 template <class T>
 class concurrent_queue {
 public:
+    // Wakes the waiter only if it listens: one that sleeps until a set time
+    // looks at the queue then anyway.
     void push(const T& value) {
+        bool wake = false;
         {
             boost::lock_guard<boost::mutex> lock(mutex_);
-            items_.push_back(value);
+            items_.emplace_back(value, boost::chrono::steady_clock::now());
+            wake = listening_;
         }
-        nonEmpty_.notify_one();
+        if (wake) nonEmpty_.notify_one();
     }
 
-    // Waits until an element is there or the deadline has passed.
-    bool timedPop(T& out, Deadline deadline) {
+    // Waits until an element is there or the deadline has passed. Until
+    // `earliest` it sleeps through pushes, so that an element that comes
+    // before then costs the waiter no wakeup of its own. `pushedAt`, if
+    // given, gets the time the element came.
+    bool timedPop(T& out, Deadline deadline, Deadline earliest = Deadline(), Deadline* pushedAt = nullptr) {
+        if (earliest > boost::chrono::steady_clock::now())
+            boost::this_thread::sleep_until(std::min(earliest, deadline));
         boost::unique_lock<boost::mutex> lock(mutex_);
+        listening_ = true;
         while (items_.empty()) {
-            if (nonEmpty_.wait_until(lock, deadline) == boost::cv_status::timeout && items_.empty())
+            if (nonEmpty_.wait_until(lock, deadline) == boost::cv_status::timeout && items_.empty()) {
+                listening_ = false;
                 return false;
+            }
         }
-        out = items_.front();
+        listening_ = false;
+        out = items_.front().first;
+        if (pushedAt) *pushedAt = items_.front().second;
         items_.pop_front();
         return true;
     }
@@ -42,9 +58,10 @@ public:
     }
 
 private:
-    mutable boost::mutex mutex_;  // guards items_
+    mutable boost::mutex mutex_;  // guards items_ and listening_
     boost::condition_variable nonEmpty_;
-    std::deque<T> items_;
+    bool listening_ = false;      // a waiter wants to be woken by the next push
+    std::deque<std::pair<T, Deadline>> items_;  // each with the time of its push
 };
 
 }  // namespace tessline

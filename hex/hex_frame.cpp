@@ -20,6 +20,18 @@ int digitValue(char c) {
 
 }  // namespace
 
+std::chrono::microseconds answerDueAfter(const HexMsg& request) {
+    constexpr double kByteMicros = 1e6 / 1920;
+    // A device answers within a couple of milliseconds of the request's end.
+    constexpr std::chrono::microseconds kDeviceTurn{2000};
+    const std::size_t requestLength = encodeHexFrame(request).size();
+    std::size_t answerLength = requestLength + 4;  // ping, device id: a 16-bit word
+    if (request.size() > 0 && request.bytes()[0] == 0x07) answerLength = requestLength + 10;  // flags, value
+    if (request.size() > 0 && request.bytes()[0] == 0x08) answerLength = requestLength;       // echoed
+    const auto lineMicros = static_cast<std::int64_t>((requestLength + answerLength) * kByteMicros);
+    return std::chrono::microseconds(lineMicros) + kDeviceTurn;
+}
+
 std::string encodeHexFrame(const HexMsg& msg) {
     const auto& bytes = msg.bytes();
     if (bytes.empty()) return std::string();

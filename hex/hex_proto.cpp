@@ -7,6 +7,7 @@
 #include <boost/throw_exception.hpp>
 
 #include "hex/concurrent_queue.h"
+#include "hex/hex_frame.h"
 #include "link/tam_serial.h"
 #include "log/log.h"
 
@@ -35,6 +36,9 @@ const HexProto::Timeout kOneSecond = boost::chrono::seconds(1);
 const HexProto::Timeout kQuietBeforeRequest = boost::chrono::milliseconds(300);
 const HexProto::Timeout kLateAnswersLimit = boost::chrono::seconds(2);
 const HexProto::Timeout kFiveSeconds = boost::chrono::seconds(5);
+// The link's reader hands an answer over a little after it is due, as late
+// as a timer on a busy machine fires.
+const HexProto::Timeout kHandOverLag = boost::chrono::milliseconds(2);
 
 HexMsg request(std::uint8_t code) {
     HexMsg msg;
@@ -68,6 +72,16 @@ bool contains(std::initializer_list<std::uint32_t> codes, std::uint32_t code) {
 
 int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
                        Timeout timeout, HexMsg& answer) {
+    Deadline answerAt;
+    int result = sendAndAwait(request, accepted, attempts, timeout, answer, answerAt);
+    // The pause runs from the answer, or from the end of a request without one.
+    const Deadline pauseEnd = (result == kHexOk ? answerAt : boost::chrono::steady_clock::now()) + pauseAfterAnswer_;
+    if (pauseEnd > boost::chrono::steady_clock::now()) boost::this_thread::sleep_until(pauseEnd);
+    return result;
+}
+
+int HexProto::sendAndAwait(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
+                           Timeout timeout, HexMsg& answer, Deadline& answerAt) {
     boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
     auto queue = std::make_shared<concurrent_queue<HexMsg>>();
     // Every frame received from now on is queued, whatever its code; the
@@ -78,6 +92,7 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
     if (unansweredSends_ > 0) dropLateAnswers(*queue, unansweredSends_);
     unansweredSends_ = 0;
 
+    const auto dueAfter = boost::chrono::microseconds(answerDueAfter(request).count());
     int result = kHexNoAnswerAfterResend;
     while (attempts-- > 0) {
         const int attemptsLeft = attempts;
@@ -86,9 +101,14 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
         if (written != 0) return written;
         ++unansweredSends_;
         result = kHexNoAnswerAfterResend;
+        // With a pause, the first look at the queue is when the pause after
+        // the answer's hand-over ends: the answer is there by then.
+        Deadline earliest;
+        if (pauseAfterAnswer_ > Timeout::zero())
+            earliest = boost::chrono::steady_clock::now() + dueAfter + kHandOverLag + pauseAfterAnswer_;
         bool resend = false;
         while (!resend) {
-            if (!queue->timedPop(answer, deadline)) {
+            if (!queue->timedPop(answer, deadline, earliest, &answerAt)) {
                 result = kHexTimeout;
                 break;
             }

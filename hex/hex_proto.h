@@ -43,6 +43,12 @@ public:
     // Writes the EEPROM address pointer register. Throws no_response.
     bool setRegister(std::uint16_t value);
 
+    // Every request is followed by this pause (none by default): the device
+    // gets a quiet line between an answer and the next request. The wait for
+    // an answer ends no sooner than the pause after the answer is due, so
+    // one wakeup serves both.
+    void setPauseAfterAnswer(Timeout pause) { pauseAfterAnswer_ = pause; }
+
     // getRegister on this object, as a RegisterReader.
     RegisterReader registerReader() {
         return [this](std::uint16_t id, HexMsg& answer) { return getRegister(id, answer); };
@@ -51,8 +57,11 @@ public:
 private:
     int exchange(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
                  Timeout timeout, HexMsg& answer);
+    int sendAndAwait(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
+                     Timeout timeout, HexMsg& answer, boost::chrono::steady_clock::time_point& answerAt);
 
     TamSerial* link_;
+    Timeout pauseAfterAnswer_{0};
     // Sends of the last exchange that got no answer yet: the device may
     // still answer them, and such an answer looks like the answer to the
     // next request of the same register.

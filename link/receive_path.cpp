@@ -12,7 +12,10 @@ ReceivePath::ReceivePath(ByteSignal& rxChar, FrameSignal& rxHexMsg, FieldSignal&
 // most runs have no other byte listener at all.
 void ReceivePath::feed(char c) {
     if (!rxChar_.empty()) rxChar_(c);
-    if (hexDecoder_.feed(c)) rxHexMsg_(hexDecoder_.message());
+    if (hexDecoder_.feed(c)) {
+        ++hexFrames_;
+        rxHexMsg_(hexDecoder_.message());
+    }
     textFramer_.feed(c);
 }
 

@@ -3,6 +3,7 @@
 // TEXT framing; complete frames and fields go out on their signals.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include <boost/signals2/signal.hpp>
@@ -23,11 +24,15 @@ public:
     void feed(char c);
     // TEXT blocks that passed their checksum so far.
     std::uint64_t validTextBlocks() const { return textFramer_.validBlocks(); }
+    // HEX frames completed so far, and whether one is under way.
+    std::uint64_t hexFrames() const { return hexFrames_; }
+    bool inHexFrame() const { return hexDecoder_.inFrame(); }
 
 private:
     ByteSignal& rxChar_;
     FrameSignal& rxHexMsg_;
     HexFrameDecoder hexDecoder_;
+    std::uint64_t hexFrames_ = 0;
     TextFramer textFramer_;
 };
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/timerfd.h>
 #include <poll.h>
 #include <termios.h>
 #include <unistd.h>
@@ -31,25 +32,35 @@ using boost::system::error_code;
 using boost::system::system_error;
 
 struct TamSerial::Port {
+    Port() : restTimer(::timerfd_create(CLOCK_MONOTONIC, TFD_CLOEXEC)) {
+        if (restTimer < 0)
+            boost::throw_exception(system_error(error_code(errno, boost::system::system_category()), "timerfd"));
+    }
+    ~Port() { ::close(restTimer); }
     asio::io_context io;
     asio::serial_port port{io};
     asio::steady_timer silence{io};  // armed only with a silence timeout
+    int restTimer;                   // the reader's rests: steady clock (CLOCK_MONOTONIC)
 };
 
 namespace {
 
-// A resting reader reads this often while no answer is due: a TEXT block
-// then comes in a few reads instead of one per arrival of a byte or two,
-// and a small box's CPU stays idle in between. The line's buffer holds
-// seconds of bytes, so nothing is lost.
-constexpr auto kTextRest = std::chrono::milliseconds(50);
-// ... and this often for a while after a request: an answer's last bytes
-// are read at most this late.
+// A resting reader reads this often while no answer is awaited, or while
+// one waits behind other bytes: a TEXT block then comes in a read or two
+// instead of one per arrival of a byte or two, and a small box's CPU stays
+// idle in between. The line's buffer holds seconds of bytes, so nothing is
+// lost, and a request's time-out is five rests away.
+constexpr auto kTextRest = std::chrono::milliseconds(200);
+// ... and this often once an answer is under way but late: its last bytes
+// are read at most this late. An answer is awaited this long after its
+// request.
 constexpr auto kAnswerRest = std::chrono::milliseconds(4);
 constexpr auto kAnswerDueFor = std::chrono::seconds(2);
 // A charger sends a TEXT block every second: past the silence timeout, a
 // second shows whether bytes still come.
 constexpr auto kSilenceRecheck = std::chrono::seconds(1);
+// A failed write waits at most this long for the reader's account of the loss.
+constexpr auto kReaderAfterFailedWrite = std::chrono::milliseconds(500);
 
 // A port that we may not open: say which group may, and how to join it.
 void logPermissionHint(const std::string& path) {
@@ -153,6 +164,11 @@ void TamSerial::run() {
         boost::lock_guard<boost::mutex> lock(ioStateMutex_);
         readerActive_ = false;
     }
+    {
+        std::lock_guard<std::mutex> lock(restMutex_);
+        readerStopped_ = true;
+    }
+    readerStop_.notify_all();
     // A close() posted just before the flag fell still gets carried out.
     port_->io.restart();
     port_->io.poll();
@@ -175,8 +191,10 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     }
     bytesReceived_ += count;
     lastByteAt_ = std::chrono::steady_clock::now();
+    const std::uint64_t framesBefore = receivePath_.hexFrames();
     for (std::size_t i = 0; i < count; ++i) dispatch(readBuffer_[i]);
     noteValidTextBlocks();
+    noteAnswers(framesBefore, lastByteAt_);
     restBeforeNextRead();
     startRead();
 }
@@ -188,19 +206,60 @@ void TamSerial::noteValidTextBlocks() {
     lastValidBlockAt_ = lastByteAt_;
 }
 
+// A frame read at `readAt` answers the last request if that went out
+// before: a request is written only after the answer to the one before it
+// was handed over, so a later request is still awaiting its answer.
+void TamSerial::noteAnswers(std::uint64_t framesBefore, std::chrono::steady_clock::time_point readAt) {
+    if (receivePath_.hexFrames() == framesBefore) return;
+    std::lock_guard<std::mutex> lock(restMutex_);
+    if (lastWriteAt_ <= readAt) answered_ = true;
+}
+
 void TamSerial::setRestBetweenReads(bool rest) {
     std::lock_guard<std::mutex> lock(restMutex_);
     restful_ = rest;
 }
 
 // Bytes that arrive during a rest do not wake the reader: it is not waiting
-// on the port. A request ends the rest at once.
+// on the port. A request moves the end of the rest to when its answer is due.
 void TamSerial::restBeforeNextRead() {
-    std::unique_lock<std::mutex> lock(restMutex_);
-    if (!restful_ || closing_) return;
-    const auto now = std::chrono::steady_clock::now();
-    const auto rest = now - lastWriteAt_ < kAnswerDueFor ? kAnswerRest : kTextRest;
-    restEnd_.wait_until(lock, now + rest, [&] { return closing_ || lastWriteAt_ > now; });
+    {
+        std::lock_guard<std::mutex> lock(restMutex_);
+        if (!restful_ || closing_) return;
+        restingUntil_ = restEnd(std::chrono::steady_clock::now());
+        armRestTimer(restingUntil_);
+    }
+    awaitRestTimer();
+    std::lock_guard<std::mutex> lock(restMutex_);
+    restingUntil_ = std::chrono::steady_clock::time_point::max();
+}
+
+// Reader thread only (it reads the receive state). An awaited answer is
+// read whole when it is due, or in short steps once it is under way but
+// late. Other bytes before it (a TEXT block) delay it by their own length,
+// so they are read at the pace of TEXT.
+std::chrono::steady_clock::time_point TamSerial::restEnd(std::chrono::steady_clock::time_point now) const {
+    const bool awaited = !answered_ && now - lastWriteAt_ < kAnswerDueFor;
+    if (awaited && answerDueAt_ > now) return answerDueAt_;
+    if (awaited && receivePath_.inHexFrame()) return now + kAnswerRest;
+    return now + kTextRest;
+}
+
+// Under restMutex_. A time already past makes the timer expire at once.
+void TamSerial::armRestTimer(std::chrono::steady_clock::time_point end) {
+    const auto sinceBoot = std::chrono::duration_cast<std::chrono::nanoseconds>(end.time_since_epoch()).count();
+    itimerspec when{};
+    when.it_value.tv_sec = static_cast<time_t>(sinceBoot / 1000000000);
+    when.it_value.tv_nsec = static_cast<long>(sinceBoot % 1000000000);
+    if (when.it_value.tv_sec == 0 && when.it_value.tv_nsec == 0) when.it_value.tv_nsec = 1;  // 0 would disarm
+    ::timerfd_settime(port_->restTimer, TFD_TIMER_ABSTIME, &when, nullptr);
+}
+
+// Blocks until the rest timer expires, however often it was moved meanwhile.
+void TamSerial::awaitRestTimer() {
+    std::uint64_t expirations = 0;
+    while (::read(port_->restTimer, &expirations, sizeof expirations) < 0 && errno == EINTR) {
+    }
 }
 
 // The timer is not moved on by every read: it fires once per timeout and
@@ -255,15 +314,39 @@ int TamSerial::write(const HexMsg& msg) {
     boost::lock_guard<boost::recursive_mutex> lock(linkMutex);
     std::string text = encodeHexFrame(msg);
     txData(text);
-    {
-        std::lock_guard<std::mutex> rest(restMutex_);
-        lastWriteAt_ = std::chrono::steady_clock::now();
-    }
-    restEnd_.notify_one();
+    awaitAnswer(msg);
     error_code error;
     std::size_t written = writeAll(text, error);
-    if (error) boost::throw_exception(system_error(error, "write"));
+    if (error) {
+        awaitReaderAfterFailedWrite();
+        boost::throw_exception(system_error(error, "write"));
+    }
     return written == text.size() ? 0 : -3;
+}
+
+// A line that is gone fails a write and the next read alike. The reader's
+// account of it (linkLost, "read: ...") comes first, as it does when the
+// reader notices the loss before any write; it may be resting, so its rest
+// ends now.
+void TamSerial::awaitReaderAfterFailedWrite() {
+    std::unique_lock<std::mutex> lock(restMutex_);
+    armRestTimer(std::chrono::steady_clock::time_point());
+    readerStop_.wait_for(lock, kReaderAfterFailedWrite, [this] { return readerStopped_; });
+}
+
+// Called just before the request goes out, so that no byte of its answer
+// can be read before. A rest that would end after the answer is due ends
+// when it is due.
+void TamSerial::awaitAnswer(const HexMsg& request) {
+    std::lock_guard<std::mutex> rest(restMutex_);
+    lastWriteAt_ = std::chrono::steady_clock::now();
+    answerDueAt_ = lastWriteAt_ + answerDueAfter(request);
+    answered_ = false;
+    const bool resting = restingUntil_ != std::chrono::steady_clock::time_point::max();
+    if (resting && restingUntil_ > answerDueAt_) {
+        restingUntil_ = answerDueAt_;
+        armRestTimer(restingUntil_);
+    }
 }
 
 // Writes straight to the descriptor: the port object itself belongs to the
@@ -292,8 +375,8 @@ void TamSerial::close() {
     {
         std::lock_guard<std::mutex> rest(restMutex_);
         closing_ = true;
+        armRestTimer(std::chrono::steady_clock::time_point());  // ends a rest at once
     }
-    restEnd_.notify_one();
     error_code error;
     std::promise<error_code> closed;
     bool posted = false;

@@ -73,6 +73,12 @@ private:
     void onReadComplete(const boost::system::error_code& error, std::size_t count);
     void noteValidTextBlocks();
     void restBeforeNextRead();
+    std::chrono::steady_clock::time_point restEnd(std::chrono::steady_clock::time_point now) const;
+    void noteAnswers(std::uint64_t framesBefore, std::chrono::steady_clock::time_point readAt);
+    void armRestTimer(std::chrono::steady_clock::time_point end);
+    void awaitRestTimer();
+    void awaitAnswer(const HexMsg& request);
+    void awaitReaderAfterFailedWrite();
     void dispatch(char c);
     void armSilenceTimer();
     void onSilenceTimer(const boost::system::error_code& error);
@@ -89,13 +95,22 @@ private:
     boost::mutex ioStateMutex_;
     bool readerActive_ = false;
 
-    // Guards restful_, lastWriteAt_ and closing_, which decide whether and
-    // how long the reader rests between reads; restEnd_ ends a rest early.
+    // A rest is a wait on a timer rather than on the port, so bytes that
+    // arrive meanwhile wake nobody; a request moves the timer to when its
+    // answer is due, which wakes nobody either.
+    // Guards restful_, closing_, the answer state, restingUntil_ and
+    // readerStopped_ (readerStop_ tells of it), and every setting of the
+    // rest timer.
     std::mutex restMutex_;
-    std::condition_variable restEnd_;
     bool restful_ = false;
-    std::chrono::steady_clock::time_point lastWriteAt_;
     bool closing_ = false;
+    std::chrono::steady_clock::time_point lastWriteAt_;
+    std::chrono::steady_clock::time_point answerDueAt_;
+    bool answered_ = true;  // a frame came after the last request
+    // End of the reader's current rest; max while it does not rest.
+    std::chrono::steady_clock::time_point restingUntil_ = std::chrono::steady_clock::time_point::max();
+    bool readerStopped_ = false;  // the reader thread ran and ended (after any linkLost)
+    std::condition_variable readerStop_;
 
     std::chrono::seconds silenceTimeout_{0};
     // Written by the reader thread, read by any thread.

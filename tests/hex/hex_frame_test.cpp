@@ -131,3 +131,28 @@ TEST(HexMsg, CopyStartsFreshAssignmentKeepsPositionAndFailure) {
     EXPECT_TRUE(failed.failed());          // failure kept
     EXPECT_EQ(failed.bytes(), source.bytes());
 }
+
+// The link's reader rests until an answer is due: never before an answer
+// that came at once can have crossed the line, and not much after.
+TEST(AnswerDueAfter, CoversTheLineTimeOfRequestAndAnswer) {
+    struct Case {
+        const char* legend;
+        std::vector<std::uint8_t> request;
+        std::vector<std::uint8_t> answer;  // checksum byte left out
+    } cases[] = {
+        {"ping", {0x01}, {0x05, 0x16, 0x41}},
+        {"device id", {0x04}, {0x01, 0x42, 0xA0}},
+        {"get register, 8-bit value", {0x07, 0xDA, 0xED}, {0x07, 0xDA, 0xED, 0x00, 0x00}},
+        {"get register, 16-bit value", {0x07, 0xD5, 0xED}, {0x07, 0xD5, 0xED, 0x00, 0x41, 0x05}},
+        {"get register, 32-bit value", {0x07, 0xBB, 0xED}, {0x07, 0xBB, 0xED, 0x00, 0x01, 0x02, 0x03, 0x04}},
+        {"set register", {0x08, 0x91, 0xED, 0x00, 0x00, 0x80}, {0x08, 0x91, 0xED, 0x00, 0x00, 0x80}},
+    };
+    for (const auto& c : cases) {
+        const std::size_t lineBytes =
+            encodeHexFrame(message(c.request)).size() + encodeHexFrame(message(c.answer)).size();
+        const std::chrono::microseconds lineTime(lineBytes * 1000000 / 1920);
+        const auto due = answerDueAfter(message(c.request));
+        EXPECT_GE(due, lineTime) << c.legend;
+        EXPECT_LE(due, lineTime + std::chrono::milliseconds(6)) << c.legend;
+    }
+}

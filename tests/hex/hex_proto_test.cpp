@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <boost/exception/get_error_info.hpp>
 
 #include "link/tam_serial.h"
@@ -202,4 +204,57 @@ TEST(HexProto, PortErrorPropagatesAndReleasesTheLink) {
     EXPECT_TRUE(serial.linkMutex.try_lock());
     serial.linkMutex.unlock();
     EXPECT_EQ(serial.rxHexMsg.num_slots(), 0u);
+}
+
+// As a dump runs its requests: the link rests between reads and every
+// request is followed by a pause. Each answer is taken, also one that comes
+// late behind a TEXT block; every byte reaches the link's listeners in
+// order; and the device gets its quiet time before the next request.
+TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
+    const std::string textBlock = "\r\nPID\t0xA042\r\nV\t12800\r\nI\t-1200\r\nVPV\t35050\r\nPPV\t22\r\nCS\t3\r\n"
+                                  "ERR\t0\r\nLOAD\tON\r\nIL\t500\r\nH19\t5558\r\nH20\t0\r\nChecksum\t\x42";
+    std::mutex mutex;
+    std::string sent;  // guarded by mutex
+    std::atomic<ScriptedDevice*> self{nullptr};  // set before the first request
+    // The device sends in parts, as bytes come over a real line.
+    auto sendNow = [&](const std::string& part) {
+        std::lock_guard<std::mutex> lock(mutex);
+        sent += part;
+        self.load()->send(part);
+    };
+    ScriptedDevice device([&](const std::string&, int index) {
+        const std::string reply = frameOf({0x7, 0x00u + index, 0xED, 0x00, 0x00u + index, 0x01});
+        if (index % 2 == 1) {  // late, behind a TEXT block
+            sendNow(textBlock);
+            std::this_thread::sleep_for(30ms);
+        }
+        sendNow(reply.substr(0, 5));
+        std::this_thread::sleep_for(5ms);
+        std::lock_guard<std::mutex> lock(mutex);
+        sent += reply.substr(5);
+        return reply.substr(5);
+    });
+    self = &device;
+    TamSerial serial(device.path());
+    serial.setRestBetweenReads(true);
+    std::string received;  // reader thread only until join
+    serial.rxChar.connect([&](char c) { received += c; });
+    serial.start();
+    HexProto hex(&serial);
+    const auto pause = boost::chrono::milliseconds(10);
+    hex.setPauseAfterAnswer(pause);
+    for (int index = 0; index < 6; ++index) {
+        HexMsg answer;
+        ASSERT_EQ(hex.getRegister(static_cast<std::uint16_t>(0xED00 + index), answer), 0) << index;
+        EXPECT_EQ(answer.readU16(), 0x100 + index) << index;
+    }
+    serial.close();
+    serial.join();
+    EXPECT_EQ(device.requests().size(), 6u);  // no request went unanswered and out again
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        EXPECT_EQ(received, sent);
+    }
+    auto arrivals = device.arrivals();
+    for (std::size_t i = 1; i < arrivals.size(); ++i) EXPECT_GE(arrivals[i] - arrivals[i - 1], 10ms) << i;
 }

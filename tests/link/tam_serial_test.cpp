@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -265,6 +266,33 @@ TEST(TamSerial, SilenceTimeoutTellsSilenceFromBytesWithoutValidBlocks) {
         link.close();
         link.join();
     }
+}
+
+// A line that goes while the reader rests fails the next write at once; the
+// reader's account of the loss still comes first, as it does when the
+// reader was waiting on the line.
+TEST(TamSerial, LineGoneDuringARestIsReportedByTheReaderBeforeAWriteFails) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    link.setRestBetweenReads(true);
+    std::atomic<bool> lost{false};
+    std::string reason;  // written on the reader thread, read after join
+    link.linkLost.connect([&](const std::string& text) {
+        reason = text;
+        lost = true;
+    });
+    Collector seen;
+    link.rxChar.connect([&](char c) { seen.add(c); });
+    link.start();
+    pty.write("\r\nV\t12800");
+    ASSERT_TRUE(seen.waitForSize(9, 5s));  // the reader rests after this read
+    pty.closeMaster();
+    HexMsg ping;
+    ping.appendByte(0x01);
+    EXPECT_THROW(link.write(ping), boost::system::system_error);
+    EXPECT_TRUE(lost);
+    link.join();
+    EXPECT_EQ(reason.rfind("read: ", 0), 0u) << reason;
 }
 
 TEST(TamSerial, SecondStartLogsThreadNotAvailable) {
