@@ -155,7 +155,7 @@ void TamSerial::start() {
 void TamSerial::run() {
     logInfo("serial", "thread start");
     lastByteAt_ = std::chrono::steady_clock::now();
-    lastValidBlockAt_ = lastByteAt_;
+    lastValidFrameAt_ = lastByteAt_;
     startRead();
     armSilenceTimer();
     error_code error;
@@ -193,17 +193,20 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     lastByteAt_ = std::chrono::steady_clock::now();
     const std::uint64_t framesBefore = receivePath_.hexFrames();
     for (std::size_t i = 0; i < count; ++i) dispatch(readBuffer_[i]);
-    noteValidTextBlocks();
+    noteValidFrames(framesBefore);
     noteAnswers(framesBefore, lastByteAt_);
     restBeforeNextRead();
     startRead();
 }
 
-void TamSerial::noteValidTextBlocks() {
-    const std::uint64_t valid = receivePath_.validTextBlocks();
-    if (valid == validTextBlocks_) return;
-    validTextBlocks_ = valid;
-    lastValidBlockAt_ = lastByteAt_;
+// A TEXT block or a HEX frame that passed its checksum shows a line that
+// makes sense: a charger may answer in HEX while it sends no TEXT for a
+// while, and noise makes neither.
+void TamSerial::noteValidFrames(std::uint64_t framesBefore) {
+    const std::uint64_t blocks = receivePath_.validTextBlocks();
+    if (blocks == validTextBlocks_ && receivePath_.hexFrames() == framesBefore) return;
+    validTextBlocks_ = blocks;
+    lastValidFrameAt_ = lastByteAt_;
 }
 
 // A frame read at `readAt` answers the last request if that went out
@@ -263,13 +266,13 @@ void TamSerial::awaitRestTimer() {
 }
 
 // The timer is not moved on by every read: it fires once per timeout and
-// then looks at when the last valid block and the last byte came, so a
-// talking device costs nothing. Once no valid block has come for the
+// then looks at when the last valid frame and the last byte came, so a
+// talking device costs nothing. Once no valid frame has come for the
 // timeout, it looks again every second: a byte after that moment shows
-// bytes without blocks, none for the whole timeout shows silence.
+// noise, none for the whole timeout shows silence.
 void TamSerial::armSilenceTimer() {
     if (silenceTimeout_.count() <= 0) return;
-    auto at = lastValidBlockAt_ + silenceTimeout_;
+    auto at = lastValidFrameAt_ + silenceTimeout_;
     const auto now = std::chrono::steady_clock::now();
     if (at <= now) at = std::min(lastByteAt_ + silenceTimeout_, now + kSilenceRecheck);
     port_->silence.expires_at(at);
@@ -281,7 +284,7 @@ void TamSerial::onSilenceTimer(const error_code& error) {
     const std::string timeout = std::to_string(silenceTimeout_.count()) + " s";
     if (std::chrono::steady_clock::now() - lastByteAt_ >= silenceTimeout_) {
         reportLoss("no data for " + timeout);
-    } else if (lastByteAt_ >= lastValidBlockAt_ + silenceTimeout_) {
+    } else if (lastByteAt_ >= lastValidFrameAt_ + silenceTimeout_) {
         // Bytes that make no valid block: noise, a wrong line speed.
         reportLoss("no valid TEXT block for " + timeout);
     } else {

@@ -39,16 +39,16 @@ public:
     boost::signals2::signal<void(std::string&)> txData;          // writer's thread
     boost::signals2::signal<void(const std::string&, const std::string&)> rxTextField;  // reader thread
     // The line is gone: a read error (a hang-up, an unplugged adapter), or
-    // silence or no valid TEXT block beyond the silence timeout. Emitted once, on the reader thread;
-    // the reader thread ends after it.
+    // silence or noise beyond the silence timeout. Emitted once, on the
+    // reader thread; the reader thread ends after it.
     boost::signals2::signal<void(const std::string& reason)> linkLost;
 
     // Serialises requests: held for a whole request/answer exchange, and by
     // callers around a series of requests. The reader thread never takes it.
     boost::recursive_mutex linkMutex;
 
-    // No byte, or no TEXT block that passes its checksum, for this long
-    // counts as a lost link (0: never). Set before start().
+    // No byte, or no TEXT block or HEX frame that passes its checksum, for
+    // this long counts as a lost link (0: never). Set before start().
     void setSilenceTimeout(std::chrono::seconds timeout) { silenceTimeout_ = timeout; }
     // Lets the reader rest between reads, so that bytes gather and wake it
     // less often; for runs that are not bound by the line's speed. Off by
@@ -71,7 +71,7 @@ private:
     void run();
     void startRead();
     void onReadComplete(const boost::system::error_code& error, std::size_t count);
-    void noteValidTextBlocks();
+    void noteValidFrames(std::uint64_t framesBefore);
     void restBeforeNextRead();
     std::chrono::steady_clock::time_point restEnd(std::chrono::steady_clock::time_point now) const;
     void noteAnswers(std::uint64_t framesBefore, std::chrono::steady_clock::time_point readAt);
@@ -120,7 +120,7 @@ private:
     // Receive state: touched only by the reader thread.
     bool lost_ = false;
     std::chrono::steady_clock::time_point lastByteAt_;
-    std::chrono::steady_clock::time_point lastValidBlockAt_;
+    std::chrono::steady_clock::time_point lastValidFrameAt_;
     ReceivePath receivePath_;
     char readBuffer_[1024];
 };

@@ -17,7 +17,7 @@ struct FaultPlan {
     unsigned receptionErrorEvery = 1;
 
     unsigned corruptEveryBlock = 0;  // wrong checksum in every Nth block
-    double corruptAfterSeconds = 0;  // ... and in every block from this moment on; 0 never
+    double noiseAfterSeconds = 0;  // ... and in every block and HEX answer from this moment on; 0 never
     unsigned garbageBytes = 0;       // stray bytes before a block
     unsigned garbageEvery = 1;       // ... before every Nth block
 

@@ -21,6 +21,14 @@ ModelSetup modelSetup(const SimSettings& settings) {
     return setup;
 }
 
+// A frame text ends in its checksum's two digits and a line feed; another
+// last digit makes a frame that no host takes.
+void corruptHexChecksum(std::string& frame) {
+    if (frame.size() < 3) return;
+    char& digit = frame[frame.size() - 2];
+    digit = digit == '0' ? '1' : '0';
+}
+
 }  // namespace
 
 SimEngine::SimEngine(const SimSettings& settings, EepromWindow eeprom, std::int64_t now)
@@ -91,7 +99,9 @@ void SimEngine::answerRequest(const HexMsg& request, std::int64_t at) {
     std::string bytes;
     if (faults.receptionError && answers_ % std::max(1u, faults.receptionErrorEvery) == 0)
         bytes = encodeHexFrame(receptionErrorFrame(faults.receptionErrorWord));
-    bytes += encodeHexFrame(*answer);
+    std::string frame = encodeHexFrame(*answer);
+    if (isNoise(at)) corruptHexChecksum(frame);
+    bytes += frame;
     enqueue(std::move(bytes), at + faults.answerDelayMicros, false);
 }
 
@@ -124,7 +134,12 @@ void SimEngine::sendTextBlock(std::int64_t at) {
 bool SimEngine::corruptsBlock(std::int64_t at) const {
     const FaultPlan& faults = settings_.faults;
     if (faults.corruptEveryBlock && blocks_ % faults.corruptEveryBlock == 0) return true;
-    return faults.corruptAfterSeconds > 0 && double(at - start_) >= faults.corruptAfterSeconds * 1e6;
+    return isNoise(at);
+}
+
+bool SimEngine::isNoise(std::int64_t at) const {
+    const double after = settings_.faults.noiseAfterSeconds;
+    return after > 0 && double(at - start_) >= after * 1e6;
 }
 
 void SimEngine::enqueue(std::string bytes, std::int64_t readyAt, bool textBlock) {

@@ -67,6 +67,7 @@ private:
     void answerDamagedFrame(std::int64_t now);
     void sendTextBlock(std::int64_t at);
     bool corruptsBlock(std::int64_t at) const;
+    bool isNoise(std::int64_t at) const;
     void enqueue(std::string bytes, std::int64_t readyAt, bool textBlock);
     bool startNextMessage(std::int64_t now);
     bool outputReady(std::int64_t now) const;

@@ -82,8 +82,8 @@ po::options_description faultOptions() {
          "send a reception error frame before answers: with this word (HEX; 0xAAAA asks for a resend) or 'bare' for none")
         ("reception-error-every", po::value<unsigned>()->value_name("N")->default_value(1), "... before every Nth answer only")
         ("corrupt-text-every", po::value<unsigned>()->value_name("N"), "wrong checksum in every Nth TEXT block")
-        ("corrupt-text-after", po::value<double>()->value_name("SECONDS"),
-         "wrong checksum in every TEXT block from this many seconds on")
+        ("noise-after", po::value<double>()->value_name("SECONDS"),
+         "wrong checksum in every TEXT block and HEX answer from this many seconds on")
         ("garbage", po::value<unsigned>()->value_name("N"), "N stray bytes (never ':') before TEXT blocks")
         ("garbage-every", po::value<unsigned>()->value_name("N")->default_value(1), "... before every Nth block only")
         ("hex-only", "send no TEXT blocks")
@@ -225,7 +225,7 @@ void applyFaults(const po::variables_map& vm, FaultPlan& f) {
     positive("hangup-every", f.hangupEverySeconds);
     positive("silent-after", f.silentAfterSeconds);
     positive("silent-for", f.silentForSeconds);
-    positive("corrupt-text-after", f.corruptAfterSeconds);
+    positive("noise-after", f.noiseAfterSeconds);
     if ((f.hangupForSeconds > 0 || f.hangupEverySeconds > 0) && !(f.hangupAfterSeconds > 0))
         throw std::invalid_argument("--hangup-for and --hangup-every need --hangup-after");
     if (f.hangupEverySeconds > 0 && !(f.hangupForSeconds > 0))

@@ -111,7 +111,7 @@ TEST(Reconnect, SilenceBeyondTheTimeoutIsALossAndTextBringsTheRowsBack) {
 TEST(Reconnect, BlocksThatAllFailTheirChecksumAreALoss) {
     ScratchDir dir;
     std::string link = dir.file("port"), file = dir.file("day.csv");
-    SimProcess sim(withSim({"--corrupt-text-after", "4"}, link));
+    SimProcess sim(withSim({"--noise-after", "4"}, link));
     auto solwatch = reconnectingDump(link, file, {"--silence-timeout", "2"});
     ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: link lost: no valid TEXT block for 2 s", 20s))
         << solwatch->errSoFar();

@@ -234,7 +234,8 @@ TEST(TamSerial, HangUpEndsReceptionQuietlyAtDefaultLevel) {
 }
 
 // A silence timeout ends a link that goes quiet, and one whose bytes make
-// no valid TEXT block (noise, a wrong line speed); each says which it was.
+// no valid TEXT block or HEX frame (noise, a wrong line speed); each says
+// which it was.
 TEST(TamSerial, SilenceTimeoutTellsSilenceFromBytesWithoutValidBlocks) {
     const std::string valid = sealedTextBlock("\r\nV\t12800");
     std::string damaged = valid;
@@ -247,7 +248,8 @@ TEST(TamSerial, SilenceTimeoutTellsSilenceFromBytesWithoutValidBlocks) {
     } cases[] = {
         {"valid blocks", "", valid, ""},
         {"blocks with a wrong checksum", "", damaged, "no valid TEXT block for 1 s"},
-        {"HEX answers only", "", ":154\n", "no valid TEXT block for 1 s"},
+        {"HEX answers only, as from a charger that holds its TEXT", "", ":154\n", ""},
+        {"HEX frames with a wrong checksum", "", ":155\n", "no valid TEXT block for 1 s"},
         {"a block and a HEX answer after it, then nothing", valid + ":154\n", "", "no data for 1 s"},
         {"nothing at all", "", "", "no data for 1 s"},
     };

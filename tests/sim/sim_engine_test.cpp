@@ -155,7 +155,7 @@ TEST(SimEngine, TextFaultsShapeTheBlocks) {
     for (const auto& c : cases) {
         SimSettings settings = frozenSettings();
         settings.faults.corruptEveryBlock = c.corruptEvery;
-        settings.faults.corruptAfterSeconds = c.corruptAfter;
+        settings.faults.noiseAfterSeconds = c.corruptAfter;
         SimEngine engine(settings, EepromWindow(1), 0);
         EngineDriver driver(engine);
         std::string out = driver.runFor(4000000 - 1000);

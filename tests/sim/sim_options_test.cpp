@@ -37,8 +37,8 @@ TEST(SimOptions, OptionsReachTheSettings) {
         {"resend reception error", {"--reception-error", "0xAAAA"},
          [](const SimSettings& s) { return s.faults.receptionErrorWord == std::uint16_t(0xAAAA); }},
         {"silent", {"--silent"}, [](const SimSettings& s) { return !s.faults.sendText && !s.faults.answerHex; }},
-        {"noise from 2.5 s on", {"--corrupt-text-after", "2.5"},
-         [](const SimSettings& s) { return s.faults.corruptAfterSeconds == 2.5; }},
+        {"noise from 2.5 s on", {"--noise-after", "2.5"},
+         [](const SimSettings& s) { return s.faults.noiseAfterSeconds == 2.5; }},
         {"extra fields", {"--extra-field", "ver#=1.23", "--extra-field", "manf=X=Y"},
          [](const SimSettings& s) {
              return s.profile.extraFields.size() == 2 && s.profile.extraFields[1].label == "manf" &&
@@ -57,7 +57,7 @@ TEST(SimOptions, BadValuesAreRefused) {
         {"--load", "--no-load"},     {"--start-time", "24:00"},      {"--truncate-eeprom", "17"},
         {"--time-scale", "0"},       {"--extra-field", "novalue"},   {"--history-version", "256"},
         {"--period-ms", "0"},        {"--no-such-option"},           {"--hangup-after", "0"},
-        {"--corrupt-text-after", "-1"},
+        {"--noise-after", "-1"},
     };
     for (const auto& args : cases) EXPECT_THROW(parse(args), std::logic_error) << args[0];
 }
