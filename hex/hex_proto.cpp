@@ -7,7 +7,6 @@
 #include <boost/throw_exception.hpp>
 
 #include "hex/concurrent_queue.h"
-#include "link/tam_serial.h"
 #include "log/log.h"
 
 namespace tessline {
@@ -89,7 +88,7 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
         bool resend = false;
         while (!resend) {
             if (!queue->timedPop(answer, deadline)) {
-                result = kHexTimeout;
+                result = kHexRequestFailed;
                 break;
             }
             answer.clearState();
@@ -150,7 +149,7 @@ int HexProto::getRegister(std::uint16_t id, HexMsg& answer) {
     std::uint8_t code = answer.readU8();
     std::uint16_t echoed = answer.readU16();
     std::uint8_t flags = answer.readU8();
-    if (answer.failed() || code != kAnswerGetRegister || echoed != id || flags != 0) return kHexTimeout;
+    if (answer.failed() || code != kAnswerGetRegister || echoed != id || flags != 0) return kHexRequestFailed;
     return kHexOk;
 }
 

@@ -263,7 +263,7 @@ int TamSerial::write(const HexMsg& msg) {
     error_code error;
     std::size_t written = writeAll(text, error);
     if (error) boost::throw_exception(system_error(error, "write"));
-    return written == text.size() ? 0 : -3;
+    return written == text.size() ? kHexOk : kHexRequestFailed;
 }
 
 // Writes straight to the descriptor: the port object itself belongs to the
