@@ -3,12 +3,12 @@
 // pause, identifies the device again and goes on with the rows.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <ostream>
 #include <string>
 
 #include "app/link_session.h"
+#include "app/reconnect_policy.h"
 #include "dumper/channel_tables.h"
 #include "identity/identity.h"
 
@@ -32,15 +32,16 @@ struct DumpTarget {
     TableListener* listener;
 };
 
-// Ends through finish(): with the stop's code after a signal. Without
-// reconnection a failure (a pulled cable, a refused device) throws to the
-// handlers; with it, such failures are logged and retried.
-[[noreturn]] void dumpMode(std::unique_ptr<LinkSession> session, const Identity& identity,
-                           const DumpSettings& settings, const DumpTarget& target, StopRequest& stop);
+// Returns the stop's exit code after a signal; `session` is then the one
+// in use, or null. Without reconnection a failure (a pulled cable, a refused
+// device) throws to the handlers; with it, the failures that the reconnect
+// policy survives are logged and tried again.
+int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& identity, const DumpSettings& settings,
+             const DumpTarget& target, StopRequest& stop);
 
-// Failed tries since the link last worked, and why the last one failed.
+// The pauses between tries, and why the last one failed.
 struct RetryState {
-    int failures = 0;
+    Backoff backoff;
     std::string reason;
 };
 
@@ -50,8 +51,5 @@ struct RetryState {
 // request ended the wait.
 std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopRequest& stop, Identity& identity,
                                            RetryState& retry);
-
-// The pause before try number `failures` + 1: 1, 2, 4, 8, 16, then 30 s.
-std::chrono::seconds retryDelay(int failures);
 
 }  // namespace tessline

@@ -41,7 +41,9 @@ void LinkSession::onLinkLost(const std::string& reason) {
         std::lock_guard<std::mutex> lock(lossMutex_);
         lossReason_ = reason;
     }
-    if (wakeOnLoss_) stop_.wakeStep();
+    if (wakeOnLoss_) stop_.deliverLinkLoss();
 }
+
+void leaveOpenForFinish(std::unique_ptr<LinkSession> session) { session.release(); }
 
 }  // namespace tessline
