@@ -14,22 +14,35 @@ using namespace tessline;
 
 namespace {
 
-// The lines of `text` from the one equal to `start` up to the next that
-// begins with `next`.
-std::vector<std::string> section(const std::string& text, const std::string& start, const std::string& next) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
+struct Documented {
+    std::set<int> numbered;
+    std::set<std::string> inWords;  // the product id and the signals
+};
+
+// The entries of the section of `file` that starts with the line `start`
+// and ends before the next line that begins with `next`: the lines that
+// `entry` matches, numbered when its first group is a number.
+Documented documented(const std::string& file, const std::string& start, const std::string& next,
+                      const std::regex& entry) {
+    std::istringstream in(testing_support::readFile(std::string(SOLWATCH_SOURCE_DIR "/") + file));
+    Documented found;
     bool inside = false;
     for (std::string line; std::getline(in, line);) {
         if (inside && line.rfind(next, 0) == 0) break;
-        if (inside) lines.push_back(line);
+        std::smatch m;
+        if (inside && std::regex_match(line, m, entry)) {
+            if (std::regex_match(m.str(1), std::regex(R"(-?\d+)"))) {
+                EXPECT_TRUE(found.numbered.insert(std::stoi(m.str(1))).second) << "twice: " << line;
+            } else {
+                found.inWords.insert(m.str(1));
+            }
+        }
         if (line == start) inside = true;
     }
-    return lines;
+    return found;
 }
 
-// The numbered codes of the list, and how many codes have a row of their own
-// (the product id and the signals have one in words).
+// `mask`: a process status keeps the low 8 bits, the man page shows -1 as 255.
 std::set<int> listedCodes(int mask) {
     std::set<int> codes;
     for (const NamedExitCode& c : kExitCodes)
@@ -39,39 +52,13 @@ std::set<int> listedCodes(int mask) {
 
 }  // namespace
 
-TEST(ExitCodes, ReadmeTableIsTheList) {
-    const std::string readme = testing_support::readFile(SOLWATCH_SOURCE_DIR "/README.md");
-    const std::regex numbered(R"(\| (-?\d+) \|.*)");
-    std::set<int> documented;
-    std::set<std::string> inWords;
-    for (const std::string& line : section(readme, "## Exit codes", "## ")) {
-        std::smatch m;
-        if (std::regex_match(line, m, numbered)) {
-            EXPECT_TRUE(documented.insert(std::stoi(m[1])).second) << "twice: " << line;
-        } else if (line.rfind("| ", 0) == 0 && line.rfind("| Code", 0) != 0) {
-            inWords.insert(line.substr(2, line.find(" |", 2) - 2));
-        }
-    }
-    EXPECT_EQ(documented, listedCodes(~0));
-    EXPECT_EQ(inWords, (std::set<std::string>{"product id", "128 + signal"}));
-}
+TEST(ExitCodes, ReadmeAndManPageShowTheList) {
+    Documented readme = documented("README.md", "## Exit codes", "## ", std::regex(R"(\| ([^|]*[^ |]) \|.*)"));
+    readme.inWords.erase("Code");
+    EXPECT_EQ(readme.numbered, listedCodes(~0));
+    EXPECT_EQ(readme.inWords, (std::set<std::string>{"product id", "128 + signal"}));
 
-TEST(ExitCodes, ManPageExitStatusIsTheList) {
-    const std::string page = testing_support::readFile(SOLWATCH_SOURCE_DIR "/dist/solwatch.1");
-    const std::regex numbered(R"(\.B (\d+))");
-    std::set<int> documented;
-    std::set<std::string> inWords;
-    std::vector<std::string> lines = section(page, ".SH EXIT STATUS", ".SH ");
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        if (lines[i - 1] != ".TP") continue;
-        std::smatch m;
-        if (std::regex_match(lines[i], m, numbered)) {
-            documented.insert(std::stoi(m[1]));
-        } else {
-            inWords.insert(lines[i]);
-        }
-    }
-    // A process status keeps the low 8 bits: the page shows -1 as 255.
-    EXPECT_EQ(documented, listedCodes(0xFF));
-    EXPECT_EQ(inWords, (std::set<std::string>{".I product id", ".B 128 + signal"}));
+    Documented page = documented("dist/solwatch.1", ".SH EXIT STATUS", ".SH ", std::regex(R"(\.[BI] (.*))"));
+    EXPECT_EQ(page.numbered, listedCodes(0xFF));
+    EXPECT_EQ(page.inWords, (std::set<std::string>{"product id", "128 + signal"}));
 }
