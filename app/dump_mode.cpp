@@ -3,17 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <functional>
 
-#include <boost/system/system_error.hpp>
-
-#include "app/finish.h"
 #include "app/identification.h"
 #include "app/service_notify.h"
 #include "app/stop_signals.h"
 #include "dumper/dumper.h"
-#include "hex/errors.h"
-#include "identity/capabilities.h"
 #include "link/tam_serial.h"
 #include "log/log.h"
 
@@ -21,7 +15,6 @@ namespace tessline {
 
 namespace {
 
-constexpr int kBackoffSeconds[] = {1, 2, 4, 8, 16, 30};
 // How often a pause looks whether a vanished port is back.
 constexpr std::chrono::milliseconds kPortWatchStep{200};
 
@@ -32,9 +25,12 @@ bool portExists(const std::string& path) {
 
 std::string deviceName(const Identity& identity) { return identity.model + " " + identity.serialNumber; }
 
-// Follows the tables and rows of a dump for the service manager and the log.
+// Follows the tables and rows of a dump for the service manager, the log
+// and the backoff (a table is a working link).
 class DumpProgress : public TableListener {
 public:
+    explicit DumpProgress(Backoff& backoff) : backoff_(backoff) {}
+
     // Logs a table about to start for another device than the last one.
     void noteDevice(const Identity& identity) {
         if (tables_ > 0 && !sameDevice(identity, tabled_))
@@ -44,6 +40,7 @@ public:
 
     void onTableStart(const Identity& identity, const DeviceInfo&, const std::vector<TableColumn>&) override {
         tabled_ = identity;
+        backoff_.linkWorked();
         if (tables_++ == 0) {
             notifyReady(dumpingStatus());
         } else {
@@ -60,33 +57,30 @@ public:
     void onLinkLost(const std::string&) override {}
     void onEnd() override { notifyStopping(); }
 
-    int tables() const { return tables_; }
-
 private:
     std::string dumpingStatus() const {
         return "dumping " + deviceName(tabled_) + ", " + std::to_string(rows_) + " rows";
     }
 
+    Backoff& backoff_;
     int tables_ = 0;
     long long rows_ = 0;
     Identity tabled_;
 };
 
-// The listeners hear onEnd() on every way out that unwinds; finish() does
-// not unwind, so the orderly end calls it first.
-class EndNotice {
+// Everyone who follows a dump: its progress and the outputs.
+// They hear onEnd() when it goes, however the dump ends.
+class DumpListeners : public TableListeners {
 public:
-    explicit EndNotice(TableListener& listener) : listener_(listener) {}
-    ~EndNotice() { end(); }
-    void end() {
-        if (ended_) return;
-        ended_ = true;
-        listener_.onEnd();
+    DumpListeners(TableListener& outputs, Backoff& backoff) : progress(backoff) {
+        add(progress);
+        add(outputs);
     }
+    ~DumpListeners() { onEnd(); }
+    DumpListeners(const DumpListeners&) = delete;
+    DumpListeners& operator=(const DumpListeners&) = delete;
 
-private:
-    TableListener& listener_;
-    bool ended_ = false;
+    DumpProgress progress;
 };
 
 // Polls and prints until a stop request or a lost link ends the run.
@@ -102,42 +96,29 @@ void runTable(LinkSession& session, const Identity& identity, DumpVariant varian
     dumper.run(variant);
 }
 
-// Why a reconnecting run could not go on with this session.
-std::string failureReason(LinkSession* session, const std::string& fallback) {
-    std::string reason = session ? session->lossReason() : std::string();
+std::string lossReasonOf(const LinkSession* session) { return session ? session->lossReason() : std::string(); }
+
+// Call from a catch block: the reason a reconnecting run goes on after the
+// failure in flight. Any other failure, and every failure of a run without
+// reconnection, passes on.
+std::string survivedFailure(const LinkSession* session, bool reconnect) {
+    const FailureVerdict verdict = classifyFailure(std::current_exception(), lossReasonOf(session));
+    if (!reconnect || !verdict.survivable) throw;
+    return verdict.reason;
+}
+
+// Why a run could not go on with a session that ended without a failure.
+std::string quietEndReason(const LinkSession* session, const char* fallback) {
+    const std::string reason = lossReasonOf(session);
     return reason.empty() ? fallback : reason;
-}
-
-// Runs `attempt`. A failure that a reconnecting run survives comes back as
-// its reason, the lost link's own first; any other failure passes on.
-std::string failureOf(const std::function<void()>& attempt, const std::unique_ptr<LinkSession>& session,
-                      bool reconnect) {
-    try {
-        attempt();
-        return std::string();
-    } catch (const device_refused& e) {
-        if (!reconnect) throw;
-        return std::string("device refused: ") + e.what();
-    } catch (const boost::system::system_error& e) {
-        if (!reconnect) throw;
-        return failureReason(session.get(), e.what());
-    } catch (const no_response&) {
-        if (!reconnect) throw;
-        return failureReason(session.get(), "no response to a request");
-    }
-}
-
-[[noreturn]] void endDump(EndNotice& notice, int code) {
-    notice.end();
-    finish(code);
 }
 
 // The pause before a try after failed ones; true when a stop ended it.
 // A port that was gone and is back ends the pause early: an adapter
 // plugged in again is used at once, not after the rest of a 30 s pause.
 bool pauseBeforeRetry(const RetryState& retry, const std::string& portName, StopRequest& stop) {
-    if (retry.failures == 0) return stop.requested();
-    std::chrono::seconds delay = retryDelay(retry.failures - 1);
+    const std::chrono::seconds delay = retry.backoff.nextDelay();
+    if (delay.count() == 0) return stop.requested();
     notifyStatus("link lost (" + retry.reason + "), retry in " + std::to_string(delay.count()) + " s");
     notifyWatchdog();
     const std::string path = devicePathForPort(portName);
@@ -153,56 +134,46 @@ bool pauseBeforeRetry(const RetryState& retry, const std::string& portName, Stop
 
 }  // namespace
 
-std::chrono::seconds retryDelay(int failures) {
-    constexpr int last = sizeof kBackoffSeconds / sizeof kBackoffSeconds[0] - 1;
-    return std::chrono::seconds(kBackoffSeconds[failures < last ? failures : last]);
-}
-
 std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopRequest& stop, Identity& identity,
                                            RetryState& retry) {
-    for (;; ++retry.failures) {
+    for (;;) {
         if (pauseBeforeRetry(retry, settings.link.portName, stop)) return nullptr;
         std::unique_ptr<LinkSession> session;
-        bool identified = false;
-        std::string failure = failureOf(
-            [&] {
-                session = std::make_unique<LinkSession>(settings.link, stop);
-                identified = identifyDevice(*session, stop, identity);
-            },
-            session, settings.reconnect);
-        if (identified) return session;
+        std::string failure;
+        try {
+            session = std::make_unique<LinkSession>(settings.link, stop);
+            if (identifyDevice(*session, stop, identity)) return session;
+        } catch (...) {
+            failure = survivedFailure(session.get(), settings.reconnect);
+        }
         if (stop.requested()) return nullptr;
-        retry.reason = failure.empty() ? failureReason(session.get(), "identification interrupted") : failure;
+        retry.reason = failure.empty() ? quietEndReason(session.get(), "identification interrupted") : failure;
         logError("solwatch", "cannot reach the device: %s", retry.reason.c_str());
+        retry.backoff.failed();
     }
 }
 
-void dumpMode(std::unique_ptr<LinkSession> session, const Identity& firstIdentity, const DumpSettings& settings,
-              TableListener& outputs, StopRequest& stop) {
-    DumpProgress progress;
-    TableListeners listeners;
-    listeners.add(progress);
-    listeners.add(outputs);
-    EndNotice notice(listeners);
-    Identity identity = firstIdentity;
+int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& firstIdentity, const DumpSettings& settings,
+             TableListener& outputs, StopRequest& stop) {
     RetryState retry;
+    DumpListeners listeners(outputs, retry.backoff);
+    Identity identity = firstIdentity;
     for (;;) {
-        const int tablesBefore = progress.tables();
-        std::string reason = failureOf(
-            [&] {
-                if (!session) session = connectDevice(settings, stop, identity, retry);
-                if (!session) endDump(notice, stop.exitCode());
-                progress.noteDevice(identity);
-                runTable(*session, identity, settings.variant, listeners, stop);
-            },
-            session, settings.reconnect);
-        if (stop.requested()) endDump(notice, stop.exitCode());
-        if (reason.empty()) reason = failureReason(session.get(), "the dump ended");
+        std::string reason;
+        try {
+            if (!session) session = connectDevice(settings, stop, identity, retry);
+            if (!session) return stop.exitCode();
+            listeners.progress.noteDevice(identity);
+            runTable(*session, identity, settings.variant, listeners, stop);
+        } catch (...) {
+            reason = survivedFailure(session.get(), settings.reconnect);
+        }
+        if (stop.requested()) return stop.exitCode();
+        if (reason.empty()) reason = quietEndReason(session.get(), "the dump ended");
         logError("solwatch", "link lost: %s", reason.c_str());
         listeners.onLinkLost(reason);
         session.reset();
-        if (progress.tables() != tablesBefore) retry.failures = 0;  // the link worked again
-        ++retry.failures;
+        retry.backoff.failed();
         retry.reason = reason;
     }
 }

@@ -3,11 +3,11 @@
 // pause, identifies the device again and goes on with the rows.
 #pragma once
 
-#include <chrono>
 #include <memory>
 #include <string>
 
 #include "app/link_session.h"
+#include "app/reconnect_policy.h"
 #include "dumper/channel_tables.h"
 #include "identity/identity.h"
 
@@ -22,16 +22,17 @@ struct DumpSettings {
     LinkSettings link;
 };
 
-// Ends through finish(): with the stop's code after a signal. Without
-// reconnection a failure (a pulled cable, a refused device) throws to the
-// handlers; with it, such failures are logged and retried.
-// `outputs` takes the tables and rows (the CSV table, JSON lines, MQTT).
-[[noreturn]] void dumpMode(std::unique_ptr<LinkSession> session, const Identity& identity,
-                           const DumpSettings& settings, TableListener& outputs, StopRequest& stop);
+// Returns the stop's exit code after a signal; `session` is then the one
+// in use, or null. Without reconnection a failure (a pulled cable, a refused
+// device) throws to the handlers; with it, the failures that the reconnect
+// policy survives are logged and tried again. `outputs` takes the tables and
+// rows (the CSV table, JSON lines, MQTT).
+int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& identity, const DumpSettings& settings,
+             TableListener& outputs, StopRequest& stop);
 
-// Failed tries since the link last worked, and why the last one failed.
+// The pauses between tries, and why the last one failed.
 struct RetryState {
-    int failures = 0;
+    Backoff backoff;
     std::string reason;
 };
 
@@ -41,8 +42,5 @@ struct RetryState {
 // request ended the wait.
 std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopRequest& stop, Identity& identity,
                                            RetryState& retry);
-
-// The pause before try number `failures` + 1: 1, 2, 4, 8, 16, then 30 s.
-std::chrono::seconds retryDelay(int failures);
 
 }  // namespace tessline

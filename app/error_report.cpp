@@ -3,17 +3,15 @@
 #include <boost/exception/diagnostic_information.hpp>
 #include <boost/exception/get_error_info.hpp>
 
+#include "app/reconnect_policy.h"
 #include "hex/errors.h"
+#include "hex/exit_codes.h"
 
 namespace tessline {
 
 const char* const kOpeningRule = "========================== ERROR =============================";
 const char* const kMiddleRule = "--------------------------------------------------------------";
 const char* const kClosingRule = "==============================================================";
-
-// No exception of this program carries an exit code; those of the library's
-// family end the run with -1 like every other failure then.
-constexpr int kDefaultFailureCode = -1;
 
 int reportBoostException(std::ostream& err, const boost::exception& e) {
     err << kOpeningRule << std::endl;
@@ -24,21 +22,34 @@ int reportBoostException(std::ostream& err, const boost::exception& e) {
     err << kMiddleRule << std::endl;
     err << boost::diagnostic_information(e);
     err << kClosingRule << std::endl;
-    const int* code = boost::get_error_info<tag_exit_code>(e);
-    return code ? *code : kDefaultFailureCode;
+    return carriedExitCode(e);
 }
 
 int reportStdException(std::ostream& err, const std::exception& e) {
     err << kOpeningRule << std::endl;
     err << e.what() << kClosingRule << std::endl;
-    return -1;
+    return kExitFailure;
 }
 
 int reportUnknownException(std::ostream& err) {
     err << kOpeningRule << std::endl;
     err << "Unknown exception" << std::endl;
     err << kClosingRule << std::endl;
-    return -1;
+    return kExitFailure;
+}
+
+int reportFailure(std::ostream& err, const std::exception_ptr& failure) {
+    const FailureVerdict verdict = classifyFailure(failure, std::string());
+    if (verdict.loggedWhereFound) return verdict.exitCode;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const boost::exception& e) {
+        return reportBoostException(err, e);
+    } catch (const std::exception& e) {
+        return reportStdException(err, e);
+    } catch (...) {
+        return reportUnknownException(err);
+    }
 }
 
 }  // namespace tessline

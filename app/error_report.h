@@ -17,4 +17,8 @@ int reportBoostException(std::ostream& err, const boost::exception& e);
 int reportStdException(std::ostream& err, const std::exception& e);
 int reportUnknownException(std::ostream& err);
 
+// The report of whatever ended the run: none for a failure that was logged
+// where it was found, else the one of the handlers above that fits.
+int reportFailure(std::ostream& err, const std::exception_ptr& failure);
+
 }  // namespace tessline

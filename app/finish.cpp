@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "hex/exit_codes.h"
 #include "link/tam_serial.h"
 #include "log/log.h"
 
@@ -36,7 +37,7 @@ void closeAndLog() {
             link->close();
             if (link->joinable()) link->join();
         } catch (...) {
-            std::_Exit(10);
+            std::_Exit(kExitCloseFailed);
         }
     }
     std::int64_t elapsed = elapsedMicros();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -51,5 +52,11 @@ private:
     mutable std::mutex lossMutex_;  // guards lossReason_: set on the reader thread, read by the main thread
     std::string lossReason_;
 };
+
+// The link of a run's last session stays open, and its session is never
+// destroyed: finish() closes the link after everything else, and a close
+// that fails ends the run with its own exit code rather than being ignored
+// as it is when a reconnecting dump lets a lost session go.
+void leaveOpenForFinish(std::unique_ptr<LinkSession> session);
 
 }  // namespace tessline

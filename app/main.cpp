@@ -1,46 +1,45 @@
 // solwatch: watches a solar charge controller on a serial port.
 #include <iostream>
 #include <memory>
-
-#include <boost/exception/exception.hpp>
+#include <optional>
 
 #include "app/error_report.h"
 #include "app/finish.h"
 #include "app/options.h"
 #include "app/run_sequence.h"
 #include "app/stop_signals.h"
-#include "identity/capabilities.h"
+#include "hex/exit_codes.h"
 #include "log/log.h"
-#include "publish/broker_refused.h"
 
 using namespace tessline;
 namespace po = boost::program_options;
 
 namespace {
 
-// Options up to the port check: a failure prints the library's message only.
-po::variables_map handleOptions(int argc, char* argv[]) {
+// Options up to the port check: a failure prints the library's message
+// only. Returns the exit code when the options alone end the run.
+std::optional<int> handleOptions(int argc, char* argv[], po::variables_map& options) {
     auto groups = std::make_unique<OptionGroups>();
-    po::variables_map options = parseCommandLine(argc, argv, *groups);
+    options = parseCommandLine(argc, argv, *groups);
     if (options.count("help") || options.count("?")) {
         printHelp(std::cout, *groups);
-        finish(0);
+        return kExitOk;
     }
     if (options.count("version")) {
         std::cout << versionLine() << std::endl;
-        finish(0);
+        return kExitOk;
     }
     if (argc <= 1) {
         printUsage(std::cerr, *groups);
-        finish(1);
+        return kExitUsage;
     }
     logLevel = options.count("verbose") ? 3 : 1;
     logInfo("solwatch", "start");
     if (!options.count("serial")) {
         std::cerr << "Serial port was not set." << std::endl;
-        finish(11);
+        return kExitNoSerial;
     }
-    return options;
+    return std::nullopt;
 }
 
 // The signal watcher thread uses it until the process ends, so it is never
@@ -48,9 +47,20 @@ po::variables_map handleOptions(int argc, char* argv[]) {
 // variable under a watcher that is still notifying.
 StopRequest& stopRequest = *new StopRequest;
 
-[[noreturn]] void run(const po::variables_map& options) {
-    stopRequest.watchSignals();
-    runSequence(options, stopRequest);
+int run(int argc, char* argv[]) {
+    po::variables_map options;
+    try {
+        if (std::optional<int> end = handleOptions(argc, argv, options)) return *end;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << std::endl;
+        return kExitFailure;
+    }
+    try {
+        stopRequest.watchSignals();
+        return runSequence(options, stopRequest);
+    } catch (...) {
+        return reportFailure(std::cerr, std::current_exception());
+    }
 }
 
 }  // namespace
@@ -58,25 +68,5 @@ StopRequest& stopRequest = *new StopRequest;
 int main(int argc, char* argv[]) {
     resetLog();
     setOpenLink(nullptr);
-    po::variables_map options;
-    try {
-        options = handleOptions(argc, argv);
-    } catch (const std::exception& e) {
-        std::cerr << e.what() << std::endl;
-        finish(-1);
-    }
-    try {
-        run(options);
-    } catch (const device_refused& e) {
-        // Logged where it was found; its code is the report.
-        finish(refusalExitCode(e));
-    } catch (const broker_refused&) {
-        finish(kBrokerRefusedExitCode);  // logged where it was found, too
-    } catch (const boost::exception& e) {
-        finish(reportBoostException(std::cerr, e));
-    } catch (const std::exception& e) {
-        finish(reportStdException(std::cerr, e));
-    } catch (...) {
-        finish(reportUnknownException(std::cerr));
-    }
+    finish(run(argc, argv));
 }

@@ -8,12 +8,12 @@
 #include <stdexcept>
 
 #include "app/dump_mode.h"
-#include "app/finish.h"
 #include "app/identification.h"
 #include "app/link_session.h"
 #include "app/output_file.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
+#include "hex/exit_codes.h"
 #include "hex/hex_proto.h"
 #include "link/tam_serial.h"
 #include "publish/table_outputs.h"
@@ -48,8 +48,9 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
 }
 
 // The identity lines; a stream that cannot take them (a full disk, a
-// closed pipe) is an error, not a success with the product id.
-[[noreturn]] void getMode(const Identity& identity, std::ostream& out) {
+// closed pipe) is an error, not a success with the product id, which is
+// the exit code.
+int getMode(const Identity& identity, std::ostream& out) {
     errno = 0;
     out << "Manufacturer     " << identity.manufacturer << std::endl;
     out << "Model            " << identity.model << std::endl;
@@ -60,12 +61,12 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
         throw std::runtime_error(std::string("cannot write the identity: ") +
                                  (error ? std::strerror(error) : "output stream failed"));
     }
-    finish(identity.productId);
+    return identity.productId;
 }
 
 }  // namespace
 
-void runSequence(const po::variables_map& options, StopRequest& stop) {
+int runSequence(const po::variables_map& options, StopRequest& stop) {
     const Mode mode = chooseMode(options);
     stop.setSignalIsNormalEnd(mode == Mode::dump);
     const DumpSettings settings = dumpSettings(options, mode);
@@ -76,7 +77,7 @@ void runSequence(const po::variables_map& options, StopRequest& stop) {
     Identity identity;
     RetryState retry;
     std::unique_ptr<LinkSession> session = connectDevice(settings, stop, identity, retry);
-    if (!session) finish(stop.exitCode());
+    if (!session) return stop.exitCode();
 
     std::unique_ptr<OutputFile> output;
     if (options.count("output")) {
@@ -84,18 +85,22 @@ void runSequence(const po::variables_map& options, StopRequest& stop) {
         output = std::make_unique<OutputFile>(name);
     }
     std::ostream& out = output ? output->stream() : std::cout;
+    int code = kExitOk;
     switch (mode) {
-        case Mode::get: getMode(identity, out);
+        case Mode::get: code = getMode(identity, out); break;
         case Mode::write: {
             HexProto hex(&session->link());
-            writeMode(session->link(), hex, options["write"].as<std::string>(), stop);
+            code = writeMode(session->link(), hex, options["write"].as<std::string>(), stop);
+            break;
         }
         case Mode::dump: {
             outputs->attach(out, output && output->hadContent());
-            dumpMode(std::move(session), identity, settings, *outputs, stop);
+            code = dumpMode(session, identity, settings, *outputs, stop);
+            break;
         }
     }
-    finish(0);
+    leaveOpenForFinish(std::move(session));
+    return code;
 }
 
 }  // namespace tessline

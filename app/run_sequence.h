@@ -1,5 +1,6 @@
 // The run sequence: the link, identification, the optional output file, and
-// exactly one run mode. Every path ends in finish().
+// exactly one run mode. Returns the run's exit code for finish(); failures
+// throw to main's handlers.
 #pragma once
 
 #include <boost/program_options/variables_map.hpp>
@@ -9,6 +10,6 @@ namespace tessline {
 class StopRequest;
 class TableListener;
 
-[[noreturn]] void runSequence(const boost::program_options::variables_map& options, StopRequest& stop);
+int runSequence(const boost::program_options::variables_map& options, StopRequest& stop);
 
 }  // namespace tessline

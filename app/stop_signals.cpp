@@ -65,10 +65,10 @@ void StopRequest::request(int signal) {
         signal_ = signal;
     }
     sleeping_.notify_all();
-    wakeStep();
+    wakeRunningStep();
 }
 
-void StopRequest::wakeStep() {
+void StopRequest::wakeRunningStep() {
     std::lock_guard<std::mutex> lock(wakerMutex_);
     if (waker_) waker_();
 }

@@ -1,5 +1,5 @@
 // SIGINT, SIGTERM and SIGHUP end a run in order: a watcher thread takes
-// them and asks the running step to stop; the step ends through finish().
+// them and asks the running step to stop; the step returns the exit code.
 #pragma once
 
 #include <atomic>
@@ -7,6 +7,8 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+
+#include "hex/exit_codes.h"
 
 namespace tessline {
 
@@ -36,17 +38,19 @@ public:
     // The dump mode ends with 0 on a signal, the other modes with 128 plus
     // the signal's number.
     void setSignalIsNormalEnd(bool normal) { signalIsNormalEnd_ = normal; }
-    int exitCode() const { return signalIsNormalEnd_ ? 0 : 128 + signal_; }
+    int exitCode() const { return signalIsNormalEnd_ ? kExitOk : kExitSignalBase + signal_; }
 
     // Asks for the stop; what the watcher does with a signal.
     void request(int signal);
-    // Wakes the step that runs now without asking for a stop (a lost link).
-    void wakeStep();
+    // Wakes the step that runs now so that it sees its link gone; asks for
+    // no stop.
+    void deliverLinkLoss() { wakeRunningStep(); }
     // Sleeps for `duration` or until a stop is asked for; true on a stop.
     bool sleepFor(std::chrono::milliseconds duration);
 
 private:
     void watch();
+    void wakeRunningStep();
     void setWaker(std::function<void()> wake);
 
     std::atomic<int> signal_{0};

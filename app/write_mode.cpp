@@ -9,8 +9,8 @@
 
 #include <boost/thread/locks.hpp>
 
-#include "app/finish.h"
 #include "app/stop_signals.h"
+#include "hex/exit_codes.h"
 #include "hex/hex_proto.h"
 #include "image/image_file.h"
 #include "image/replacing_file.h"
@@ -109,7 +109,7 @@ std::string savePartialImage(const std::uint8_t* image, const std::string& fileN
 
 }  // namespace
 
-void writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, StopRequest& stop) {
+int writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, StopRequest& stop) {
     if (!findImageFormat(fileName))
         throw std::runtime_error("cannot write " + fileName + ": unknown image file extension (use one of " +
                                  knownImageExtensions() + ")");
@@ -117,15 +117,14 @@ void writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, Stop
     if (!problem.empty()) throw std::runtime_error("cannot save image " + fileName + ": " + problem);
     const QuietBrokenPipe quietProgress;
     static std::uint8_t image[kEepromLength];
-    // Held to the end of the run (finish does not unwind); released only
-    // when an exception unwinds to the handlers.
+    // Held for the whole read, so that no other request comes in between.
     boost::unique_lock<boost::recursive_mutex> hold(link.linkMutex);
     int failed = 0;
     int done = 0;
     MissingBytes missing;
     try {
         for (std::uint16_t address = kEepromBase; address < kEepromEnd; address += kEepromBlock, ++done) {
-            if (stop.requested()) finish(stop.exitCode());
+            if (stop.requested()) return stop.exitCode();
             if (!readEepromBlock(hex, address, image, missing)) ++failed;
         }
     } catch (...) {
@@ -139,7 +138,7 @@ void writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, Stop
     std::printf("\rreading done\r\n");
     std::fflush(stdout);
     missing.report();
-    if (stop.requested()) finish(stop.exitCode());
+    if (stop.requested()) return stop.exitCode();
     if (failed > 0)
         throw std::runtime_error("cannot save image " + fileName + ": " +
                                  savePartialImage(image, fileName, failed));
@@ -149,7 +148,7 @@ void writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, Stop
         throw std::runtime_error("cannot save image " + fileName + ": " +
                                  (error ? std::strerror(error) : "nothing written"));
     }
-    finish(0);
+    return kExitOk;
 }
 
 }  // namespace tessline

@@ -10,11 +10,11 @@ class HexProto;
 class StopRequest;
 class TamSerial;
 
-// Ends through finish(): 0 after a save, the stop code on a signal. A target
+// Returns the exit code: 0 after a save, the stop code on a signal. A target
 // that cannot be written is refused before the first EEPROM request; blocks
 // that failed or came short leave the target as it was, save what was read
 // as NAME.partial.EXT beside it and end with an error. Failures throw to
 // the handlers.
-[[noreturn]] void writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, StopRequest& stop);
+int writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, StopRequest& stop);
 
 }  // namespace tessline

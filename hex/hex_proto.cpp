@@ -8,7 +8,6 @@
 
 #include "hex/concurrent_queue.h"
 #include "hex/hex_frame.h"
-#include "link/tam_serial.h"
 #include "log/log.h"
 
 namespace tessline {
@@ -109,7 +108,7 @@ int HexProto::sendAndAwait(const HexMsg& request, std::initializer_list<std::uin
         bool resend = false;
         while (!resend) {
             if (!queue->timedPop(answer, deadline, earliest, &answerAt)) {
-                result = kHexTimeout;
+                result = kHexRequestFailed;
                 break;
             }
             answer.clearState();
@@ -170,7 +169,7 @@ int HexProto::getRegister(std::uint16_t id, HexMsg& answer) {
     std::uint8_t code = answer.readU8();
     std::uint16_t echoed = answer.readU16();
     std::uint8_t flags = answer.readU8();
-    if (answer.failed() || code != kAnswerGetRegister || echoed != id || flags != 0) return kHexTimeout;
+    if (answer.failed() || code != kAnswerGetRegister || echoed != id || flags != 0) return kHexRequestFailed;
     return kHexOk;
 }
 

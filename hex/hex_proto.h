@@ -9,16 +9,10 @@
 #include <boost/chrono.hpp>
 
 #include "hex/errors.h"
+#include "hex/hex_link.h"
 #include "hex/hex_msg.h"
 
 namespace tessline {
-
-class TamSerial;
-
-// Exchange results.
-constexpr int kHexOk = 0;
-constexpr int kHexNoAnswerAfterResend = -2;
-constexpr int kHexTimeout = -3;
 
 constexpr std::uint16_t kEepromAddressRegister = 0xED91;
 
@@ -31,14 +25,14 @@ class HexProto {
 public:
     using Timeout = boost::chrono::microseconds;
 
-    explicit HexProto(TamSerial* link) : link_(link) {}
+    explicit HexProto(HexLink* link) : link_(link) {}
 
     // Throws no_response (with tag_what "no response") without an answer.
     bool ping(Timeout timeout, std::uint16_t& word);
     // Throws no_response without an answer.
     bool getDeviceId(std::uint16_t& id);
     // 0 on success, the answer's read position on the first value byte;
-    // -2 or -3 otherwise. Never throws no_response.
+    // kHexNoAnswerAfterResend or kHexRequestFailed otherwise. Never throws no_response.
     int getRegister(std::uint16_t id, HexMsg& answer);
     // Writes the EEPROM address pointer register. Throws no_response.
     bool setRegister(std::uint16_t value);
@@ -60,7 +54,7 @@ private:
     int sendAndAwait(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
                      Timeout timeout, HexMsg& answer, boost::chrono::steady_clock::time_point& answerAt);
 
-    TamSerial* link_;
+    HexLink* link_;
     Timeout pauseAfterAnswer_{0};
     // Sends of the last exchange that got no answer yet: the device may
     // still answer them, and such an answer looks like the answer to the

@@ -1,10 +1,10 @@
 #include "identity/capabilities.h"
 
 #include <boost/chrono.hpp>
-#include <boost/exception/get_error_info.hpp>
 #include <boost/thread/lock_guard.hpp>
 
 #include "hex/errors.h"
+#include "hex/exit_codes.h"
 #include "hex/hex_proto.h"
 #include "identity/capability_rules.h"
 #include "identity/firmware.h"
@@ -25,18 +25,18 @@ const char* const kCategory = "capabilities";
 // Step 3 and 4: the ping word, from application or release-candidate firmware only.
 std::uint16_t pingApplication(HexProto& hex, DeviceInfo& info) {
     std::uint16_t word = 0;
-    if (!hex.ping(boost::chrono::seconds(1), word)) refuse("no ping reply", 3);
+    if (!hex.ping(boost::chrono::seconds(1), word)) refuse("no ping reply", kExitNoPingReply);
     switch (firmwareKind(word)) {
         case FirmwareKind::application: info.releaseCandidate = false; break;
         case FirmwareKind::releaseCandidate: info.releaseCandidate = true; break;
-        default: refuse("application required to determine capabilities...", 81);
+        default: refuse("application required to determine capabilities...", kExitNotApplication);
     }
     return word;
 }
 
 void readChargerId(HexProto& hex, DeviceInfo& info) {
-    if (!hex.getDeviceId(info.deviceId)) refuse("no device id reply", 22);
-    if (!isSupportedCharger(info.deviceId)) refuse("only mppt chargers are supported", 91);
+    if (!hex.getDeviceId(info.deviceId)) refuse("no device id reply", kExitNoDeviceId);
+    if (!isSupportedCharger(info.deviceId)) refuse("only mppt chargers are supported", kExitNotCharger);
 }
 
 void logReport(const DeviceInfo& info) {
@@ -47,8 +47,7 @@ void logReport(const DeviceInfo& info) {
 }  // namespace
 
 int refusalExitCode(const device_refused& refusal) {
-    const int* code = boost::get_error_info<tag_exit_code>(refusal);
-    return code ? *code : -1;
+    return carriedExitCode(refusal);
 }
 
 DeviceInfo capabilitiesReport(TamSerial& link) {
@@ -61,7 +60,7 @@ DeviceInfo capabilitiesReport(TamSerial& link) {
         pingWord = pingApplication(hex, info);
         readChargerId(hex, info);
     } catch (const no_response&) {
-        refuse("no response received (check power / correct serial port)", 3);
+        refuse("no response received (check power / correct serial port)", kExitNoPingReply);
     }
     completeDeviceInfo(info, pingWord, hex.registerReader());
     logReport(info);

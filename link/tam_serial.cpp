@@ -324,7 +324,7 @@ int TamSerial::write(const HexMsg& msg) {
         awaitReaderAfterFailedWrite();
         boost::throw_exception(system_error(error, "write"));
     }
-    return written == text.size() ? 0 : -3;
+    return written == text.size() ? kHexOk : kHexRequestFailed;
 }
 
 // A line that is gone fails a write and the next read alike. The reader's

@@ -17,6 +17,7 @@
 #include <boost/thread/recursive_mutex.hpp>
 #include <boost/thread/thread.hpp>
 
+#include "hex/hex_link.h"
 #include "hex/hex_msg.h"
 #include "link/receive_path.h"
 
@@ -26,7 +27,7 @@ namespace tessline {
 // /dev/ttyS(n-1), any other name under /dev.
 std::string devicePathForPort(const std::string& portName);
 
-class TamSerial {
+class TamSerial : public HexLink {
 public:
     explicit TamSerial(const std::string& portName);
     ~TamSerial();
@@ -35,7 +36,7 @@ public:
 
     // Signals; slots run on the thread that emits, in connection order.
     boost::signals2::signal<void(char)> rxChar;                  // reader thread
-    boost::signals2::signal<void(const HexMsg&)> rxHexMsg;       // reader thread
+    // rxHexMsg (HexLink): reader thread
     boost::signals2::signal<void(std::string&)> txData;          // writer's thread
     boost::signals2::signal<void(const std::string&, const std::string&)> rxTextField;  // reader thread
     // The line is gone: a read error (a hang-up, an unplugged adapter), or
@@ -43,9 +44,7 @@ public:
     // reader thread; the reader thread ends after it.
     boost::signals2::signal<void(const std::string& reason)> linkLost;
 
-    // Serialises requests: held for a whole request/answer exchange, and by
-    // callers around a series of requests. The reader thread never takes it.
-    boost::recursive_mutex linkMutex;
+    // linkMutex (HexLink): the reader thread never takes it.
 
     // No byte, or no TEXT block or HEX frame that passes its checksum, for
     // this long counts as a lost link (0: never). Set before start().
@@ -59,8 +58,9 @@ public:
     std::uint64_t bytesReceived() const { return bytesReceived_; }
     // TEXT blocks that passed their checksum so far; any thread may ask.
     std::uint64_t validTextBlocks() const { return validTextBlocks_; }
-    // 0: every byte written; -3: short write. Throws system_error "write".
-    int write(const HexMsg& msg);
+    // kHexOk: every byte written; kHexRequestFailed: short write. Throws
+    // system_error "write".
+    int write(const HexMsg& msg) override;
     // Closes the port; the pending read ends and the reader thread with it.
     void close();
 

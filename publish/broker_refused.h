@@ -9,10 +9,11 @@
 #include <boost/exception/exception.hpp>
 
 #include "hex/errors.h"
+#include "hex/exit_codes.h"
 
 namespace tessline {
 
-constexpr int kBrokerRefusedExitCode = 5;
+constexpr int kBrokerRefusedExitCode = kExitBrokerRefused;
 
 struct broker_refused : virtual boost::exception, virtual std::exception {
     explicit broker_refused(std::string reason) : reason_(std::move(reason)) {

@@ -8,6 +8,7 @@
 
 #include "hex/hex_frame.h"
 #include "hex/hex_proto.h"
+#include "link/tam_serial.h"
 #include "log/log.h"
 
 namespace tessline {

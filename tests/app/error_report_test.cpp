@@ -7,6 +7,8 @@
 #include <boost/throw_exception.hpp>
 
 #include "hex/errors.h"
+#include "identity/capabilities.h"
+#include "publish/broker_refused.h"
 
 using namespace tessline;
 
@@ -83,4 +85,34 @@ TEST(ErrorReport, StandardAndUnknownExceptions) {
     std::ostringstream unknown;
     EXPECT_EQ(reportUnknownException(unknown), -1);
     EXPECT_EQ(unknown.str(), kOpening + "Unknown exception\n" + kClosing);
+}
+
+TEST(ErrorReport, WhateverEndsTheRunGetsOneReportOrNone) {
+    struct Case {
+        const char* legend;
+        std::function<void()> raise;
+        std::string start;  // how the report begins; empty: no report at all
+        int code;
+    } cases[] = {
+        {"refused device: logged where found, its code",
+         [] { throw device_refused("only mppt chargers are supported") << tag_exit_code(91); }, "", 91},
+        {"refused broker: logged where found, 5", [] { throw broker_refused("not authorised"); }, "", 5},
+        {"no answer: the library's banner", [] { BOOST_THROW_EXCEPTION(no_response() << tag_what("no response")); },
+         kOpening + "no response \n" + kMiddle, -1},
+        {"anything else: the unknown banner", [] { throw 7; }, kOpening + "Unknown exception\n", -1},
+    };
+    for (const auto& c : cases) {
+        std::ostringstream err;
+        int code = 0;
+        try {
+            c.raise();
+        } catch (...) {
+            code = reportFailure(err, std::current_exception());
+        }
+        EXPECT_EQ(err.str().substr(0, c.start.size()), c.start) << c.legend;
+        if (c.start.empty()) {
+            EXPECT_EQ(err.str(), "") << c.legend;
+        }
+        EXPECT_EQ(code, c.code) << c.legend;
+    }
 }

@@ -7,6 +7,7 @@
 
 #include <boost/exception/get_error_info.hpp>
 
+#include "hex/hex_frame.h"
 #include "link/tam_serial.h"
 #include "tests/support/scripted_device.h"
 
@@ -49,10 +50,10 @@ TEST(HexProto, GetRegisterAnswersThatEndTheExchange) {
         std::string answer;
         int result;
     } cases[] = {
-        {"code 0x3 ends at once without success", frameOf({0x3, 0xD5, 0xED, 0x00}), -3},
-        {"another register echoed", frameOf({0x7, 0xD6, 0xED, 0x00, 0x41, 0x05}), -3},
-        {"nonzero flags", frameOf({0x7, 0xD5, 0xED, 0x01}), -3},
-        {"too short to hold the flags", frameOf({0x7, 0xD5}), -3},
+        {"code 0x3 ends at once without success", frameOf({0x3, 0xD5, 0xED, 0x00}), kHexRequestFailed},
+        {"another register echoed", frameOf({0x7, 0xD6, 0xED, 0x00, 0x41, 0x05}), kHexRequestFailed},
+        {"nonzero flags", frameOf({0x7, 0xD5, 0xED, 0x01}), kHexRequestFailed},
+        {"too short to hold the flags", frameOf({0x7, 0xD5}), kHexRequestFailed},
     };
     for (const auto& c : cases) {
         ScriptedDevice device([&](const std::string&, int) { return c.answer; });
@@ -75,7 +76,7 @@ TEST(HexProto, SilentDeviceGetsThreeSendsASecondApart) {
     ScriptedDevice device([](const std::string&, int) { return std::string(); });
     Link link(device.path());
     HexMsg answer;
-    EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), -3);
+    EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), kHexRequestFailed);
     auto arrivals = device.arrivals();
     ASSERT_EQ(arrivals.size(), 3u);
     for (std::size_t i = 1; i < arrivals.size(); ++i) {
@@ -245,7 +246,7 @@ TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
     hex.setPauseAfterAnswer(pause);
     for (int index = 0; index < 6; ++index) {
         HexMsg answer;
-        ASSERT_EQ(hex.getRegister(static_cast<std::uint16_t>(0xED00 + index), answer), 0) << index;
+        ASSERT_EQ(hex.getRegister(static_cast<std::uint16_t>(0xED00 + index), answer), kHexOk) << index;
         EXPECT_EQ(answer.readU16(), 0x100 + index) << index;
     }
     serial.close();
@@ -257,4 +258,52 @@ TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
     }
     auto arrivals = device.arrivals();
     for (std::size_t i = 1; i < arrivals.size(); ++i) EXPECT_GE(arrivals[i] - arrivals[i - 1], 10ms) << i;
+}
+
+namespace {
+
+// A link in the test's own process: it records the frames sent and answers
+// each at once with what `answer` gives (nothing when it gives no bytes),
+// or reports a short write.
+class InProcessLink : public HexLink {
+public:
+    std::function<std::vector<std::uint8_t>(const HexMsg&)> answer;
+    bool shortWrite = false;
+    std::vector<std::string> sent;
+
+    int write(const HexMsg& msg) override {
+        sent.push_back(encodeHexFrame(msg));
+        if (shortWrite) return kHexRequestFailed;
+        std::vector<std::uint8_t> bytes = answer ? answer(msg) : std::vector<std::uint8_t>();
+        if (!bytes.empty()) {
+            HexMsg reply;
+            for (std::uint8_t b : bytes) reply.appendByte(b);
+            rxHexMsg(reply);
+        }
+        return kHexOk;
+    }
+};
+
+}  // namespace
+
+TEST(HexProto, RunsOnAnyLinkWithoutAPort) {
+    InProcessLink link;
+    link.answer = [](const HexMsg&) { return std::vector<std::uint8_t>{0x7, 0xD5, 0xED, 0x00, 0x41, 0x05}; };
+    HexProto hex(&link);
+    HexMsg answer;
+    ASSERT_EQ(hex.getRegister(0xEDD5, answer), kHexOk);
+    EXPECT_EQ(answer.readU16(), 1345);
+    EXPECT_EQ(link.sent, std::vector<std::string>{kGetBatteryVoltage + "\n"});
+    EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
+}
+
+TEST(HexProto, ShortWriteFailsTheRequestAtOnce) {
+    InProcessLink link;
+    link.shortWrite = true;
+    HexProto hex(&link);
+    HexMsg answer;
+    // No resend and no wait for an answer: what went out was not a request.
+    EXPECT_EQ(hex.getRegister(0xEDD5, answer), kHexRequestFailed);
+    EXPECT_EQ(link.sent.size(), 1u);
+    EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
 }
