@@ -134,7 +134,7 @@ Identity identityOf(const char* model, const char* serial, std::uint16_t product
 // register never answers, so its cell stays "-".
 Charger fastCharger() {
     Charger c;
-    c.identity = identityOf("SmartSolar 100/30", "HQ2133ABCDE", 0xA04A);
+    c.identity = identityOf("Helio 150|85", "HQ2133ABCDE", 0xA04A);
     c.info = plainCharger(0xA04A);
     c.info.appVersion = 0x117;
     c.info.hasPanelCurrent = c.info.hasLoadOutput = c.info.hasLoadCurrent = true;
@@ -156,7 +156,7 @@ Charger fastCharger() {
 
 Charger channelsCharger() {
     Charger c;
-    c.identity = identityOf("SmartSolar 75/15", "HQ1900XYZ", 0xA042);
+    c.identity = identityOf("Helio 100|15", "HQ1900XYZ", 0xA042);
     c.info = plainCharger(0xA042);
     c.registers.set(0xEE80, 13450, 4);
     c.registers.set(0xEE81, static_cast<std::uint32_t>(-250), 4);
@@ -192,7 +192,7 @@ std::vector<std::uint8_t> totalRecord(std::uint32_t yield) {
 // changes at the third row, today's yield at every row.
 Charger historyCharger() {
     Charger c;
-    c.identity = identityOf("BlueSolar 150/35", "HQ2201QWERT", 0xA058);
+    c.identity = identityOf("Helio 150|35 Rev3", "HQ2201QWERT", 0xA058);
     c.info = plainCharger(0xA058);
     c.info.appVersion = 0x117;
     c.info.hasLoadOutput = c.info.hasLoadCurrent = c.info.hasSolarTimer = true;
@@ -227,7 +227,7 @@ Charger historyCharger() {
 // brings an unknown state and a panel voltage that is not a number.
 Charger textHistoryCharger() {
     Charger c;
-    c.identity = identityOf("BlueSolar 75/10", "HQ1700OLD", 0xA044);
+    c.identity = identityOf("Helio 100|30", "HQ1700OLD", 0xA044);
     c.info = plainCharger(0xA044);
     c.info.appVersion = 0x116;
     c.info.releaseCandidate = true;
@@ -256,7 +256,7 @@ Charger textHistoryCharger() {
 // The charger with a table of its own (all values read by HEX).
 Charger hexTableCharger() {
     Charger c;
-    c.identity = identityOf("BlueSolar 70/15", "HQ1500HEX", 0x0300);
+    c.identity = identityOf("Helio Classic 150|70", "HQ1500HEX", 0x0300);
     c.info = plainCharger(kHexTableDeviceId);
     c.registers.set(0x0201, 4, 1);
     c.registers.set(0xEDD7, 55, 2);
@@ -279,6 +279,9 @@ struct GoldenCase {
     bool appended;
     std::vector<GoldenTable> tables;
 };
+
+// Names a case in test listings by its files, not by its bytes.
+void PrintTo(const GoldenCase& c, std::ostream* out) { *out << c.name; }
 
 const GoldenCase kGoldenCases[] = {
     {"fast", false, {{fastCharger, DumpVariant::fast, 3}}},
