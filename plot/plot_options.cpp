@@ -43,7 +43,8 @@ void setWindowEdge(PlotOptions& options, const std::string& option, const std::s
 }  // namespace
 
 const char* const kPlotUsage =
-    "usage: solwatch-plot TABLE.csv... [-o PICTURE.png|PICTURE.svg] [--from TIME] [--to TIME]\n"
+    "usage: solwatch-plot TABLE.csv... [-o PICTURE.png|PICTURE.svg]\n"
+    "                     [--from TIME] [--to TIME]\n"
     "Draws tables that solwatch wrote as a picture (PNG or SVG, by the extension;\n"
     "default: the first table's name with .png). Several tables of one charger\n"
     "(a file a day) are drawn as one span in time order. A table with the history\n"
