@@ -29,10 +29,14 @@ PictureKind kindOf(const std::string& output) {
 // for another argument.
 bool optionValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name, std::string& value) {
     const std::string& arg = args[i];
-    if (arg.rfind(name + "=", 0) == 0) return value = arg.substr(name.size() + 1), true;
+    if (arg.rfind(name + "=", 0) == 0) {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
     if (arg != name) return false;
     if (++i == args.size()) throw plot_error("option " + name + " needs a value");
-    return value = args[i], true;
+    value = args[i];
+    return true;
 }
 
 void setWindowEdge(PlotOptions& options, const std::string& option, const std::string& time) {

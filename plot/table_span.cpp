@@ -1,6 +1,7 @@
 #include "plot/table_span.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace tessline {
 
@@ -36,10 +37,11 @@ void appendFacts(Recording& into, const Recording& part) {
 }  // namespace
 
 void putInTimeOrder(std::vector<TableFile>& files) {
-    std::stable_sort(files.begin(), files.end(), [](const TableFile& a, const TableFile& b) {
-        if (a.recording.rows() == 0 || b.recording.rows() == 0) return b.recording.rows() == 0 && a.recording.rows() > 0;
-        return a.recording.x.front() < b.recording.x.front();
-    });
+    auto firstTime = [](const TableFile& file) {
+        return file.recording.rows() > 0 ? file.recording.x.front() : std::numeric_limits<double>::infinity();
+    };
+    std::stable_sort(files.begin(), files.end(),
+                     [&](const TableFile& a, const TableFile& b) { return firstTime(a) < firstTime(b); });
 }
 
 Recording joinTables(std::vector<TableFile>&& files) {
