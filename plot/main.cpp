@@ -12,6 +12,7 @@
 #include "plot/plot_options.h"
 #include "plot/plot_title.h"
 #include "plot/table_reader.h"
+#include "plot/table_span.h"
 
 using namespace tessline;
 
@@ -37,10 +38,27 @@ void watchStopSignals() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-Recording readInput(const std::string& name) {
+Recording readInput(const std::string& name, const TimeWindow& window) {
     std::ifstream in(name, std::ios::binary);
     if (!in.is_open()) throw plot_error("cannot open " + name + ": " + std::strerror(errno));
-    return readTable(in, name);
+    Recording recording = readTable(in, name, window);
+    if (recording.skipped.count > 0) std::cerr << "solwatch-plot: " << skippedLinesWarning(recording.skipped) << std::endl;
+    if (!recording.timed && window.cuts())
+        throw plot_error(name + ": a table without time stamps (the channels variant) has no time to cut");
+    return recording;
+}
+
+// The tables as one span, and their names in time order.
+Recording readInputs(const PlotOptions& options, std::vector<std::string>& names) {
+    requireOneCharger(options.inputs);
+    std::vector<TableFile> files;
+    for (const std::string& name : options.inputs) files.push_back({name, readInput(name, options.window)});
+    putInTimeOrder(files);
+    names.clear();
+    for (const TableFile& file : files) names.push_back(file.name);
+    Recording recording = joinTables(std::move(files));
+    if (recording.rows() == 0) throw plot_error("no rows to draw: " + options.windowText);
+    return recording;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -78,18 +96,19 @@ private:
 };
 
 int plot(const PlotOptions& options) {
-    Recording recording = readInput(options.input);
-    if (recording.skipped.count > 0) std::cerr << "solwatch-plot: " << skippedLinesWarning(recording.skipped) << std::endl;
-    for (const std::string& picture : {options.output, options.historyOutput})
-        if (sameFile(options.input, picture)) throw output_error("the picture would overwrite the table: " + picture);
-    std::string title = pictureTitle(options.input, recording);
+    std::vector<std::string> names;
+    Recording recording = readInputs(options, names);
+    for (const std::string& input : options.inputs)
+        for (const std::string& picture : {options.output, options.historyOutput})
+            if (sameFile(input, picture)) throw output_error("the picture would overwrite the table: " + picture);
+    std::string title = pictureTitle(names, recording);
     // Both pictures are drawn before either takes its name: a failure
     // leaves the earlier ones as they were.
     Picture day(options.output, dayPicture(recording, title, options.kind));
     std::unique_ptr<Picture> history;
     if (recording.history.any)
         history = std::make_unique<Picture>(options.historyOutput,
-                                            historyPicture(recording, historyTitle(options.input, recording), options.kind));
+                                            historyPicture(recording, historyTitle(names, recording), options.kind));
     day.commit();
     if (history) history->commit();
     return 0;

@@ -5,13 +5,16 @@
 #include <vector>
 
 #include "plot/gnuplot_script.h"
+#include "plot/recording.h"
 
 namespace tessline {
 
 struct PlotOptions {
     bool help = false;
     bool version = false;
-    std::string input;
+    std::vector<std::string> inputs;  // the tables, in the order given
+    TimeWindow window;                // --from and --to
+    std::string windowText;           // the window as given, e.g. "--from 2026-12-07"
     std::string output;         // the day picture
     std::string historyOutput;  // the history picture, when there is one
     PictureKind kind = PictureKind::png;
@@ -20,6 +23,11 @@ struct PlotOptions {
 // Parses the arguments after the program name; throws plot_error with the
 // line to print for a usage error.
 PlotOptions parsePlotOptions(const std::vector<std::string>& args);
+
+// The start of --from TIME or the end of --to TIME ("YYYY-MM-DD" or
+// "YYYY-MM-DD HH:MM", local time) in stamp seconds: --to 2026-12-07 ends
+// with the day, --to "2026-12-07 12:00" with that minute. Throws plot_error.
+double windowEdge(const std::string& option, const std::string& time);
 
 // "day.csv" -> "day.png"; "day" -> "day.png".
 std::string defaultOutput(const std::string& input);

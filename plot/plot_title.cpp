@@ -24,12 +24,17 @@ std::string firstMatch(const std::string& text, const std::regex& pattern) {
     return std::regex_search(text, match, pattern) ? match[1].str() : std::string();
 }
 
-// The device's model and serial number, or else the file's name.
-std::string whoseTable(const std::string& path) {
-    DeviceName device = deviceFromFileName(path);
-    std::string who = device.model;
-    if (!device.serial.empty()) who += (who.empty() ? "" : " ") + device.serial;
-    return who.empty() ? baseName(path) : who;
+// The device's model and serial number from the first name that has them,
+// or else the first file's name.
+std::string whoseTables(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        DeviceName device = deviceFromFileName(path);
+        std::string who = device.model;
+        if (!device.serial.empty()) who += (who.empty() ? "" : " ") + device.serial;
+        if (!who.empty()) return who;
+    }
+    std::string who = paths.empty() ? "" : baseName(paths.front());
+    return paths.size() > 1 ? who + " and " + std::to_string(paths.size() - 1) + " more" : who;
 }
 
 }  // namespace
@@ -43,15 +48,27 @@ DeviceName deviceFromFileName(const std::string& path) {
     return DeviceName{firstMatch(name, kModel), firstMatch(name, kSerial)};
 }
 
-std::string pictureTitle(const std::string& path, const Recording& recording) {
-    std::string who = whoseTable(path);
+void requireOneCharger(const std::vector<std::string>& paths) {
+    std::string firstPath, firstSerial;
+    for (const std::string& path : paths) {
+        std::string serial = deviceFromFileName(path).serial;
+        if (serial.empty()) continue;
+        if (firstSerial.empty()) firstPath = path, firstSerial = serial;
+        else if (serial != firstSerial)
+            throw plot_error("two chargers, " + firstSerial + " (" + firstPath + ") and " + serial + " (" + path +
+                             "): draw each in a picture of its own");
+    }
+}
+
+std::string pictureTitle(const std::vector<std::string>& paths, const Recording& recording) {
+    std::string who = whoseTables(paths);
     if (!recording.timed) return who + ": " + std::to_string(recording.rows()) + " rows of output channels";
     auto range = std::minmax_element(recording.x.begin(), recording.x.end());
     return who + ": " + spanText(*range.first, *range.second);
 }
 
-std::string historyTitle(const std::string& path, const Recording& recording) {
-    return whoseTable(path) + ": the last " + std::to_string(kHistoryDayCount) + " days to " +
+std::string historyTitle(const std::vector<std::string>& paths, const Recording& recording) {
+    return whoseTables(paths) + ": the last " + std::to_string(kHistoryDayCount) + " days to " +
            dateText(recording.history.today);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "plot/recording.h"
 
@@ -15,11 +16,16 @@ struct DeviceName {
 
 DeviceName deviceFromFileName(const std::string& path);
 
-// "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 06:00 to 20:00"; the file's
-// own name stands in for a device it does not name.
-std::string pictureTitle(const std::string& path, const Recording& recording);
+// Throws plot_error naming two files whose names carry different serial
+// numbers: a picture draws one charger.
+void requireOneCharger(const std::vector<std::string>& paths);
+
+// "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 06:00 to 20:00"; the first
+// file's own name ("day.csv", "day.csv and 2 more") stands in for a device
+// that no name names.
+std::string pictureTitle(const std::vector<std::string>& paths, const Recording& recording);
 
 // "Helio 100|15 HQ2042SIM01: the last 31 days to Mon 7 Dec 2026".
-std::string historyTitle(const std::string& path, const Recording& recording);
+std::string historyTitle(const std::vector<std::string>& paths, const Recording& recording);
 
 }  // namespace tessline

@@ -36,6 +36,15 @@ struct SkippedLines {
     std::string first;  // "NAME:LINE: what is wrong with it"
 };
 
+// The stretch of time to draw, in stamp seconds (plot/stamp_time.h): rows
+// from `from` on and before `to`.
+struct TimeWindow {
+    double from = -std::numeric_limits<double>::infinity();
+    double to = std::numeric_limits<double>::infinity();
+    bool holds(double x) const { return x >= from && x < to; }
+    bool cuts() const { return from > -std::numeric_limits<double>::infinity() || to < std::numeric_limits<double>::infinity(); }
+};
+
 struct Recording {
     // False for the channels table, whose rows carry no time: x is then the
     // row number.
@@ -50,6 +59,10 @@ struct Recording {
     DayHistory history;
     int headerLines = 0;
     SkippedLines skipped;
+    std::size_t outsideWindow = 0;  // rows left out by the TimeWindow
+    // The header lines above the first and the last row: a table that goes
+    // on in the next file repeats its header there.
+    std::string firstRowHeader, lastRowHeader;
 
     std::size_t rows() const { return x.size(); }
     const std::vector<float>& series(Quantity q) const { return values[static_cast<int>(q)]; }

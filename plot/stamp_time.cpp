@@ -46,6 +46,11 @@ int daysInMonth(int year, int month) {
     return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
+double stampSeconds(int year, int month, int day, int hour, int minute, int second) {
+    return static_cast<double>(daysFromCivil(year, month, day)) * kSecondsPerDay + hour * 3600.0 + minute * 60.0 +
+           second;
+}
+
 }  // namespace
 
 bool parseStamp(std::string_view text, double& seconds) {
@@ -60,8 +65,20 @@ bool parseStamp(std::string_view text, double& seconds) {
         !readNumber(text, 20, 4, year))
         return false;
     if (day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59 || second > 60) return false;
-    long long days = daysFromCivil(year, month, day);
-    seconds = static_cast<double>(days) * kSecondsPerDay + hour * 3600.0 + minute * 60.0 + second;
+    seconds = stampSeconds(year, month, day, hour, minute, second);
+    return true;
+}
+
+bool parseLocalTime(std::string_view text, double& seconds, bool& withClock) {
+    // "yyyy-mm-dd" or "yyyy-mm-dd hh:mm"
+    withClock = text.size() == 16;
+    if ((text.size() != 10 && !withClock) || text[4] != '-' || text[7] != '-') return false;
+    if (withClock && (text[10] != ' ' || text[13] != ':')) return false;
+    int year, month, day, hour = 0, minute = 0;
+    if (!readNumber(text, 0, 4, year) || !readNumber(text, 5, 2, month) || !readNumber(text, 8, 2, day)) return false;
+    if (withClock && (!readNumber(text, 11, 2, hour) || !readNumber(text, 14, 2, minute))) return false;
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59) return false;
+    seconds = stampSeconds(year, month, day, hour, minute, 0);
     return true;
 }
 

@@ -13,6 +13,10 @@ constexpr double kSecondsPerDay = 86400;
 // False for anything but the 24-character form that solwatch writes.
 bool parseStamp(std::string_view text, double& seconds);
 
+// A time as the command line gives it, "YYYY-MM-DD" or "YYYY-MM-DD HH:MM",
+// on the same clock; `withClock` tells which of the two it was.
+bool parseLocalTime(std::string_view text, double& seconds, bool& withClock);
+
 // strftime of the stamp seconds, e.g. "%a %e %b %Y" gives "Mon  7 Dec 2026".
 std::string stampText(double seconds, const char* format);
 

@@ -41,7 +41,7 @@ struct Row {
 
 class TableReader {
 public:
-    explicit TableReader(const std::string& name) : name_(name) {}
+    TableReader(const std::string& name, const TimeWindow& window) : name_(name), window_(window) {}
 
     // Throws plot_error for a file that is not a solwatch table. A line that
     // is not a row is left out: counted when `finished`, silently when it is
@@ -51,7 +51,7 @@ public:
     std::size_t lineNumber = 0;
 
 private:
-    void startTable();
+    void startTable(std::string_view line);
     // What makes the line not a row; empty for a row, which is kept.
     std::string readRow();
     std::string readCell(std::size_t column, Row& row);
@@ -61,8 +61,10 @@ private:
     [[noreturn]] void fail(const std::string& what) const { throw plot_error(at() + what); }
 
     std::string name_;
+    TimeWindow window_;
     std::vector<std::string_view> cells_;
     std::vector<std::string> headers_;
+    std::string headerLine_;
     std::vector<ColumnRole> roles_;
     bool runStart_ = false;
     Recording recording_;
@@ -72,7 +74,7 @@ void TableReader::readLine(std::string_view line, bool finished) {
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return;
     bool closed = splitCells(line, cells_);
-    if (closed && isHeaderLine(cells_)) return startTable();
+    if (closed && isHeaderLine(cells_)) return startTable(line);
     if (headers_.empty()) fail("not a table that solwatch writes (it starts with no header line)");
     std::string problem = closed ? readRow() : "a quote is not closed";
     if (!problem.empty() && finished) skip(problem);
@@ -82,8 +84,9 @@ void TableReader::skip(const std::string& what) {
     if (recording_.skipped.count++ == 0) recording_.skipped.first = at() + what;
 }
 
-void TableReader::startTable() {
+void TableReader::startTable(std::string_view line) {
     headers_.assign(cells_.begin(), cells_.end());
+    headerLine_ = line;
     roles_.clear();
     bool timed = false;
     for (const std::string& header : headers_) {
@@ -134,11 +137,14 @@ std::string TableReader::readRow() {
         std::string problem = readCell(column, row);
         if (!problem.empty()) return problem;
     }
-    addRow(row);
+    if (recording_.timed && !window_.holds(row.x)) ++recording_.outsideWindow;
+    else addRow(row);
     return "";
 }
 
 void TableReader::addRow(const Row& row) {
+    if (recording_.rows() == 0) recording_.firstRowHeader = headerLine_;
+    recording_.lastRowHeader = headerLine_;
     recording_.x.push_back(row.x);
     recording_.runStart.push_back(runStart_ ? 1 : 0);
     runStart_ = false;
@@ -153,6 +159,7 @@ void TableReader::addRow(const Row& row) {
 Recording TableReader::finish() {
     if (recording_.headerLines == 0) throw plot_error(name_ + ": the file is empty");
     // With no row to draw, the first line left out is what went wrong.
+    if (recording_.rows() == 0 && recording_.outsideWindow > 0) return std::move(recording_);
     if (recording_.rows() == 0 && recording_.skipped.count > 0) throw plot_error(recording_.skipped.first);
     if (recording_.rows() == 0) throw plot_error(name_ + ": a header line but no rows");
     return std::move(recording_);
@@ -160,8 +167,8 @@ Recording TableReader::finish() {
 
 }  // namespace
 
-Recording readTable(std::istream& in, const std::string& name) {
-    TableReader reader(name);
+Recording readTable(std::istream& in, const std::string& name, const TimeWindow& window) {
+    TableReader reader(name, window);
     std::string line;
     while (std::getline(in, line)) {
         ++reader.lineNumber;

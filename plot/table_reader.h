@@ -15,7 +15,9 @@ namespace tessline {
 // torn by a power cut, a cell solwatch never writes, garbage) is left out and
 // counted in `skipped`; with no row at all, it is the error. An unfinished
 // last line (no line end: solwatch is writing it) is left out silently.
-Recording readTable(std::istream& in, const std::string& name);
+// Timed rows outside `window` are left out and counted in `outsideWindow`;
+// a table whose rows all lie outside gives a Recording without rows.
+Recording readTable(std::istream& in, const std::string& name, const TimeWindow& window = TimeWindow());
 
 // The one warning line about the lines left out: the first, and how many.
 std::string skippedLinesWarning(const SkippedLines& skipped);

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "plot/column_roles.h"
+#include "plot/stamp_time.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
@@ -343,6 +344,68 @@ TEST(PlotProgram, NamesWithQuotesAndSpacesStayNames) {
     std::string svg = readFile(dir.file("a b'c.svg"));
     EXPECT_NE(svg.find("<text>" + name + ": "), std::string::npos);
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a b'c.svg", name}));
+}
+
+// A day file as solwatch -f -o '%s.csv' with rotation writes it: a header
+// and a row a minute for `minutes` from `from` ("Sat Dec  5 22:00:00 2026").
+std::string dayFile(const char* from, int minutes) {
+    double start = 0;
+    EXPECT_TRUE(tessline::parseStamp(from, start)) << from;
+    std::string text = "Timestamp,State,Ichr[A],Vchr[V],Ipnl[A],Vpnl[V],Ppnl[W],Temp[C],Err,Load,Iload[A]\n";
+    for (int minute = 0; minute < minutes; ++minute)
+        text += "\"" + tessline::stampText(start + 60.0 * minute, "%a %b %e %H:%M:%S %Y") +
+                "\",\"BULK\",4.2,13.45,1.7,35.1," + std::to_string(50 + minute % 7) + ",25.3,0,\"ON\",0.5\n";
+    return text;
+}
+
+TEST(PlotProgram, DayFilesOutOfOrderAreOneSpanWithTheMissingDayAGap) {
+    ScratchDir dir;
+    const std::string day5 = dir.file("HQ2042SIM01-2026-12-05.csv"), day6 = dir.file("HQ2042SIM01-2026-12-06.csv"),
+                      day8 = dir.file("HQ2042SIM01-2026-12-08.csv");
+    writeFile(day5, dayFile("Sat Dec  5 22:00:00 2026", 120));  // to midnight, where day 6 goes on
+    writeFile(day6, dayFile("Sun Dec  6 00:00:00 2026", 120));
+    writeFile(day8, dayFile("Tue Dec  8 10:00:00 2026", 120));
+    ProcessResult r = runPlot({day8, day5, day6, "-o", dir.file("mixed.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::string svg = readFile(dir.file("mixed.svg"));
+    EXPECT_NE(svg.find("HQ2042SIM01: Sat 5 Dec 2026, 22:00 to Tue 8 Dec 2026, 11:59"), std::string::npos);
+    EXPECT_EQ(linePieces(svg, "panel power"), 2u);
+    r = runPlot({day5, day6, day8, "-o", dir.file("ordered.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(readFile(dir.file("ordered.svg")) == svg) << "the order of the arguments changed the picture";
+
+    // --from and --to keep the 6th alone.
+    r = runPlot({day8, day6, day5, "--from", "2026-12-06", "--to", "2026-12-06", "-o", dir.file("sixth.svg")});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    svg = readFile(dir.file("sixth.svg"));
+    EXPECT_NE(svg.find("HQ2042SIM01: Sun 6 Dec 2026, 00:00 to 01:59"), std::string::npos);
+    EXPECT_EQ(linePieces(svg, "panel power"), 1u);
+}
+
+TEST(PlotProgram, SeveralTablesThatCannotShareAPictureLeaveNone) {
+    ScratchDir dir;
+    const std::string ours = dir.file("HQ2042SIM01-2026-12-06.csv"), theirs = dir.file("HQ2043SIM02-2026-12-06.csv");
+    writeFile(ours, dayFile("Sun Dec  6 00:00:00 2026", 10));
+    writeFile(theirs, dayFile("Sun Dec  6 00:00:00 2026", 10));
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;
+    };
+    const Case cases[] = {
+        {{ours, theirs}, "solwatch-plot: two chargers, HQ2042SIM01 (" + ours + ") and HQ2043SIM02 (" + theirs +
+                             "): draw each in a picture of its own\n"},
+        {{ours, "--from", "2026-12-07"}, "solwatch-plot: no rows to draw: --from 2026-12-07\n"},
+        {{ours, fixture("channels.csv")},
+         "solwatch-plot: " + fixture("channels.csv") + ": a table without time stamps (the channels variant) is drawn alone\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", dir.file("span.png")});
+        ProcessResult r = runPlot(args);
+        EXPECT_EQ(r.exitCode, 2) << c.message;
+        EXPECT_EQ(r.err, c.message);
+        EXPECT_FALSE(exists(dir.file("span.png"))) << c.message;
+    }
 }
 
 TEST(PlotManual, LintsClean) {

@@ -1,0 +1,83 @@
+// solwatch-plot's table reader on whatever a user may hand it: torn rows,
+// garbage, other programs' files. Each input is read as two files (the
+// first byte says where it splits, as a day's rows split at midnight):
+// either a file is refused with one line, or its rows hold together, a time
+// window keeps exactly the rows inside it, and the two join into one span.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "plot/plot_data.h"
+#include "plot/table_reader.h"
+#include "plot/table_span.h"
+
+namespace {
+
+using namespace tessline;
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+void checkRows(const Recording& r) {
+    const std::size_t rows = r.rows();
+    require(r.runStart.size() == rows && r.states.size() == rows);
+    for (const std::vector<float>& series : r.values) require(series.size() == rows);
+    for (double x : r.x) require(std::isfinite(x));
+    if (r.skipped.count > 0) require(!skippedLinesWarning(r.skipped).empty());
+    require(lineBreaks(r).size() == rows);
+}
+
+// False when the reader refuses the file, as it must with one line.
+bool read(const std::string& text, const TimeWindow& window, Recording& recording) {
+    std::istringstream in(text);
+    try {
+        recording = readTable(in, "day.csv", window);
+    } catch (const plot_error& error) {
+        std::string line = error.what();
+        require(!line.empty() && line.find('\n') == std::string::npos);
+        return false;
+    }
+    checkRows(recording);
+    return true;
+}
+
+// Reads one file whole and from the middle row on; the rows left out are
+// exactly the ones before that row's time.
+bool readPart(const std::string& text, TableFile& file) {
+    if (!read(text, TimeWindow(), file.recording)) return false;
+    const Recording& whole = file.recording;
+    if (!whole.timed || whole.rows() == 0) return true;
+    TimeWindow window;
+    window.from = whole.x[whole.rows() / 2];
+    Recording cut;
+    require(read(text, window, cut));
+    std::size_t inside = 0;
+    for (double x : whole.x) inside += window.holds(x);
+    require(cut.rows() == inside && cut.rows() + cut.outsideWindow == whole.rows());
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) return 0;
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const std::size_t split = data[0] * text.size() / 256;
+    std::vector<TableFile> files(2);
+    if (!readPart(text.substr(0, split), files[0]) || !readPart(text.substr(split), files[1])) return 0;
+    const std::size_t rows = files[0].recording.rows() + files[1].recording.rows();
+    putInTimeOrder(files);
+    try {
+        Recording joined = joinTables(std::move(files));
+        checkRows(joined);
+        require(joined.rows() == rows);
+    } catch (const plot_error&) {
+        // a channels table among others: refused, with nothing drawn
+    }
+    return 0;
+}
