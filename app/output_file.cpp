@@ -1,9 +1,5 @@
 #include "app/output_file.h"
 
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
-
 namespace tessline {
 
 namespace {
@@ -13,15 +9,6 @@ std::string ctimeText(std::time_t now) {
     std::string text = ctime_r(&now, buffer) ? buffer : "";
     if (!text.empty() && text.back() == '\n') text.pop_back();
     return text;
-}
-
-// Whether the file's last byte is a line end; a file that cannot be read
-// back counts as ending well, so that nothing is added to it.
-bool endsWithLineEnd(const std::string& name) {
-    std::ifstream in(name, std::ios::binary);
-    char last = '\n';
-    if (in.seekg(-1, std::ios::end)) in.get(last);
-    return last == '\n';
 }
 
 }  // namespace
@@ -38,19 +25,6 @@ std::string safeNamePart(const std::string& deviceText) {
 
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now) {
     return expandIdentityKeys(pattern, identity, safeNamePart, 't', ctimeText(now));
-}
-
-OutputFile::OutputFile(const std::string& name)
-    : stream_(std::make_unique<std::ofstream>(name, std::ios::out | std::ios::app)) {
-    if (!stream_->is_open()) {
-        int error = errno;
-        throw std::runtime_error("cannot open output file " + name + ": " + std::strerror(error));
-    }
-    stream_->seekp(0, std::ios::end);
-    hadContent_ = stream_->good() && stream_->tellp() > 0;
-    // A power cut may have ended the file inside a row: the next row starts
-    // on a line of its own instead of being glued to the fragment.
-    if (hadContent_ && !endsWithLineEnd(name)) *stream_ << '\n' << std::flush;
 }
 
 }  // namespace tessline

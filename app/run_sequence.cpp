@@ -64,6 +64,14 @@ int getMode(const Identity& identity, std::ostream& out) {
     return identity.productId;
 }
 
+// The file of --output, or null without it. Every mode opens it, so that a
+// name that cannot be opened is reported whatever the mode.
+std::unique_ptr<OutputFile> openOutputFile(const po::variables_map& options, const Identity& identity) {
+    if (!options.count("output")) return nullptr;
+    std::string name = expandOutputTemplate(options["output"].as<std::string>(), identity, std::time(nullptr));
+    return std::make_unique<OutputFile>(name);
+}
+
 }  // namespace
 
 int runSequence(const po::variables_map& options, StopRequest& stop) {
@@ -79,22 +87,17 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
     std::unique_ptr<LinkSession> session = connectDevice(settings, stop, identity, retry);
     if (!session) return stop.exitCode();
 
-    std::unique_ptr<OutputFile> output;
-    if (options.count("output")) {
-        std::string name = expandOutputTemplate(options["output"].as<std::string>(), identity, std::time(nullptr));
-        output = std::make_unique<OutputFile>(name);
-    }
-    std::ostream& out = output ? output->stream() : std::cout;
+    std::unique_ptr<OutputFile> output = openOutputFile(options, identity);
     int code = kExitOk;
     switch (mode) {
-        case Mode::get: code = getMode(identity, out); break;
+        case Mode::get: code = getMode(identity, output ? output->stream() : std::cout); break;
         case Mode::write: {
             HexProto hex(&session->link());
             code = writeMode(session->link(), hex, options["write"].as<std::string>(), stop);
             break;
         }
         case Mode::dump: {
-            outputs->attach(out, output && output->hadContent());
+            outputs->attach(std::move(output));
             code = dumpMode(session, identity, settings, *outputs, stop);
             break;
         }

@@ -2,11 +2,13 @@
 // output file, one line a row, with a header line as the rule below says.
 #pragma once
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "dumper/table_listener.h"
+#include "output/output_file.h"
 
 namespace tessline {
 
@@ -21,9 +23,12 @@ std::string csvHeader(const std::vector<TableColumn>& columns);
 
 class CsvTableWriter : public TableListener {
 public:
-    // `out` outlives the writer. `appended`: the output already holds rows
-    // (an output file with content), so the first table has no header.
-    CsvTableWriter(std::ostream& out, bool appended) : out_(out), headerDue_(!appended) {}
+    // `out` outlives the writer. `appended`: the output already holds rows,
+    // so the first table has no header.
+    explicit CsvTableWriter(std::ostream& out, bool appended = false) : out_(out), headerDue_(!appended) {}
+    // Writes into `file`, which it keeps; a file with content is appended to.
+    explicit CsvTableWriter(std::unique_ptr<OutputFile> file)
+        : file_(std::move(file)), out_(file_->stream()), headerDue_(!file_->hadContent()) {}
 
     // The header rule: the first table has a header unless appended; a
     // later one only when the device is another one.
@@ -35,6 +40,7 @@ public:
     void onEnd() override { out_.flush(); }
 
 private:
+    std::unique_ptr<OutputFile> file_;  // null when writing to a stream of the caller's
     std::ostream& out_;
     bool headerDue_;
     bool started_ = false;

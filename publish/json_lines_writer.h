@@ -6,13 +6,17 @@
 #include <ostream>
 
 #include "dumper/table_listener.h"
+#include "output/output_file.h"
 #include "publish/state_message.h"
 
 namespace tessline {
 
 class JsonLinesWriter : public TableListener {
 public:
+    // `out` outlives the writer.
     explicit JsonLinesWriter(std::ostream& out) : out_(out) {}
+    // Writes into `file`, which it keeps.
+    explicit JsonLinesWriter(std::unique_ptr<OutputFile> file) : file_(std::move(file)), out_(file_->stream()) {}
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
@@ -23,6 +27,7 @@ public:
     void onEnd() override;
 
 private:
+    std::unique_ptr<OutputFile> file_;  // null when writing to a stream of the caller's
     std::ostream& out_;
     std::unique_ptr<StateMessageBuilder> builder_;
 };

@@ -25,6 +25,13 @@ bool given(const po::variables_map& options, const char* name) {
     return options.count(name) && !options[name].defaulted();
 }
 
+// A writer into `file`, or onto standard output when there is none.
+template <typename Writer>
+std::unique_ptr<Writer> tableWriter(std::unique_ptr<OutputFile> file) {
+    if (file) return std::make_unique<Writer>(std::move(file));
+    return std::make_unique<Writer>(std::cout);
+}
+
 }  // namespace
 
 MqttSettings mqttSettingsFrom(const po::variables_map& options) {
@@ -61,13 +68,13 @@ TableOutputs::TableOutputs(const po::variables_map& options) {
     if (mqtt) mqtt_ = std::make_unique<MqttPublisher>(mqttSettingsFrom(options));
 }
 
-void TableOutputs::attach(std::ostream& table, bool appended) {
+void TableOutputs::attach(std::unique_ptr<OutputFile> file) {
+    // At most one table: the CSV and --json exclude each other.
     if (csv_) {
-        csvWriter_ = std::make_unique<CsvTableWriter>(table, appended);
+        csvWriter_ = tableWriter<CsvTableWriter>(std::move(file));
         add(*csvWriter_);
-    }
-    if (json_) {
-        jsonWriter_ = std::make_unique<JsonLinesWriter>(table);
+    } else if (json_) {
+        jsonWriter_ = tableWriter<JsonLinesWriter>(std::move(file));
         add(*jsonWriter_);
     }
     if (mqtt_) add(*mqtt_);

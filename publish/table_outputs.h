@@ -3,7 +3,6 @@
 #pragma once
 
 #include <memory>
-#include <ostream>
 
 #include <boost/program_options/variables_map.hpp>
 
@@ -29,10 +28,9 @@ public:
     // for options that exclude each other.
     explicit TableOutputs(const boost::program_options::variables_map& options);
 
-    // `table` is where the table goes (standard output or the output file);
-    // `appended`: it already holds rows, so the CSV starts without a header.
-    // Call it once, before the dump starts.
-    void attach(std::ostream& table, bool appended);
+    // The table goes into `file`, which its writer keeps, or to standard
+    // output when it is null. Call it once, before the dump starts.
+    void attach(std::unique_ptr<OutputFile> file);
 
 private:
     bool csv_ = true;

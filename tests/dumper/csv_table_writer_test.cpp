@@ -1,13 +1,20 @@
+#include <initializer_list>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 
 #include <gtest/gtest.h>
 
 #include "dumper/csv_table_writer.h"
+#include "publish/json_lines_writer.h"
+#include "tests/support/scratch_dir.h"
 
 namespace {
 
 using namespace tessline;
+using testing_support::readFile;
+using testing_support::ScratchDir;
+using testing_support::writeFile;
 
 const std::vector<TableColumn> kColumns = {{"Timestamp"}, {"Vbat[V]"}, {"Err"}};
 
@@ -72,6 +79,39 @@ TEST(CsvTableWriter, FailedRowNamesTheReason) {
         ADD_FAILURE() << "no error";
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "cannot write the table: output stream failed");
+    }
+}
+
+// A writer that owns its file appends to it: the CSV header only in a new
+// file, and a torn last line ended before the first line of the table.
+TEST(CsvTableWriter, OwnedFileIsAppendedTo) {
+    const struct {
+        const char* legend;
+        std::string before;
+        std::string kept;  // what precedes the table's lines afterwards
+        std::string csvHeader;
+    } cases[] = {
+        {"new file", "", "", "Timestamp,Vbat[V],Err\n"},
+        {"file with rows", "R\n", "R\n", ""},
+        {"torn row", "R", "R\n", ""},
+    };
+    const TableRow row{0, {textCell("\"t\""), numberCell("12.80"), missingCell()}};
+    const std::string jsonLine = StateMessageBuilder(kColumns).build(row) + "\n";
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        const std::string csvName = dir.file("day.csv"), jsonName = dir.file("day.json");
+        if (!c.before.empty()) {
+            writeFile(csvName, c.before);
+            writeFile(jsonName, c.before);
+        }
+        CsvTableWriter csv(std::make_unique<OutputFile>(csvName));
+        JsonLinesWriter json(std::make_unique<OutputFile>(jsonName));
+        for (TableListener* writer : std::initializer_list<TableListener*>{&csv, &json}) {
+            writer->onTableStart(charger("A"), DeviceInfo(), kColumns);
+            writer->onRow(row);
+        }
+        EXPECT_EQ(readFile(csvName), c.kept + c.csvHeader + "\"t\",12.80,-\n") << c.legend;
+        EXPECT_EQ(readFile(jsonName), c.kept + jsonLine) << c.legend;
     }
 }
 
