@@ -41,6 +41,9 @@ OptionGroups::OptionGroups()
     network.add_options()
         ("json", "dump mode: the table as JSON lines instead of CSV")
         ("no-table", "with --mqtt: no table on standard output or -o")
+        ("rotate", po::value<std::string>()->value_name("daily|monthly"),
+         "with -o: a file per day or month, its date before the extension")
+        ("keep", po::value<int>()->value_name("N"), "with --rotate: delete files older than N periods")
         ("mqtt", po::value<std::string>()->value_name("URL"),
          "publish to a broker: mqtt[s]://[user@]host[:port]")
         ("mqtt-topic", po::value<std::string>()->value_name("BASE")->default_value("solwatch/%s"),

@@ -66,10 +66,13 @@ int getMode(const Identity& identity, std::ostream& out) {
 
 // The file of --output, or null without it. Every mode opens it, so that a
 // name that cannot be opened is reported whatever the mode.
+std::string outputName(const po::variables_map& options, const Identity& identity) {
+    return expandOutputTemplate(options["output"].as<std::string>(), identity, std::time(nullptr));
+}
+
 std::unique_ptr<OutputFile> openOutputFile(const po::variables_map& options, const Identity& identity) {
     if (!options.count("output")) return nullptr;
-    std::string name = expandOutputTemplate(options["output"].as<std::string>(), identity, std::time(nullptr));
-    return std::make_unique<OutputFile>(name);
+    return std::make_unique<OutputFile>(outputName(options, identity));
 }
 
 }  // namespace
@@ -87,7 +90,9 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
     std::unique_ptr<LinkSession> session = connectDevice(settings, stop, identity, retry);
     if (!session) return stop.exitCode();
 
-    std::unique_ptr<OutputFile> output = openOutputFile(options, identity);
+    // A rotating output opens its period's file with the first row.
+    const bool rotates = outputs && outputs->rotates();
+    std::unique_ptr<OutputFile> output = rotates ? nullptr : openOutputFile(options, identity);
     int code = kExitOk;
     switch (mode) {
         case Mode::get: code = getMode(identity, output ? output->stream() : std::cout); break;
@@ -97,7 +102,8 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
             break;
         }
         case Mode::dump: {
-            outputs->attach(std::move(output));
+            if (rotates) outputs->attachRotating(outputName(options, identity));
+            else outputs->attach(std::move(output));
             code = dumpMode(session, identity, settings, *outputs, stop);
             break;
         }

@@ -47,11 +47,26 @@ void CsvTableWriter::onTableStart(const Identity& identity, const DeviceInfo&,
     if (started_ && !sameDevice(identity, device_)) headerDue_ = true;
     started_ = true;
     device_ = identity;
-    if (!headerDue_) return;
-    writeTableLine(out_, csvHeader(columns));
-    headerDue_ = false;
+    header_ = csvHeader(columns);
+    // A rotating writer knows its file only with the first row.
+    if (!files_) writeHeaderIfDue();
 }
 
-void CsvTableWriter::onRow(const TableRow& row) { writeTableLine(out_, csvLine(row.cells)); }
+void CsvTableWriter::onRow(const TableRow& row) {
+    if (files_) {
+        bool switched = false;
+        OutputFile& file = files_->fileFor(row.time, switched);
+        out_ = &file.stream();
+        if (switched) headerDue_ = !file.hadContent();
+        writeHeaderIfDue();
+    }
+    writeTableLine(*out_, csvLine(row.cells));
+}
+
+void CsvTableWriter::writeHeaderIfDue() {
+    if (!headerDue_) return;
+    writeTableLine(*out_, header_);
+    headerDue_ = false;
+}
 
 }  // namespace tessline

@@ -10,9 +10,15 @@ void JsonLinesWriter::onTableStart(const Identity&, const DeviceInfo&, const std
 
 void JsonLinesWriter::onRow(const TableRow& row) {
     if (!builder_) return;
-    writeTableLine(out_, builder_->build(row));
+    if (files_) {
+        bool switched = false;
+        out_ = &files_->fileFor(row.time, switched).stream();
+    }
+    writeTableLine(*out_, builder_->build(row));
 }
 
-void JsonLinesWriter::onEnd() { out_.flush(); }
+void JsonLinesWriter::onEnd() {
+    if (out_) out_->flush();
+}
 
 }  // namespace tessline

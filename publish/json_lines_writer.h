@@ -7,6 +7,7 @@
 
 #include "dumper/table_listener.h"
 #include "output/output_file.h"
+#include "output/rotating_file.h"
 #include "publish/state_message.h"
 
 namespace tessline {
@@ -14,9 +15,11 @@ namespace tessline {
 class JsonLinesWriter : public TableListener {
 public:
     // `out` outlives the writer.
-    explicit JsonLinesWriter(std::ostream& out) : out_(out) {}
+    explicit JsonLinesWriter(std::ostream& out) : out_(&out) {}
     // Writes into `file`, which it keeps.
-    explicit JsonLinesWriter(std::unique_ptr<OutputFile> file) : file_(std::move(file)), out_(file_->stream()) {}
+    explicit JsonLinesWriter(std::unique_ptr<OutputFile> file) : file_(std::move(file)), out_(&file_->stream()) {}
+    // Writes each row into its period's file.
+    explicit JsonLinesWriter(std::unique_ptr<RotatingFile> files) : files_(std::move(files)) {}
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
@@ -27,8 +30,9 @@ public:
     void onEnd() override;
 
 private:
-    std::unique_ptr<OutputFile> file_;  // null when writing to a stream of the caller's
-    std::ostream& out_;
+    std::unique_ptr<OutputFile> file_;    // null when writing to a stream of the caller's
+    std::unique_ptr<RotatingFile> files_;  // set when rotating; out_ follows its current file
+    std::ostream* out_ = nullptr;          // null until a rotating writer's first row
     std::unique_ptr<StateMessageBuilder> builder_;
 };
 

@@ -26,8 +26,8 @@ bool given(const po::variables_map& options, const char* name) {
 }
 
 // A writer into `file`, or onto standard output when there is none.
-template <typename Writer>
-std::unique_ptr<Writer> tableWriter(std::unique_ptr<OutputFile> file) {
+template <typename Writer, typename File>
+std::unique_ptr<Writer> tableWriter(std::unique_ptr<File> file) {
     if (file) return std::make_unique<Writer>(std::move(file));
     return std::make_unique<Writer>(std::cout);
 }
@@ -63,18 +63,34 @@ TableOutputs::TableOutputs(const po::variables_map& options) {
     for (const char* companion : kMqttCompanions)
         if (!mqtt && given(options, companion))
             throw std::invalid_argument(std::string("--") + companion + " needs --mqtt");
+    if (options.count("rotate")) {
+        if (!options.count("output")) throw std::invalid_argument("--rotate needs -o: the rows go to files");
+        rotation_ = parseRotation(options["rotate"].as<std::string>());
+    }
+    if (options.count("keep")) {
+        if (!rotation_) throw std::invalid_argument("--keep needs --rotate");
+        keep_ = options["keep"].as<int>();
+        if (keep_ < 1) throw std::invalid_argument("--keep must be at least 1");
+    }
     csv_ = !json && !noTable;
     json_ = json;
     if (mqtt) mqtt_ = std::make_unique<MqttPublisher>(mqttSettingsFrom(options));
 }
 
-void TableOutputs::attach(std::unique_ptr<OutputFile> file) {
+void TableOutputs::attach(std::unique_ptr<OutputFile> file) { attachTable(std::move(file)); }
+
+void TableOutputs::attachRotating(const std::string& name) {
+    attachTable(std::make_unique<RotatingFile>(name, *rotation_, keep_));
+}
+
+template <typename Output>
+void TableOutputs::attachTable(Output output) {
     // At most one table: the CSV and --json exclude each other.
     if (csv_) {
-        csvWriter_ = tableWriter<CsvTableWriter>(std::move(file));
+        csvWriter_ = tableWriter<CsvTableWriter>(std::move(output));
         add(*csvWriter_);
     } else if (json_) {
-        jsonWriter_ = tableWriter<JsonLinesWriter>(std::move(file));
+        jsonWriter_ = tableWriter<JsonLinesWriter>(std::move(output));
         add(*jsonWriter_);
     }
     if (mqtt_) add(*mqtt_);

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include <boost/program_options/variables_map.hpp>
 
@@ -31,9 +33,18 @@ public:
     // The table goes into `file`, which its writer keeps, or to standard
     // output when it is null. Call it once, before the dump starts.
     void attach(std::unique_ptr<OutputFile> file);
+    // With --rotate: the table goes into the period files of `name` (the
+    // expanded --output), which attach(), called instead, would not know.
+    bool rotates() const { return rotation_.has_value(); }
+    void attachRotating(const std::string& name);
 
 private:
+    template <typename Output>
+    void attachTable(Output output);
+
     bool csv_ = true;
+    std::optional<Rotation> rotation_;
+    int keep_ = 0;
     bool json_ = false;
     std::unique_ptr<CsvTableWriter> csvWriter_;
     std::unique_ptr<JsonLinesWriter> jsonWriter_;
