@@ -51,10 +51,10 @@ command_line() {
 }
 etc=$work/etc
 mkdir -p "$etc/default"
-[[ $(command_line "$etc") == *"%%s.csv" ]] || fail "unit: options without files: $(command_line "$etc")"
+[[ $(command_line "$etc") == *"%%s.csv --rotate daily --keep 730" ]] || fail "unit: options without files: $(command_line "$etc")"
 echo 'SOLWATCH_OPTIONS="-f --mqtt mqtt://broker.lan"' > "$etc/default/solwatch"
 echo 'SOLWATCH_INSTANCE_OPTIONS="--silence-timeout 30"' > "$etc/default/solwatch-ttyUSB0"
-[[ $(command_line "$etc") == *"%%s.csv -f --mqtt mqtt://broker.lan --silence-timeout 30" ]] ||
+[[ $(command_line "$etc") == *"%%s.csv --rotate daily --keep 730 -f --mqtt mqtt://broker.lan --silence-timeout 30" ]] ||
     fail "unit: the instance's options do not add to the shared ones: $(command_line "$etc")"
 
 # /etc/default/solwatch is installed as it is: every setting commented out.
