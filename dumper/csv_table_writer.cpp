@@ -49,23 +49,22 @@ void CsvTableWriter::onTableStart(const Identity& identity, const DeviceInfo&,
     device_ = identity;
     header_ = csvHeader(columns);
     // A rotating writer knows its file only with the first row.
-    if (!files_) writeHeaderIfDue();
+    if (!destination_.rotating()) writeHeaderIfDue(*destination_.current());
 }
 
 void CsvTableWriter::onRow(const TableRow& row) {
-    if (files_) {
-        bool switched = false;
-        OutputFile& file = files_->fileFor(row.time, switched);
-        out_ = &file.stream();
-        if (switched) headerDue_ = !file.hadContent();
-        writeHeaderIfDue();
+    bool switched = false;
+    std::ostream& out = destination_.streamFor(row.time, switched);
+    if (destination_.rotating()) {
+        if (switched) headerDue_ = !destination_.hadContent();
+        writeHeaderIfDue(out);
     }
-    writeTableLine(*out_, csvLine(row.cells));
+    writeTableLine(out, csvLine(row.cells));
 }
 
-void CsvTableWriter::writeHeaderIfDue() {
+void CsvTableWriter::writeHeaderIfDue(std::ostream& out) {
     if (!headerDue_) return;
-    writeTableLine(*out_, header_);
+    writeTableLine(out, header_);
     headerDue_ = false;
 }
 

@@ -8,8 +8,7 @@
 #include <vector>
 
 #include "dumper/table_listener.h"
-#include "output/output_file.h"
-#include "output/rotating_file.h"
+#include "output/table_destination.h"
 
 namespace tessline {
 
@@ -26,13 +25,15 @@ class CsvTableWriter : public TableListener {
 public:
     // `out` outlives the writer. `appended`: the output already holds rows,
     // so the first table has no header.
-    explicit CsvTableWriter(std::ostream& out, bool appended = false) : out_(&out), headerDue_(!appended) {}
+    explicit CsvTableWriter(std::ostream& out, bool appended = false)
+        : destination_(out), headerDue_(!appended) {}
     // Writes into `file`, which it keeps; a file with content is appended to.
     explicit CsvTableWriter(std::unique_ptr<OutputFile> file)
-        : file_(std::move(file)), out_(&file_->stream()), headerDue_(!file_->hadContent()) {}
+        : destination_(std::move(file)), headerDue_(!destination_.hadContent()) {}
     // Writes each row into its period's file, which starts with the header
     // when it was new or empty.
-    explicit CsvTableWriter(std::unique_ptr<RotatingFile> files) : files_(std::move(files)), headerDue_(false) {}
+    explicit CsvTableWriter(std::unique_ptr<RotatingFile> files)
+        : destination_(std::move(files)), headerDue_(false) {}
 
     // The header rule: the first table has a header unless appended; a
     // later one only when the device is another one.
@@ -41,16 +42,12 @@ public:
     // Both throw as writeTableLine() does.
     void onRow(const TableRow& row) override;
     void onLinkLost(const std::string&) override {}
-    void onEnd() override {
-        if (out_) out_->flush();
-    }
+    void onEnd() override { destination_.flush(); }
 
 private:
-    void writeHeaderIfDue();
+    void writeHeaderIfDue(std::ostream& out);
 
-    std::unique_ptr<OutputFile> file_;    // null when writing to a stream of the caller's
-    std::unique_ptr<RotatingFile> files_;  // set when rotating; out_ follows its current file
-    std::ostream* out_ = nullptr;          // null until a rotating writer's first row
+    TableDestination destination_;
     std::string header_;                   // of the last table
     bool headerDue_;
     bool started_ = false;

@@ -10,15 +10,8 @@ void JsonLinesWriter::onTableStart(const Identity&, const DeviceInfo&, const std
 
 void JsonLinesWriter::onRow(const TableRow& row) {
     if (!builder_) return;
-    if (files_) {
-        bool switched = false;
-        out_ = &files_->fileFor(row.time, switched).stream();
-    }
-    writeTableLine(*out_, builder_->build(row));
-}
-
-void JsonLinesWriter::onEnd() {
-    if (out_) out_->flush();
+    bool switched = false;
+    writeTableLine(destination_.streamFor(row.time, switched), builder_->build(row));
 }
 
 }  // namespace tessline

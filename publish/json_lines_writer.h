@@ -6,8 +6,7 @@
 #include <ostream>
 
 #include "dumper/table_listener.h"
-#include "output/output_file.h"
-#include "output/rotating_file.h"
+#include "output/table_destination.h"
 #include "publish/state_message.h"
 
 namespace tessline {
@@ -15,11 +14,11 @@ namespace tessline {
 class JsonLinesWriter : public TableListener {
 public:
     // `out` outlives the writer.
-    explicit JsonLinesWriter(std::ostream& out) : out_(&out) {}
+    explicit JsonLinesWriter(std::ostream& out) : destination_(out) {}
     // Writes into `file`, which it keeps.
-    explicit JsonLinesWriter(std::unique_ptr<OutputFile> file) : file_(std::move(file)), out_(&file_->stream()) {}
+    explicit JsonLinesWriter(std::unique_ptr<OutputFile> file) : destination_(std::move(file)) {}
     // Writes each row into its period's file.
-    explicit JsonLinesWriter(std::unique_ptr<RotatingFile> files) : files_(std::move(files)) {}
+    explicit JsonLinesWriter(std::unique_ptr<RotatingFile> files) : destination_(std::move(files)) {}
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
@@ -27,12 +26,10 @@ public:
     // table does: a full disk must not lose rows without a word.
     void onRow(const TableRow& row) override;
     void onLinkLost(const std::string&) override {}
-    void onEnd() override;
+    void onEnd() override { destination_.flush(); }
 
 private:
-    std::unique_ptr<OutputFile> file_;    // null when writing to a stream of the caller's
-    std::unique_ptr<RotatingFile> files_;  // set when rotating; out_ follows its current file
-    std::ostream* out_ = nullptr;          // null until a rotating writer's first row
+    TableDestination destination_;
     std::unique_ptr<StateMessageBuilder> builder_;
 };
 
