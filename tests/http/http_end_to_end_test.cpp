@@ -1,0 +1,228 @@
+// solwatch --http against solwatch-sim, seen by a client: the answers are
+// the CSV's rows, the events follow them, the health follows the link, the
+// limits hold, and a server that cannot listen ends the run at once.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <map>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "publish/json_key.h"
+#include "tests/http/http_client.h"
+#include "tests/http/http_dump.h"
+#include "tests/support/pty.h"
+#include "tests/support/scratch_dir.h"
+
+namespace {
+
+using namespace http_test;
+using namespace testing_support;
+using namespace std::chrono_literals;
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+// Every column of the row has its key in the state object, with the same value.
+void expectStateIsRow(const Cells& header, const Cells& row, const json& state) {
+    ASSERT_EQ(row.size(), header.size());
+    EXPECT_EQ(state["time"], csvTime(row[0])) << state;
+    for (std::size_t i = 1; i < header.size(); ++i) {
+        const std::string key = tessline::jsonKey(header[i]);
+        const std::string& cell = row[i];
+        ASSERT_TRUE(state.contains(key)) << key << " in " << state;
+        if (cell == "-") EXPECT_TRUE(state[key].is_null()) << key;
+        else if (cell.front() == '"') EXPECT_EQ(state[key], cell.substr(1, cell.size() - 2)) << key;
+        else if (state[key].is_number()) EXPECT_DOUBLE_EQ(state[key].get<double>(), std::stod(cell)) << key;
+        else ADD_FAILURE() << key << " is " << state[key] << ", the CSV has " << cell;
+    }
+}
+
+// The data of each whole "event: NAME" in a stream, from `offset` on, which moves past them.
+std::vector<std::string> eventsNamed(const std::string& stream, std::size_t& offset, const std::string& name) {
+    std::vector<std::string> data;
+    for (std::size_t end; (end = stream.find("\n\n", offset)) != std::string::npos; offset = end + 2) {
+        const std::string event = stream.substr(offset, end - offset);
+        const std::string head = "event: " + name + "\ndata: ";
+        if (event.rfind(head, 0) == 0) data.push_back(event.substr(head.size()));
+    }
+    return data;
+}
+
+// A socket of the loopback that listens, so that the port is taken.
+class BusyPort {
+public:
+    BusyPort() : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && ::listen(fd_, 1) == 0 &&
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port_ = ntohs(address.sin_port);
+    }
+    ~BusyPort() { ::close(fd_); }
+    int port() const { return port_; }
+
+private:
+    int fd_;
+    int port_ = 0;
+};
+
+TEST(HttpEndToEnd, StateIsTheCsvRowOfItsTime) {
+    HttpDump dump({});
+    const Cells header = dump.header();
+    ASSERT_FALSE(header.empty()) << dump.solwatch().errSoFar();
+    Reply reply = httpGet(dump.port(), "/api/state");
+    ASSERT_EQ(reply.status, 200) << reply.body;
+    EXPECT_EQ(reply.headers["content-type"], "application/json");
+    json state = json::parse(reply.body);
+    const Cells* row = dump.rowAt(state["time"].get<std::time_t>(), 5s);
+    ASSERT_NE(row, nullptr) << "no CSV row of " << reply.body;
+    expectStateIsRow(header, *row, state);
+}
+
+// A new client learns the link first; then each row's event comes with
+// the CSV's row, not a poll interval later.
+TEST(HttpEndToEnd, EventsFollowTheCsvRows) {
+    HttpDump dump({});
+    const Cells header = dump.header();
+    Connection events(dump.port());
+    ASSERT_TRUE(events.send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    const std::string linkUp = "event: link\ndata: {\"up\":true}\n\n";
+    ASSERT_TRUE(events.readUntil([&](const std::string& s) { return s.find(linkUp) != std::string::npos; }, 5s))
+        << events.received();
+    EXPECT_NE(events.received().find("Content-Type: text/event-stream"), std::string::npos) << events.received();
+
+    std::size_t offset = events.received().find(linkUp) + linkUp.size();
+    std::map<std::time_t, Clock::time_point> csvAt, eventAt;
+    std::map<std::time_t, json> eventData;
+    for (auto deadline = Clock::now() + 8s; Clock::now() < deadline && csvAt.size() < 5;) {
+        Cells row = dump.nextRow(20ms);
+        if (!row.empty()) csvAt.emplace(csvTime(row[0]), Clock::now());
+        events.readUntil([](const std::string&) { return false; }, 20ms);
+        for (const std::string& data : eventsNamed(events.received(), offset, "row")) {
+            json state = json::parse(data);
+            eventAt.emplace(state["time"].get<std::time_t>(), Clock::now());
+            eventData.emplace(state["time"].get<std::time_t>(), state);
+        }
+    }
+    ASSERT_FALSE(eventAt.empty()) << events.received();
+    // Rows written before the client joined have no event.
+    int compared = 0;
+    for (const auto& [time, csvArrival] : csvAt) {
+        if (time < eventAt.begin()->first) continue;
+        ASSERT_EQ(eventAt.count(time), 1u) << "no event for the row of " << time << ": " << events.received();
+        EXPECT_LT(eventAt[time] - csvArrival, 1500ms) << "the event of " << time << " came late";
+        ++compared;
+    }
+    EXPECT_GE(compared, 3);
+    const Cells& last = dump.rows().back();
+    if (eventData.count(csvTime(last[0]))) expectStateIsRow(header, last, eventData[csvTime(last[0])]);
+}
+
+// The simulator hangs up after 4 s and is back 2 s later.
+TEST(HttpEndToEnd, HealthzFollowsTheLink) {
+    ScratchDir dir;
+    HttpDump dump({"--link", dir.file("port"), "--hangup-after", "4", "--hangup-for", "2"}, {"-f", "--reconnect"});
+    ASSERT_FALSE(dump.header().empty()) << dump.solwatch().errSoFar();
+    std::vector<int> statuses;
+    std::string lostBody;
+    for (auto deadline = Clock::now() + 30s; Clock::now() < deadline && statuses.size() < 3;) {
+        Reply reply = httpGet(dump.port(), "/healthz", "GET", 2s);
+        if (statuses.empty() || statuses.back() != reply.status) {
+            statuses.push_back(reply.status);
+            if (reply.status == 503) lostBody = reply.body;
+        }
+        if (reply.status == 200 && statuses.size() == 1) {
+            EXPECT_EQ(reply.body, "ok\n");
+        }
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(statuses, (std::vector<int>{200, 503, 200})) << dump.solwatch().errSoFar();
+    EXPECT_EQ(lostBody.rfind("link lost: ", 0), 0u) << lostBody;
+}
+
+// Silent connections beyond the limit: the oldest idle one makes room.
+TEST(HttpEndToEnd, IdleConnectionsDoNotKeepOutANewRequest) {
+    HttpDump dump({"--frozen"});
+    std::vector<std::unique_ptr<Connection>> silent;
+    for (int i = 0; i < 200; ++i) {
+        silent.push_back(std::make_unique<Connection>(dump.port()));
+        ASSERT_TRUE(silent.back()->connected()) << i;
+    }
+    auto asked = Clock::now();
+    Reply reply = httpGet(dump.port(), "/metrics", "GET", 5s);
+    auto took = Clock::now() - asked;
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_LT(took, 1s);
+    silent.front()->readUntil([](const std::string&) { return false; }, 2s);
+    EXPECT_TRUE(silent.front()->closedByPeer()) << "the oldest idle connection is still open";
+}
+
+TEST(HttpEndToEnd, HugeHeaderGets431AndTheServerGoesOn) {
+    HttpDump dump({"--frozen"});
+    const std::string filler(100 * 1024, 'a');
+    Reply refused = exchange(dump.port(), "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Filler: " + filler + "\r\n\r\n");
+    EXPECT_EQ(refused.status, 431) << refused.body;
+    EXPECT_EQ(httpGet(dump.port(), "/metrics").status, 200);
+}
+
+TEST(HttpEndToEnd, RequestsOutsideTheRoutesAreRefused) {
+    struct Case {
+        const char* method;
+        const char* target;
+        int status;
+    };
+    const Case cases[] = {
+        {"POST", "/metrics", 405},
+        {"DELETE", "/api/state", 405},
+        {"GET", "/../../etc/passwd", 404},
+        {"GET", "/%2e%2e/%2e%2e/etc/passwd", 404},
+        {"GET", "/%2E%2E%2Fetc%2Fpasswd", 404},
+        {"GET", "//etc/passwd", 404},
+        {"GET", "/page.js/../../../../etc/passwd", 404},
+    };
+    HttpDump dump({"--frozen"});
+    for (const Case& c : cases) {
+        Reply reply = httpGet(dump.port(), c.target, c.method);
+        EXPECT_EQ(reply.status, c.status) << c.method << " " << c.target;
+        EXPECT_EQ(reply.body.find("root:"), std::string::npos) << c.target;
+        if (c.status == 405) {
+            EXPECT_EQ(reply.headers["allow"], "GET, HEAD") << c.method;
+        }
+    }
+}
+
+// A charger nobody plays: the run must end before it writes to it.
+TEST(HttpEndToEnd, ListenFailureEndsTheRunBeforeTheCharger) {
+    BusyPort busy;
+    ASSERT_NE(busy.port(), 0);
+    const std::string port = std::to_string(busy.port());
+    struct Case {
+        std::string listen;
+        std::string line;  // the start of the one line on stderr
+    };
+    const Case cases[] = {
+        {port, "ERR.http: cannot listen on 127.0.0.1:" + port + ": Address already in use"},
+        {"300.1.1.1:80", "ERR.http: --http: bad address \"300.1.1.1\""},
+        {"127.0.0.1:70000", "ERR.http: --http: bad port \"70000\""},
+    };
+    for (const Case& c : cases) {
+        Pty charger;
+        auto started = Clock::now();
+        ProcessResult r = runSolwatch({"-s", charger.slavePath(), "-f", "--http", c.listen}, 10s);
+        EXPECT_LT(Clock::now() - started, 3s) << c.listen;
+        EXPECT_EQ(r.exitCode, 6) << c.listen << ": " << r.err;
+        std::vector<std::string> lines = splitLines(unstamped(r.err));
+        ASSERT_EQ(lines.size(), 1u) << r.err;
+        EXPECT_EQ(lines[0].rfind(c.line, 0), 0u) << lines[0];
+        EXPECT_EQ(charger.readFor(200ms), "") << "the charger was asked: " << c.listen;
+        EXPECT_EQ(r.out, "");
+    }
+}
+
+}  // namespace
