@@ -41,7 +41,8 @@ std::string deviceOf(const std::vector<std::string>& simOptions, const std::stri
 }  // namespace
 
 HttpDump::HttpDump(std::vector<std::string> simOptions, std::vector<std::string> args) {
-    simOptions.insert(simOptions.end(), {"--time-scale", "60"});
+    if (std::find(simOptions.begin(), simOptions.end(), "--time-scale") == simOptions.end())
+        simOptions.insert(simOptions.end(), {"--time-scale", "60"});
     sim_.emplace(simOptions);
     const std::string device = deviceOf(simOptions, sim_->path());
     // Another test may take the free port first: then another one.
@@ -99,7 +100,7 @@ const Cells* HttpDump::rowAt(std::time_t time, std::chrono::milliseconds timeout
     }
 }
 
-std::optional<std::string> HttpDump::cell(const Cells& row, std::initializer_list<const char*> names) const {
+std::optional<std::string> HttpDump::cell(const Cells& row, const std::vector<const char*>& names) const {
     for (const char* name : names) {
         auto column = std::find(header_.begin(), header_.end(), name);
         if (column != header_.end() && static_cast<std::size_t>(column - header_.begin()) < row.size())

@@ -23,7 +23,8 @@ std::time_t csvTime(const std::string& cell);
 
 class HttpDump {
 public:
-    // The simulator with `simOptions` at 60 simulated seconds a second, and
+    // The simulator with `simOptions` (at 60 simulated seconds a second
+    // unless they say otherwise), and
     // solwatch -s DEVICE `args` --http 127.0.0.1:PORT; returns once the
     // server answers. DEVICE is the simulator's --link if it has one.
     explicit HttpDump(std::vector<std::string> simOptions, std::vector<std::string> args = {"-f"});
@@ -43,7 +44,7 @@ public:
     // within the time; null if none.
     const Cells* rowAt(std::time_t time, std::chrono::milliseconds timeout);
     // The cell of `row` under the first of `names` that the header has.
-    std::optional<std::string> cell(const Cells& row, std::initializer_list<const char*> names) const;
+    std::optional<std::string> cell(const Cells& row, const std::vector<const char*>& names) const;
 
 private:
     std::optional<testing_support::SimProcess> sim_;
