@@ -12,7 +12,7 @@ packages=(
   srecord binutils socat procps bc util-linux
   libsystemd-dev systemd libpaho-mqtt-dev libssl-dev nlohmann-json3-dev
   gnuplot-nox mosquitto mosquitto-clients openssl mandoc
-  dpkg-dev file libpng-dev lintian
+  dpkg-dev file libpng-dev lintian prometheus
 )
 
 exec bash "$(dirname "$0")/install-missing.sh" "${packages[@]}"
