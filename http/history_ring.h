@@ -39,6 +39,8 @@ private:
         std::uint8_t state;  // index into stateNames_, or kNoState
     };
     static constexpr std::uint8_t kNoState = 0xFF;
+    // 48 hours of points in under 70 KB.
+    static_assert(sizeof(Point) <= 24, "a point of the ring grew");
 
     Point pointOf(const TableRow& row) const;
     std::uint8_t stateOf(const TableCell& cell) const;
