@@ -56,7 +56,9 @@ OptionGroups::OptionGroups()
         ("mqtt-discovery", po::value<std::string>()->value_name("PREFIX")->implicit_value("homeassistant"),
          "Home Assistant discovery configs under PREFIX")
         ("mqtt-buffer", po::value<int>()->value_name("N")->default_value(10000),
-         "messages kept while the broker is away");
+         "messages kept while the broker is away")
+        ("http", po::value<std::string>()->value_name("[ADDR:]PORT")->implicit_value("8537"),
+         "serve the live page, /metrics and a JSON API (localhost unless ADDR)");
     hidden.add_options()
         ("?,?", "produce help message")
         ("write,w", po::value<std::string>(), "write eeprom")

@@ -7,6 +7,7 @@
 
 #include "hex/errors.h"
 #include "hex/exit_codes.h"
+#include "http/listen_address.h"
 #include "identity/capabilities.h"
 #include "publish/broker_refused.h"
 
@@ -37,6 +38,8 @@ FailureVerdict classifyFailure(const std::exception_ptr& failure, const std::str
     } catch (const broker_refused& e) {
         // Waiting mends neither credentials nor a certificate.
         return {false, true, e.what(), kExitBrokerRefused};
+    } catch (const http_listen_failed& e) {
+        return {false, true, e.what(), kExitHttpListen};
     } catch (const boost::system::system_error& e) {
         // The port could not be opened, or went away under a read or write.
         return {true, false, orLossReason(lossReason, e.what()), kExitFailure};

@@ -10,11 +10,13 @@
 #include "app/dump_mode.h"
 #include "app/identification.h"
 #include "app/link_session.h"
+#include "app/options.h"
 #include "app/output_file.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
 #include "hex/exit_codes.h"
 #include "hex/hex_proto.h"
+#include "http/http_service.h"
 #include "link/tam_serial.h"
 #include "publish/table_outputs.h"
 
@@ -83,7 +85,13 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
     const DumpSettings settings = dumpSettings(options, mode);
     // Before the port opens: a bad broker address or password file ends the run at once.
     std::unique_ptr<TableOutputs> outputs;
-    if (mode == Mode::dump) outputs = std::make_unique<TableOutputs>(options);
+    std::unique_ptr<HttpService> http;
+    if (mode == Mode::dump) {
+        outputs = std::make_unique<TableOutputs>(options);
+        if (options.count("http"))
+            http = std::make_unique<HttpService>(options["http"].as<std::string>(), outputs->brokerHealth(),
+                                                 kVersionNumber);
+    }
 
     Identity identity;
     RetryState retry;
@@ -104,6 +112,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
         case Mode::dump: {
             if (rotates) outputs->attachRotating(outputName(options, identity));
             else outputs->attach(std::move(output));
+            if (http) outputs->add(http->listener());
             code = dumpMode(session, identity, settings, *outputs, stop);
             break;
         }

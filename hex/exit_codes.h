@@ -14,6 +14,7 @@ constexpr int kExitOk = 0;               // help, version, a saved image, a dump
 constexpr int kExitUsage = 1;            // no arguments: the usage text
 constexpr int kExitNoPingReply = 3;      // capabilities check: no usable ping reply, or no answer
 constexpr int kExitBrokerRefused = 5;    // --mqtt: credentials or TLS certificate refused
+constexpr int kExitHttpListen = 6;       // --http: a port in use or a bad address
 constexpr int kExitCloseFailed = 10;     // closing the port failed at the end
 constexpr int kExitNoSerial = 11;        // no --serial
 constexpr int kExitNoDeviceId = 22;      // capabilities check: the device id reply carries no id
@@ -33,6 +34,7 @@ constexpr NamedExitCode kExitCodes[] = {
     {kExitUsage, "usage"},
     {kExitNoPingReply, "no ping reply"},
     {kExitBrokerRefused, "broker refused"},
+    {kExitHttpListen, "http listen failed"},
     {kExitCloseFailed, "close failed"},
     {kExitNoSerial, "no serial port"},
     {kExitNoDeviceId, "no device id"},

@@ -35,6 +35,8 @@ public:
 
     std::size_t waiting() const;
     int inFlight() const { return inFlight_; }
+    // All drops so far.
+    std::uint64_t dropped() const { return dropped_; }
     // The drops since the last call.
     std::uint64_t takeUnreportedDrops();
 

@@ -83,6 +83,7 @@ struct MqttClient::Callbacks {
         MqttClient& self = of(context);
         self.connected_ = false;
         self.reportAbsence(std::string("connection lost") + (cause ? std::string(": ") + cause : ""));
+        self.events_.onConnectionLost();
     }
 
     // The library reports the first attempt only; later ones retry quietly.

@@ -29,6 +29,8 @@ class MqttClientEvents {
 public:
     virtual ~MqttClientEvents() = default;
     virtual void onConnected() = 0;
+    // The connection dropped; the library connects again by itself.
+    virtual void onConnectionLost() {}
     // A message of sendTracked() is sent, acknowledged or failed.
     virtual void onTrackedFinished() = 0;
     // At most once: the broker will not take us, however long we retry.

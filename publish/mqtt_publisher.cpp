@@ -30,7 +30,7 @@ constexpr std::chrono::milliseconds kFlushStep{10};
 // client library's threads.
 class ChargerConnection : public MqttClientEvents {
 public:
-    ChargerConnection(const MqttSettings& settings, const Identity& identity,
+    ChargerConnection(const MqttSettings& settings, const Identity& identity, BrokerHealth& health,
                       std::function<void(const std::string&)> fail);
     // Sends what waits, then "offline", and disconnects.
     ~ChargerConnection() override;
@@ -48,6 +48,7 @@ public:
 
 private:
     void onConnected() override;
+    void onConnectionLost() override { health_.connected = false; }
     void onTrackedFinished() override;
     void onRefused(const std::string& reason) override { fail_(reason); }
     void handOverStates() { backlog_.handOver(sendState_); }
@@ -57,6 +58,7 @@ private:
     const MqttSettings& settings_;
     const std::string serial_;
     const Topics topics_;
+    BrokerHealth& health_;
     const std::function<void(const std::string&)> fail_;
     MessageBacklog backlog_;
     const MessageBacklog::Sender sendState_;
@@ -67,11 +69,12 @@ private:
     std::unique_ptr<PresenceMessages> presence_;
 };
 
-ChargerConnection::ChargerConnection(const MqttSettings& settings, const Identity& identity,
+ChargerConnection::ChargerConnection(const MqttSettings& settings, const Identity& identity, BrokerHealth& health,
                                      std::function<void(const std::string&)> fail)
     : settings_(settings),
       serial_(identity.serialNumber),
       topics_(expandTopic(settings.topicPattern, identity)),
+      health_(health),
       fail_(std::move(fail)),
       backlog_(static_cast<std::size_t>(settings.buffer), kTrackedInFlight),
       sendState_([this](const std::string& message) {
@@ -93,16 +96,21 @@ ChargerConnection::~ChargerConnection() {
     // First, while the backlog and the presence messages are still there
     // for its last callbacks.
     client_.reset();
+    health_.connected = false;
 }
 
 void ChargerConnection::publishState(std::string message) {
-    if (backlog_.push(std::move(message)))
+    const std::uint64_t droppedBefore = backlog_.dropped();
+    const bool firstDrop = backlog_.push(std::move(message));
+    health_.dropped += backlog_.dropped() - droppedBefore;
+    if (firstDrop)
         logError("publish", "message buffer full (%d): dropping the oldest messages until the broker is back",
                  settings_.buffer);
     handOverStates();
 }
 
 void ChargerConnection::onConnected() {
+    health_.connected = true;
     reportDrops("while the broker was away");
     if (ending_) return;
     presence_->publishOnConnection();
@@ -156,7 +164,7 @@ void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& inf
     }
     bool fresh = !connection_;
     if (fresh)
-        connection_ = std::make_unique<ChargerConnection>(settings_, identity,
+        connection_ = std::make_unique<ChargerConnection>(settings_, identity, health_,
                                                           [this](const std::string& reason) { fail(reason); });
     std::vector<RetainedMessage> discovery;
     if (settings_.discovery)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,6 +18,13 @@
 namespace tessline {
 
 class ChargerConnection;  // the broker connection of one charger
+
+// The broker link as others see it (the HTTP server's metrics): written on
+// the client library's threads and the dump's, read on any.
+struct BrokerHealth {
+    std::atomic<bool> connected{false};
+    std::atomic<std::uint64_t> dropped{0};  // state messages dropped from a full backlog
+};
 
 class MqttPublisher : public TableListener {
 public:
@@ -42,6 +50,8 @@ public:
 
     // The reason of a permanent failure, or "".
     std::string failure() const;
+    // Any thread, as long as the publisher lives.
+    const BrokerHealth& health() const { return health_; }
 
 private:
     void fail(const std::string& reason);
@@ -49,6 +59,7 @@ private:
     void throwIfFailed() const;
 
     const MqttSettings settings_;
+    BrokerHealth health_;  // before connection_, which updates it until it goes
     std::unique_ptr<ChargerConnection> connection_;  // used by the dump's thread only
     std::unique_ptr<StateMessageBuilder> builder_;
     std::string historyCells_;  // of the last history message; the dump's thread only

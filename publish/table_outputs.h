@@ -37,6 +37,8 @@ public:
     // expanded --output), which attach(), called instead, would not know.
     bool rotates() const { return rotation_.has_value(); }
     void attachRotating(const std::string& name);
+    // The broker's state for others to show, or null without --mqtt.
+    const BrokerHealth* brokerHealth() const { return mqtt_ ? &mqtt_->health() : nullptr; }
 
 private:
     template <typename Output>

@@ -1,0 +1,53 @@
+// HttpServer: the --http server on a thread of its own (Boost.Beast on
+// Asio). Its sockets, sessions and timers are used on that thread alone;
+// the dump reaches it only through the live state and posted events.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+
+#include "http/listen_address.h"
+#include "http/live_state.h"
+
+namespace tessline {
+
+struct ServerLimits {
+    std::size_t connections = 64;
+    std::size_t eventClients = 16;
+    std::chrono::seconds requestTime{10};  // to send a whole request head
+    std::chrono::seconds idleTime{30};     // between requests of a kept-alive connection
+    std::size_t eventBacklog = 64 * 1024;  // bytes of events a client may lag behind
+};
+
+class HttpServer {
+public:
+    // Binds the listening sockets at once; throws http_listen_failed with
+    // the reason when it cannot.
+    HttpServer(const ListenAddress& address, LiveState& state, std::string dygraphsScript,
+               ServerLimits limits = ServerLimits());
+    // Stops the thread and closes every connection.
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    // The ports really bound (port 0 asks the system for a free one).
+    std::vector<boost::asio::ip::tcp::endpoint> endpoints() const;
+
+    class Sessions;  // the open connections; the server's thread only
+
+private:
+    void acceptNext(boost::asio::ip::tcp::acceptor& acceptor);
+
+    boost::asio::io_context io_;
+    LiveState& state_;
+    std::vector<std::unique_ptr<boost::asio::ip::tcp::acceptor>> acceptors_;
+    std::unique_ptr<Sessions> sessions_;
+    std::thread thread_;
+};
+
+}  // namespace tessline

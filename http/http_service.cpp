@@ -1,0 +1,31 @@
+#include "http/http_service.h"
+
+#include <stdexcept>
+
+#include "log/log.h"
+
+namespace tessline {
+
+namespace {
+
+ListenAddress listenAddress(const std::string& listen) {
+    try {
+        return parseListenAddress(listen);
+    } catch (const std::invalid_argument& e) {
+        throw http_listen_failed(std::string("--http: ") + e.what());
+    }
+}
+
+}  // namespace
+
+HttpService::HttpService(const std::string& listen, const BrokerHealth* broker, const std::string& version)
+    : state_(version, broker) {
+    try {
+        server_ = std::make_unique<HttpServer>(listenAddress(listen), state_, SOLWATCH_DYGRAPHS_JS);
+    } catch (const http_listen_failed& e) {
+        logError("http", "%s", e.what());
+        throw;
+    }
+}
+
+}  // namespace tessline

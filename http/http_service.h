@@ -1,0 +1,27 @@
+// HttpService: the --http server and the live state it shows, as one more
+// output of the dump.
+#pragma once
+
+#include <string>
+
+#include "http/http_server.h"
+#include "http/live_state.h"
+
+namespace tessline {
+
+class HttpService {
+public:
+    // Reads "[ADDR:]PORT" and binds its ports at once. Throws
+    // http_listen_failed (already logged) for a bad address or a port that
+    // cannot be bound. `broker` is null without --mqtt.
+    HttpService(const std::string& listen, const BrokerHealth* broker, const std::string& version);
+
+    TableListener& listener() { return state_; }
+    std::vector<boost::asio::ip::tcp::endpoint> endpoints() const { return server_->endpoints(); }
+
+private:
+    LiveState state_;
+    std::unique_ptr<HttpServer> server_;  // stops before the state goes
+};
+
+}  // namespace tessline
