@@ -29,6 +29,34 @@ public:
     // the 48 hours up to the newest one.
     std::string json() const;
     std::size_t size() const;
+
+private:
+    struct Point {
+        std::int64_t time;   // of the minute's last row
+        float panelPower;    // NaN: missing
+        float batteryVoltage;
+        float chargeCurrent;
+        std::uint8_t state;  // index into stateNames_, or kNoState
+    };
+    static constexpr std::uint8_t kNoState = 0xFF;
+    // 48 hours of points in under 70 KB.
+    static_assert(sizeof(Point) <= 24, "a point of the ring grew");
+
+    Point pointOf(const TableRow& row) const;
+    std::uint8_t stateOf(const TableCell& cell) const;
+    Point& newest();
+    const Point& at(std::size_t age) const;  // 0: the oldest
+    void push(const Point& point);
+    std::string pointJson(const Point& point) const;
+
+    std::vector<Point> points_;  // the ring, sized once
+    std::size_t oldest_ = 0;
+    std::size_t count_ = 0;
+    std::size_t powerColumn_;
+    std::size_t voltageColumn_;
+    std::size_t currentColumn_;
+    std::size_t stateColumn_;
+    std::vector<std::string> stateNames_;
 };
 
 }  // namespace tessline

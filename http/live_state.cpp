@@ -55,6 +55,7 @@ void LiveState::onRow(const TableRow& row) {
         state = builder_->buildState(row);
         state_ = state;
         lastRow_ = row;
+        lastRowTime_ = row.time;
         history_.add(row);
         ++rows_;
     }
@@ -85,8 +86,8 @@ std::string LiveState::metrics() const {
         health.linkUp = linkUp_;
         health.rows = rows_;
         health.linkLosses = losses_;
+        health.lastRowTime = lastRowTime_;
     }
-    if (row) health.lastRowTime = row->time;
     if (broker_) {
         health.mqttOn = true;
         health.mqttConnected = broker_->connected;

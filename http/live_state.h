@@ -58,7 +58,8 @@ private:
     std::unique_ptr<StateMessageBuilder> builder_;
     std::optional<DeviceLabels> device_;
     std::optional<std::string> info_;
-    std::optional<TableRow> lastRow_;
+    std::optional<TableRow> lastRow_;  // none while the link is lost
+    std::time_t lastRowTime_ = 0;      // of the last row ever
     std::optional<std::string> state_;
     bool linkUp_ = false;
     std::string lossReason_;

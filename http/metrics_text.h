@@ -2,6 +2,7 @@
 // of the program's own health. Pure: no clock, no threads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string>
@@ -45,7 +46,14 @@ public:
                        const std::string& version) const;
 
 private:
-    std::vector<TableColumn> columns_;  // placeholder until the mapping is built
+    // A metric that one of this table's columns feeds.
+    struct Source {
+        std::size_t metric;  // index into the metrics of columns
+        std::size_t column;
+    };
+
+    std::vector<Source> sources_;          // in the page's order of families
+    std::vector<std::string> stateNames_;  // the charge state's enum
 };
 
 }  // namespace tessline

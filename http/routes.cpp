@@ -97,8 +97,13 @@ HttpResponse answerRequest(const HttpRequest& request, const Site& site, std::ti
         response.set(http::field::allow, "GET, HEAD");
         return response;
     }
-    if (request.has_content_length() || request.chunked())
-        return textAnswer(http::status::payload_too_large, "no request bodies\n", version);
+    // A body would be read as the next request: the connection ends here.
+    const boost::string_view length = request[http::field::content_length];
+    if (request.chunked() || (!length.empty() && length != "0")) {
+        HttpResponse response = textAnswer(http::status::payload_too_large, "no request bodies\n", version);
+        response.keep_alive(false);
+        return response;
+    }
     // The query, if any, is not part of the route.
     boost::string_view target = request.target();
     boost::string_view path = target.substr(0, target.find('?'));

@@ -1,0 +1,222 @@
+#include "http/metrics_text.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "dumper/history_records.h"
+#include "dumper/value_format.h"
+#include "tests/support/process.h"
+#include "tests/support/scratch_dir.h"
+
+namespace tessline {
+namespace {
+
+std::vector<TableColumn> live(const std::vector<std::string>& headers) {
+    std::vector<TableColumn> columns;
+    for (const std::string& header : headers) columns.push_back(TableColumn{header, kLiveColumn});
+    return columns;
+}
+
+std::vector<TableColumn> operator+(std::vector<TableColumn> a, const std::vector<TableColumn>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::vector<TableColumn> history(int place, const std::vector<std::string>& headers) {
+    std::vector<TableColumn> columns = live(headers);
+    for (TableColumn& column : columns) column.history = place;
+    return columns;
+}
+
+// The cells of a CSV line, typed as the table writer types them.
+TableRow csvRow(const std::string& line) {
+    TableRow row{1796692380, {}};
+    std::stringstream in(line);
+    for (std::string text; std::getline(in, text, ',');) {
+        std::istringstream number(text);
+        double value = 0;
+        bool isNumber = (number >> value) && number.eof();
+        row.cells.push_back(text == "-" ? missingCell() : isNumber ? numberCell(text) : textCell(text));
+    }
+    return row;
+}
+
+const std::vector<TableColumn> kFullHex =
+    live({"Timestamp", "State", "Ibat[A]", "Vbat[V]", "Vpnl[V]", "Ppnl[W]", "Temp[C]", "Err"});
+const std::vector<TableColumn> kFullHistory =
+    live({"Timestamp", "State", "Ibat[A]", "Vbat[V]", "Vpnl[V]", "Ppnl[W]", "Temp[C]", "Err", "RtcState", "RtcTime",
+          "Load", "Iload[A]", "Light[%]"}) +
+    history(kHistoryTotal, historyTotalHeaders()) + history(0, historyDayHeaders(0)) +
+    history(1, historyDayHeaders(1));
+const std::vector<TableColumn> kTextHistory =
+    live({"Timestamp", "State", "Ibat[A]", "Vbat[V]", "Vpnl[V]", "Ppnl[W]", "Temp[C]", "Err", "RtcState", "RtcTime",
+          "Load", "Light[%]", "rtcStratum", "rtcTonExpected", "rtcToffExpected", "rtcOffTime", "rtcOnTime",
+          "Yield_user[kWh]", "Yield_today[kWh]", "Pmax_today[W]", "Yield_yesterday[kWh]", "Pmax_yesterday[W]"});
+const std::vector<TableColumn> kFast =
+    live({"Timestamp", "State", "Ichr[A]", "Vchr[V]", "Ipnl[A]", "Vpnl[V]", "Ppnl[W]", "Temp[C]", "Err", "Load",
+          "Iload[A]"});
+const std::vector<TableColumn> kChannels = live({"Vout", "Iout1", "Iout2", "Vpanel", "Temp"});
+
+const char* const kHistoryRow =
+    R"("Tue Dec  8 01:13:00 2026","FLOAT",4.2,13.65,38.1,57.0,18.8,0,"DAY","12:30","ON",1.3,80,)"
+    "0,0,0,0,456.78,456.78,45.1,14.60,45,11.90,"
+    "10.00,0.25,14.44,12.10,0,0,0,0,60,120,-,420,15.3,40.1,44,"
+    "10.10,0.25,14.44,12.10,0,0,0,0,60,120,-,421,15.3,40.1,43";
+
+struct Variant {
+    const char* legend;
+    const std::vector<TableColumn>& columns;
+    const char* row;
+    std::vector<std::string> samples;  // of the live values, the charge state's left out
+    const char* state;                 // the state at 1, "" for none
+};
+
+const Variant kVariants[] = {
+    {"full HEX table", kFullHex, R"("Tue Dec  8 01:13:00 2026","ABSORPTION",5.5,13.33,18.0,0.0,22.0,2)",
+     {"solwatch_battery_voltage_volts 13.33", "solwatch_battery_current_amperes 5.5",
+      "solwatch_panel_voltage_volts 18", "solwatch_panel_power_watts 0", "solwatch_temperature_celsius 22",
+      "solwatch_error_code 2"},
+     "ABSORPTION"},
+    {"full with history records", kFullHistory, kHistoryRow,
+     {"solwatch_battery_voltage_volts 13.65", "solwatch_battery_current_amperes 4.2",
+      "solwatch_panel_voltage_volts 38.1", "solwatch_panel_power_watts 57", "solwatch_temperature_celsius 18.8",
+      "solwatch_load_current_amperes 1.3", "solwatch_load_on 1", "solwatch_error_code 0", "solwatch_light_ratio 0.8",
+      "solwatch_yield_today_joules 36000000", "solwatch_yield_joules_total 1644408000",
+      "solwatch_max_power_today_watts 420"},
+     "FLOAT"},
+    {"older charger, unknown state, nan and missing cells", kTextHistory,
+     R"("Tue Dec  8 01:14:00 2026","UNKNOWN",-1.5,12.80,nan,0.0,-1.5,-,"NIGHT","--:--","ON",-,-,-,-,-,-,)"
+     "123.5,1.5,220,3.1,280",
+     {"solwatch_battery_voltage_volts 12.8", "solwatch_battery_current_amperes -1.5", "solwatch_panel_power_watts 0",
+      "solwatch_temperature_celsius -1.5", "solwatch_load_on 1", "solwatch_yield_today_joules 5400000",
+      "solwatch_yield_joules_total 444600000", "solwatch_max_power_today_watts 220"},
+     ""},
+    {"fast", kFast, R"("Tue Dec  8 01:12:31 2026","BULK",12.3,13.42,-,34.6,45.7,-5.1,0,"OFF",0.7)",
+     {"solwatch_battery_voltage_volts 13.42", "solwatch_battery_current_amperes 12.3",
+      "solwatch_panel_voltage_volts 34.6", "solwatch_panel_power_watts 45.7", "solwatch_temperature_celsius -5.1",
+      "solwatch_load_current_amperes 0.7", "solwatch_load_on 0", "solwatch_error_code 0"},
+     "BULK"},
+    {"channels", kChannels, "13.450,-0.250,2.000,35.125,25.3",
+     {"solwatch_panel_voltage_volts 35.125", "solwatch_output_voltage_volts 13.45",
+      R"(solwatch_output_current_amperes{output="1"} -0.25)", R"(solwatch_output_current_amperes{output="2"} 2)",
+      "solwatch_temperature_celsius 25.3"},
+     ""},
+};
+
+ServiceHealth upHealth() {
+    ServiceHealth health;
+    health.linkUp = true;
+    health.rows = 3;
+    health.linkLosses = 1;
+    health.lastRowTime = 1796692380;
+    return health;
+}
+
+std::vector<std::string> linesOf(const std::string& page) {
+    std::vector<std::string> lines;
+    std::stringstream in(page);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
+std::vector<std::string> samplesOf(const std::string& page, const std::string& prefix = "solwatch_") {
+    std::vector<std::string> samples;
+    for (const std::string& line : linesOf(page))
+        if (startsWith(line, prefix)) samples.push_back(line);
+    return samples;
+}
+
+std::string renderVariant(const Variant& variant, const DeviceLabels* device = nullptr,
+                          const ServiceHealth& health = upHealth()) {
+    TableRow row = csvRow(variant.row);
+    EXPECT_EQ(row.cells.size(), variant.columns.size()) << variant.legend;
+    return MetricsPage(variant.columns).render(&row, device, health, "1.10");
+}
+
+TEST(MetricsPage, LiveValuesOfEachVariant) {
+    for (const Variant& variant : kVariants) {
+        std::string page = renderVariant(variant);
+        std::vector<std::string> expected = variant.samples;
+        for (const char* health : {"solwatch_link_up 1", "solwatch_rows_total 3", "solwatch_link_losses_total 1",
+                                   "solwatch_last_row_timestamp_seconds 1796692380",
+                                   R"(solwatch_build_info{version="1.10"} 1)"})
+            expected.push_back(health);
+        std::vector<std::string> samples;
+        for (const std::string& line : samplesOf(page))
+            if (!startsWith(line, "solwatch_charge_state")) samples.push_back(line);
+        EXPECT_EQ(samples, expected) << variant.legend;
+
+        std::vector<std::string> atOne;
+        for (const std::string& line : samplesOf(page, "solwatch_charge_state{"))
+            if (line.back() == '1') atOne.push_back(line);
+        std::string state = variant.state;
+        EXPECT_EQ(atOne, state.empty() ? std::vector<std::string>{}
+                                       : std::vector<std::string>{"solwatch_charge_state{state=\"" + state + "\"} 1"})
+            << variant.legend;
+    }
+}
+
+TEST(MetricsPage, ChargeStateIsAnEnumOverEveryStateName) {
+    std::string page = renderVariant(kVariants[1]);
+    std::vector<std::string> expected;
+    for (const std::string& name : stateNames())
+        expected.push_back("solwatch_charge_state{state=\"" + name + "\"} " + (name == "FLOAT" ? "1" : "0"));
+    EXPECT_EQ(samplesOf(page, "solwatch_charge_state"), expected);
+    // The table without a State column has no such family at all.
+    EXPECT_EQ(renderVariant(kVariants[4]).find("charge_state"), std::string::npos);
+}
+
+TEST(MetricsPage, LinkLostLeavesTheLiveValuesOut) {
+    ServiceHealth health = upHealth();
+    health.linkUp = false;
+    std::string page = MetricsPage(kFullHistory).render(nullptr, nullptr, health, "1.10");
+    EXPECT_EQ(samplesOf(page), (std::vector<std::string>{"solwatch_link_up 0", "solwatch_rows_total 3",
+                                                          "solwatch_link_losses_total 1",
+                                                          "solwatch_last_row_timestamp_seconds 1796692380",
+                                                          R"(solwatch_build_info{version="1.10"} 1)"}));
+    // Nor their HELP and TYPE lines.
+    EXPECT_EQ(page.find("battery"), std::string::npos);
+    EXPECT_EQ(page.find("charge_state"), std::string::npos);
+    // Before the first row there is no row time to show.
+    page = MetricsPage(kFast).render(nullptr, nullptr, ServiceHealth{}, "1.10");
+    EXPECT_EQ(page.find("solwatch_last_row_timestamp_seconds"), std::string::npos);
+}
+
+TEST(MetricsPage, DeviceLabelsAreEscapedAndMqttShownWhenOn) {
+    DeviceLabels device{"Back\\slash", "Model \"75/15\"", "HQ\n1", "1.61", "0xA053"};
+    ServiceHealth health = upHealth();
+    health.mqttOn = true;
+    health.mqttDropped = 7;
+    std::string page = MetricsPage(kFast).render(nullptr, &device, health, "1.10 \"beta\"");
+    std::vector<std::string> samples = samplesOf(page);
+    std::vector<std::string> tail(samples.end() - 4, samples.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{
+                        "solwatch_mqtt_connected 0", "solwatch_mqtt_dropped_total 7",
+                        R"(solwatch_device_info{manufacturer="Back\\slash",model="Model \"75/15\"",serial="HQ\n1",)"
+                        R"(firmware="1.61",product_id="0xA053"} 1)",
+                        R"(solwatch_build_info{version="1.10 \"beta\""} 1)"}));
+}
+
+// promtool also checks that every family has one HELP and TYPE, and the
+// counters' names.
+TEST(MetricsPage, PromtoolFindsNoFaultInAnyVariant) {
+    if (testing_support::runProcess({"/bin/sh", "-c", "command -v promtool"}).exitCode != 0)
+        GTEST_SKIP() << "promtool is not installed";
+    testing_support::ScratchDir dir;
+    DeviceLabels device{"Maker \"x\"", "Model\\75", "HQ\n1", "1.61", "0xA053"};
+    ServiceHealth health = upHealth();
+    health.mqttOn = true;
+    for (const Variant& variant : kVariants) {
+        testing_support::writeFile(dir.file("page"), renderVariant(variant, &device, health));
+        testing_support::ProcessResult result =
+            testing_support::runProcess({"/bin/sh", "-c", "promtool check metrics < " + dir.file("page")});
+        EXPECT_EQ(result.exitCode, 0) << variant.legend << ": " << result.out << result.err;
+        EXPECT_EQ(result.out + result.err, "") << variant.legend;
+    }
+}
+
+}  // namespace
+}  // namespace tessline

@@ -1,0 +1,158 @@
+// The server's routes and its --http address, without sockets.
+#include "http/routes.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/beast/http/error.hpp>
+
+#include "http/listen_address.h"
+
+using namespace tessline;
+
+namespace {
+
+constexpr std::time_t kRowTime = 1796692380;
+
+struct Fixture {
+    LiveState state{"1.10", nullptr};
+    Site site{state, "/nonexistent/dygraph.min.js"};
+
+    Fixture() {
+        state.onTableStart(Identity{}, DeviceInfo{}, {{"Timestamp"}, {"State"}, {"Vbat[V]"}});
+        state.onRow(TableRow{kRowTime, {textCell("\"Tue Dec  8 01:13:00 2026\""), textCell("\"BULK\""),
+                                        numberCell("13.65")}});
+    }
+
+    HttpResponse get(const std::string& target, http::verb verb = http::verb::get, std::time_t now = kRowTime) {
+        HttpRequest request(verb, target, 11);
+        bool events = false;
+        return answerRequest(request, site, now, events);
+    }
+};
+
+}  // namespace
+
+TEST(HttpRoutes, FixedRoutesAnswerWithTheirTypeAndTheCommonHeaders) {
+    struct Case {
+        const char* target;
+        unsigned status;
+        const char* type;
+    };
+    const Case cases[] = {
+        {"/metrics", 200, "text/plain; version=0.0.4; charset=utf-8"},
+        {"/api/state", 200, "application/json"},
+        {"/api/state?x=1", 200, "application/json"},
+        {"/api/history", 200, "application/json"},
+        {"/healthz", 200, "text/plain; charset=utf-8"},
+        {"/events", 200, "text/event-stream"},
+        {"/dygraph.min.js", 404, "text/plain; charset=utf-8"},  // the script is not installed here
+        {"/nothing", 404, "text/plain; charset=utf-8"},
+        {"/../../etc/passwd", 404, "text/plain; charset=utf-8"},
+        {"/%2e%2e/%2e%2e/etc/passwd", 404, "text/plain; charset=utf-8"},
+        {"//etc/passwd", 404, "text/plain; charset=utf-8"},
+        {"/api/state/", 404, "text/plain; charset=utf-8"},
+        {"*", 404, "text/plain; charset=utf-8"},
+    };
+    Fixture f;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        HttpResponse response = f.get(c.target);
+        EXPECT_EQ(response.result_int(), c.status);
+        EXPECT_EQ(response[http::field::content_type], c.type);
+        EXPECT_EQ(response["Content-Security-Policy"], "default-src 'self'");
+        EXPECT_EQ(response["X-Content-Type-Options"], "nosniff");
+    }
+    EXPECT_NE(f.get("/api/state").body().find("\"vbat_v\":13.65"), std::string::npos);
+    EXPECT_EQ(f.get("/metrics")[http::field::cache_control], "no-store");
+}
+
+TEST(HttpRoutes, HeadHasTheGetsHeadAndNoBody) {
+    Fixture f;
+    HttpResponse get = f.get("/api/state");
+    HttpResponse head = f.get("/api/state", http::verb::head);
+    EXPECT_EQ(head.result_int(), 200);
+    EXPECT_TRUE(head.body().empty());
+    EXPECT_EQ(head[http::field::content_length], std::to_string(get.body().size()));
+}
+
+TEST(HttpRoutes, OtherMethodsAndBodiesAreRefused) {
+    Fixture f;
+    for (http::verb verb : {http::verb::post, http::verb::put, http::verb::delete_, http::verb::options}) {
+        HttpResponse response = f.get("/api/state", verb);
+        EXPECT_EQ(response.result_int(), 405);
+        EXPECT_EQ(response[http::field::allow], "GET, HEAD");
+    }
+    HttpRequest withBody(http::verb::get, "/metrics", 11);
+    withBody.set(http::field::content_length, "5");
+    bool events = false;
+    EXPECT_EQ(answerRequest(withBody, f.site, kRowTime, events).result_int(), 413);
+    EXPECT_FALSE(answerRequest(withBody, f.site, kRowTime, events).keep_alive());
+
+    EXPECT_EQ(answerParseError(http::error::header_limit).result_int(), 431);
+    EXPECT_EQ(answerParseError(http::error::bad_target).result_int(), 400);
+}
+
+TEST(HttpRoutes, HealthAndStateFollowTheLink) {
+    LiveState state("1.10", nullptr);
+    Site site{state, ""};
+    auto answer = [&](const char* target, std::time_t now) {
+        bool events = false;
+        HttpResponse response = answerRequest(HttpRequest(http::verb::get, target, 11), site, now, events);
+        return std::to_string(response.result_int()) + " " + response.body();
+    };
+    EXPECT_EQ(answer("/healthz", kRowTime), "503 no row yet\n");
+    EXPECT_EQ(answer("/api/state", kRowTime), "503 {\"error\":\"no row yet\"}");
+    EXPECT_EQ(answer("/api/info", kRowTime), "503 {\"error\":\"no device yet\"}");
+
+    state.onTableStart(Identity{}, DeviceInfo{}, {{"Timestamp"}, {"Vbat[V]"}});
+    state.onRow(TableRow{kRowTime, {textCell("\"x\""), numberCell("12.80")}});
+    EXPECT_EQ(answer("/healthz", kRowTime + 1), "200 ok\n");
+    EXPECT_EQ(answer("/healthz", kRowTime + 61), "503 no row for 61 s\n");
+
+    state.onLinkLost("no data for 10 s");
+    EXPECT_EQ(answer("/healthz", kRowTime + 1), "503 link lost: no data for 10 s\n");
+    EXPECT_EQ(state.linkEvent(), "{\"reason\":\"no data for 10 s\",\"up\":false}");
+    // The last row stays readable while the link is away.
+    EXPECT_NE(answer("/api/state", kRowTime + 1).find("\"vbat_v\":12.80"), std::string::npos);
+}
+
+TEST(ListenAddress, PortAloneIsTheLoopbackOnly) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> endpoints;  // empty: refused
+    };
+    const Case cases[] = {
+        {"8537", {"127.0.0.1:8537", "[::1]:8537"}},
+        {"0.0.0.0:8537", {"0.0.0.0:8537"}},
+        {"[::]:80", {"[::]:80"}},
+        {"192.168.1.5:65535", {"192.168.1.5:65535"}},
+        {"[fe80::1]:1", {"[fe80::1]:1"}},
+        {"0", {}},
+        {"65536", {}},
+        {"-1", {}},
+        {"", {}},
+        {"http", {}},
+        {"300.1.1.1:80", {}},
+        {"::1:80", {}},
+        {"[1.2.3.4]:80", {}},
+        {":80", {}},
+        {"localhost:80", {}},
+        {"0.0.0.0:", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<std::string> found;
+        try {
+            ListenAddress address = parseListenAddress(c.text);
+            for (const auto& endpoint : address.endpoints) {
+                std::string host = endpoint.address().to_string();
+                found.push_back((endpoint.address().is_v6() ? "[" + host + "]" : host) + ":" +
+                                std::to_string(endpoint.port()));
+            }
+            EXPECT_EQ(address.restOptional, found.size() > 1);
+        } catch (const std::invalid_argument& e) {
+            EXPECT_NE(std::string(e.what()).find("bad "), std::string::npos) << e.what();
+        }
+        EXPECT_EQ(found, c.endpoints);
+    }
+}
