@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The figures of the --http server, against solwatch-sim at the real line
+# rate. Prints them; it passes or fails nothing.
+#   bash bench/http_figures.sh [seconds of the CPU runs, default 60]
+# BUILD names the build folder (default build-bench; an existing one is
+# used as it is configured). RING_MINUTES keeps the resident memory's run
+# going until it is that old, for more points in its ring. Goals: at most 1.5
+# times the CPU of a dump without --http, at least 5000 /metrics requests
+# a second on one core, at most 12 MB resident, no row later than usual
+# while 50 clients fetch /metrics.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+build=${BUILD:-build-bench}
+bash scripts/install-deps.sh
+[ -f "$build/CMakeCache.txt" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim
+solwatch=$build/app/solwatch
+sim_bin=$build/sim/solwatch-sim
+work=$(mktemp -d)
+pids=()
+trap 'kill "${pids[@]}" 2> /dev/null || true; wait 2> /dev/null || true; rm -rf "$work"' EXIT
+
+source bench/start_sim.sh
+# Nanoseconds on a processor of all threads of the process (they live as
+# long as the dump; ticks of 1/100 s say little of a dump that idles).
+cpu_ns() { awk '{ns += $1} END {print ns}' /proc/"$1"/task/*/schedstat; }
+# dump NAME [solwatch options]: a run whose rows are stamped on arrival;
+# its pid in dump_pid[NAME]; the simulator's options in sim_options[NAME],
+# and a runner for solwatch (taskset, say) in the array runner.
+declare -A dump_pid sim_options
+runner=()
+dump() {
+  local name=$1; shift
+  start_sim "$name" ${sim_options[$name]:-}
+  "${runner[@]}" "$solwatch" -s "$port" "$@" 2> "$work/$name.err" \
+    > >(while IFS= read -r _; do echo "$EPOCHREALTIME"; done > "$work/$name.times") &
+  dump_pid[$name]=$!
+  pids+=($!)
+}
+# http_dump NAME [solwatch options]: dump with --http on a free port of the
+# loopback, in http_port[NAME].
+declare -A http_port
+http_dump() {
+  local name=$1; shift
+  for _ in $(seq 10); do
+    http_port[$name]=$((20000 + RANDOM % 40000))
+    dump "$name" "$@" --http "127.0.0.1:${http_port[$name]}"
+    for _ in $(seq 50); do
+      (exec 3<> "/dev/tcp/127.0.0.1/${http_port[$name]}") 2> /dev/null && return
+      kill -0 "${dump_pid[$name]}" 2> /dev/null || break
+      sleep 0.1
+    done
+  done
+  echo "no server came up for $name"; exit 1
+}
+http_get() {  # http_get PORT TARGET: the whole answer
+  local fd
+  exec {fd}<> "/dev/tcp/127.0.0.1/$1"
+  printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n' "$2" >&$fd
+  timeout 5 cat <&$fd || true
+  exec {fd}>&-
+}
+events_client() {  # events_client PORT FILE: an /events client in the background
+  (exec 3<> "/dev/tcp/127.0.0.1/$1"
+   printf 'GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n' >&3
+   exec cat <&3 > "$2") &
+  pids+=($!)
+}
+# The longest pause between two rows, beyond the second between them.
+longest_gap() {
+  awk 'NR > 2 { gap = $1 - last; if (gap > max) max = gap } { last = $1 }
+       END { printf "%d rows, longest gap between rows %.3f s\n", NR, max }' "$1"
+}
+
+echo "== (started) the full variant with 16 /events clients, for the resident memory at the end"
+sim_options[ring]="--time-scale 720"
+http_dump ring
+for i in $(seq 16); do events_client "${http_port[ring]}" "$work/ring-events-$i"; done
+ring_started=$SECONDS
+
+echo "== CPU: -f dumps for $seconds s, without --http and with it (scraped every 5 s, one /events client)"
+dump plain -f
+http_dump http -f
+events_client "${http_port[http]}" "$work/http-events"
+sleep 2
+declare -A ns0
+for name in plain http; do ns0[$name]=$(cpu_ns "${dump_pid[$name]}"); done
+scrapes=0
+for ((t = 0; t < seconds; t += 5)); do
+  http_get "${http_port[http]}" /metrics > "$work/metrics.txt"
+  scrapes=$((scrapes + 1))
+  sleep 5
+done
+declare -A ms
+for name in plain http; do ms[$name]=$((($(cpu_ns "${dump_pid[$name]}") - ${ns0[$name]}) / 1000000)); done
+events=$(grep -c '^event: row' "$work/http-events" || true)
+for name in plain http; do kill -INT "${dump_pid[$name]}" 2> /dev/null || true; done
+echo "CPU over $seconds s: without --http ${ms[plain]} ms ($(echo "scale=3; ${ms[plain]} / 10 / $seconds" | bc) %)," \
+  "with --http ${ms[http]} ms ($(echo "scale=3; ${ms[http]} / 10 / $seconds" | bc) %)," \
+  "ratio $(echo "scale=2; ${ms[http]} / ${ms[plain]}" | bc 2> /dev/null) (goal <= 1.5)"
+echo "($scrapes scrapes of $(wc -c < "$work/metrics.txt") bytes, $events row events to the client)"
+echo "-f rows: without --http $(longest_gap "$work/plain.times"); with --http $(longest_gap "$work/http.times")"
+
+echo "== /metrics requests a second, solwatch on core 0, wrk (keep-alive, 8 connections) on core 1"
+runner=(taskset -c 0)
+http_dump pinned -f
+runner=()
+sleep 2
+taskset -c 1 wrk -t1 -c8 -d10s --latency "http://127.0.0.1:${http_port[pinned]}/metrics" > "$work/wrk-pinned.txt"
+awk '/Requests\/sec/ {print "requests a second: " $2 " (goal >= 5000)"}
+     $1 == "50%" {print "latency median: " $2} $1 == "99%" {print "latency p99: " $2}' "$work/wrk-pinned.txt"
+kill -INT "${dump_pid[pinned]}"
+
+echo "== CSV rows while 50 clients fetch /metrics as fast as they can for 30 s"
+http_dump hammered -f
+sleep 2
+wrk -t2 -c50 -d30s "http://127.0.0.1:${http_port[hammered]}/metrics" > "$work/wrk-50.txt"
+awk '/Requests\/sec/ {print "requests a second: " $2}' "$work/wrk-50.txt"
+kill -INT "${dump_pid[hammered]}"
+sleep 1
+echo "hammered: $(longest_gap "$work/hammered.times") (the usual: 1 s)"
+
+echo "== resident memory: the full variant with 16 /events clients"
+while ((SECONDS - ring_started < ${RING_MINUTES:-0} * 60)); do sleep 5; done
+ring_pid=${dump_pid[ring]}
+points=$(http_get "${http_port[ring]}" /api/history | grep -o '\[[0-9]\{10\},' | wc -l)
+echo "after $((SECONDS - ring_started)) s: $points points in the 48-hour ring (one a minute of rows)," \
+  "$(grep -c '^event: row' "$work/ring-events-1" || true) row events to each client," \
+  "peak resident memory $(awk '/VmHWM/ {print $2, $3}' "/proc/$ring_pid/status") (goal <= 12 MB)"
