@@ -12,7 +12,8 @@ packages=(
   srecord binutils socat procps bc util-linux
   libsystemd-dev systemd libpaho-mqtt-dev libssl-dev nlohmann-json3-dev
   gnuplot-nox mosquitto mosquitto-clients openssl mandoc
-  dpkg-dev file libpng-dev lintian prometheus
+  dpkg-dev file libpng-dev lintian
+  prometheus jq
 )
 
 exec bash "$(dirname "$0")/install-missing.sh" "${packages[@]}"
