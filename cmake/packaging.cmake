@@ -2,9 +2,9 @@
 #   cmake -S . -B build -G Ninja && cmake --build build
 #   (cd build && cpack -G DEB)
 # It holds what the install rules of the subsystems name: the programs, the
-# service unit, its options file, man pages and bash completion; and the
-# Debian files below. A cross build (see cmake/aarch64-linux-gnu.cmake)
-# gives the package of its target.
+# service unit, its options file, man pages, bash completion and the
+# Prometheus and Grafana examples; and the Debian files below. A cross
+# build (see cmake/aarch64-linux-gnu.cmake) gives the package of its target.
 
 set(CPACK_PACKAGE_NAME solwatch)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -16,7 +16,8 @@ set(CPACK_PACKAGE_DESCRIPTION "solwatch reads an MPPT solar charge controller's 
 answers on a serial line and writes its live values as a CSV table (a row
 a minute or a second), prints its identity, or saves its EEPROM image.
 It reconnects after a lost port and runs as a systemd service
-(solwatch@PORT); it can publish its rows over MQTT, and solwatch-plot
+(solwatch@PORT); it can publish its rows over MQTT, serve them as a live
+web page and as Prometheus metrics over HTTP, and solwatch-plot
 draws recorded tables. solwatch-sim plays a charger on a pseudo-terminal,
 for trying it all without hardware.")
 set(CPACK_GENERATOR DEB)
@@ -50,7 +51,9 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # Run-time dependencies from the libraries the programs link (dpkg-shlibdeps),
-# for the target's architecture; solwatch-plot draws with gnuplot.
+# for the target's architecture, after the page's chart library, which the
+# HTTP server serves from Debian's copy; solwatch-plot draws with gnuplot.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libjs-dygraphs)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS gnuplot-nox)
 if(CMAKE_CROSSCOMPILING AND CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")

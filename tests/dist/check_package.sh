@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Debian package as a packager checks it: no lintian error or warning
 # and Debian's hardening in its programs, every file under /usr but the
-# options file, which is a conffile, the maintainer scripts, and the
-# exposure rating of the unit it installs.
+# options file, which is a conffile, the maintainer scripts, the exposure
+# rating of the unit it installs, the page's chart library as a dependency
+# and the monitoring examples.
 #   check_package.sh DEB
 set -euo pipefail
 deb=$1
@@ -22,6 +23,7 @@ while read -r path; do
 done < <(dpkg-deb --contents "$deb" | awk '{print $6}')
 
 dpkg-deb --control "$deb" "$work/control"
+grep -qE '^Depends:.*\blibjs-dygraphs\b' "$work/control/control" || fail "Depends lacks libjs-dygraphs"
 [ "$(cat "$work/control/conffiles" 2> /dev/null)" = /etc/default/solwatch ] || fail "conffiles"
 for script in postinst prerm postrm; do
     [ -x "$work/control/$script" ] || fail "no $script"
@@ -31,6 +33,10 @@ dpkg-deb --extract "$deb" "$work/root"
 unit="$work/root/usr/lib/systemd/system/solwatch@.service"
 grep -q "^ExecStart=/usr/bin/solwatch " "$unit" || fail "unit: $(grep ExecStart= "$unit")"
 cp "$unit" "$work"
+examples="$work/root/usr/share/doc/solwatch/examples"
+for example in prometheus/solwatch.yml prometheus/solwatch-rules.yml grafana/solwatch.json; do
+    [ -f "$examples/$example" ] || fail "no example $example"
+done
 security=$(systemd-analyze security --offline=true --threshold=20 --no-pager "$work/solwatch@ttyUSB0.service" 2>&1) ||
     fail "unit: $(tail -n 1 <<< "$security")"
 exit "$failed"

@@ -1,0 +1,274 @@
+// The live page of solwatch's HTTP server.
+//
+// Element ids, for scripts and tests (values carry the plain number or name,
+// the unit sits in a separate element beside it):
+//   battery-voltage, battery-current, panel-power, panel-voltage,
+//   charge-state, yield-today, temperature, load ("ON"/"OFF"), load-current
+//     the last row's values, "–" while missing; a value whose column the
+//     table does not have hides (its tile, or its part of the load tile)
+//   device       model and serial number of the charger
+//   last-row     seconds since the last row's time, updated every second
+//   link-banner  role="alert", shown while the charger's link is lost
+//   chart-area   the 48-hour chart (chart, chart-legend, state-legend)
+//   chart-note   shown instead of the chart when dygraphs is missing
+'use strict';
+
+// Battery keys of the full, fast and channels tables.
+const BATTERY_VOLTAGE_KEYS = ['vbat_v', 'vchr_v', 'vout'];
+const BATTERY_CURRENT_KEYS = ['ibat_a', 'ichr_a', 'iout1'];
+
+// Where each value comes from: the first of its keys that the state has.
+const VALUES = [
+  ['battery-voltage', BATTERY_VOLTAGE_KEYS],
+  ['battery-current', BATTERY_CURRENT_KEYS],
+  ['panel-power', ['ppnl_w']],
+  ['panel-voltage', ['vpnl_v', 'vpanel']],
+  ['charge-state', ['state']],
+  ['yield-today', ['history.days.0.yield_kwh', 'yield_today_kwh']],
+  ['temperature', ['temp_c', 'temp']],
+  ['load', ['load']],
+  ['load-current', ['iload_a']],
+];
+const CHART_KEYS = [['ppnl_w'], BATTERY_VOLTAGE_KEYS, BATTERY_CURRENT_KEYS];
+const HISTORY_FIELDS = ['time', 'panel_power_w', 'battery_voltage_v', 'charge_current_a', 'state'];
+const STATE = HISTORY_FIELDS.indexOf('state');
+const MAX_POINTS = 48 * 60;
+const MISSING = '–';
+
+// Charge states as bands behind the chart's lines; others are grey.
+const STATE_COLOURS = {
+  BULK: '#fbd7a8', ABSORPTION: '#fdf0a6', FLOAT: '#c9ecc4', STORAGE: '#c3e4ef',
+  EQUALIZE: '#e2cdf2', FAULT: '#f6b9b3', OFF: '#e4e6ea',
+};
+const OTHER_STATE_COLOUR = '#eef0f2';
+
+let lastRowTime = null;
+let points = [];  // as HISTORY_FIELDS: [time s, panel W, battery V, charge A, state], oldest first
+let chart = null;
+let redrawPending = false;
+let missedEvents = false;  // the event stream broke: catch up when it is back
+
+// The server writes each number with the table's own digits ("13.60") and
+// JSON.parse would shorten it to 13.6: numbers become strings before parsing
+// so that the page shows them exactly as the CSV row prints them.
+function parseKeepingDigits(text) {
+  return JSON.parse(text.replace(/"(?:[^"\\]|\\.)*"|-?\d+(?:\.\d+)?(?:[eE][+-]?\d+)?/g,
+    token => (token[0] === '"' ? token : '"' + token + '"')));
+}
+
+// The value at a dotted path ("history.days.0.yield_kwh"); undefined when the
+// state has no such member, null when the value is missing.
+function lookup(state, path) {
+  return path.split('.').reduce((node, key) => (node == null ? undefined : node[key]), state);
+}
+
+function firstPresent(state, keys) {
+  for (const key of keys) {
+    const value = lookup(state, key);
+    if (value !== undefined) return value;
+  }
+  return undefined;
+}
+
+function showState(state) {
+  for (const [id, keys] of VALUES) {
+    const element = document.getElementById(id);
+    const value = firstPresent(state, keys);
+    element.textContent = value == null ? MISSING : value;
+    element.closest('.part, .tile').hidden = value === undefined;
+  }
+  lastRowTime = Number(state.time);
+  showAge();
+}
+
+function showAge() {
+  const age = lastRowTime === null ? MISSING : Math.max(0, Math.round(Date.now() / 1000 - lastRowTime));
+  document.getElementById('last-row').textContent = age;
+}
+
+function showLink(up, reason) {
+  const banner = document.getElementById('link-banner');
+  banner.textContent = up ? '' : 'No data from the charger: ' + (reason || 'link lost');
+  banner.hidden = up;
+  document.body.classList.toggle('stale', !up);
+}
+
+function showDevice(info) {
+  const parts = [info.model, info.serial_number].filter(Boolean);
+  document.getElementById('device').textContent = parts.length ? parts.join(' · ') : MISSING;
+}
+
+function chartNumber(value) {
+  const number = value == null ? NaN : Number(value);
+  return Number.isFinite(number) ? number : null;
+}
+
+// Adds a row's point, or replaces the point of the same minute; keeps 48 hours.
+function addPoint(state) {
+  const time = Number(state.time);
+  const values = CHART_KEYS.map(keys => chartNumber(firstPresent(state, keys)));
+  const point = [time, ...values, state.state == null ? null : state.state];
+  const last = points[points.length - 1];
+  if (last && Math.floor(last[0] / 60) === Math.floor(time / 60)) points[points.length - 1] = point;
+  else points.push(point);
+  while (points.length > MAX_POINTS || points[0][0] < time - MAX_POINTS * 60) points.shift();
+}
+
+function setHistory(history) {
+  const at = HISTORY_FIELDS.map(field => history.fields.indexOf(field));
+  points = history.points.slice(-MAX_POINTS).map(p => at.map(i => (i < 0 ? null : p[i])));
+  drawChart();
+}
+
+// A gap of more than two minutes (link lost, program stopped) breaks the lines.
+function isGap(from, to) {
+  return to[0] - from[0] > 120;
+}
+
+function chartRows() {
+  const rows = [];
+  points.forEach((p, i) => {
+    if (i > 0 && isGap(points[i - 1], p)) rows.push([new Date((points[i - 1][0] + 60) * 1000), null, null, null]);
+    rows.push([new Date(p[0] * 1000), p[1], p[2], p[3]]);
+  });
+  return rows;
+}
+
+function stateColour(state) {
+  return STATE_COLOURS[state] || OTHER_STATE_COLOUR;
+}
+
+// One band per run of points in the same state, ending at the next point.
+function drawStateBands(context, area, graph) {
+  let start = 0;
+  for (let i = 1; i <= points.length; i++) {
+    const joined = i < points.length && !isGap(points[i - 1], points[i]);
+    if (joined && points[i][STATE] === points[start][STATE]) continue;
+    const end = joined ? points[i][0] : points[i - 1][0] + 60;
+    const left = graph.toDomXCoord(points[start][0] * 1000);
+    context.fillStyle = stateColour(points[start][STATE]);
+    context.fillRect(left, area.y, graph.toDomXCoord(end * 1000) - left, area.h);
+    start = i;
+  }
+}
+
+const SERIES = ['Panel power W (left)', 'Battery voltage V (right)', 'Charge current A (right)'];
+const SERIES_COLOURS = ['#c25e00', '#1f4e9c', '#2e7d32'];
+
+// The series' names, with their values at the hovered time if there is one.
+function showChartLegend(time, hovered) {
+  const spans = SERIES.map((label, i) => {
+    const span = document.createElement('span');
+    const point = hovered && hovered.find(p => p.name === label);
+    span.style.color = SERIES_COLOURS[i];
+    span.textContent = label + (point ? ': ' + point.yval : '');
+    return span;
+  });
+  if (hovered) spans.unshift(new Date(time).toLocaleString() + ' ');
+  document.getElementById('chart-legend').replaceChildren(...spans);
+}
+
+function createChart() {
+  // dygraphs' legend sets a style attribute, which the page's content
+  // security policy blocks: the page draws its own legend instead.
+  Dygraph.PLUGINS = Dygraph.PLUGINS.filter(plugin => plugin !== Dygraph.Plugins.Legend);
+  showChartLegend();
+  return new Dygraph(document.getElementById('chart'), chartRows(), {
+    labels: ['Time', ...SERIES],
+    colors: SERIES_COLOURS,
+    series: { [SERIES[1]]: { axis: 'y2' }, [SERIES[2]]: { axis: 'y2' } },
+    axes: { y2: { independentTicks: true } },
+    highlightCallback: (event, time, hovered) => showChartLegend(time, hovered),
+    unhighlightCallback: () => showChartLegend(),
+    underlayCallback: drawStateBands,
+    strokeWidth: 1.5,
+  });
+}
+
+function drawChart() {
+  redrawPending = false;
+  if (typeof Dygraph === 'undefined' || points.length === 0) return;
+  if (chart) chart.updateOptions({ file: chartRows() });
+  else chart = createChart();
+}
+
+// Rows may come many a second: the chart redraws once a second at most.
+function redrawSoon() {
+  if (redrawPending) return;
+  redrawPending = true;
+  setTimeout(drawChart, 1000);
+}
+
+function showStateLegend() {
+  const list = document.getElementById('state-legend');
+  for (const [name, colour] of [...Object.entries(STATE_COLOURS), ['other', OTHER_STATE_COLOUR]]) {
+    const item = document.createElement('li');
+    const swatch = document.createElement('span');
+    swatch.className = 'swatch';
+    swatch.style.backgroundColor = colour;
+    item.append(swatch, name);
+    list.appendChild(item);
+  }
+}
+
+async function fetchText(path) {
+  const response = await fetch(path, { cache: 'no-store' });
+  return { ok: response.ok, status: response.status, text: await response.text() };
+}
+
+async function refresh() {
+  const [info, state, history] = await Promise.all(['/api/info', '/api/state', '/api/history'].map(fetchText));
+  if (info.ok) showDevice(JSON.parse(info.text));
+  if (state.ok) showState(parseKeepingDigits(state.text));
+  if (history.ok) setHistory(JSON.parse(history.text));
+}
+
+async function checkHealth() {
+  const health = await fetchText('/healthz');
+  if (health.status === 503) showLink(false, health.text.trim());
+}
+
+function onRow(event) {
+  const state = parseKeepingDigits(event.data);
+  showLink(true);
+  showState(state);
+  addPoint(state);
+  redrawSoon();
+}
+
+function onLink(event) {
+  const link = JSON.parse(event.data);
+  showLink(link.up, link.reason);
+}
+
+// The browser reconnects by itself after a dropped stream, but gives up on
+// an error answer (such as too many clients): then a new one, a bit later.
+function connectEvents() {
+  const events = new EventSource('/events');
+  events.addEventListener('row', onRow);
+  events.addEventListener('link', onLink);
+  events.addEventListener('open', () => {
+    if (missedEvents) refresh().catch(() => {});
+    missedEvents = false;
+  });
+  events.addEventListener('error', () => {
+    missedEvents = true;
+    if (events.readyState === EventSource.CLOSED) setTimeout(connectEvents, 5000);
+  });
+}
+
+function start() {
+  if (typeof Dygraph === 'undefined') {
+    const note = document.getElementById('chart-note');
+    note.textContent = 'The chart needs dygraphs (Debian package libjs-dygraphs), which this server does not have.';
+    note.hidden = false;
+    document.getElementById('chart-area').hidden = true;
+  }
+  showStateLegend();
+  setInterval(showAge, 1000);
+  checkHealth().catch(() => {});
+  refresh().catch(() => {});
+  connectEvents();
+}
+
+start();
