@@ -163,6 +163,22 @@ TEST(HttpEndToEnd, IdleConnectionsDoNotKeepOutANewRequest) {
     EXPECT_TRUE(silent.front()->closedByPeer()) << "the oldest idle connection is still open";
 }
 
+TEST(HttpEndToEnd, EventsClientsBeyondSixteenAreTurnedAway) {
+    HttpDump dump({"--frozen"});
+    std::vector<std::unique_ptr<Connection>> clients;
+    auto subscribe = [&] {
+        clients.push_back(std::make_unique<Connection>(dump.port()));
+        clients.back()->send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        clients.back()->readUntil([](const std::string& s) { return s.find("\r\n\r\n") != std::string::npos; }, 5s);
+        return clients.back()->received().substr(0, clients.back()->received().find("\r\n"));
+    };
+    for (int i = 0; i < 16; ++i) ASSERT_EQ(subscribe(), "HTTP/1.1 200 OK") << i;
+    EXPECT_EQ(subscribe(), "HTTP/1.1 503 Service Unavailable");
+    clients.front().reset();
+    std::this_thread::sleep_for(200ms);  // the server notices the close
+    EXPECT_EQ(subscribe(), "HTTP/1.1 200 OK") << "a place that came free";
+}
+
 TEST(HttpEndToEnd, HugeHeaderGets431AndTheServerGoesOn) {
     HttpDump dump({"--frozen"});
     const std::string filler(100 * 1024, 'a');
@@ -191,6 +207,7 @@ TEST(HttpEndToEnd, RequestsOutsideTheRoutesAreRefused) {
         Reply reply = httpGet(dump.port(), c.target, c.method);
         EXPECT_EQ(reply.status, c.status) << c.method << " " << c.target;
         EXPECT_EQ(reply.body.find("root:"), std::string::npos) << c.target;
+        EXPECT_EQ(reply.headers["content-security-policy"], "default-src 'self'") << c.target;
         if (c.status == 405) {
             EXPECT_EQ(reply.headers["allow"], "GET, HEAD") << c.method;
         }
