@@ -1,8 +1,9 @@
 // The page as a browser shows it: headless Chromium loads / from a dump of
 // solwatch-sim, and the values by element id are those of a CSV row.
 // SOLWATCH_UPDATE_SCREENSHOT=1 also takes the README's picture: the full
-// variant for SOLWATCH_SCREENSHOT_MINUTES (default 6) minutes, then the page
-// at a desktop size into docs/solwatch-page.png.
+// variant for SOLWATCH_SCREENSHOT_MINUTES (default 16) minutes, a point of
+// the chart a minute, each two simulated hours apart; then the page at a
+// desktop size into docs/solwatch-page.png.
 #include <unistd.h>
 
 #include <cstdlib>
@@ -111,8 +112,8 @@ TEST_F(Page, ReadmeScreenshot) {
     const char* update = std::getenv("SOLWATCH_UPDATE_SCREENSHOT");
     if (!update || std::string(update) != "1") GTEST_SKIP() << "SOLWATCH_UPDATE_SCREENSHOT=1 takes it";
     const char* minutes = std::getenv("SOLWATCH_SCREENSHOT_MINUTES");
-    HttpDump dump({"--time-scale", "720"}, {});
-    std::this_thread::sleep_for(std::chrono::minutes(minutes ? std::atoi(minutes) : 6));
+    HttpDump dump({"--time-scale", "120"}, {});
+    std::this_thread::sleep_for(std::chrono::minutes(minutes ? std::atoi(minutes) : 16));
     DevToolsPage page(dir.file("profile"), pageUrl(dump));
     ASSERT_TRUE(showsAll(shownValues(page, dump))) << dump.solwatch().errSoFar();
     std::this_thread::sleep_for(2s);  // the chart draws after the values
