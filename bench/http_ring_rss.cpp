@@ -3,26 +3,14 @@
 // that the ring has wrapped), and the resident memory is printed before and
 // after. A real dump needs 48 hours to get there.
 #include <cstdio>
-#include <fstream>
-#include <string>
 
+#include "bench/proc_status.h"
 #include "dumper/channel_tables.h"
 #include "dumper/dump_table.h"
 #include "http/live_state.h"
 #include "log/log.h"
 
-namespace {
-
 using namespace tessline;
-
-long statusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.compare(0, std::char_traits<char>::length(field), field) == 0) return std::stol(line.substr(7));
-    return -1;
-}
-
-}  // namespace
 
 int main() {
     logLevel = 0;

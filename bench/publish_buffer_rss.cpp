@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/proc_status.h"
 #include "dumper/channel_tables.h"
 #include "dumper/dump_table.h"
 #include "log/log.h"
@@ -17,13 +18,6 @@
 namespace {
 
 using namespace tessline;
-
-long statusKb(const char* field) {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.compare(0, std::char_traits<char>::length(field), field) == 0) return std::stol(line.substr(7));
-    return -1;
-}
 
 void fill(DumpVariant variant, const char* name, int messages) {
     DeviceInfo info;
