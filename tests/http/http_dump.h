@@ -9,17 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/csv_row.h"
 #include "tests/support/process.h"
 #include "tests/support/sim_process.h"
 
 namespace http_test {
 
 using Cells = std::vector<std::string>;
-
-// A CSV line as its cells (the time stamp's cell keeps its quotes).
-Cells csvCells(const std::string& line);
-// The CSV's "Tue Dec  8 01:13:00 2026", local time, as Unix seconds.
-std::time_t csvTime(const std::string& cell);
+using testing_support::csvCells;
+using testing_support::csvTime;
 
 class HttpDump {
 public:

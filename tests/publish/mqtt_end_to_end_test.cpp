@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/publish/mosquitto_broker.h"
+#include "tests/support/csv_row.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
 
@@ -27,23 +28,6 @@ const std::string kBase = "solwatch/HQ2042SIM01";
 std::unique_ptr<Process> startSolwatch(std::vector<std::string> args) {
     args.insert(args.begin(), SOLWATCH_BIN);
     return std::make_unique<Process>(args);
-}
-
-std::vector<std::string> split(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (std::size_t comma; (comma = line.find(',', start)) != std::string::npos; start = comma + 1)
-        fields.push_back(line.substr(start, comma - start));
-    fields.push_back(line.substr(start));
-    return fields;
-}
-
-// The CSV's "Tue Dec  8 01:13:00 2026", local time, as Unix seconds.
-std::time_t csvTime(const std::string& cell) {
-    std::tm local{};
-    local.tm_isdst = -1;
-    ::strptime(cell.substr(1, cell.size() - 2).c_str(), "%a %b %d %H:%M:%S %Y", &local);
-    return std::mktime(&local);
 }
 
 std::vector<json> payloads(const std::vector<Message>& messages) {
@@ -73,7 +57,7 @@ bool hasMember(const std::string& object, const std::string& key, const std::str
 
 // Each CSV column has its key in the state object, with the CSV's own text.
 void expectSameRow(const std::vector<std::string>& headers, const std::string& row, const Message& message) {
-    std::vector<std::string> cells = split(row);
+    std::vector<std::string> cells = csvCells(row);
     ASSERT_EQ(cells.size(), headers.size()) << row;
     json state = json::parse(message.payload);
     EXPECT_EQ(state["time"], csvTime(cells[0])) << row << "\n" << message.payload;
@@ -97,7 +81,7 @@ TEST_F(MqttEndToEnd, StateMessagesAreTheCsvRows) {
     SimProcess sim({});
     Subscriber subscriber(broker, kBase + "/state");
     auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url()});
-    std::vector<std::string> headers = split(solwatch->readLine(10s));
+    std::vector<std::string> headers = csvCells(solwatch->readLine(10s));
     std::vector<std::string> rows;
     for (int i = 0; i < 4; ++i) rows.push_back(solwatch->readLine(10s));
     const auto& messages = subscriber.waitFor(4, 10s);
@@ -170,7 +154,7 @@ TEST_F(MqttEndToEnd, BrokerAwayTwentySecondsLosesNoRow) {
     while (std::chrono::steady_clock::now() - stopped < 20s) rows.push_back(solwatch->readLine(5s));
     broker.start();
     EXPECT_GE(rows.size(), 18u) << "the CSV stalled while the broker was away";
-    std::time_t last = csvTime(split(rows.back())[0]);
+    std::time_t last = csvTime(csvCells(rows.back())[0]);
     for (int i = 0; i < 150 && (subscriber.messages().empty() ||
                                 json::parse(subscriber.messages().back().payload)["time"] < last);
          ++i)
@@ -181,11 +165,11 @@ TEST_F(MqttEndToEnd, BrokerAwayTwentySecondsLosesNoRow) {
     std::vector<std::time_t> times;
     for (const json& state : payloads(subscriber.messages()))
         if (times.empty() || state["time"] != times.back()) times.push_back(state["time"]);
-    std::size_t next = std::find(times.begin(), times.end(), csvTime(split(rows.front())[0])) - times.begin();
+    std::size_t next = std::find(times.begin(), times.end(), csvTime(csvCells(rows.front())[0])) - times.begin();
     ASSERT_LT(next, times.size()) << "the first row of the outage never came";
     for (const std::string& row : rows) {
         ASSERT_LT(next, times.size()) << "lost from here on: " << row;
-        EXPECT_EQ(times[next++], csvTime(split(row)[0])) << row;
+        EXPECT_EQ(times[next++], csvTime(csvCells(row)[0])) << row;
     }
 }
 
@@ -338,7 +322,7 @@ TEST_F(MqttEndToEnd, DiscoveryConfigsParseAndCarryTheKeys) {
     SimProcess sim({"--frozen"});
     Subscriber subscriber(broker, kBase + "/state");
     auto solwatch = startSolwatch({"-s", sim.path(), "-f", "--mqtt", broker.url(), "--mqtt-discovery=ha"});
-    std::vector<std::string> headers = split(solwatch->readLine(10s));
+    std::vector<std::string> headers = csvCells(solwatch->readLine(10s));
     ASSERT_EQ(subscriber.waitFor(1, 10s).size(), 1u);
     json state = json::parse(subscriber.messages()[0].payload);
     std::vector<Message> configs;
