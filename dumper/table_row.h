@@ -31,6 +31,14 @@ inline TableCell missingCell() { return TableCell{"-", CellKind::missing}; }
 inline TableCell numberCell(std::string text) { return TableCell{std::move(text), CellKind::number}; }
 inline TableCell textCell(std::string text) { return TableCell{std::move(text), CellKind::text}; }
 
+// A text cell's text without the CSV's quotes; "" for other cells.
+inline std::string cellName(const TableCell& cell) {
+    if (cell.kind != CellKind::text) return "";
+    const std::string& text = cell.text;
+    bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
+    return quoted ? text.substr(1, text.size() - 2) : text;
+}
+
 struct TableRow {
     std::time_t time = 0;          // when the row was written
     std::vector<TableCell> cells;  // one per column

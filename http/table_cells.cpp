@@ -27,11 +27,4 @@ std::optional<double> cellNumber(const TableCell& cell) {
     return value;
 }
 
-std::string cellName(const TableCell& cell) {
-    if (cell.kind != CellKind::text) return "";
-    const std::string& text = cell.text;
-    bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
-    return quoted ? text.substr(1, text.size() - 2) : text;
-}
-
 }  // namespace tessline

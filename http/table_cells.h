@@ -23,7 +23,4 @@ const TableCell& cellAt(const TableRow& row, std::size_t column);
 // or text that is not a whole finite number.
 std::optional<double> cellNumber(const TableCell& cell);
 
-// A text cell's text without the CSV's quotes; "" for other cells.
-std::string cellName(const TableCell& cell);
-
 }  // namespace tessline

@@ -43,9 +43,7 @@ std::string cellJson(const TableCell& cell) {
     case CellKind::missing: return "null";
     case CellKind::text: break;
     }
-    const std::string& text = cell.text;
-    bool quoted = text.size() >= 2 && text.front() == '"' && text.back() == '"';
-    return jsonString(quoted ? text.substr(1, text.size() - 2) : text);
+    return jsonString(cellName(cell));
 }
 
 StateMessageBuilder::StateMessageBuilder(const std::vector<TableColumn>& columns) {
