@@ -1,7 +1,5 @@
 #include "http/live_state.h"
 
-#include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "publish/device_payloads.h"
@@ -16,9 +14,8 @@ namespace {
 constexpr std::time_t kStaleRowSeconds = 60;
 
 DeviceLabels labelsOf(const Identity& identity) {
-    char productId[8];
-    std::snprintf(productId, sizeof productId, "0x%04X", static_cast<unsigned>(identity.productId));
-    return {identity.manufacturer, identity.model, identity.serialNumber, identity.softwareVersion, productId};
+    return {identity.manufacturer, identity.model, identity.serialNumber, identity.softwareVersion,
+            productIdText(identity)};
 }
 
 }  // namespace

@@ -134,9 +134,13 @@ std::vector<Entity> entitiesOf(const std::vector<TableColumn>& columns) {
 
 }  // namespace
 
-std::string infoPayload(const Identity& identity, const DeviceInfo& info) {
+std::string productIdText(const Identity& identity) {
     char productId[8];
     std::snprintf(productId, sizeof productId, "0x%04X", static_cast<unsigned>(identity.productId));
+    return productId;
+}
+
+std::string infoPayload(const Identity& identity, const DeviceInfo& info) {
     Json capabilities = Json::array();
     for (const CapabilityFlag& flag : capabilityFlags)
         if (info.*(flag.member)) capabilities.push_back(capabilityKey(flag.name));
@@ -145,7 +149,7 @@ std::string infoPayload(const Identity& identity, const DeviceInfo& info) {
         {"model", identity.model},
         {"serial_number", identity.serialNumber},
         {"software_version", identity.softwareVersion},
-        {"product_id", productId},
+        {"product_id", productIdText(identity)},
         {"capabilities", capabilities},
         {"history_version", info.historyVersion},
         {"ratings",

@@ -10,6 +10,9 @@
 
 namespace tessline {
 
+// The product id as the payloads show it: "0xA053".
+std::string productIdText(const Identity& identity);
+
 // Manufacturer, model, serial number, software version, product id (hex
 // text), the capabilities the report found and the ratings.
 std::string infoPayload(const Identity& identity, const DeviceInfo& info);
