@@ -333,12 +333,6 @@ HttpServer::~HttpServer() {
     thread_.join();
 }
 
-std::vector<tcp::endpoint> HttpServer::endpoints() const {
-    std::vector<tcp::endpoint> bound;
-    for (const auto& acceptor : acceptors_) bound.push_back(acceptor->local_endpoint());
-    return bound;
-}
-
 void HttpServer::acceptNext(tcp::acceptor& acceptor) {
     if (!acceptor.is_open()) return;
     acceptor.async_accept([this, &acceptor](error_code error, tcp::socket socket) {

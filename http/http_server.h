@@ -35,9 +35,6 @@ public:
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    // The ports really bound (port 0 asks the system for a free one).
-    std::vector<boost::asio::ip::tcp::endpoint> endpoints() const;
-
     class Sessions;  // the open connections; the server's thread only
 
 private:

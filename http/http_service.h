@@ -17,7 +17,6 @@ public:
     HttpService(const std::string& listen, const BrokerHealth* broker, const std::string& version);
 
     TableListener& listener() { return state_; }
-    std::vector<boost::asio::ip::tcp::endpoint> endpoints() const { return server_->endpoints(); }
 
 private:
     LiveState state_;
