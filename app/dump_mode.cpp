@@ -29,7 +29,8 @@ std::string deviceName(const Identity& identity) { return identity.model + " " +
 // and the backoff (a table is a working link).
 class DumpProgress : public TableListener {
 public:
-    explicit DumpProgress(Backoff& backoff) : backoff_(backoff) {}
+    DumpProgress(Backoff& backoff, std::function<std::size_t()> heldRows)
+        : backoff_(backoff), heldRows_(std::move(heldRows)) {}
 
     // Logs a table about to start for another device than the last one.
     void noteDevice(const Identity& identity) {
@@ -59,22 +60,28 @@ public:
 
 private:
     std::string dumpingStatus() const {
-        return "dumping " + deviceName(tabled_) + ", " + std::to_string(rows_) + " rows";
+        std::string status = "dumping " + deviceName(tabled_) + ", " + std::to_string(rows_) + " rows";
+        std::size_t held = heldRows_ ? heldRows_() : 0;
+        if (held > 0) status += ", " + std::to_string(held) + " held: the file cannot be written";
+        return status;
     }
 
     Backoff& backoff_;
+    std::function<std::size_t()> heldRows_;
     int tables_ = 0;
     long long rows_ = 0;
     Identity tabled_;
 };
 
-// Everyone who follows a dump: its progress and the outputs.
+// Everyone who follows a dump: the outputs, then its progress (whose status
+// counts the rows that the outputs could not write).
 // They hear onEnd() when it goes, however the dump ends.
 class DumpListeners : public TableListeners {
 public:
-    DumpListeners(TableListener& outputs, Backoff& backoff) : progress(backoff) {
-        add(progress);
+    DumpListeners(TableListener& outputs, Backoff& backoff, std::function<std::size_t()> heldRows)
+        : progress(backoff, std::move(heldRows)) {
         add(outputs);
+        add(progress);
     }
     ~DumpListeners() { onEnd(); }
     DumpListeners(const DumpListeners&) = delete;
@@ -154,9 +161,9 @@ std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopReq
 }
 
 int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& firstIdentity, const DumpSettings& settings,
-             TableListener& outputs, StopRequest& stop) {
+             TableListener& outputs, StopRequest& stop, std::function<std::size_t()> heldRows) {
     RetryState retry;
-    DumpListeners listeners(outputs, retry.backoff);
+    DumpListeners listeners(outputs, retry.backoff, std::move(heldRows));
     Identity identity = firstIdentity;
     for (;;) {
         std::string reason;

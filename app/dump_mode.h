@@ -3,6 +3,7 @@
 // pause, identifies the device again and goes on with the rows.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,9 +27,11 @@ struct DumpSettings {
 // in use, or null. Without reconnection a failure (a pulled cable, a refused
 // device) throws to the handlers; with it, the failures that the reconnect
 // policy survives are logged and tried again. `outputs` takes the tables and
-// rows (the CSV table, JSON lines, MQTT).
+// rows (the CSV table, JSON lines, MQTT, HTTP); `heldRows`, when given,
+// counts the rows that wait for a file that cannot take them, for the
+// service manager's status.
 int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& identity, const DumpSettings& settings,
-             TableListener& outputs, StopRequest& stop);
+             TableListener& outputs, StopRequest& stop, std::function<std::size_t()> heldRows = {});
 
 // The pauses between tries, and why the last one failed.
 struct RetryState {

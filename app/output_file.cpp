@@ -23,6 +23,12 @@ std::string safeNamePart(const std::string& deviceText) {
     return part;
 }
 
+std::string portShortName(const std::string& port) {
+    const std::string devices = "/dev/";
+    bool underDev = port.compare(0, devices.size(), devices) == 0;
+    return safeNamePart(underDev ? port.substr(devices.size()) : port);
+}
+
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now) {
     return expandIdentityKeys(pattern, identity, safeNamePart, 't', ctimeText(now));
 }

@@ -16,5 +16,8 @@ namespace tessline {
 // leading ".".
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now);
 std::string safeNamePart(const std::string& deviceText);
+// The port's name for a file name: "/dev/ttyUSB0" gives "ttyUSB0",
+// "/dev/serial/by-id/usb-X" gives "serial_by-id_usb-X".
+std::string portShortName(const std::string& port);
 
 }  // namespace tessline

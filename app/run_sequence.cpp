@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
@@ -49,16 +50,23 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
     return settings;
 }
 
-// The identity lines; a stream that cannot take them (a full disk, a
+std::string identityLines(const Identity& identity) {
+    return "Manufacturer     " + identity.manufacturer + "\n" + "Model            " + identity.model + "\n" +
+           "Serial number    " + identity.serialNumber + "\n" + "Software version " + identity.softwareVersion +
+           "\n";
+}
+
+// The identity lines; an output that cannot take them (a full disk, a
 // closed pipe) is an error, not a success with the product id, which is
 // the exit code.
-int getMode(const Identity& identity, std::ostream& out) {
+int getMode(const Identity& identity, OutputFile* file) {
+    if (file) {
+        file->append(identityLines(identity));
+        return identity.productId;
+    }
     errno = 0;
-    out << "Manufacturer     " << identity.manufacturer << std::endl;
-    out << "Model            " << identity.model << std::endl;
-    out << "Serial number    " << identity.serialNumber << std::endl;
-    out << "Software version " << identity.softwareVersion << std::endl;
-    if (!out) {
+    std::cout << identityLines(identity) << std::flush;
+    if (!std::cout) {
         int error = errno;
         throw std::runtime_error(std::string("cannot write the identity: ") +
                                  (error ? std::strerror(error) : "output stream failed"));
@@ -66,15 +74,26 @@ int getMode(const Identity& identity, std::ostream& out) {
     return identity.productId;
 }
 
-// The file of --output, or null without it. Every mode opens it, so that a
-// name that cannot be opened is reported whatever the mode.
-std::string outputName(const po::variables_map& options, const Identity& identity) {
-    return expandOutputTemplate(options["output"].as<std::string>(), identity, std::time(nullptr));
+// The file of --output for a device. With a file a period, a charger
+// without a serial number is named after its port, so that such chargers
+// neither share a file nor write hidden ones.
+std::function<std::string(const Identity&)> outputNamer(const po::variables_map& options) {
+    std::string pattern = options["output"].as<std::string>();
+    std::string port = options["serial"].as<std::string>();
+    bool rotates = options.count("rotate") > 0;
+    return [pattern, port, rotates](const Identity& identity) {
+        Identity named = identity;
+        if (rotates && named.serialNumber.empty()) named.serialNumber = "no-serial-" + portShortName(port);
+        return expandOutputTemplate(pattern, named, std::time(nullptr));
+    };
 }
 
+// The file of --output for the get and write modes, or null without it.
+// Every mode opens it, so that a name that cannot be opened is reported
+// whatever the mode.
 std::unique_ptr<OutputFile> openOutputFile(const po::variables_map& options, const Identity& identity) {
     if (!options.count("output")) return nullptr;
-    return std::make_unique<OutputFile>(outputName(options, identity));
+    return std::make_unique<OutputFile>(outputNamer(options)(identity));
 }
 
 }  // namespace
@@ -98,22 +117,22 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
     std::unique_ptr<LinkSession> session = connectDevice(settings, stop, identity, retry);
     if (!session) return stop.exitCode();
 
-    // A rotating output opens its period's file with the first row.
-    const bool rotates = outputs && outputs->rotates();
-    std::unique_ptr<OutputFile> output = rotates ? nullptr : openOutputFile(options, identity);
+    std::unique_ptr<OutputFile> output = mode == Mode::dump ? nullptr : openOutputFile(options, identity);
     int code = kExitOk;
     switch (mode) {
-        case Mode::get: code = getMode(identity, output ? output->stream() : std::cout); break;
+        case Mode::get: code = getMode(identity, output.get()); break;
         case Mode::write: {
             HexProto hex(&session->link());
             code = writeMode(session->link(), hex, options["write"].as<std::string>(), stop);
             break;
         }
         case Mode::dump: {
-            if (rotates) outputs->attachRotating(outputName(options, identity));
-            else outputs->attach(std::move(output));
+            // A rotating output opens its period's file with the first row.
+            if (options.count("output")) outputs->attachFiles(outputNamer(options), identity);
+            else outputs->attachStandardOutput();
             if (http) outputs->add(http->listener());
-            code = dumpMode(session, identity, settings, *outputs, stop);
+            code = dumpMode(session, identity, settings, *outputs, stop,
+                            [&outputs] { return outputs->heldRows(); });
             break;
         }
     }

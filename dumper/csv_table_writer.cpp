@@ -1,9 +1,5 @@
 #include "dumper/csv_table_writer.h"
 
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
-
 namespace tessline {
 
 namespace {
@@ -22,18 +18,6 @@ std::string joined(const std::vector<Part>& parts, TextOf textOf) {
 
 }  // namespace
 
-void writeTableLine(std::ostream& out, const std::string& line) {
-    // The reason is the one of the write that failed: a stream that failed
-    // before writes nothing more and sets no errno.
-    errno = 0;
-    out << line << '\n' << std::flush;
-    if (!out) {
-        int error = errno;
-        throw std::runtime_error(std::string("cannot write the table: ") +
-                                 (error ? std::strerror(error) : "output stream failed"));
-    }
-}
-
 std::string csvLine(const std::vector<TableCell>& cells) {
     return joined(cells, [](const TableCell& cell) -> const std::string& { return cell.text; });
 }
@@ -44,28 +28,9 @@ std::string csvHeader(const std::vector<TableColumn>& columns) {
 
 void CsvTableWriter::onTableStart(const Identity& identity, const DeviceInfo&,
                                   const std::vector<TableColumn>& columns) {
-    if (started_ && !sameDevice(identity, device_)) headerDue_ = true;
-    started_ = true;
-    device_ = identity;
-    header_ = csvHeader(columns);
-    // A rotating writer knows its file only with the first row.
-    if (!destination_.rotating()) writeHeaderIfDue(*destination_.current());
+    destination_.startTable(identity, csvHeader(columns));
 }
 
-void CsvTableWriter::onRow(const TableRow& row) {
-    bool switched = false;
-    std::ostream& out = destination_.streamFor(row.time, switched);
-    if (destination_.rotating()) {
-        if (switched) headerDue_ = !destination_.hadContent();
-        writeHeaderIfDue(out);
-    }
-    writeTableLine(out, csvLine(row.cells));
-}
-
-void CsvTableWriter::writeHeaderIfDue(std::ostream& out) {
-    if (!headerDue_) return;
-    writeTableLine(out, header_);
-    headerDue_ = false;
-}
+void CsvTableWriter::onRow(const TableRow& row) { destination_.writeRow(row.time, csvLine(row.cells)); }
 
 }  // namespace tessline

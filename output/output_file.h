@@ -1,30 +1,65 @@
 // OutputFile: a file that the table (or the get mode's lines) is appended
-// to, ready for the next line.
+// to, a whole line at a time.
 #pragma once
 
-#include <fstream>
-#include <memory>
-#include <ostream>
+#include <sys/types.h>
+
+#include <stdexcept>
 #include <string>
 
 namespace tessline {
 
-// Its users write to stream() instead of standard output, which stays
-// untouched: the traffic dump and the error reports keep the process's own
-// standard output and error, whatever way the run ends.
+// A file that cannot be opened or written; what() names the file and the
+// system's reason.
+class OutputError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A line of a table file that is a header: every cell starts with a letter
+// (rows start with a quoted time stamp, a number or "-").
+bool isHeaderLine(const std::string& line);
+
+// Its users write to it instead of standard output, which stays untouched:
+// the traffic dump and the error reports keep the process's own standard
+// output and error, whatever way the run ends.
 class OutputFile {
 public:
-    // Opens the file for appending; throws std::runtime_error naming the file
-    // and the system's reason when it cannot.
-    explicit OutputFile(const std::string& name);
-    // True when the file already held data, so the table header is left out.
+    // Opens the file for appending, creating it when missing; throws
+    // OutputError ("cannot open output file NAME: reason") when it cannot.
     // A file that ends inside a line (a power cut mid-row) gets its line end
     // first.
+    explicit OutputFile(std::string name);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    const std::string& name() const { return name_; }
+    // True when the file already held data.
     bool hadContent() const { return hadContent_; }
-    std::ostream& stream() { return *stream_; }
+    // The file's last header line, looked for backwards from its end over a
+    // bounded stretch (beyond it, the file's first line counts); "" when
+    // there is none.
+    std::string lastHeaderLine() const;
+    // Appends `text` whole, or throws OutputError ("cannot write NAME:
+    // reason") and cuts off what the failed write left, so that no part of
+    // a row stays in the file.
+    void append(const std::string& text);
+    // Whether the name still leads to this file (not moved, deleted or
+    // replaced since it was opened).
+    bool stillAtPath() const;
+    // Pushes the written data to the disk before the file is left.
+    void sync();
 
 private:
-    std::unique_ptr<std::ofstream> stream_;
+    bool readAt(std::string& into, off_t offset) const;
+    std::string firstLine() const;
+
+    std::string name_;
+    int fd_ = -1;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    bool regular_ = false;
     bool hadContent_ = false;
 };
 

@@ -1,6 +1,8 @@
 #include "output/rotating_file.h"
 
+#include <algorithm>
 #include <cctype>
+#include <functional>
 #include <stdexcept>
 #include <filesystem>
 #include <system_error>
@@ -37,18 +39,16 @@ std::string periodDate(Rotation rotation, std::time_t time) {
     return text;
 }
 
-// Days since 1970-01-01 of a civil date (proleptic Gregorian).
-long daysFromCivil(long y, long m, long d) {
-    y -= m <= 2;
-    long era = (y >= 0 ? y : y - 399) / 400;
-    long yoe = y - era * 400;
-    long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
+bool leapYear(long year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+long daysInMonth(long year, long month) {
+    static const long days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && leapYear(year) ? 29 : days[month - 1];
 }
 
-// The period's number (days or months since the epoch) of a date as
-// periodDate() writes it, or -1 when `date` is not exactly such a date.
+// The date as periodDate() writes it, as a number that grows with the
+// period (year, month and day side by side), or -1 when `date` is not
+// exactly such a date of a real day or month.
 long periodNumber(Rotation rotation, const std::string& date) {
     const std::string shape = rotation == Rotation::daily ? "dddd-dd-dd" : "dddd-dd";
     if (date.size() != shape.size()) return -1;
@@ -58,10 +58,10 @@ long periodNumber(Rotation rotation, const std::string& date) {
     }
     long year = std::stol(date.substr(0, 4)), month = std::stol(date.substr(5, 2));
     if (month < 1 || month > 12) return -1;
-    if (rotation == Rotation::monthly) return year * 12 + month - 1;
+    if (rotation == Rotation::monthly) return year * 100 + month;
     long day = std::stol(date.substr(8, 2));
-    if (day < 1 || day > 31) return -1;
-    return daysFromCivil(year, month, day);
+    if (day < 1 || day > daysInMonth(year, month)) return -1;
+    return (year * 100 + month) * 100 + day;
 }
 
 bool startsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
@@ -69,6 +69,8 @@ bool startsWith(const std::string& text, const std::string& start) { return text
 bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
+
+std::string fileNamePart(const std::string& path) { return fs::path(path).filename().string(); }
 
 }  // namespace
 
@@ -83,43 +85,50 @@ std::string periodFileName(const std::string& name, Rotation rotation, std::time
     return parts.head + periodDate(rotation, time) + parts.tail;
 }
 
-OutputFile& RotatingFile::fileFor(std::time_t time, bool& switched) {
-    std::string name = periodFileName(name_, rotation_, time);
-    switched = !current_ || name != currentName_;
-    if (!switched) return *current_;
-    // The old file is closed whole (every row was flushed) before the new
-    // one opens; a clock that went back appends to its day's file again.
-    current_.reset();
-    currentName_ = name;
-    current_ = std::make_unique<OutputFile>(name);
-    if (keep_ > 0) pruneOlderThan(time);
-    return *current_;
+std::vector<std::string> periodFilesBeyond(const std::vector<std::string>& entries, const std::string& name,
+                                           Rotation rotation, const std::string& current, int keep) {
+    NameParts parts = splitName(fileNamePart(name));
+    const std::string currentName = fileNamePart(current);
+    std::vector<std::pair<long, std::string>> dated;
+    for (const std::string& entry : entries) {
+        if (entry == currentName || entry.size() < parts.head.size() + parts.tail.size()) continue;
+        if (!startsWith(entry, parts.head) || !endsWith(entry, parts.tail)) continue;
+        std::string date = entry.substr(parts.head.size(), entry.size() - parts.head.size() - parts.tail.size());
+        long period = periodNumber(rotation, date);
+        if (period >= 0) dated.emplace_back(period, entry);
+    }
+    // Newest first; the current file is one of the `keep`.
+    std::sort(dated.begin(), dated.end(), std::greater<>());
+    std::vector<std::string> beyond;
+    for (std::size_t i = static_cast<std::size_t>(std::max(keep - 1, 0)); i < dated.size(); ++i)
+        beyond.push_back(dated[i].second);
+    return beyond;
 }
 
-// Only regular files whose whole name is this template's with a period
-// date in it are candidates; symlinks, other devices' files and look-alike
-// names are left alone.
-void RotatingFile::pruneOlderThan(std::time_t time) const {
-    NameParts parts = splitName(name_);
-    fs::path headPath(parts.head);
-    fs::path folder = headPath.has_parent_path() ? headPath.parent_path() : fs::path(".");
-    std::string head = headPath.filename().string();
-    long oldestKept = periodNumber(rotation_, periodDate(rotation_, time)) - keep_ + 1;
+// Only regular files are candidates; symlinks, other devices' files and
+// look-alike names are left alone.
+void prunePeriodFiles(const std::string& name, Rotation rotation, const std::string& current, int keep) {
+    fs::path folder = fs::path(name).has_parent_path() ? fs::path(name).parent_path() : fs::path(".");
+    std::vector<std::string> entries;
     std::error_code error;
     for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        std::string entry = it->path().filename().string();
-        if (!startsWith(entry, head) || !endsWith(entry, parts.tail)) continue;
-        std::string date = entry.substr(head.size(), entry.size() - head.size() - parts.tail.size());
-        long period = periodNumber(rotation_, date);
-        if (period < 0 || period >= oldestKept) continue;
         std::error_code statusError;
-        if (!fs::is_regular_file(fs::symlink_status(it->path(), statusError))) continue;
+        if (fs::is_regular_file(fs::symlink_status(it->path(), statusError)))
+            entries.push_back(it->path().filename().string());
+    }
+    if (error) {
+        logError("output", "cannot list %s for old files: %s", folder.string().c_str(), error.message().c_str());
+        return;
+    }
+    for (const std::string& entry : periodFilesBeyond(entries, name, rotation, current, keep)) {
+        fs::path path = folder / entry;
         std::error_code removeError;
-        if (!fs::remove(it->path(), removeError) && removeError)
-            logError("output", "cannot delete the old file %s: %s", it->path().string().c_str(),
+        if (fs::remove(path, removeError))
+            logInfo("output", "deleted the old file %s", path.string().c_str());
+        else if (removeError)
+            logError("output", "cannot delete the old file %s: %s", path.string().c_str(),
                      removeError.message().c_str());
     }
-    if (error) logError("output", "cannot list %s for old files: %s", folder.string().c_str(), error.message().c_str());
 }
 
 }  // namespace tessline

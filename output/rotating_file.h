@@ -1,12 +1,10 @@
-// RotatingFile: the output file split by period, a file per day or per
-// month, each row in the file of its own time's period.
+// The output file split by period, a file per day or per month, each row in
+// the file of its own time's period: the names and the pruning of old ones.
 #pragma once
 
 #include <ctime>
-#include <memory>
 #include <string>
-
-#include "output/output_file.h"
+#include <vector>
 
 namespace tessline {
 
@@ -20,26 +18,16 @@ Rotation parseRotation(const std::string& text);
 // "a/HQ1.csv" becomes "a/HQ1-2026-12-08.csv".
 std::string periodFileName(const std::string& name, Rotation rotation, std::time_t time);
 
-class RotatingFile {
-public:
-    // `keep` > 0: after each switch, files of `name` older than `keep`
-    // periods (the current one counted) are deleted; 0 keeps all.
-    RotatingFile(std::string name, Rotation rotation, int keep = 0)
-        : name_(std::move(name)), rotation_(rotation), keep_(keep) {}
+// Of `entries` (names in the template's folder), the period files of
+// `name` to delete so that `keep` of them remain: `current` (the file just
+// opened) and the newest others by the date in their names, as logrotate
+// counts files. A name whose date is not a real day or month is no period
+// file and never goes.
+std::vector<std::string> periodFilesBeyond(const std::vector<std::string>& entries, const std::string& name,
+                                           Rotation rotation, const std::string& current, int keep);
 
-    // The file of `time`'s period, opened (for appending) when another
-    // period's file was open; throws as OutputFile does. `switched` tells
-    // whether it was opened by this call.
-    OutputFile& fileFor(std::time_t time, bool& switched);
-
-private:
-    void pruneOlderThan(std::time_t time) const;
-
-    std::string name_;
-    Rotation rotation_;
-    int keep_;
-    std::string currentName_;
-    std::unique_ptr<OutputFile> current_;
-};
+// Deletes the regular files that periodFilesBeyond() names in the
+// template's folder, logging each; symlinks and other kinds stay.
+void prunePeriodFiles(const std::string& name, Rotation rotation, const std::string& current, int keep);
 
 }  // namespace tessline

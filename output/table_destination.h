@@ -1,53 +1,46 @@
 // TableDestination: where a table writer's lines go: a stream of the
-// caller's, an output file the writer keeps, or the file of each row's
-// period.
+// caller's (standard output), or the table's files.
 #pragma once
 
 #include <ctime>
 #include <memory>
 #include <ostream>
+#include <string>
 
-#include "output/output_file.h"
-#include "output/rotating_file.h"
+#include "identity/identity.h"
+#include "output/table_file.h"
 
 namespace tessline {
 
+// Writes `line` and a line end and flushes; throws std::runtime_error
+// ("cannot write the table: " and the system's reason) when the stream
+// fails, so that a full disk does not lose rows without a word.
+void writeTableLine(std::ostream& out, const std::string& line);
+
 class TableDestination {
 public:
-    // `out` outlives the destination.
-    explicit TableDestination(std::ostream& out) : out_(&out) {}
-    explicit TableDestination(std::unique_ptr<OutputFile> file)
-        : file_(std::move(file)), out_(&file_->stream()), hadContent_(file_->hadContent()) {}
-    explicit TableDestination(std::unique_ptr<RotatingFile> files) : files_(std::move(files)) {}
+    // `out` outlives the destination. `appended`: it already holds rows, so
+    // the first table has no header.
+    explicit TableDestination(std::ostream& out, bool appended = false) : out_(&out), appended_(appended) {}
+    explicit TableDestination(std::unique_ptr<TableFile> file) : file_(std::move(file)) {}
 
-    // A rotating destination knows its file only with the first row.
-    bool rotating() const { return files_ != nullptr; }
-    // The current stream; null for a rotating destination before its first row.
-    std::ostream* current() const { return out_; }
-    // Whether the current file held content when it was opened.
-    bool hadContent() const { return hadContent_; }
-
-    // The stream for a row of `time`. `switched`: a rotating destination
-    // opened another period's file for it (throws as OutputFile does).
-    std::ostream& streamFor(std::time_t time, bool& switched) {
-        switched = false;
-        if (files_) {
-            OutputFile& file = files_->fileFor(time, switched);
-            out_ = &file.stream();
-            hadContent_ = file.hadContent();
-        }
-        return *out_;
-    }
-
-    void flush() {
-        if (out_) out_->flush();
-    }
+    // A table starts with `header` ("" for none). On a stream, the header
+    // comes at once for the first table (unless appended), for another
+    // device, and for other columns; a file decides with its first row.
+    void startTable(const Identity& identity, const std::string& header);
+    // Throws as writeTableLine() does, or as TableFile::writeRow().
+    void writeRow(std::time_t time, const std::string& line);
+    void end();
+    // Rows waiting for a file that cannot take them.
+    std::size_t heldRows() const { return file_ ? file_->heldRows() : 0; }
 
 private:
-    std::unique_ptr<OutputFile> file_;     // null when writing to a stream of the caller's
-    std::unique_ptr<RotatingFile> files_;  // set when rotating; out_ follows its current file
     std::ostream* out_ = nullptr;
-    bool hadContent_ = false;
+    std::unique_ptr<TableFile> file_;
+    bool appended_ = false;
+    bool started_ = false;
+    Identity device_;         // of the last table on the stream
+    std::string lastHeader_;  // the last header written on the stream
 };
 
 }  // namespace tessline

@@ -1,17 +1,16 @@
 #include "publish/json_lines_writer.h"
 
-#include "dumper/csv_table_writer.h"
-
 namespace tessline {
 
-void JsonLinesWriter::onTableStart(const Identity&, const DeviceInfo&, const std::vector<TableColumn>& columns) {
+void JsonLinesWriter::onTableStart(const Identity& identity, const DeviceInfo&,
+                                   const std::vector<TableColumn>& columns) {
     builder_ = std::make_unique<StateMessageBuilder>(columns);
+    destination_.startTable(identity, "");
 }
 
 void JsonLinesWriter::onRow(const TableRow& row) {
     if (!builder_) return;
-    bool switched = false;
-    writeTableLine(destination_.streamFor(row.time, switched), builder_->build(row));
+    destination_.writeRow(row.time, builder_->build(row));
 }
 
 }  // namespace tessline

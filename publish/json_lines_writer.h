@@ -15,18 +15,18 @@ class JsonLinesWriter : public TableListener {
 public:
     // `out` outlives the writer.
     explicit JsonLinesWriter(std::ostream& out) : destination_(out) {}
-    // Writes into `file`, which it keeps.
-    explicit JsonLinesWriter(std::unique_ptr<OutputFile> file) : destination_(std::move(file)) {}
-    // Writes each row into its period's file.
-    explicit JsonLinesWriter(std::unique_ptr<RotatingFile> files) : destination_(std::move(files)) {}
+    // Writes into the table's files.
+    explicit JsonLinesWriter(std::unique_ptr<TableFile> file) : destination_(std::move(file)) {}
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
-    // Throws std::runtime_error when the line cannot be written, as the CSV
-    // table does: a full disk must not lose rows without a word.
+    // Throws when the line cannot be written, as the CSV table does: a full
+    // disk must not lose rows without a word.
     void onRow(const TableRow& row) override;
     void onLinkLost(const std::string&) override {}
-    void onEnd() override { destination_.flush(); }
+    void onEnd() override { destination_.end(); }
+
+    std::size_t heldRows() const { return destination_.heldRows(); }
 
 private:
     TableDestination destination_;

@@ -26,8 +26,8 @@ bool given(const po::variables_map& options, const char* name) {
 }
 
 // A writer into `file`, or onto standard output when there is none.
-template <typename Writer, typename File>
-std::unique_ptr<Writer> tableWriter(std::unique_ptr<File> file) {
+template <typename Writer>
+std::unique_ptr<Writer> tableWriter(std::unique_ptr<TableFile> file) {
     if (file) return std::make_unique<Writer>(std::move(file));
     return std::make_unique<Writer>(std::cout);
 }
@@ -72,19 +72,32 @@ TableOutputs::TableOutputs(const po::variables_map& options) {
         keep_ = options["keep"].as<int>();
         if (keep_ < 1) throw std::invalid_argument("--keep must be at least 1");
     }
+    // A service run holds rows that its file cannot take for now; any
+    // other run ends on such a failure.
+    holdRows_ = options.count("reconnect") > 0;
     csv_ = !json && !noTable;
     json_ = json;
     if (mqtt) mqtt_ = std::make_unique<MqttPublisher>(mqttSettingsFrom(options));
 }
 
-void TableOutputs::attach(std::unique_ptr<OutputFile> file) { attachTable(std::move(file)); }
+void TableOutputs::attachStandardOutput() { attachTable(nullptr); }
 
-void TableOutputs::attachRotating(const std::string& name) {
-    attachTable(std::make_unique<RotatingFile>(name, *rotation_, keep_));
+void TableOutputs::attachFiles(std::function<std::string(const Identity&)> nameFor, const Identity& first) {
+    TableFileSettings settings;
+    settings.nameFor = std::move(nameFor);
+    settings.rotation = rotation_;
+    settings.keep = keep_;
+    settings.holdRows = holdRows_;
+    auto file = std::make_unique<TableFile>(std::move(settings));
+    file->openFor(first);
+    attachTable(std::move(file));
 }
 
-template <typename Output>
-void TableOutputs::attachTable(Output output) {
+std::size_t TableOutputs::heldRows() const {
+    return csvWriter_ ? csvWriter_->heldRows() : jsonWriter_ ? jsonWriter_->heldRows() : 0;
+}
+
+void TableOutputs::attachTable(std::unique_ptr<TableFile> output) {
     // At most one table: the CSV and --json exclude each other.
     if (csv_) {
         csvWriter_ = tableWriter<CsvTableWriter>(std::move(output));

@@ -2,6 +2,7 @@
 // --json, or --no-table, and --mqtt with its companions.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,23 +31,26 @@ public:
     // for options that exclude each other.
     explicit TableOutputs(const boost::program_options::variables_map& options);
 
-    // The table goes into `file`, which its writer keeps, or to standard
-    // output when it is null. Call it once, before the dump starts.
-    void attach(std::unique_ptr<OutputFile> file);
-    // With --rotate: the table goes into the period files of `name` (the
-    // expanded --output), which attach(), called instead, would not know.
+    // The table goes to standard output. Call it or attachFiles() once,
+    // before the dump starts.
+    void attachStandardOutput();
+    // The table goes into the files that `nameFor` names for a device (the
+    // expanded --output), by period with --rotate. Without it, the first
+    // device's file opens at once (throws OutputError when it cannot).
+    void attachFiles(std::function<std::string(const Identity&)> nameFor, const Identity& first);
     bool rotates() const { return rotation_.has_value(); }
-    void attachRotating(const std::string& name);
+    // Rows that wait for a file that cannot take them (with --reconnect).
+    std::size_t heldRows() const;
     // The broker's state for others to show, or null without --mqtt.
     const BrokerHealth* brokerHealth() const { return mqtt_ ? &mqtt_->health() : nullptr; }
 
 private:
-    template <typename Output>
-    void attachTable(Output output);
+    void attachTable(std::unique_ptr<TableFile> output);
 
     bool csv_ = true;
     std::optional<Rotation> rotation_;
     int keep_ = 0;
+    bool holdRows_ = false;
     bool json_ = false;
     std::unique_ptr<CsvTableWriter> csvWriter_;
     std::unique_ptr<JsonLinesWriter> jsonWriter_;

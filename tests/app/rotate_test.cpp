@@ -9,6 +9,13 @@
 #include <filesystem>
 #include <thread>
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "tests/support/csv_row.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
 
@@ -19,9 +26,10 @@ namespace {
 
 const std::string kFastHeader = "Timestamp,State,Ichr[A],Vchr[V],Ipnl[A],Vpnl[V],Ppnl[W],Temp[C],Err";
 
-// The name of today's daily file of the simulated charger in `dir`.
-std::string todaysFile(const ScratchDir& dir) {
-    std::time_t now = std::time(nullptr);
+// The name of today's daily file of the simulated charger in `dir`
+// (`days` later for another day).
+std::string todaysFile(const ScratchDir& dir, int days = 0) {
+    std::time_t now = std::time(nullptr) + days * 86400;
     std::tm local{};
     localtime_r(&now, &local);
     char date[16];
@@ -49,11 +57,12 @@ TEST(Rotate, OptionErrors) {
     }
 }
 
-// Rows go to today's file with one header; an old file of this device
-// goes, another device's file of the same day stays.
+// Rows go to today's file with one header; of this device's older files
+// the newest stays (--keep 2 counts today's), another device's file stays.
 TEST(Rotate, DailyFileWithHeaderAndOldFilesPruned) {
     ScratchDir dir;
     writeFile(dir.file("HQ2042SIM01-2020-01-01.csv"), "old\n");
+    writeFile(dir.file("HQ2042SIM01-2020-01-02.csv"), "newer\n");
     writeFile(dir.file("HQ9999OTHER-2020-01-01.csv"), "other\n");
     SimProcess sim({"--frozen", "--no-load"});
     Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-o", dir.file("%s.csv"), "--rotate", "daily", "--keep",
@@ -69,6 +78,7 @@ TEST(Rotate, DailyFileWithHeaderAndOldFilesPruned) {
     EXPECT_EQ(lines[0], kFastHeader);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kFastHeader), 1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("HQ2042SIM01-2020-01-01.csv")));
+    EXPECT_EQ(readFile(dir.file("HQ2042SIM01-2020-01-02.csv")), "newer\n");
     EXPECT_EQ(readFile(dir.file("HQ9999OTHER-2020-01-01.csv")), "other\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("HQ2042SIM01.csv"))) << "the template's own name is not written";
 }
@@ -82,7 +92,124 @@ TEST(Rotate, FullDiskIsReported) {
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 255);
     EXPECT_NE(r.err.find("========================== ERROR ============================="), std::string::npos);
-    EXPECT_NE(r.err.find("cannot write the table: No space left on device"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("cannot write " + todaysFile(dir) + ": No space left on device"), std::string::npos) << r.err;
+}
+
+// Local time for this process and its children in a zone where midnight
+// comes `seconds` from now.
+void midnightIn(int seconds) {
+    long ahead = (2 * 86400 - std::time(nullptr) % 86400 - seconds) % 86400;
+    char zone[32];
+    std::snprintf(zone, sizeof zone, "LOC-%02ld:%02ld:%02ld", ahead / 3600, ahead / 60 % 60, ahead % 60);
+    setenv("TZ", zone, 1);
+    tzset();
+}
+
+// Waits until `done` holds, at most `tries` tenths of a second.
+template <typename Done>
+bool waitFor(Done done, int tries = 150) {
+    for (int i = 0; i < tries && !done(); ++i) std::this_thread::sleep_for(100ms);
+    return done();
+}
+
+// The rows (not headers) of a table file, each checked whole: as many
+// cells as the header, the file ending with a line end.
+std::vector<std::time_t> rowTimes(const std::string& file) {
+    const std::string text = readFile(file);
+    EXPECT_TRUE(text.empty() || text.back() == '\n') << "a partial row at the end";
+    std::vector<std::time_t> times;
+    for (const std::string& line : splitLines(text)) {
+        if (line == kFastHeader) continue;
+        EXPECT_EQ(csvCells(line).size(), csvCells(kFastHeader).size()) << line;
+        times.push_back(csvTime(csvCells(line).at(0)));
+    }
+    return times;
+}
+
+// The day's switch into a name that cannot be opened (a folder took it):
+// a service run holds the rows and writes them once the name is free; a
+// run without --reconnect ends with the reason. Neither crashes.
+TEST(Rotate, SwitchToAFileThatCannotBeOpened) {
+    for (bool reconnect : {true, false}) {
+        ScratchDir dir;
+        midnightIn(8);
+        const std::string today = todaysFile(dir), tomorrow = todaysFile(dir, 1);
+        std::filesystem::create_directory(tomorrow);
+        SimProcess sim({"--frozen", "--no-load"});
+        std::vector<std::string> argv{SOLWATCH_BIN, "-s", sim.path(), "-f", "-o", dir.file("%s.csv"), "--rotate", "daily"};
+        if (reconnect) argv.push_back("--reconnect");
+        Process solwatch(argv);
+        const std::string reason = "cannot open output file " + tomorrow + ": Is a directory";
+        ASSERT_TRUE(solwatch.waitForErr(reason, 20s)) << solwatch.errSoFar();
+        if (reconnect) {
+            std::this_thread::sleep_for(2s);
+            std::filesystem::remove(tomorrow);
+            EXPECT_TRUE(waitFor([&] { return rowTimes(tomorrow).size() >= 4; }));
+            solwatch.signal(SIGINT);
+        }
+        ProcessResult r = solwatch.wait(10s);
+        EXPECT_EQ(r.signal, 0);
+        EXPECT_EQ(r.exitCode, reconnect ? 0 : 255) << r.err;
+        EXPECT_FALSE(rowTimes(today).empty());
+        if (!reconnect) continue;
+        std::vector<std::time_t> held = rowTimes(tomorrow);
+        for (std::size_t i = 1; i < held.size(); ++i) EXPECT_LE(held[i] - held[i - 1], 2) << "rows held in order";
+    }
+    unsetenv("TZ");
+}
+
+// A file moved away (logrotate without copytruncate) or deleted is noticed
+// at the next row: the name gets a new file with its header, and the moved
+// file keeps what it had.
+TEST(Rotate, MovedOrDeletedFileIsWrittenAnew) {
+    ScratchDir dir;
+    const std::string file = dir.file("day.csv");
+    SimProcess sim({"--frozen", "--no-load"});
+    Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-v", "-o", file});
+    ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 2; }));
+    std::filesystem::rename(file, file + ".1");
+    const std::string moved = readFile(file + ".1");
+    ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 2; }));
+    std::filesystem::remove(file);
+    ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 1; }));
+    solwatch.signal(SIGINT);
+    ProcessResult r = solwatch.wait(10s);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(readFile(file + ".1"), moved);
+    EXPECT_EQ(splitLines(readFile(file)).at(0), kFastHeader);
+    EXPECT_NE(r.err.find(file + " was moved or deleted: writing a new one"), std::string::npos) << r.err;
+}
+
+// A full disk in a service run: the rows wait, and they all come in order
+// once there is room again. (The file is moved away first, so that its
+// new start needs room at once; a file's last page would take rows for a
+// minute.)
+TEST(Rotate, FullDiskHoldsTheRowsUntilThereIsRoom) {
+    ScratchDir dir;
+    if (mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
+    const std::string file = dir.file("day.csv"), filler = dir.file("filler");
+    {
+        SimProcess sim({"--frozen", "--no-load"});
+        Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "--reconnect", "-o", file});
+        ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 2; }));
+        {
+            std::ofstream fill(filler, std::ios::binary);
+            const std::string block(1024, 'x');
+            while (fill.write(block.data(), block.size()) && fill.flush()) {}
+        }
+        std::filesystem::rename(file, file + ".1");
+        EXPECT_TRUE(solwatch.waitForErr("cannot write " + file + ": No space left on device", 20s)) << solwatch.errSoFar();
+        std::this_thread::sleep_for(3s);
+        std::filesystem::remove(filler);
+        ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 6; }));
+        solwatch.signal(SIGINT);
+        EXPECT_EQ(solwatch.wait(10s).exitCode, 0);
+        std::vector<std::time_t> times = rowTimes(file + ".1"), after = rowTimes(file);
+        times.insert(times.end(), after.begin(), after.end());
+        for (std::size_t i = 1; i < times.size(); ++i) EXPECT_LE(times[i] - times[i - 1], 2) << "no row lost";
+    }
+    umount(dir.path().c_str());
 }
 
 }  // namespace

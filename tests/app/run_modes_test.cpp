@@ -189,7 +189,7 @@ TEST(OutputFile, TornLastRowIsEndedBeforeTheNextRow) {
         {
             tessline::OutputFile output(dir.file("day.csv"));
             EXPECT_EQ(output.hadContent(), c.hadContent) << c.legend;
-            output.stream() << "ROW\n" << std::flush;
+            output.append("ROW\n");
         }
         EXPECT_EQ(readFile(dir.file("day.csv")), c.after) << c.legend;
     }

@@ -82,18 +82,36 @@ TEST(CsvTableWriter, FailedRowNamesTheReason) {
     }
 }
 
-// A writer that owns its file appends to it: the CSV header only in a new
-// file, and a torn last line ended before the first line of the table.
-TEST(CsvTableWriter, OwnedFileIsAppendedTo) {
+// The table's file into `name` for every device.
+std::unique_ptr<TableFile> fileNamed(const std::string& name) {
+    TableFileSettings settings;
+    settings.nameFor = [name](const Identity&) { return name; };
+    return std::make_unique<TableFile>(std::move(settings));
+}
+
+std::string endedLine(const std::string& text) {
+    return text.empty() || text.back() == '\n' ? text : text + "\n";
+}
+
+// Appending to a file with data: the header comes before the first row
+// unless the file's last header is the table's own; a torn last line is
+// ended first. JSON lines have no header.
+TEST(CsvTableWriter, HeaderRuleOfAFileAppendedTo) {
+    const std::string header = "Timestamp,Vbat[V],Err\n";
+    const std::string manyRows(200000 / 8, 'x');  // beyond the first block read back
     const struct {
         const char* legend;
         std::string before;
-        std::string kept;  // what precedes the table's lines afterwards
-        std::string csvHeader;
+        bool headerDue;
     } cases[] = {
-        {"new file", "", "", "Timestamp,Vbat[V],Err\n"},
-        {"file with rows", "R\n", "R\n", ""},
-        {"torn row", "R", "R\n", ""},
+        {"new file", "", true},
+        {"same table", header + "1,2,-\n", false},
+        {"same table, long ago", header + [&] { std::string rows; for (int i = 0; i < 8; ++i) rows += "1," + manyRows + "\n"; return rows; }(), false},
+        {"torn row", header + "1,2", false},
+        {"torn header", "Timestamp,Vbat[V", true},
+        {"other variant", "Timestamp,State\n1,2,-\n", true},
+        {"own header, then another", header + "1,2,-\nTimestamp,State\n1,2,-\n", true},
+        {"another, then own header", "Timestamp,State\n1,2,-\n" + header + "1,2,-\n", false},
     };
     const TableRow row{0, {textCell("\"t\""), numberCell("12.80"), missingCell()}};
     const std::string jsonLine = StateMessageBuilder(kColumns).build(row) + "\n";
@@ -104,15 +122,35 @@ TEST(CsvTableWriter, OwnedFileIsAppendedTo) {
             writeFile(csvName, c.before);
             writeFile(jsonName, c.before);
         }
-        CsvTableWriter csv(std::make_unique<OutputFile>(csvName));
-        JsonLinesWriter json(std::make_unique<OutputFile>(jsonName));
+        CsvTableWriter csv(fileNamed(csvName));
+        JsonLinesWriter json(fileNamed(jsonName));
         for (TableListener* writer : std::initializer_list<TableListener*>{&csv, &json}) {
             writer->onTableStart(charger("A"), DeviceInfo(), kColumns);
             writer->onRow(row);
         }
-        EXPECT_EQ(readFile(csvName), c.kept + c.csvHeader + "\"t\",12.80,-\n") << c.legend;
-        EXPECT_EQ(readFile(jsonName), c.kept + jsonLine) << c.legend;
+        EXPECT_EQ(readFile(csvName), endedLine(c.before) + (c.headerDue ? header : "") + "\"t\",12.80,-\n") << c.legend;
+        EXPECT_EQ(readFile(jsonName), endedLine(c.before) + jsonLine) << c.legend;
     }
+}
+
+// With %s in the template another charger gets a file of its own; without
+// it, its rows follow a header of its own in the same file.
+TEST(CsvTableWriter, AnotherChargerGetsItsFileOrItsHeader) {
+    ScratchDir dir;
+    TableFileSettings perDevice;
+    perDevice.nameFor = [&dir](const Identity& identity) { return dir.file(identity.serialNumber + ".csv"); };
+    CsvTableWriter bySerial(std::make_unique<TableFile>(perDevice));
+    CsvTableWriter shared(fileNamed(dir.file("all.csv")));
+    for (const char* serial : {"A", "B", "A"}) {
+        for (CsvTableWriter* csv : {&bySerial, &shared}) {
+            csv->onTableStart(charger(serial), DeviceInfo(), kColumns);
+            csv->onRow(TableRow{0, {textCell(serial), numberCell("1"), missingCell()}});
+        }
+    }
+    const std::string header = "Timestamp,Vbat[V],Err\n";
+    EXPECT_EQ(readFile(dir.file("A.csv")), header + "A,1,-\nA,1,-\n");
+    EXPECT_EQ(readFile(dir.file("B.csv")), header + "B,1,-\n");
+    EXPECT_EQ(readFile(dir.file("all.csv")), header + "A,1,-\n" + header + "B,1,-\n" + header + "A,1,-\n");
 }
 
 }  // namespace
