@@ -43,7 +43,7 @@ OptionGroups::OptionGroups()
         ("no-table", "with --mqtt: no table on standard output or -o")
         ("rotate", po::value<std::string>()->value_name("daily|monthly"),
          "with -o: a file per day or month, its date before the extension")
-        ("keep", po::value<int>()->value_name("N"), "with --rotate: keep the files of the last N periods")
+        ("keep", po::value<int>()->value_name("N"), "with --rotate: keep the N newest period files (the current one counted)")
         ("mqtt", po::value<std::string>()->value_name("URL"),
          "publish to a broker: mqtt[s]://[user@]host[:port]")
         ("mqtt-topic", po::value<std::string>()->value_name("BASE")->default_value("solwatch/%s"),

@@ -23,10 +23,14 @@ std::string safeNamePart(const std::string& deviceText) {
     return part;
 }
 
-std::string portShortName(const std::string& port) {
+std::string outputFileName(const std::string& pattern, const Identity& identity, const std::string& port,
+                           bool rotates, std::time_t now) {
+    if (!rotates || !identity.serialNumber.empty()) return expandOutputTemplate(pattern, identity, now);
     const std::string devices = "/dev/";
-    bool underDev = port.compare(0, devices.size(), devices) == 0;
-    return safeNamePart(underDev ? port.substr(devices.size()) : port);
+    const bool underDev = port.compare(0, devices.size(), devices) == 0;
+    Identity named = identity;
+    named.serialNumber = "no-serial-" + (underDev ? port.substr(devices.size()) : port);
+    return expandOutputTemplate(pattern, named, now);
 }
 
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now) {

@@ -16,8 +16,11 @@ namespace tessline {
 // leading ".".
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now);
 std::string safeNamePart(const std::string& deviceText);
-// The port's name for a file name: "/dev/ttyUSB0" gives "ttyUSB0",
-// "/dev/serial/by-id/usb-X" gives "serial_by-id_usb-X".
-std::string portShortName(const std::string& port);
+// The file of --output for a device on `port`. With a file a period
+// (`rotates`), a charger without a serial number is named after its port
+// ("no-serial-ttyUSB0"), so that such chargers neither share a file nor
+// write hidden ones.
+std::string outputFileName(const std::string& pattern, const Identity& identity, const std::string& port,
+                           bool rotates, std::time_t now);
 
 }  // namespace tessline

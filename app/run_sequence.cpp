@@ -74,17 +74,13 @@ int getMode(const Identity& identity, OutputFile* file) {
     return identity.productId;
 }
 
-// The file of --output for a device. With a file a period, a charger
-// without a serial number is named after its port, so that such chargers
-// neither share a file nor write hidden ones.
+// The file of --output for a device.
 std::function<std::string(const Identity&)> outputNamer(const po::variables_map& options) {
     std::string pattern = options["output"].as<std::string>();
     std::string port = options["serial"].as<std::string>();
     bool rotates = options.count("rotate") > 0;
     return [pattern, port, rotates](const Identity& identity) {
-        Identity named = identity;
-        if (rotates && named.serialNumber.empty()) named.serialNumber = "no-serial-" + portShortName(port);
-        return expandOutputTemplate(pattern, named, std::time(nullptr));
+        return outputFileName(pattern, identity, port, rotates, std::time(nullptr));
     };
 }
 

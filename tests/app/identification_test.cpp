@@ -71,4 +71,8 @@ TEST(OutputTemplate, DeviceTextsAreInsertedOnceAndCannotLeaveTheFolder) {
     }
     Identity withNul{"", "", std::string("a\0b", 3), ""};
     EXPECT_EQ(expandOutputTemplate("%s", withNul, 0), "a_b");
+    // No serial number: a file a period is named after the port.
+    Identity noSerial{"", "", "", ""};
+    EXPECT_EQ(outputFileName("d/%s.csv", noSerial, "/dev/serial/by-id/usb-X", true, 0), "d/no-serial-serial_by-id_usb-X.csv");
+    EXPECT_EQ(outputFileName("d/%s.csv", noSerial, "/dev/ttyUSB0", false, 0), "d/.csv");
 }

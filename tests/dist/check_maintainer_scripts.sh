@@ -41,6 +41,15 @@ no systemd: removal|$work/none|prerm|remove|
 no systemd: purge|$work/none|postrm|purge|
 END
 
+# A purge removes the instances' enable links, and no other unit's.
+wants="$work/root/etc/systemd/system/multi-user.target.wants"
+mkdir -p "$wants"
+ln -s /usr/lib/systemd/system/solwatch@.service "$wants/solwatch@ttyUSB0.service"
+ln -s /usr/lib/systemd/system/other.service "$wants/other.service"
+DPKG_ROOT="$work/root" sh "$script_dir/postrm" purge
+[ ! -L "$wants/solwatch@ttyUSB0.service" ] || fail "purge left an instance's enable link"
+[ -L "$wants/other.service" ] || fail "purge removed another unit's link"
+
 # A purge leaves the recorded rows alone.
 grep -n "/var/lib" "$script_dir"/postinst "$script_dir"/prerm "$script_dir"/postrm | grep -v "^[^:]*:[0-9]*:#" &&
     fail "a maintainer script touches /var/lib"
