@@ -199,20 +199,6 @@ TEST_F(RotatingOutput, UnopenableFileAtTheSwitchNamesTheFileAndTheReason) {
     EXPECT_EQ(readFile(dir.file("HQ1-2026-12-07.csv")), kHeader + line(kLastOfDec7));
 }
 
-// Held rows (a service run): those the file cannot take wait, and go in
-// order, each in its period's file, once it takes them again.
-TEST_F(RotatingOutput, HeldRowsAreWrittenInOrderOnceTheFileTakesThem) {
-    std::filesystem::create_directory(dir.file("HQ1-2026-12-08.csv"));
-    auto csv = csvWriter(Rotation::daily, 0, true);
-    for (std::time_t t : {kLastOfDec7, kLastOfDec7 + 1, kLastOfDec7 + 2}) csv->onRow(row(t));
-    EXPECT_EQ(csv->heldRows(), 2u);
-    std::filesystem::remove(dir.file("HQ1-2026-12-08.csv"));
-    csv->onRow(row(kLastOfDec7 + 3));
-    EXPECT_EQ(csv->heldRows(), 0u);
-    EXPECT_EQ(readFile(dir.file("HQ1-2026-12-08.csv")),
-              kHeader + line(kLastOfDec7 + 1) + line(kLastOfDec7 + 2) + line(kLastOfDec7 + 3));
-}
-
 // A write cut short (here by a file size limit, as by a full disk) leaves
 // no part of the row in the file.
 TEST_F(RotatingOutput, RowCutShortIsTakenOutAgain) {
