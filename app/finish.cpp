@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "capture/capture_writer.h"
 #include "hex/exit_codes.h"
 #include "link/tam_serial.h"
 #include "log/log.h"
@@ -17,7 +18,11 @@ namespace {
 // Set by the main thread once the link is started; read by finish(), which
 // may run on whichever thread ends the program.
 std::atomic<TamSerial*> theOpenLink{nullptr};
+// Set by the main thread before the port opens; read by finish() likewise.
+std::atomic<CaptureWriter*> theCapture{nullptr};
 }  // namespace
+
+void setOpenCapture(CaptureWriter* capture) { theCapture = capture; }
 
 void setOpenLink(TamSerial* link) { theOpenLink = link; }
 TamSerial* openLink() { return theOpenLink; }
@@ -40,6 +45,8 @@ void closeAndLog() {
             std::_Exit(kExitCloseFailed);
         }
     }
+    // After the link: its last bytes are in the capture too.
+    if (CaptureWriter* capture = theCapture.load()) capture->close();
     std::int64_t elapsed = elapsedMicros();
     logInfo("solwatch", "done in %03d.%03d", static_cast<int>(elapsed / 1000000),
             static_cast<int>(elapsed / 1000 % 1000));

@@ -4,11 +4,16 @@
 
 namespace tessline {
 
+class CaptureWriter;
 class TamSerial;
 
 // The link that finish() closes; null when there is none.
 void setOpenLink(TamSerial* link);
 TamSerial* openLink();
+
+// The capture that finish() completes after closing the link; null when
+// there is none. It is never destroyed: the process ends through finish().
+void setOpenCapture(CaptureWriter* capture);
 
 [[noreturn]] void finish(int code);
 // finish() for a thread other than the main thread, which may still be

@@ -4,6 +4,7 @@
 
 #include "app/finish.h"
 #include "app/stop_signals.h"
+#include "capture/capture_writer.h"
 
 namespace tessline {
 
@@ -14,6 +15,7 @@ LinkSession::LinkSession(const LinkSettings& settings, StopRequest& stop)
       link_(settings.portName),
       trafficDump_(link_, std::cout) {
     if (settings.trafficDump) trafficDump_.connect();
+    if (settings.capture) connectCapture(*settings.capture);
     lossConnection_ = link_.linkLost.connect([this](const std::string& reason) { onLinkLost(reason); });
     link_.setSilenceTimeout(settings.silenceTimeout);
     link_.start();
@@ -42,6 +44,15 @@ void LinkSession::onLinkLost(const std::string& reason) {
         lossReason_ = reason;
     }
     if (wakeOnLoss_) stop_.deliverLinkLoss();
+}
+
+// Before the reader thread starts: the capture's times count from here.
+void LinkSession::connectCapture(CaptureWriter& capture) {
+    capture.opened();
+    captureConnections_[0] =
+        link_.rxChunk.connect([&capture](const char* bytes, std::size_t count) { capture.received(bytes, count); });
+    captureConnections_[1] = link_.txData.connect([&capture](std::string& frame) { capture.sent(frame); });
+    captureConnections_[2] = link_.linkLost.connect([&capture](const std::string& reason) { capture.lost(reason); });
 }
 
 // Where the last session stays: a pointer of static storage, so that a leak

@@ -14,6 +14,7 @@
 
 namespace tessline {
 
+class CaptureWriter;
 class StopRequest;
 
 struct LinkSettings {
@@ -24,6 +25,8 @@ struct LinkSettings {
     // write reports it.
     bool wakeOnLoss = false;
     std::chrono::seconds silenceTimeout{0};
+    // --capture: records the traffic of every opening of the port; not owned.
+    CaptureWriter* capture = nullptr;
 };
 
 class LinkSession {
@@ -42,6 +45,7 @@ public:
 
 private:
     void onLinkLost(const std::string& reason);
+    void connectCapture(CaptureWriter& capture);
 
     std::string portName_;
     StopRequest& stop_;
@@ -49,6 +53,7 @@ private:
     TamSerial link_;
     TamSerialDump trafficDump_;
     boost::signals2::scoped_connection lossConnection_;
+    boost::signals2::scoped_connection captureConnections_[3];
     mutable std::mutex lossMutex_;  // guards lossReason_: set on the reader thread, read by the main thread
     std::string lossReason_;
 };

@@ -35,6 +35,8 @@ OptionGroups::OptionGroups()
         ("version,V", "version");
     service.add_options()
         ("reconnect", "dump mode: survive a lost port, open it again and go on")
+        ("capture", po::value<std::string>()->value_name("FILE"),
+         "record the line's traffic, both directions with their times, in FILE")
         ("silence-timeout",
          po::value<long long>()->default_value(10)->value_name("SECONDS")->notifier(checkSilenceTimeout),
          "with --reconnect: no valid TEXT block for this long is a lost link (0: off)");

@@ -9,12 +9,14 @@
 #include <stdexcept>
 
 #include "app/dump_mode.h"
+#include "app/finish.h"
 #include "app/identification.h"
 #include "app/link_session.h"
 #include "app/options.h"
 #include "app/output_file.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
+#include "capture/capture_writer.h"
 #include "hex/exit_codes.h"
 #include "hex/hex_proto.h"
 #include "http/http_service.h"
@@ -48,6 +50,15 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
         settings.link.silenceTimeout = std::chrono::seconds(options["silence-timeout"].as<long long>());
     }
     return settings;
+}
+
+// The writer of --capture, or null; finish() completes the file.
+CaptureWriter* openCapture(const po::variables_map& options) {
+    if (!options.count("capture")) return nullptr;
+    auto* capture = new CaptureWriter(options["capture"].as<std::string>(),
+                                      captureHeaderLine(kVersionNumber, kLineSettingsText));
+    setOpenCapture(capture);
+    return capture;
 }
 
 std::string identityLines(const Identity& identity) {
@@ -97,7 +108,8 @@ std::unique_ptr<OutputFile> openOutputFile(const po::variables_map& options, con
 int runSequence(const po::variables_map& options, StopRequest& stop) {
     const Mode mode = chooseMode(options);
     stop.setSignalIsNormalEnd(mode == Mode::dump);
-    const DumpSettings settings = dumpSettings(options, mode);
+    DumpSettings settings = dumpSettings(options, mode);
+    settings.link.capture = openCapture(options);
     // Before the port opens: a bad broker address or password file ends the run at once.
     std::unique_ptr<TableOutputs> outputs;
     std::unique_ptr<HttpService> http;

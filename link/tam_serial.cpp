@@ -190,6 +190,7 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
         return;
     }
     bytesReceived_ += count;
+    if (!rxChunk.empty()) rxChunk(readBuffer_, count);
     lastByteAt_ = std::chrono::steady_clock::now();
     const std::uint64_t framesBefore = receivePath_.hexFrames();
     for (std::size_t i = 0; i < count; ++i) dispatch(readBuffer_[i]);

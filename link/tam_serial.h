@@ -27,6 +27,9 @@ namespace tessline {
 // /dev/ttyS(n-1), any other name under /dev.
 std::string devicePathForPort(const std::string& portName);
 
+// The line settings that start() applies, as a capture's header names them.
+constexpr const char* kLineSettingsText = "19200 8N1";
+
 class TamSerial : public HexLink {
 public:
     explicit TamSerial(const std::string& portName);
@@ -36,6 +39,8 @@ public:
 
     // Signals; slots run on the thread that emits, in connection order.
     boost::signals2::signal<void(char)> rxChar;                  // reader thread
+    // The bytes of each read at once, before rxChar sees them one by one.
+    boost::signals2::signal<void(const char*, std::size_t)> rxChunk;  // reader thread
     // rxHexMsg (HexLink): reader thread
     boost::signals2::signal<void(std::string&)> txData;          // writer's thread
     boost::signals2::signal<void(const std::string&, const std::string&)> rxTextField;  // reader thread
