@@ -4,11 +4,16 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <fstream>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 #include <unistd.h>
 
 #include "log/log.h"
+#include "capture/capture_format.h"
+#include "sim/capture_replay.h"
 #include "sim/eeprom_window.h"
 #include "sim/pseudo_terminal.h"
 #include "sim/sim_engine.h"
@@ -62,8 +67,29 @@ EepromWindow eepromFor(const SimSettings& settings) {
     return EepromWindow(readEepromFile(settings.eepromFile));
 }
 
+// The capture of --replay; a file that cannot be read is one error naming
+// the file and the line.
+Capture loadCapture(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot open the capture " + path + ": " + std::strerror(errno));
+    Capture capture;
+    try {
+        capture = readCapture(in);
+    } catch (const CaptureError& error) {
+        throw std::runtime_error(path + ": " + error.what());
+    }
+    if (capture.events.empty()) throw std::runtime_error(path + ": the capture holds no opening of the port");
+    return capture;
+}
+
 int serve(const SimSettings& settings) {
-    EepromWindow eeprom = eepromFor(settings);
+    // Files are read before the terminal's path goes out: a bad one is the only output.
+    std::unique_ptr<Capture> capture;
+    std::unique_ptr<EepromWindow> eeprom;
+    if (!settings.replayPath.empty())
+        capture = std::make_unique<Capture>(loadCapture(settings.replayPath));
+    else
+        eeprom = std::make_unique<EepromWindow>(eepromFor(settings));
     TrafficLog trafficLog;
     if (!settings.logPath.empty() && !trafficLog.open(settings.logPath)) {
         std::fprintf(stderr, "solwatch-sim: cannot open the log %s: %s\n", settings.logPath.c_str(), std::strerror(errno));
@@ -76,7 +102,11 @@ int serve(const SimSettings& settings) {
     std::fflush(stdout);
 
     std::int64_t start = monotonicMicros();
-    SimEngine engine(settings, std::move(eeprom), start);
+    std::unique_ptr<LineDevice> device;
+    if (capture)
+        device = std::make_unique<CaptureReplay>(*capture, settings.replaySpeed, settings.replayLoop);
+    else
+        device = std::make_unique<SimEngine>(settings, std::move(*eeprom), start);
     std::string linkTarget = line.slavePath();
     // A later path goes out on a line of its own; the link follows it. Like
     // udev's links to an unplugged adapter, the link goes with a hang-up:
@@ -91,7 +121,7 @@ int serve(const SimSettings& settings) {
         std::printf("%s\n", path.c_str());
         std::fflush(stdout);
     };
-    SimServer server(line, engine, trafficLog, start, lineOutages(settings.faults), newTerminal);
+    SimServer server(line, *device, trafficLog, start, lineOutages(settings.faults), newTerminal);
     logInfo("sim", "serving on %s", line.slavePath().c_str());
     server.run(stopRequested);
     if (!settings.linkPath.empty()) removeLink(settings.linkPath, linkTarget);

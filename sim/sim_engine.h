@@ -14,13 +14,14 @@
 #include "sim/device_registers.h"
 #include "sim/eeprom_window.h"
 #include "sim/hex_responder.h"
+#include "sim/line_device.h"
 #include "sim/line_pacer.h"
 #include "sim/sim_random.h"
 #include "sim/sim_settings.h"
 
 namespace tessline {
 
-class SimEngine {
+class SimEngine : public LineDevice {
 public:
     // `now` is the start of the simulated run on the caller's clock.
     SimEngine(const SimSettings& settings, EepromWindow eeprom, std::int64_t now);
@@ -28,20 +29,20 @@ public:
     SimEngine& operator=(const SimEngine&) = delete;
 
     // Bytes the host wrote, read from the line at `now`.
-    void receive(const std::string& bytes, std::int64_t now);
+    void receive(const std::string& bytes, std::int64_t now) override;
     // Runs everything due by `now`: the model, arrived requests, TEXT blocks.
-    void advance(std::int64_t now);
+    void advance(std::int64_t now) override;
     // The bytes the line carries at `now`. A message already begun is always
     // finished before the next one starts, so no TEXT block cuts into a HEX
     // answer and no answer into a block.
-    std::string takeSendable(std::int64_t now);
+    std::string takeSendable(std::int64_t now) override;
     // The next time something is due; `now` when output waits for the line.
-    std::int64_t nextWakeup(std::int64_t now) const;
+    std::int64_t nextWakeup(std::int64_t now) const override;
     // The host closed the line: what was on its way is lost.
-    void clientGone();
+    void clientGone() override;
 
     // Called with each whole message when its first byte goes out.
-    void onMessageSent(std::function<void(std::int64_t, const std::string&)> observer) {
+    void onMessageSent(SentObserver observer) override {
         sentObserver_ = std::move(observer);
     }
 

@@ -98,6 +98,18 @@ po::options_description faultOptions() {
     return o;
 }
 
+po::options_description replayOptions() {
+    po::options_description o("Replay");
+    o.add_options()
+        ("replay", po::value<std::string>()->value_name("FILE"),
+         "serve this capture (solwatch --capture) instead of the simulated charger; the profile, TEXT, timing and fault "
+         "options do not apply")
+        ("replay-speed", po::value<double>()->value_name("N")->default_value(1.0),
+         "send the unasked bytes N times faster (answers keep their delays)")
+        ("replay-loop", "start again at the capture's end instead of ending");
+    return o;
+}
+
 po::options_description outputOptions() {
     po::options_description o("Output");
     o.add_options()
@@ -110,7 +122,8 @@ po::options_description outputOptions() {
 
 po::options_description allOptions() {
     po::options_description all;
-    all.add(profileOptions()).add(textOptions()).add(timingOptions()).add(faultOptions()).add(outputOptions());
+    all.add(profileOptions()).add(textOptions()).add(timingOptions()).add(faultOptions()).add(replayOptions())
+        .add(outputOptions());
     return all;
 }
 
@@ -252,6 +265,10 @@ SimCommandLine parseSimCommandLine(int argc, const char* const argv[]) {
     if (vm.count("link")) s.linkPath = vm["link"].as<std::string>();
     if (vm.count("log")) s.logPath = vm["log"].as<std::string>();
     s.verbose = vm.count("verbose") > 0;
+    if (vm.count("replay")) s.replayPath = vm["replay"].as<std::string>();
+    s.replaySpeed = vm["replay-speed"].as<double>();
+    if (!(s.replaySpeed > 0 && s.replaySpeed <= 1000)) throw std::invalid_argument("--replay-speed must be above 0 and at most 1000");
+    s.replayLoop = vm.count("replay-loop") > 0;
     return line;
 }
 

@@ -17,7 +17,7 @@ constexpr int kMaxWaitMillis = 50;
 
 }  // namespace
 
-SimServer::SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
+SimServer::SimServer(PseudoTerminal& line, LineDevice& engine, TrafficLog& log, std::int64_t start,
                      const LineOutages& outages, NewTerminal onNewTerminal)
     : line_(line),
       engine_(engine),
@@ -32,9 +32,9 @@ SimServer::SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, s
 }
 
 void SimServer::run(const volatile std::sig_atomic_t& stop) {
-    while (!stop) {
+    while (!stop && !engine_.ended()) {
         int wait = serveOnce(monotonicMicros());
-        if (stop) break;
+        if (stop || engine_.ended()) break;
         pollfd fd{line_.masterFd(), POLLIN, 0};
         if (hostPresent_ && !unwritten_.empty()) fd.events |= POLLOUT;
         // Without a host the master reports a hang-up at once: just sleep.
@@ -47,13 +47,16 @@ void SimServer::run(const volatile std::sig_atomic_t& stop) {
 
 // A pulled cable, and with --hangup-for a cable plugged in again: a fresh
 // terminal, which the link follows, as an adapter that comes back does.
+// A device that hangs up by itself is offered a fresh line at once.
 void SimServer::hangUpOrReturn(std::int64_t now) {
     if (hangupAt_ && now >= hangupAt_ && line_.open()) {
-        logInfo("sim", "hanging up");
-        line_.hangUp();
-        if (onNewTerminal_) onNewTerminal_(std::string());
+        hangUp();
         hangupAt_ = 0;
         if (outages_.hangupFor) returnAt_ = now + outages_.hangupFor;
+    }
+    if (engine_.hangsUp(now) && line_.open()) {
+        hangUp();
+        returnAt_ = now;
     }
     if (returnAt_ && now >= returnAt_) {
         returnAt_ = 0;
@@ -62,6 +65,12 @@ void SimServer::hangUpOrReturn(std::int64_t now) {
         if (onNewTerminal_) onNewTerminal_(line_.slavePath());
         if (outages_.hangupEvery) hangupAt_ = now + outages_.hangupEvery;
     }
+}
+
+void SimServer::hangUp() {
+    logInfo("sim", "hanging up");
+    line_.hangUp();
+    if (onNewTerminal_) onNewTerminal_(std::string());
 }
 
 bool SimServer::silent(std::int64_t now) const {
@@ -85,7 +94,10 @@ int SimServer::serveOnce(std::int64_t now) {
         hostGone();
         return kMaxWaitMillis;
     }
-    if (!hostPresent_) logInfo("sim", "host connected");
+    if (!hostPresent_) {
+        logInfo("sim", "host connected");
+        engine_.clientCame(now);
+    }
     hostPresent_ = true;
     readHost(now);
     engine_.advance(now);

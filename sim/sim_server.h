@@ -1,5 +1,6 @@
-// SimServer: runs the engine behind the pseudo-terminal in real time, until
-// it is asked to stop. It copes with a host that comes, goes and comes back.
+// SimServer: runs a device (the simulated charger or a replayed capture)
+// behind the pseudo-terminal in real time, until it is asked to stop or the
+// device ends. It copes with a host that comes, goes and comes back.
 #pragma once
 
 #include "sim/fault_plan.h"
@@ -10,7 +11,7 @@
 #include <string>
 
 #include "sim/pseudo_terminal.h"
-#include "sim/sim_engine.h"
+#include "sim/line_device.h"
 #include "sim/traffic_log.h"
 
 namespace tessline {
@@ -21,13 +22,14 @@ public:
 
     // `outages`: when the line hangs up or falls silent. `onNewTerminal`
     // hears of a hang-up (an empty path) and of a move to a fresh terminal.
-    SimServer(PseudoTerminal& line, SimEngine& engine, TrafficLog& log, std::int64_t start,
+    SimServer(PseudoTerminal& line, LineDevice& engine, TrafficLog& log, std::int64_t start,
               const LineOutages& outages, NewTerminal onNewTerminal);
     void run(const volatile std::sig_atomic_t& stop);
 
 private:
     int serveOnce(std::int64_t now);
     void hangUpOrReturn(std::int64_t now);
+    void hangUp();
     bool silent(std::int64_t now) const;
     void readHost(std::int64_t now);
     void writeHost(std::int64_t now);
@@ -35,7 +37,7 @@ private:
     int waitMillis(std::int64_t now) const;
 
     PseudoTerminal& line_;
-    SimEngine& engine_;
+    LineDevice& engine_;
     TrafficLog& log_;
     std::int64_t start_;
     LineOutages outages_;

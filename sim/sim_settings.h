@@ -22,6 +22,10 @@ struct SimSettings {
     std::string linkPath;
     std::string logPath;
     bool verbose = false;
+    // --replay: serve this capture instead of the simulated charger.
+    std::string replayPath;
+    double replaySpeed = 1.0;
+    bool replayLoop = false;
 };
 
 }  // namespace tessline

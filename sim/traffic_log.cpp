@@ -1,30 +1,15 @@
 #include "sim/traffic_log.h"
 
-namespace tessline {
+#include "capture/capture_format.h"
 
-std::string escapeTraffic(const std::string& bytes) {
-    std::string out;
-    for (char c : bytes) {
-        auto byte = static_cast<unsigned char>(c);
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\\') out += "\\\\";
-        else if (byte < 0x20 || byte >= 0x7F) {
-            char hex[5];
-            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
-            out += hex;
-        } else out += c;
-    }
-    return out;
-}
+namespace tessline {
 
 std::string trafficLine(std::int64_t micros, TrafficDirection direction, const std::string& bytes) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%4lld.%06lld ", static_cast<long long>(micros / 1000000),
                   static_cast<long long>(micros % 1000000));
     const char* marker = direction == TrafficDirection::fromHost ? "host> " : "sim>  ";
-    return stamp + std::string(marker) + escapeTraffic(bytes) + "\n";
+    return stamp + std::string(marker) + escapeBytes(bytes) + "\n";
 }
 
 TrafficLog::~TrafficLog() {

@@ -11,10 +11,6 @@ namespace tessline {
 
 enum class TrafficDirection { fromHost, toHost };
 
-// Printable form of raw bytes: CR, LF and TAB as \r \n \t, other control and
-// non-ASCII bytes as \xHH, a backslash doubled.
-std::string escapeTraffic(const std::string& bytes);
-
 // "  12.345678 host> :154\n" or "  12.345678 sim>  ..." for one chunk.
 std::string trafficLine(std::int64_t micros, TrafficDirection direction, const std::string& bytes);
 
