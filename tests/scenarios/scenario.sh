@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Scenario tests: a capture of a device and what solwatch made of it, in a
+# folder of files (README.md here). Adding a scenario is adding a folder.
+#
+#   scenario.sh run SOLWATCH SOLWATCH-SIM DIR
+#       replays DIR/capture.cap, runs solwatch on it and compares; a
+#       difference prints a diff and fails
+#   scenario.sh record SOLWATCH DIR -- DEVICE COMMAND...
+#       runs solwatch with --capture against the device (a program that
+#       prints its terminal's path first and takes --link PATH) and writes
+#       the capture and the expected results
+set -euo pipefail
+
+# Whole-run limit: a run that waits for rows that never come ends here.
+run_limit=100
+
+words() { [ -f "$1" ] && grep -v '^#' "$1" || true; }
+
+# The device prints its terminal first; its --link follows a hang-up.
+start_device() {  # start_device WORK COMMAND...
+  local work=$1; shift
+  "$@" --link "$work/line" > "$work/device.out" 2> "$work/device.err" &
+  device_pid=$!
+  for _ in $(seq 100); do
+    [ -L "$work/line" ] && [ -s "$work/device.out" ] && return 0
+    kill -0 "$device_pid" 2> /dev/null || break
+    sleep 0.1
+  done
+  echo "the device did not start:" >&2; cat "$work/device.err" >&2; return 1
+}
+
+stop_device() { kill "$device_pid" 2> /dev/null || true; wait "$device_pid" 2> /dev/null || true; }
+
+# Runs solwatch on the line with DIR's options; with DIR/stop-after, stops it
+# with SIGINT once that many lines are out. Leaves out, err and code in WORK.
+run_solwatch() {  # run_solwatch SOLWATCH DIR WORK [EXTRA OPTIONS...]
+  local solwatch=$1 dir=$2 work=$3; shift 3
+  local -a args; mapfile -t args < <(words "$dir/args")
+  local stop_after; stop_after=$(words "$dir/stop-after")
+  timeout -s KILL "$run_limit" "$solwatch" -s "$work/line" "${args[@]}" "$@" > "$work/out" 2> "$work/err" &
+  local pid=$!
+  if [ -n "$stop_after" ]; then
+    while kill -0 "$pid" 2> /dev/null && [ "$(wc -l < "$work/out")" -lt "$stop_after" ]; do sleep 0.05; done
+    sleep "${linger:-0}"
+    kill -INT "$pid" 2> /dev/null || true
+  fi
+  local code=0; wait "$pid" || code=$?
+  echo "$code" > "$work/code"
+}
+
+# Times, the line's paths and log stamps masked; with a stop, the lines up to it.
+masked_out() {  # masked_out DIR WORK
+  local stop_after; stop_after=$(words "$1/stop-after")
+  sed -E 's/"[A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4}"/"TIME"/g' "$2/out" |
+    if [ -n "$stop_after" ]; then head -n "$stop_after"; else cat; fi
+}
+masked_log() { sed -E -e 's/^[0-9]{3}\.[0-9]{3} //' -e "s#$1/line#PORT#g" -e 's#/dev/pts/[0-9]+#PTY#g' "$1/err"; }
+
+# Whether the lines of file $1 appear in file $2 in this order.
+in_order() { awk 'BEGIN { i = 0 } FILENAME == ARGV[1] { want[n++] = $0; next } i < n && $0 == want[i] { i++ } END { exit (i < n) }' "$1" "$2"; }
+
+run() {
+  local solwatch=$1 sim=$2 dir=$3 work; work=$(mktemp -d)
+  trap 'stop_device; rm -rf "$work"' RETURN
+  local -a replay; mapfile -t replay < <(words "$dir/replay")
+  start_device "$work" "$sim" --replay "$dir/capture.cap" "${replay[@]}"
+  run_solwatch "$solwatch" "$dir" "$work"
+  masked_out "$dir" "$work" > "$work/got-out"
+  masked_log "$work" > "$work/got-log"
+  local failed=0
+  if ! diff -u "$dir/expected-out" "$work/got-out"; then echo "-- standard output differs"; failed=1; fi
+  if [ "$(cat "$work/code")" != "$(cat "$dir/expected-code")" ]; then
+    echo "-- exit code $(cat "$work/code"), expected $(cat "$dir/expected-code")"; failed=1
+  fi
+  if ! in_order "$dir/expected-log" "$work/got-log"; then
+    echo "-- log lines missing or out of order:"; diff -u "$dir/expected-log" "$work/got-log" || true; failed=1
+  fi
+  [ "$failed" -eq 0 ] && echo "scenario $(basename "$dir"): same output, exit code and log lines"
+  return "$failed"
+}
+
+record() {
+  local solwatch=$1 dir=$2; shift 3  # the third word is "--"
+  local work; work=$(mktemp -d)
+  trap 'stop_device; rm -rf "$work"' RETURN
+  start_device "$work" "$@"
+  # A little longer than the replay waits: the capture outlasts its lines.
+  linger=${RECORD_LINGER:-3} run_solwatch "$solwatch" "$dir" "$work" --capture "$work/capture.cap"
+  masked_out "$dir" "$work" > "$dir/expected-out"
+  cp "$work/code" "$dir/expected-code"
+  # Each line once, as the replay may stop before the recording's repeats;
+  # source locations in error reports move with every edit: left out.
+  masked_log "$work" | awk '!seen[$0]++' | grep -v -E '\.(cpp|h)\([0-9]+\)' > "$dir/expected-log" || true
+  { head -n 1 "$work/capture.cap"; words "$dir/about" | sed 's/^/# /'
+    echo "# solwatch $(tr '\n' ' ' < "$dir/args")against: ${*##*/}"; tail -n +2 "$work/capture.cap"; } > "$dir/capture.cap"
+  echo "recorded $(basename "$dir"): $(grep -c ' rx ' "$dir/capture.cap") reads, $(grep -c ' tx ' "$dir/capture.cap") requests"
+}
+
+case "${1:-}" in
+  run) shift; run "$@" ;;
+  record) shift; record "$@" ;;
+  *) echo "usage: scenario.sh run SOLWATCH SOLWATCH-SIM DIR | record SOLWATCH DIR -- DEVICE..." >&2; exit 2 ;;
+esac
