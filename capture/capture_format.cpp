@@ -110,8 +110,11 @@ std::string unescapeBytes(const std::string& text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x20 || byte >= 0x7F)
-            throw std::invalid_argument("byte 0x" + escapeBytes(text.substr(i, 1)).substr(2) + " must be escaped");
+        if (byte < 0x20 || byte >= 0x7F) {
+            char hex[3];
+            std::snprintf(hex, sizeof hex, "%02X", byte);
+            throw std::invalid_argument(std::string("byte 0x") + hex + " must be escaped");
+        }
         if (text[i] != '\\') {
             out += text[i];
             continue;

@@ -47,6 +47,7 @@ void CaptureWriter::opened() {
     const auto now = std::chrono::steady_clock::now();
     if (!started_) start_ = now;
     started_ = true;
+    closingPort_ = false;
     pending_.push_back({std::chrono::duration_cast<std::chrono::microseconds>(now - start_).count(),
                         CaptureEvent::Kind::open, std::string()});
 }
@@ -57,7 +58,18 @@ void CaptureWriter::received(const char* bytes, std::size_t count) {
 
 void CaptureWriter::sent(const std::string& frame) { record(CaptureEvent::Kind::tx, frame); }
 
-void CaptureWriter::lost(const std::string& reason) { record(CaptureEvent::Kind::lost, reason); }
+void CaptureWriter::lost(const std::string& reason) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (closingPort_) return;
+    }
+    record(CaptureEvent::Kind::lost, reason);
+}
+
+void CaptureWriter::closingPort() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closingPort_ = true;
+}
 
 void CaptureWriter::record(CaptureEvent::Kind kind, std::string bytes) {
     const auto now = std::chrono::steady_clock::now();

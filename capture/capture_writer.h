@@ -31,8 +31,11 @@ public:
     void received(const char* bytes, std::size_t count);
     // A frame about to be written to the device; on the requesting thread.
     void sent(const std::string& frame);
-    // The line is gone, and why.
+    // The line is gone, and why; not marked while the port is being closed
+    // on purpose, which fails the pending read too.
     void lost(const std::string& reason);
+    // The program closes the port now, until the next opened().
+    void closingPort();
     // Writes what is left and ends the writing thread; later events are
     // dropped. Safe to call more than once.
     void close();
@@ -54,6 +57,7 @@ private:
     bool started_ = false;  // the port has been opened once
     std::chrono::steady_clock::time_point start_;
     bool closing_ = false;
+    bool closingPort_ = false;
 
     std::thread thread_;
 };

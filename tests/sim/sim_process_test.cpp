@@ -89,3 +89,13 @@ TEST(SimProcess, HangUpLooksLikeAPulledCable) {
 }
 
 }  // namespace
+
+TEST(SimProcess, BadCaptureIsOneErrorNamingItsLine) {
+    testing_support::ScratchDir dir;
+    const std::string capture = dir.file("bad.cap");
+    testing_support::writeFile(capture, "solwatch-capture 1\n0 open\n1 rz abc\n");
+    auto r = testing_support::runProcess({SOLWATCH_SIM_BIN, "--replay", capture}, 10s);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "solwatch-sim: " + capture + ": line 3: unknown kind \"rz\" (open, rx, tx or lost)\n");
+}
