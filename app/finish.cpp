@@ -37,7 +37,9 @@ void closeAndLog() {
     if (finishing.exchange(true)) {
         for (;;) ::pause();
     }
+    CaptureWriter* capture = theCapture.load();
     if (TamSerial* link = theOpenLink.exchange(nullptr)) {
+        if (capture) capture->closingPort();
         try {
             link->close();
             if (link->joinable()) link->join();
@@ -46,7 +48,7 @@ void closeAndLog() {
         }
     }
     // After the link: its last bytes are in the capture too.
-    if (CaptureWriter* capture = theCapture.load()) capture->close();
+    if (capture) capture->close();
     std::int64_t elapsed = elapsedMicros();
     logInfo("solwatch", "done in %03d.%03d", static_cast<int>(elapsed / 1000000),
             static_cast<int>(elapsed / 1000 % 1000));

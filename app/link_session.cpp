@@ -13,7 +13,8 @@ LinkSession::LinkSession(const LinkSettings& settings, StopRequest& stop)
       stop_(stop),
       wakeOnLoss_(settings.wakeOnLoss),
       link_(settings.portName),
-      trafficDump_(link_, std::cout) {
+      trafficDump_(link_, std::cout),
+      capture_(settings.capture) {
     if (settings.trafficDump) trafficDump_.connect();
     if (settings.capture) connectCapture(*settings.capture);
     lossConnection_ = link_.linkLost.connect([this](const std::string& reason) { onLinkLost(reason); });
@@ -25,6 +26,7 @@ LinkSession::LinkSession(const LinkSettings& settings, StopRequest& stop)
 LinkSession::~LinkSession() {
     // finish() must not find a link that is about to go.
     setOpenLink(nullptr);
+    if (capture_) capture_->closingPort();
     try {
         link_.close();
     } catch (const std::exception&) {

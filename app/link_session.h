@@ -53,6 +53,7 @@ private:
     TamSerial link_;
     TamSerialDump trafficDump_;
     boost::signals2::scoped_connection lossConnection_;
+    CaptureWriter* capture_;
     boost::signals2::scoped_connection captureConnections_[3];
     mutable std::mutex lossMutex_;  // guards lossReason_: set on the reader thread, read by the main thread
     std::string lossReason_;

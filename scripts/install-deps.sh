@@ -13,7 +13,7 @@ packages=(
   libsystemd-dev systemd libpaho-mqtt-dev libssl-dev nlohmann-json3-dev
   gnuplot-nox mosquitto mosquitto-clients openssl mandoc
   dpkg-dev file libpng-dev lintian
-  libjs-dygraphs prometheus chromium wrk jq
+  libjs-dygraphs prometheus chromium wrk jq python3
 )
 
 exec bash "$(dirname "$0")/install-missing.sh" "${packages[@]}"

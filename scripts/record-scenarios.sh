@@ -13,7 +13,8 @@ solwatch=$build/app/solwatch sim=$build/sim/solwatch-sim
 [ -x "$solwatch" ] && [ -x "$sim" ] || { echo "build solwatch and solwatch-sim in $build first" >&2; exit 1; }
 
 # scenario NAME ABOUT SIM-OPTIONS SOLWATCH-ARGS STOP-AFTER-LINES REPLAY-OPTIONS
-# (an empty STOP-AFTER: solwatch ends by itself)
+# (an empty STOP-AFTER: solwatch ends by itself); DEVICE, when set, is the
+# device's command instead of solwatch-sim.
 scenario() {
   local name=$1 dir=tests/scenarios/$1
   if [ ${#wanted[@]} -gt 0 ] && [[ ! " ${wanted[*]} " =~ " $name " ]]; then return; fi
@@ -22,7 +23,8 @@ scenario() {
   tr ' ' '\n' <<< "$4" | grep -v '^$' > "$dir/args" || true
   if [ -n "$5" ]; then echo "$5" > "$dir/stop-after"; else rm -f "$dir/stop-after"; fi
   tr ' ' '\n' <<< "$6" | grep -v '^$' > "$dir/replay" || true
-  local -a device=("$sim")
+  local -a device
+  read -r -a device <<< "${DEVICE:-$sim}"
   read -r -a options <<< "$3"
   bash tests/scenarios/scenario.sh record "$solwatch" "$dir" -- "${device[@]}" "${options[@]}"
 }
@@ -41,8 +43,6 @@ scenario history-version-5 "full table of history version 5: no history columns"
   "--frozen --history-version 5" "" 2 ""
 scenario history-version-4 "full table of history version 4: the history from TEXT fields" \
   "--frozen --history-version 4" "" 2 ""
-scenario history-record-version-0 "full table, total history record of version 0 (no Vbat_min)" \
-  "--frozen --record-version 0" "" 2 ""
 # Devices and lines that misbehave.
 scenario get-mode "get mode: the identity lines, the product id as exit code" "" "-g" "" "--replay-speed 4"
 scenario old-firmware "firmware 1.11: no load columns in the fast table" "--frozen --firmware 0x4111" "-f" 4 ""
@@ -52,3 +52,7 @@ scenario hang-up "the line hangs up mid-dump and comes back; --reconnect goes on
 scenario noisy-line "stray bytes before every third TEXT block, every fourth block damaged, a reception error before every fourth answer" \
   "--frozen --garbage 7 --garbage-every 3 --corrupt-text-every 4 --reception-error 0xAAAA --reception-error-every 4" "-f" 4 ""
 scenario late-answer "every HEX answer 150 ms late" "--frozen --answer-delay-ms 150" "-f" 4 ""
+# A device that no test of ours wrote: a line emulator written from the
+# protocol alone, independent of the simulator.
+DEVICE="python3 tests/scenarios/line_emulator.py" scenario independent-emulator \
+  "a line emulator independent of solwatch-sim (tests/scenarios/line_emulator.py)" "" "-f" 4 "--replay-speed 4"

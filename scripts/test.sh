@@ -66,14 +66,15 @@ lap "ASan build and tests"
 echo "== ThreadSanitizer"
 configure build-tsan -DSOLWATCH_SANITIZE=thread "${sanitizer_flags[@]}"
 cmake --build build-tsan -j"$jobs" --target link_tests hex_tests reader_tests dumper_tests app_tests publish_tests \
-  http_tests
+  http_tests capture_tests solwatch solwatch-sim
 # TSan needs an address layout it knows; newer kernels randomise more. The
 # threaded suites, then whole dump runs of the TSan-built program.
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 tsan_ctest=(setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 --output-on-failure)
 # The http suite's browser, Prometheus and limit cases add nothing here
 # that its two whole dump runs below do not.
-run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|dumper|http)$' -E '^(HttpEndToEnd|Prometheus|Page)\.'
+# The scenarios replay captures against the TSan-built program, a whole run each.
+run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|dumper|http|capture|scenarios)$' -E '^(HttpEndToEnd|Prometheus|Page)\.'
 run_ctest "${tsan_ctest[@]}" -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom|MqttPublisher\.|MqttEndToEnd.StateMessagesAreTheCsvRows|HttpEndToEnd.EventsFollowTheCsvRows|HttpEndToEnd.HealthzFollowsTheLink'
 unset TSAN_OPTIONS
 lap "TSan build and tests"

@@ -135,6 +135,7 @@ void CaptureReplay::startSession(std::int64_t now) {
     requestsSeen_.clear();
     answersDue_.clear();
     request_.clear();
+    timelineOver_ = false;
 }
 
 void CaptureReplay::endSession() {
@@ -167,15 +168,20 @@ void CaptureReplay::answer(const std::string& request, std::int64_t now) {
     for (const ReplaySession::Timed& frame : recorded->second[use]) answersDue_.emplace(now + frame.micros, frame.bytes);
 }
 
-// A session ends at its last recorded moment, once the answers it owes are out.
+// At its last recorded moment a session hangs up if the line failed then,
+// starts again when looping, or else keeps answering until the host leaves:
+// a host that runs slower than the recording still gets every answer.
 void CaptureReplay::advance(std::int64_t now) {
-    if (!current_ || now - startedAt_ < scaled(current_->endMicros) || !answersDue_.empty()) return;
-    if (unaskedSent_ < current_->unasked.size()) return;
-    const bool restart = loop_ && !current_->hangsUp && next_ >= sessions_.size();
-    if (current_->hangsUp) hangUpPending_ = true;
-    endSession();
-    // Looping with the host still there: the capture starts again at once.
-    if (restart) startSession(now);
+    if (!current_ || timelineOver_ || now - startedAt_ < scaled(current_->endMicros)) return;
+    if (unaskedSent_ < current_->unasked.size() || !answersDue_.empty()) return;
+    if (current_->hangsUp) {
+        hangUpPending_ = true;
+        endSession();
+    } else if (loop_ && next_ >= sessions_.size()) {
+        startSession(now);
+    } else {
+        timelineOver_ = true;
+    }
 }
 
 std::string CaptureReplay::takeSendable(std::int64_t now) {
@@ -204,7 +210,7 @@ std::string CaptureReplay::takeSendable(std::int64_t now) {
 
 std::int64_t CaptureReplay::nextWakeup(std::int64_t now) const {
     if (!current_) return now + kIdleWakeupMicros;
-    std::int64_t next = startedAt_ + scaled(current_->endMicros);
+    std::int64_t next = timelineOver_ ? now + kIdleWakeupMicros : startedAt_ + scaled(current_->endMicros);
     if (unaskedSent_ < current_->unasked.size())
         next = std::min(next, startedAt_ + scaled(current_->unasked[unaskedSent_].micros));
     if (!answersDue_.empty()) next = std::min(next, answersDue_.begin()->first);

@@ -64,6 +64,7 @@ private:
     std::map<std::string, std::size_t> requestsSeen_;
     std::multimap<std::int64_t, std::string> answersDue_;
     std::string request_;     // a request frame being received
+    bool timelineOver_ = false;  // the session's unasked bytes are out; answers go on
     bool hangUpPending_ = false;
     bool ended_ = false;
     SentObserver sentObserver_;

@@ -9,6 +9,8 @@
 #       runs solwatch with --capture against the device (a program that
 #       prints its terminal's path first and takes --link PATH) and writes
 #       the capture and the expected results
+#   scenario.sh roundtrip SOLWATCH SOLWATCH-SIM DIR -- DEVICE COMMAND...
+#       records DIR's scenario afresh against the device, then runs it
 set -euo pipefail
 
 # Whole-run limit: a run that waits for rows that never come ends here.
@@ -29,7 +31,8 @@ start_device() {  # start_device WORK COMMAND...
   echo "the device did not start:" >&2; cat "$work/device.err" >&2; return 1
 }
 
-stop_device() { kill "$device_pid" 2> /dev/null || true; wait "$device_pid" 2> /dev/null || true; }
+device_pid=
+stop_device() { [ -n "$device_pid" ] || return 0; kill "$device_pid" 2> /dev/null || true; wait "$device_pid" 2> /dev/null || true; }
 
 # Runs solwatch on the line with DIR's options; with DIR/stop-after, stops it
 # with SIGINT once that many lines are out. Leaves out, err and code in WORK.
@@ -37,6 +40,7 @@ run_solwatch() {  # run_solwatch SOLWATCH DIR WORK [EXTRA OPTIONS...]
   local solwatch=$1 dir=$2 work=$3; shift 3
   local -a args; mapfile -t args < <(words "$dir/args")
   local stop_after; stop_after=$(words "$dir/stop-after")
+  : > "$work/out"  # there before the background job opens it, for the count below
   timeout -s KILL "$run_limit" "$solwatch" -s "$work/line" "${args[@]}" "$@" > "$work/out" 2> "$work/err" &
   local pid=$!
   if [ -n "$stop_after" ]; then
@@ -59,9 +63,10 @@ masked_log() { sed -E -e 's/^[0-9]{3}\.[0-9]{3} //' -e "s#$1/line#PORT#g" -e 's#
 # Whether the lines of file $1 appear in file $2 in this order.
 in_order() { awk 'BEGIN { i = 0 } FILENAME == ARGV[1] { want[n++] = $0; next } i < n && $0 == want[i] { i++ } END { exit (i < n) }' "$1" "$2"; }
 
-run() {
+# run and record run in subshells, whose exit stops the device and cleans up.
+run() (
   local solwatch=$1 sim=$2 dir=$3 work; work=$(mktemp -d)
-  trap 'stop_device; rm -rf "$work"' RETURN
+  trap 'stop_device; rm -rf "$work"' EXIT
   local -a replay; mapfile -t replay < <(words "$dir/replay")
   start_device "$work" "$sim" --replay "$dir/capture.cap" "${replay[@]}"
   run_solwatch "$solwatch" "$dir" "$work"
@@ -77,12 +82,12 @@ run() {
   fi
   [ "$failed" -eq 0 ] && echo "scenario $(basename "$dir"): same output, exit code and log lines"
   return "$failed"
-}
+)
 
-record() {
+record() (
   local solwatch=$1 dir=$2; shift 3  # the third word is "--"
   local work; work=$(mktemp -d)
-  trap 'stop_device; rm -rf "$work"' RETURN
+  trap 'stop_device; rm -rf "$work"' EXIT
   start_device "$work" "$@"
   # A little longer than the replay waits: the capture outlasts its lines.
   linger=${RECORD_LINGER:-3} run_solwatch "$solwatch" "$dir" "$work" --capture "$work/capture.cap"
@@ -94,10 +99,20 @@ record() {
   { head -n 1 "$work/capture.cap"; words "$dir/about" | sed 's/^/# /'
     echo "# solwatch $(tr '\n' ' ' < "$dir/args")against: ${*##*/}"; tail -n +2 "$work/capture.cap"; } > "$dir/capture.cap"
   echo "recorded $(basename "$dir"): $(grep -c ' rx ' "$dir/capture.cap") reads, $(grep -c ' tx ' "$dir/capture.cap") requests"
+)
+
+roundtrip() {
+  local solwatch=$1 sim=$2 copy; copy=$(mktemp -d)
+  cp "$3"/{about,args,replay} "$copy"; cp "$3"/stop-after "$copy" 2> /dev/null || true
+  shift 3
+  record "$solwatch" "$copy" "$@" && run "$solwatch" "$sim" "$copy" || { rm -rf "$copy"; return 1; }
+  rm -rf "$copy"
 }
 
 case "${1:-}" in
   run) shift; run "$@" ;;
   record) shift; record "$@" ;;
-  *) echo "usage: scenario.sh run SOLWATCH SOLWATCH-SIM DIR | record SOLWATCH DIR -- DEVICE..." >&2; exit 2 ;;
+  roundtrip) shift; roundtrip "$@" ;;
+  *) echo "usage: scenario.sh run SOLWATCH SOLWATCH-SIM DIR | record SOLWATCH DIR -- DEVICE..." \
+       "| roundtrip SOLWATCH SOLWATCH-SIM DIR -- DEVICE..." >&2; exit 2 ;;
 esac
