@@ -18,7 +18,6 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2> /dev/null || true; wait 2> /dev/null || true; rm -rf "$work"' EXIT
 source bench/start_sim.sh
-cpu_ns() { awk '{ns += $1} END {print ns}' /proc/"$1"/task/*/schedstat; }
 
 declare -A dump_pid ns0 ms
 start_sim plain
