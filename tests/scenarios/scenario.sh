@@ -80,8 +80,8 @@ run() (
   if ! in_order "$dir/expected-log" "$work/got-log"; then
     echo "-- log lines missing or out of order:"; diff -u "$dir/expected-log" "$work/got-log" || true; failed=1
   fi
-  [ "$failed" -eq 0 ] && echo "scenario $(basename "$dir"): same output, exit code and log lines"
-  return "$failed"
+  if [ "$failed" -ne 0 ]; then echo "-- standard error:"; head -n 80 "$work/err"; return 1; fi
+  echo "scenario $(basename "$dir"): same output, exit code and log lines"
 )
 
 record() (
