@@ -61,6 +61,9 @@ constexpr auto kAnswerDueFor = std::chrono::seconds(2);
 constexpr auto kSilenceRecheck = std::chrono::seconds(1);
 // A failed write waits at most this long for the reader's account of the loss.
 constexpr auto kReaderAfterFailedWrite = std::chrono::milliseconds(500);
+// A write that waits for room on the line looks this often whether the port
+// is being closed.
+constexpr int kWriteWaitSliceMillis = 100;
 
 // A port that we may not open: say which group may, and how to join it.
 void logPermissionHint(const std::string& path) {
@@ -356,6 +359,7 @@ void TamSerial::awaitAnswer(const HexMsg& request) {
 // Writes straight to the descriptor: the port object itself belongs to the
 // reader thread's I/O service, which may be starting a read right now.
 std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
+    std::lock_guard<std::mutex> writing(writeMutex_);
     int fd = port_->port.native_handle();
     std::size_t written = 0;
     while (written < text.size()) {
@@ -363,8 +367,12 @@ std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
         if (n > 0) {
             written += static_cast<std::size_t>(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            if (closing()) {
+                error = asio::error::operation_aborted;
+                break;
+            }
             pollfd ready{fd, POLLOUT, 0};
-            ::poll(&ready, 1, -1);
+            ::poll(&ready, 1, kWriteWaitSliceMillis);
         } else if (n < 0 && errno != EINTR) {
             error = error_code(errno, boost::system::system_category());
             break;
@@ -375,12 +383,18 @@ std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
     return written;
 }
 
+bool TamSerial::closing() {
+    std::lock_guard<std::mutex> rest(restMutex_);
+    return closing_;
+}
+
 void TamSerial::close() {
     {
         std::lock_guard<std::mutex> rest(restMutex_);
         closing_ = true;
         armRestTimer(std::chrono::steady_clock::time_point());  // ends a rest at once
     }
+    std::lock_guard<std::mutex> writing(writeMutex_);
     error_code error;
     std::promise<error_code> closed;
     bool posted = false;

@@ -90,6 +90,7 @@ private:
     void reportLoss(const std::string& reason);
     void openExclusive(const std::string& path);
     std::size_t writeAll(const std::string& text, boost::system::error_code& error);
+    bool closing();
 
     struct Port;                 // the I/O service and the serial port on it
     std::unique_ptr<Port> port_;
@@ -116,6 +117,12 @@ private:
     std::chrono::steady_clock::time_point restingUntil_ = std::chrono::steady_clock::time_point::max();
     bool readerStopped_ = false;  // the reader thread ran and ended (after any linkLost)
     std::condition_variable readerStop_;
+
+    // Held by a write for as long as it uses the descriptor, and by close()
+    // until the port is closed: a close from another thread (the end of a
+    // run that a request outlasts) never takes the descriptor from under a
+    // write.
+    std::mutex writeMutex_;
 
     std::chrono::seconds silenceTimeout_{0};
     // Written by the reader thread, read by any thread.
