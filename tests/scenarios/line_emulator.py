@@ -1,11 +1,7 @@
 #!/usr/bin/env python3
-"""A charger's line written afresh from the protocol alone, sharing nothing
-with solwatch-sim: a TEXT block every second, and answers to ping, get
-device id and get register. It prints its terminal's path first, like the
-simulator, and serves until it is killed.
-
-    line_emulator.py [--link PATH]
-"""
+"""A charger's line written from the protocol alone, sharing nothing with
+solwatch-sim: a TEXT block a second, answers to ping, get device id and get
+register. Prints its terminal's path first; serves until killed."""
 import argparse, os, select, sys, time, tty
 
 PRODUCT_ID, FIRMWARE = 0xA042, 0x4110  # an application firmware, version 1.10
