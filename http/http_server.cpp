@@ -41,6 +41,7 @@ constexpr std::chrono::milliseconds kAcceptPause{100};
 constexpr std::size_t kReadBufferLimit = 2 * kMaxRequestHeader;
 
 using Event = std::shared_ptr<const std::string>;
+using Clock = std::chrono::steady_clock;
 
 Event eventText(const char* name, const std::string& data) {
     return std::make_shared<const std::string>(std::string("event: ") + name + "\ndata: " + data + "\n\n");
@@ -49,6 +50,20 @@ Event eventText(const char* name, const std::string& data) {
 std::string endpointText(const tcp::endpoint& endpoint) {
     const std::string address = endpoint.address().to_string();
     return (endpoint.address().is_v6() ? "[" + address + "]" : address) + ":" + std::to_string(endpoint.port());
+}
+
+// Whom a connection counts against: its address, or an IPv6 address's /64,
+// which one host usually has whole.
+std::string clientOf(const tcp::socket& socket) {
+    error_code error;
+    const asio::ip::address address = socket.remote_endpoint(error).address();
+    if (error) return "?";
+    if (!address.is_v6()) return address.to_string();
+    const asio::ip::address_v6 v6 = address.to_v6();
+    if (v6.is_v4_mapped()) return asio::ip::make_address_v4(asio::ip::v4_mapped, v6).to_string();
+    asio::ip::address_v6::bytes_type bytes = v6.to_bytes();
+    std::fill(bytes.begin() + 8, bytes.end(), 0);
+    return asio::ip::address_v6(bytes).to_string() + "/64";
 }
 
 bool connectionEnded(const error_code& error) {
@@ -78,9 +93,13 @@ public:
     const ServerLimits limits;
 
 private:
+    bool makeRoomFor(const std::string& client);
+    bool evictLongestWaiting(const std::string* client);
+    void turnAway(std::shared_ptr<Session> session);
     void schedulePing();
 
     std::list<std::shared_ptr<Session>> open_;  // in the order they came
+    std::list<std::shared_ptr<Session>> turnedAway_;  // newcomers being told 503
     std::vector<Session*> eventClients_;
     asio::steady_timer ping_;
 };
@@ -92,11 +111,23 @@ namespace {
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(tcp::socket socket, HttpServer::Sessions& sessions)
-        : stream_(std::move(socket)), buffer_(kReadBufferLimit), sessions_(sessions) {}
+        : stream_(std::move(socket)), client_(clientOf(stream_.socket())), buffer_(kReadBufferLimit),
+          sessions_(sessions) {}
 
-    void start() { readHead(sessions_.limits.requestTime); }
-    // Waiting for a request, with none begun in the buffer.
-    bool idle() const { return waitingForRequest_ && buffer_.size() == 0; }
+    void start() {
+        waitingSince_ = Clock::now();
+        readHead(sessions_.limits.requestTime);
+    }
+    // Answers 503 at once and closes, reading no request.
+    void turnAway() { respond(busyAnswer("too many connections\n", sessions_.limits.retryAfter), false); }
+    const std::string& client() const { return client_; }
+    // Since when the connection may go for a newcomer: since it began to
+    // wait for a request that has not come whole (idle, or a slow sender),
+    // or since ever once its last answer is out. None while it is served.
+    std::optional<Clock::time_point> evictableSince() const {
+        if (closed_ || !(waitingForRequest_ || lingering_)) return std::nullopt;
+        return lingering_ ? Clock::time_point::min() : waitingSince_;
+    }
     void push(const Event& event);
     void close();
 
@@ -112,11 +143,14 @@ private:
     void drainThenClose(std::size_t budget);
 
     beast::tcp_stream stream_;
+    const std::string client_;
     beast::flat_buffer buffer_;
     std::optional<beast::http::request_parser<beast::http::empty_body>> parser_;
     HttpResponse response_;
     HttpServer::Sessions& sessions_;
     bool waitingForRequest_ = false;
+    Clock::time_point waitingSince_;  // of the request being waited for
+    bool lingering_ = false;          // after the last answer, until the close
     bool closed_ = false;
     bool writing_ = false;
     std::deque<Event> events_;  // not yet written
@@ -157,8 +191,7 @@ void Session::onHead(const error_code& error) {
     bool events = false;
     HttpResponse response = answerRequest(parser_->get(), sessions_.site, std::time(nullptr), events);
     if (events && !sessions_.joinEvents(this)) {
-        response = textAnswer(beast::http::status::service_unavailable, "too many event clients\n", 11);
-        response.keep_alive(false);
+        response = busyAnswer("too many event clients\n", sessions_.limits.retryAfter);
         events = false;
     }
     respond(std::move(response), events);
@@ -181,6 +214,7 @@ void Session::onAnswered(const error_code& error, bool events) {
     }
     if (!response_.keep_alive()) return closeAfterAnswer();
     response_ = {};
+    waitingSince_ = Clock::now();
     awaitRequest();
 }
 
@@ -198,6 +232,7 @@ void Session::watchForClose() {
 // sending side ends first, and what still comes is read and dropped for a
 // moment.
 void Session::closeAfterAnswer() {
+    lingering_ = true;
     error_code ignored;
     stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
     stream_.expires_after(kLingerTime);
@@ -248,19 +283,54 @@ void Session::close() {
 }  // namespace
 
 void HttpServer::Sessions::admit(tcp::socket socket) {
-    if (open_.size() >= limits.connections) {
-        auto oldestIdle = std::find_if(open_.begin(), open_.end(), [](const auto& s) { return s->idle(); });
-        // None idle: every connection is busy, so the newcomer waits for none.
-        if (oldestIdle == open_.end()) return;
-        (*oldestIdle)->close();
-    }
-    open_.push_back(std::make_shared<Session>(std::move(socket), *this));
+    auto session = std::make_shared<Session>(std::move(socket), *this);
+    if (!makeRoomFor(session->client())) return turnAway(std::move(session));
+    open_.push_back(std::move(session));
     open_.back()->start();
+}
+
+// A client at its limit gives up a place of its own, so that a slow or
+// hostile host competes only with itself; when all places are taken, the
+// longest waiting connection of any client goes. False when every place
+// that could go is being served.
+bool HttpServer::Sessions::makeRoomFor(const std::string& client) {
+    const auto own = std::count_if(open_.begin(), open_.end(), [&](const auto& s) { return s->client() == client; });
+    if (static_cast<std::size_t>(own) >= limits.connectionsPerAddress) return evictLongestWaiting(&client);
+    if (open_.size() >= limits.connections) return evictLongestWaiting(nullptr);
+    return true;
+}
+
+// Closes the connection of `client` (of any client if null) that has
+// waited longest for a whole request.
+bool HttpServer::Sessions::evictLongestWaiting(const std::string* client) {
+    Session* longest = nullptr;
+    Clock::time_point longestSince = Clock::time_point::max();
+    for (const auto& session : open_) {
+        if (client && session->client() != *client) continue;
+        std::optional<Clock::time_point> since = session->evictableSince();
+        if (since && *since < longestSince) {
+            longest = session.get();
+            longestSince = *since;
+        }
+    }
+    if (!longest) return false;
+    longest->close();
+    return true;
+}
+
+// A newcomer that cannot be served hears why, rather than a silent close;
+// beyond as many at once as there are places, it gets only the close.
+void HttpServer::Sessions::turnAway(std::shared_ptr<Session> session) {
+    if (turnedAway_.size() >= limits.connections) return;
+    turnedAway_.push_back(std::move(session));
+    turnedAway_.back()->turnAway();
 }
 
 void HttpServer::Sessions::remove(Session* session) {
     eventClients_.erase(std::remove(eventClients_.begin(), eventClients_.end(), session), eventClients_.end());
-    open_.remove_if([session](const auto& s) { return s.get() == session; });
+    auto same = [session](const auto& s) { return s.get() == session; };
+    open_.remove_if(same);
+    turnedAway_.remove_if(same);
 }
 
 bool HttpServer::Sessions::joinEvents(Session* session) {
@@ -278,6 +348,7 @@ void HttpServer::Sessions::broadcast(const Event& event) {
 void HttpServer::Sessions::closeAll() {
     ping_.cancel();
     while (!open_.empty()) open_.front()->close();
+    while (!turnedAway_.empty()) turnedAway_.front()->close();
 }
 
 void HttpServer::Sessions::schedulePing() {

@@ -119,6 +119,13 @@ HttpResponse answerRequest(const HttpRequest& request, const Site& site, std::ti
     return response;
 }
 
+HttpResponse busyAnswer(const char* text, std::chrono::seconds retryAfter) {
+    HttpResponse response = textAnswer(http::status::service_unavailable, text, 11);
+    response.set(http::field::retry_after, std::to_string(retryAfter.count()));
+    response.keep_alive(false);
+    return response;
+}
+
 HttpResponse answerParseError(const boost::system::error_code& error) {
     const bool tooLarge = error == http::error::header_limit;
     HttpResponse response = tooLarge

@@ -2,6 +2,7 @@
 // so that the fuzz target and the tests reach them byte by byte.
 #pragma once
 
+#include <chrono>
 #include <ctime>
 #include <string>
 
@@ -32,6 +33,9 @@ HttpResponse answerRequest(const HttpRequest& request, const Site& site, std::ti
 // The answer to a request that could not be parsed (431 for a head that is
 // too large, else 400); the connection closes after it.
 HttpResponse answerParseError(const boost::system::error_code& error);
+// 503 for a client that the server has no place for, saying `text` and
+// when to try again; the connection closes after it.
+HttpResponse busyAnswer(const char* text, std::chrono::seconds retryAfter);
 // A plain-text answer with the headers every answer carries.
 HttpResponse textAnswer(http::status status, const std::string& text, unsigned version);
 

@@ -166,8 +166,10 @@ TEST(HttpEndToEnd, IdleConnectionsDoNotKeepOutANewRequest) {
 TEST(HttpEndToEnd, EventsClientsBeyondSixteenAreTurnedAway) {
     HttpDump dump({"--frozen"});
     std::vector<std::unique_ptr<Connection>> clients;
+    // Each from an address of its own, as one host has but a few places.
     auto subscribe = [&] {
-        clients.push_back(std::make_unique<Connection>(dump.port()));
+        const std::string from = "127.0.0." + std::to_string(10 + clients.size());
+        clients.push_back(std::make_unique<Connection>(dump.port(), from.c_str()));
         clients.back()->send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
         clients.back()->readUntil([](const std::string& s) { return s.find("\r\n\r\n") != std::string::npos; }, 5s);
         return clients.back()->received().substr(0, clients.back()->received().find("\r\n"));
@@ -177,6 +179,25 @@ TEST(HttpEndToEnd, EventsClientsBeyondSixteenAreTurnedAway) {
     clients.front().reset();
     std::this_thread::sleep_for(200ms);  // the server notices the close
     EXPECT_EQ(subscribe(), "HTTP/1.1 200 OK") << "a place that came free";
+}
+
+// A host whose places are all being served (event streams here) is told
+// when to come back, not closed in silence.
+TEST(HttpEndToEnd, ANewcomerWithNoPlaceToTakeGets503AndRetryAfter) {
+    HttpDump dump({"--frozen"});
+    std::vector<std::unique_ptr<Connection>> streams;
+    for (int i = 0; i < 8; ++i) {
+        streams.push_back(std::make_unique<Connection>(dump.port(), "127.0.0.3"));
+        streams.back()->send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        ASSERT_TRUE(streams.back()->readUntil([](const std::string& s) { return s.find("\n\n") != std::string::npos; }, 5s));
+    }
+    Connection newcomer(dump.port(), "127.0.0.3");
+    newcomer.readUntil([](const std::string&) { return false; }, 2s);
+    Reply reply = parseReply(newcomer.received());
+    EXPECT_EQ(reply.status, 503) << newcomer.received();
+    EXPECT_EQ(reply.headers["retry-after"], "5");
+    EXPECT_TRUE(newcomer.closedByPeer());
+    EXPECT_NE(httpGet(dump.port(), "/healthz").status, 0) << "another host is served";
 }
 
 TEST(HttpEndToEnd, HugeHeaderGets431AndTheServerGoesOn) {
