@@ -92,14 +92,17 @@ HttpResponse answerRequest(const HttpRequest& request, const Site& site, std::ti
     events = false;
     const unsigned version = request.version();
     const bool head = request.method() == http::verb::head;
+    // The server reads no bodies: one would be read as the next request, so
+    // a request that has one ends its connection after the answer.
+    const boost::string_view length = request[http::field::content_length];
+    const bool hasBody = request.chunked() || (!length.empty() && length != "0");
     if (request.method() != http::verb::get && !head) {
         HttpResponse response = textAnswer(http::status::method_not_allowed, "only GET and HEAD\n", version);
         response.set(http::field::allow, "GET, HEAD");
+        response.keep_alive(!hasBody && request.keep_alive());
         return response;
     }
-    // A body would be read as the next request: the connection ends here.
-    const boost::string_view length = request[http::field::content_length];
-    if (request.chunked() || (!length.empty() && length != "0")) {
+    if (hasBody) {
         HttpResponse response = textAnswer(http::status::payload_too_large, "no request bodies\n", version);
         response.keep_alive(false);
         return response;

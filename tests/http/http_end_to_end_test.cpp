@@ -235,6 +235,20 @@ TEST(HttpEndToEnd, RequestsOutsideTheRoutesAreRefused) {
     }
 }
 
+// The body of a refused POST is itself a request: it must not be answered,
+// or behind a proxy one user's answer could go to another.
+TEST(HttpEndToEnd, ARefusedRequestsBodyIsNotReadAsTheNextRequest) {
+    HttpDump dump({"--frozen"});
+    const std::string smuggled = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    Connection connection(dump.port());
+    connection.send("POST /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                    std::to_string(smuggled.size()) + "\r\n\r\n" + smuggled);
+    connection.readUntil([](const std::string&) { return false; }, 3s);
+    EXPECT_EQ(parseReply(connection.received()).status, 405) << connection.received();
+    EXPECT_EQ(connection.received().find("HTTP/1.1 200"), std::string::npos) << connection.received();
+    EXPECT_TRUE(connection.closedByPeer());
+}
+
 // A charger nobody plays: the run must end before it writes to it.
 TEST(HttpEndToEnd, ListenFailureEndsTheRunBeforeTheCharger) {
     BusyPort busy;
