@@ -31,6 +31,10 @@ namespace {
 // A comment line to the /events clients when no row came for this long:
 // it finds the clients that went away while the link was lost.
 constexpr std::chrono::seconds kEventPing{15};
+// How often the line's silence is looked at, for the link events.
+constexpr std::chrono::seconds kLinkWatch{1};
+// How long a browser waits before it reconnects a broken event stream.
+constexpr const char* kEventRetry = "retry: 5000\n";
 // To take a whole answer or event; a client that reads slower is closed.
 constexpr std::chrono::seconds kWriteTime{10};
 // Reading and dropping what a client still sends after our last answer.
@@ -78,8 +82,9 @@ class Session;
 class HttpServer::Sessions {
 public:
     Sessions(asio::io_context& io, Site site, ServerLimits limits)
-        : site(std::move(site)), limits(limits), ping_(io) {
+        : site(std::move(site)), limits(limits), ping_(io), linkWatch_(io) {
         schedulePing();
+        watchLink();
     }
 
     void admit(tcp::socket socket);
@@ -87,6 +92,9 @@ public:
     // Makes `session` an /events client; false when all places are taken.
     bool joinEvents(Session* session);
     void broadcast(const Event& event);
+    // Tells the /events clients of the link as `json` says it, unless
+    // that is what they heard last.
+    void announceLink(const std::string& json);
     void closeAll();
 
     const Site site;
@@ -97,11 +105,15 @@ private:
     bool evictLongestWaiting(const std::string* client);
     void turnAway(std::shared_ptr<Session> session);
     void schedulePing();
+    // The line may fall silent with no call from the dump: looked at often.
+    void watchLink();
 
     std::list<std::shared_ptr<Session>> open_;  // in the order they came
     std::list<std::shared_ptr<Session>> turnedAway_;  // newcomers being told 503
     std::vector<Session*> eventClients_;
     asio::steady_timer ping_;
+    asio::steady_timer linkWatch_;
+    std::string lastLink_;  // the link event last sent
 };
 
 namespace {
@@ -210,6 +222,8 @@ void Session::onAnswered(const error_code& error, bool events) {
     stream_.expires_never();
     if (events) {
         watchForClose();
+        static const Event retry = std::make_shared<const std::string>(std::string(kEventRetry) + "\n");
+        push(retry);
         return push(eventText("link", sessions_.site.state.linkEvent()));
     }
     if (!response_.keep_alive()) return closeAfterAnswer();
@@ -345,8 +359,24 @@ void HttpServer::Sessions::broadcast(const Event& event) {
     for (Session* client : clients) client->push(event);
 }
 
+void HttpServer::Sessions::announceLink(const std::string& json) {
+    if (json == lastLink_) return;
+    lastLink_ = json;
+    broadcast(eventText("link", json));
+}
+
+void HttpServer::Sessions::watchLink() {
+    linkWatch_.expires_after(kLinkWatch);
+    linkWatch_.async_wait([this](error_code error) {
+        if (error) return;
+        announceLink(site.state.linkEvent());
+        watchLink();
+    });
+}
+
 void HttpServer::Sessions::closeAll() {
     ping_.cancel();
+    linkWatch_.cancel();
     while (!open_.empty()) open_.front()->close();
     while (!turnedAway_.empty()) turnedAway_.front()->close();
 }
@@ -380,6 +410,7 @@ HttpServer::HttpServer(const ListenAddress& address, LiveState& state, std::stri
     }
     for (auto& acceptor : acceptors_) acceptNext(*acceptor);
     state_.setEventSink([this](const char* name, const std::string& data) {
+        if (std::string(name) == "link") return asio::post(io_, [this, data] { sessions_->announceLink(data); });
         asio::post(io_, [this, event = eventText(name, data)] { sessions_->broadcast(event); });
     });
     thread_ = std::thread([this] {

@@ -59,6 +59,7 @@ HttpResponse routeGet(boost::string_view path, const Site& site, std::time_t now
     if (path == "/api/state") return jsonOrWait(state.state(), "no row yet", version);
     if (path == "/api/info") return jsonOrWait(state.info(), "no device yet", version);
     if (path == "/api/history") return answer(http::status::ok, kJsonType, state.history(), version);
+    if (path == "/api/link") return answer(http::status::ok, kJsonType, state.linkEvent(), version);
     if (path == "/healthz") {
         std::optional<std::string> trouble = state.trouble(now);
         if (trouble) return answer(http::status::service_unavailable, kTextType, *trouble + "\n", version);

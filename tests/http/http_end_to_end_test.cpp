@@ -146,6 +146,28 @@ TEST(HttpEndToEnd, HealthzFollowsTheLink) {
     EXPECT_EQ(lostBody.rfind("link lost: ", 0), 0u) << lostBody;
 }
 
+// Without --reconnect the charger falls silent after 4 s and talks again
+// 5 s later: the health, the link metric and the live values follow the
+// silence timeout all the same, though the CSV rows go on.
+TEST(HttpEndToEnd, ASilentChargerShowsAsNoDataWithoutReconnect) {
+    HttpDump dump({"--silent-after", "4", "--silent-for", "5", "--time-scale", "1"}, {"-f", "--silence-timeout", "2"});
+    ASSERT_FALSE(dump.header().empty()) << dump.solwatch().errSoFar();
+    std::vector<std::string> seen;  // each change of (health, link metric, panel power shown)
+    for (auto deadline = Clock::now() + 20s; Clock::now() < deadline && seen.size() < 3;) {
+        Reply health = httpGet(dump.port(), "/healthz", "GET", 2s);
+        const std::string metrics = httpGet(dump.port(), "/metrics", "GET", 2s).body;
+        const bool linkUp = metrics.find("\nsolwatch_link_up 1\n") != std::string::npos;
+        const bool power = metrics.find("\nsolwatch_panel_power_watts ") != std::string::npos;
+        const std::string now = std::to_string(health.status) + " " + health.body + (linkUp ? "up" : "down") +
+                                (power ? " with power" : "");
+        if (seen.empty() || seen.back() != now) seen.push_back(now);
+        std::this_thread::sleep_for(200ms);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"200 ok\nup with power", "503 link lost: no data for 2 s\ndown",
+                                              "200 ok\nup with power"}))
+        << dump.solwatch().errSoFar();
+}
+
 // Silent connections beyond the limit: the oldest idle one makes room.
 TEST(HttpEndToEnd, IdleConnectionsDoNotKeepOutANewRequest) {
     HttpDump dump({"--frozen"});

@@ -2,6 +2,7 @@
 #include "http/routes.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <boost/beast/http/error.hpp>
 
@@ -106,7 +107,8 @@ TEST(HttpRoutes, OtherMethodsAndBodiesAreRefused) {
 }
 
 TEST(HttpRoutes, HealthAndStateFollowTheLink) {
-    LiveState state("1.10", nullptr);
+    LineActivity line;
+    LiveState state("1.10", nullptr, LineWatch{&line, std::chrono::seconds(10)});
     Site site{state, ""};
     auto answer = [&](const char* target, std::time_t now) {
         bool events = false;
@@ -118,13 +120,28 @@ TEST(HttpRoutes, HealthAndStateFollowTheLink) {
     EXPECT_EQ(answer("/api/info", kRowTime), "503 {\"error\":\"no device yet\"}");
 
     state.onTableStart(Identity{}, DeviceInfo{}, {{"Timestamp"}, {"Vbat[V]"}});
+    line.noteValidFrame(LineActivity::Clock::now());
     state.onRow(TableRow{kRowTime, {textCell("\"x\""), numberCell("12.80")}});
-    EXPECT_EQ(answer("/healthz", kRowTime + 1), "200 ok\n");
-    EXPECT_EQ(answer("/healthz", kRowTime + 61), "503 no row for 61 s\n");
+    state.onRow(TableRow{kRowTime + 1, {textCell("\"x\""), numberCell("12.80")}});
+    EXPECT_EQ(answer("/healthz", kRowTime + 8), "200 ok\n");
+    // Rows a second apart: none for twice that and 5 s is a stop.
+    EXPECT_EQ(answer("/healthz", kRowTime + 9), "503 no row for 8 s\n");
+    EXPECT_EQ(state.linkEvent(), "{\"up\":true}");
+    EXPECT_NE(answer("/metrics", kRowTime + 1).find("solwatch_battery_voltage_volts 12.80"), std::string::npos);
 
-    state.onLinkLost("no data for 10 s");
+    // Rows that go on while the line says nothing for the silence timeout.
+    line.noteValidFrame(LineActivity::Clock::now() - std::chrono::seconds(10));
     EXPECT_EQ(answer("/healthz", kRowTime + 1), "503 link lost: no data for 10 s\n");
-    EXPECT_EQ(state.linkEvent(), "{\"reason\":\"no data for 10 s\",\"up\":false}");
+    EXPECT_EQ(answer("/metrics", kRowTime + 1).find("solwatch_battery_voltage_volts 12.80"), std::string::npos);
+    EXPECT_NE(answer("/metrics", kRowTime + 1).find("solwatch_link_up 0"), std::string::npos);
+    const nlohmann::json link = nlohmann::json::parse(answer("/api/link", kRowTime + 1).substr(4));
+    EXPECT_EQ(link["up"], false);
+    EXPECT_NEAR(link["since"].get<double>(), std::time(nullptr) - 10, 1);
+    line.noteValidFrame(LineActivity::Clock::now());
+    EXPECT_EQ(answer("/healthz", kRowTime + 1), "200 ok\n");
+
+    state.onLinkLost("read: End of file");
+    EXPECT_EQ(answer("/healthz", kRowTime + 1), "503 link lost: read: End of file\n");
     // The last row stays readable while the link is away.
     EXPECT_NE(answer("/api/state", kRowTime + 1).find("\"vbat_v\":12.80"), std::string::npos);
 }
