@@ -127,12 +127,12 @@ TEST(HttpRoutes, HealthAndStateFollowTheLink) {
     // Rows a second apart: none for twice that and 5 s is a stop.
     EXPECT_EQ(answer("/healthz", kRowTime + 9), "503 no row for 8 s\n");
     EXPECT_EQ(state.linkEvent(), "{\"up\":true}");
-    EXPECT_NE(answer("/metrics", kRowTime + 1).find("solwatch_battery_voltage_volts 12.80"), std::string::npos);
+    EXPECT_NE(answer("/metrics", kRowTime + 1).find("solwatch_battery_voltage_volts 12.8\n"), std::string::npos);
 
     // Rows that go on while the line says nothing for the silence timeout.
     line.noteValidFrame(LineActivity::Clock::now() - std::chrono::seconds(10));
     EXPECT_EQ(answer("/healthz", kRowTime + 1), "503 link lost: no data for 10 s\n");
-    EXPECT_EQ(answer("/metrics", kRowTime + 1).find("solwatch_battery_voltage_volts 12.80"), std::string::npos);
+    EXPECT_EQ(answer("/metrics", kRowTime + 1).find("solwatch_battery_voltage_volts 12.8\n"), std::string::npos);
     EXPECT_NE(answer("/metrics", kRowTime + 1).find("solwatch_link_up 0"), std::string::npos);
     const nlohmann::json link = nlohmann::json::parse(answer("/api/link", kRowTime + 1).substr(4));
     EXPECT_EQ(link["up"], false);
