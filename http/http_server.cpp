@@ -198,7 +198,9 @@ void Session::onHead(const error_code& error) {
     if (closed_) return;
     if (error) {
         if (connectionEnded(error)) return close();
-        return respond(answerParseError(error), false);
+        HttpResponse refusal = answerParseError(error);
+        ++sessions_.site.counters->responses[refusal.result_int()];
+        return respond(std::move(refusal), false);
     }
     bool events = false;
     HttpResponse response = answerRequest(parser_->get(), sessions_.site, std::time(nullptr), events);
@@ -206,6 +208,7 @@ void Session::onHead(const error_code& error) {
         response = busyAnswer("too many event clients\n", sessions_.limits.retryAfter);
         events = false;
     }
+    ++sessions_.site.counters->responses[response.result_int()];
     respond(std::move(response), events);
 }
 
@@ -328,6 +331,7 @@ bool HttpServer::Sessions::evictLongestWaiting(const std::string* client) {
         }
     }
     if (!longest) return false;
+    ++site.counters->evictedConnections;
     longest->close();
     return true;
 }
@@ -335,6 +339,7 @@ bool HttpServer::Sessions::evictLongestWaiting(const std::string* client) {
 // A newcomer that cannot be served hears why, rather than a silent close;
 // beyond as many at once as there are places, it gets only the close.
 void HttpServer::Sessions::turnAway(std::shared_ptr<Session> session) {
+    ++site.counters->refusedConnections;
     if (turnedAway_.size() >= limits.connections) return;
     turnedAway_.push_back(std::move(session));
     turnedAway_.back()->turnAway();
@@ -393,7 +398,8 @@ void HttpServer::Sessions::schedulePing() {
 
 HttpServer::HttpServer(const ListenAddress& address, LiveState& state, std::string dygraphsScript,
                        ServerLimits limits)
-    : state_(state), sessions_(std::make_unique<Sessions>(io_, Site{state, std::move(dygraphsScript)}, limits)) {
+    : state_(state),
+      sessions_(std::make_unique<Sessions>(io_, Site{state, std::move(dygraphsScript), &counters_}, limits)) {
     for (std::size_t i = 0; i < address.endpoints.size(); ++i) {
         const tcp::endpoint& endpoint = address.endpoints[i];
         auto acceptor = std::make_unique<tcp::acceptor>(io_);

@@ -13,6 +13,7 @@
 
 #include "http/listen_address.h"
 #include "http/live_state.h"
+#include "http/routes.h"
 
 namespace tessline {
 
@@ -46,6 +47,7 @@ private:
 
     boost::asio::io_context io_;
     LiveState& state_;
+    ServerCounters counters_;  // the server's thread only
     std::vector<std::unique_ptr<boost::asio::ip::tcp::acceptor>> acceptors_;
     std::unique_ptr<Sessions> sessions_;
     std::thread thread_;

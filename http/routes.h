@@ -3,7 +3,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
+#include <map>
 #include <string>
 
 #include <boost/beast/http/empty_body.hpp>
@@ -21,10 +23,21 @@ using HttpResponse = http::response<http::string_body>;
 
 constexpr std::size_t kMaxRequestHeader = 8 * 1024;
 
+// What the server did, for /metrics; counted and read on the server's
+// thread alone.
+struct ServerCounters {
+    std::uint64_t refusedConnections = 0;  // told 503 before a request, or closed unanswered
+    std::uint64_t evictedConnections = 0;  // closed to make room for a newcomer
+    std::map<unsigned, std::uint64_t> responses;  // answered requests by status code
+
+    std::string metricsText() const;
+};
+
 // Where the routes find what they serve.
 struct Site {
     const LiveState& state;
     std::string dygraphsScript;  // the file served as /dygraph.min.js
+    ServerCounters* counters = nullptr;  // none outside a server
 };
 
 // The answer to a parsed request's head. Sets `events` for a GET of

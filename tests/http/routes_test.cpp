@@ -1,6 +1,8 @@
 // The server's routes and its --http address, without sockets.
 #include "http/routes.h"
 
+#include <regex>
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -16,7 +18,8 @@ constexpr std::time_t kRowTime = 1796692380;
 
 struct Fixture {
     LiveState state{"1.10", nullptr};
-    Site site{state, "/nonexistent/dygraph.min.js"};
+    ServerCounters counters;
+    Site site{state, "/nonexistent/dygraph.min.js", &counters};
 
     Fixture() {
         state.onTableStart(Identity{}, DeviceInfo{}, {{"Timestamp"}, {"State"}, {"Vbat[V]"}});
@@ -44,7 +47,12 @@ TEST(HttpRoutes, FixedRoutesAnswerWithTheirTypeAndTheCommonHeaders) {
         {"/api/state", 200, "application/json"},
         {"/api/state?x=1", 200, "application/json"},
         {"/api/history", 200, "application/json"},
+        {"/api/link", 200, "application/json"},
         {"/healthz", 200, "text/plain; charset=utf-8"},
+        {"http://127.0.0.1:8537/healthz", 200, "text/plain; charset=utf-8"},
+        {"https://solar.example/api/state?x=1", 200, "application/json"},
+        {"http://127.0.0.1:8537", 200, "text/html; charset=utf-8"},
+        {"/favicon.ico", 200, "image/x-icon"},
         {"/events", 200, "text/event-stream"},
         {"/dygraph.min.js", 404, "text/plain; charset=utf-8"},  // the script is not installed here
         {"/nothing", 404, "text/plain; charset=utf-8"},
@@ -62,9 +70,26 @@ TEST(HttpRoutes, FixedRoutesAnswerWithTheirTypeAndTheCommonHeaders) {
         EXPECT_EQ(response[http::field::content_type], c.type);
         EXPECT_EQ(response["Content-Security-Policy"], "default-src 'self'");
         EXPECT_EQ(response["X-Content-Type-Options"], "nosniff");
+        EXPECT_TRUE(std::regex_match(std::string(response[http::field::date]),
+                                     std::regex("[A-Z][a-z]{2}, \\d\\d [A-Z][a-z]{2} \\d{4} \\d\\d:\\d\\d:\\d\\d GMT")))
+            << response[http::field::date];
     }
     EXPECT_NE(f.get("/api/state").body().find("\"vbat_v\":13.65"), std::string::npos);
     EXPECT_EQ(f.get("/metrics")[http::field::cache_control], "no-store");
+}
+
+// Beside the charger's families: the process's, read from /proc, and the server's counters.
+TEST(HttpRoutes, MetricsHaveTheProcessAndTheServer) {
+    Fixture f;
+    f.counters.refusedConnections = 3;
+    f.counters.responses = {{200, 7}, {405, 1}};
+    const std::string metrics = f.get("/metrics").body();
+    for (const char* line : {"\nprocess_cpu_seconds_total ", "\nprocess_resident_memory_bytes ", "\nprocess_open_fds ",
+                             "\nprocess_max_fds ", "\nprocess_start_time_seconds 1", "\nsolwatch_http_connections_refused_total 3\n",
+                             "\nsolwatch_http_responses_total{code=\"200\"} 7\n", "\nsolwatch_http_responses_total{code=\"405\"} 1\n"})
+        EXPECT_NE(metrics.find(line), std::string::npos) << line << " in " << metrics;
+    const std::size_t rss = metrics.find("\nprocess_resident_memory_bytes ");
+    EXPECT_GT(std::stod(metrics.substr(rss + 31)), 1e6) << "a resident size in bytes, not pages";
 }
 
 TEST(HttpRoutes, HeadHasTheGetsHeadAndNoBody) {
@@ -166,7 +191,8 @@ TEST(ListenAddress, PortAloneIsTheLoopbackOnly) {
         {"::1:80", {}},
         {"[1.2.3.4]:80", {}},
         {":80", {}},
-        {"localhost:80", {}},
+        {"localhost:80", {"127.0.0.1:80", "[::1]:80"}},
+        {"localhost", {}},
         {"0.0.0.0:", {}},
     };
     for (const Case& c : cases) {
