@@ -11,19 +11,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
 build=${BUILD:-build-bench}
-bash scripts/install-deps.sh
-fresh=()
-[ -f "$build/CMakeCache.txt" ] || fresh=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
-cmake -S . -B "$build" "${fresh[@]}" > /dev/null
-cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim http_slowloris
-solwatch=$build/app/solwatch
-sim_bin=$build/sim/solwatch-sim
-slowloris=$build/tests/http_slowloris
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2> /dev/null || true; wait 2> /dev/null || true; rm -rf "$work"' EXIT
-
 source bench/http_dumps.sh
+build_for_bench http_slowloris
+slowloris=$build/tests/http_slowloris
 
 # honest_client PORT SECONDS: "answered/asked" of /metrics and /healthz in turn, two a second.
 honest_client() {

@@ -1,6 +1,22 @@
-# Sourced by the --http figure scripts: dumps of solwatch-sim with and
-# without the server, and small clients. Needs $solwatch, $sim_bin, $work and
-# an array pids (killed on exit by the caller's trap).
+# Sourced by the --http figure scripts: their build, dumps of solwatch-sim
+# with and without the server, and small clients.
+
+# build_for_bench [TARGET...]: the programs and the targets in $build (an
+# existing folder keeps its build type and gets the benchmarks); sets
+# $solwatch, $sim_bin, $work and the array pids, killed on exit.
+build_for_bench() {
+  bash scripts/install-deps.sh
+  local fresh=()
+  [ -f "$build/CMakeCache.txt" ] || fresh=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+  cmake -S . -B "$build" "${fresh[@]}" -DSOLWATCH_BENCH=ON > /dev/null
+  cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim "$@"
+  solwatch=$build/app/solwatch
+  sim_bin=$build/sim/solwatch-sim
+  work=$(mktemp -d)
+  pids=()
+  trap 'kill "${pids[@]}" 2> /dev/null || true; wait 2> /dev/null || true; rm -rf "$work"' EXIT
+}
+
 source bench/start_sim.sh
 # Nanoseconds on a processor of all threads of the process (they live as
 # long as the dump; ticks of 1/100 s say little of a dump that idles).
@@ -41,10 +57,11 @@ http_get() {  # http_get PORT TARGET: the whole answer
   timeout 5 cat <&$fd || true
   exec {fd}>&-
 }
-events_client() {  # events_client PORT FILE: an /events client in the background
-  (exec 3<> "/dev/tcp/127.0.0.1/$1"
-   printf 'GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n' >&3
-   exec cat <&3 > "$2") &
+# events_client PORT FILE [FROM]: an /events client in the background, from
+# FROM (an address of the loopback; default 127.0.0.1): the server takes
+# only a few connections from one address.
+events_client() {
+  curl -sN --interface "${3:-127.0.0.1}" "http://127.0.0.1:$1/events" > "$2" &
   pids+=($!)
 }
 # The longest pause between two rows, beyond the second between them.

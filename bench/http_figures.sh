@@ -13,23 +13,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 build=${BUILD:-build-bench}
-bash scripts/install-deps.sh
-fresh=()
-[ -f "$build/CMakeCache.txt" ] || fresh=(-G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo)
-cmake -S . -B "$build" "${fresh[@]}" -DSOLWATCH_BENCH=ON > /dev/null
-cmake --build "$build" -j"$(nproc)" --target solwatch solwatch-sim http_ring_rss
-solwatch=$build/app/solwatch
-sim_bin=$build/sim/solwatch-sim
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2> /dev/null || true; wait 2> /dev/null || true; rm -rf "$work"' EXIT
-
 source bench/http_dumps.sh
+build_for_bench http_ring_rss
 
 echo "== (started) the full variant with 16 /events clients, for the resident memory at the end"
 sim_options[ring]="--time-scale 720"
 http_dump ring
-for i in $(seq 16); do events_client "${http_port[ring]}" "$work/ring-events-$i"; done
+for i in $(seq 16); do events_client "${http_port[ring]}" "$work/ring-events-$i" "127.0.0.$((10 + i))"; done
 ring_started=$SECONDS
 
 echo "== CPU: -f dumps for $seconds s, without --http and with it (scraped every 5 s, one /events client)"

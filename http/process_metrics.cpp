@@ -1,13 +1,14 @@
 #include "http/process_metrics.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <vector>
 
 namespace tessline {
@@ -25,14 +26,27 @@ std::string number(double value) {
 }
 
 // The fields of /proc/self/stat after the command's name, which may hold
-// spaces: fields[0] is the state (field 3 of proc(5)).
-std::vector<std::string> statFields() {
-    std::ifstream in("/proc/self/stat");
-    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t nameEnd = stat.rfind(')');
-    if (nameEnd == std::string::npos) return {};
-    std::istringstream rest(stat.substr(nameEnd + 1));
-    return std::vector<std::string>(std::istream_iterator<std::string>(rest), std::istream_iterator<std::string>());
+// spaces: fields[0] is the state (field 3 of proc(5)). Read with plain
+// calls: a scrape may come thousands of times a second.
+std::vector<double> statFields() {
+    char text[1024];
+    const int fd = ::open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return {};
+    const ssize_t n = ::read(fd, text, sizeof text - 1);
+    ::close(fd);
+    if (n <= 0) return {};
+    text[n] = '\0';
+    const char* at = std::strrchr(text, ')');
+    if (!at) return {};
+    std::vector<double> fields;
+    for (at += 1; *at;) {
+        while (*at == ' ') ++at;
+        if (!*at || *at == '\n') break;
+        char* end = nullptr;
+        fields.push_back(std::strtod(at, &end));  // the state letter reads as 0
+        at = end != at ? end : std::strchr(at, ' ') ? std::strchr(at, ' ') : at + std::strlen(at);
+    }
+    return fields;
 }
 
 // The boot time in Unix seconds; it does not change while the system runs.
@@ -59,14 +73,12 @@ long openFds() {
     return count - 1;  // the directory's own descriptor
 }
 
-}  // namespace
-
-std::string processMetricsText() {
+std::string readProcessMetrics() {
     std::string out;
-    const std::vector<std::string> stat = statFields();
+    const std::vector<double> stat = statFields();
     const double ticks = static_cast<double>(::sysconf(_SC_CLK_TCK));
     // proc(5) numbers the fields from 1, and fields[0] is field 3.
-    auto field = [&](std::size_t n) { return std::stod(stat.at(n - 3)); };
+    auto field = [&](std::size_t n) { return stat.at(n - 3); };
     if (stat.size() >= 22 && ticks > 0) {
         family(out, "process_cpu_seconds_total", "counter", "Total user and system CPU time spent in seconds.",
                number((field(14) + field(15)) / ticks));
@@ -84,6 +96,16 @@ std::string processMetricsText() {
         family(out, "process_max_fds", "gauge", "Maximum number of open file descriptors.",
                number(static_cast<double>(limit.rlim_cur)));
     return out;
+}
+
+}  // namespace
+
+std::string processMetricsText(std::time_t now) {
+    thread_local std::time_t readAt = -1;
+    thread_local std::string text;
+    if (now != readAt) text = readProcessMetrics();
+    readAt = now;
+    return text;
 }
 
 }  // namespace tessline

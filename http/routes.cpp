@@ -76,7 +76,7 @@ HttpResponse routeGet(boost::string_view path, const Site& site, std::time_t now
                       bool& events) {
     const LiveState& state = site.state;
     if (path == "/metrics") {
-        std::string text = state.metrics() + processMetricsText();
+        std::string text = state.metrics() + processMetricsText(now);
         if (site.counters) text += site.counters->metricsText();
         return answer(http::status::ok, kMetricsContentType, std::move(text), version);
     }
