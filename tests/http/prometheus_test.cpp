@@ -28,6 +28,9 @@ TEST(Prometheus, PromtoolHasNothingToSayAboutALiveScrape) {
     ScratchDir dir;
     HttpDump dump({});
     ASSERT_FALSE(dump.header().empty()) << dump.solwatch().errSoFar();
+    // The server hears of a row after the CSV has it: the next row shows
+    // that the first one has reached it.
+    ASSERT_FALSE(dump.nextRow(10s).empty()) << dump.solwatch().errSoFar();
     Reply metrics = httpGet(dump.port(), "/metrics");
     ASSERT_EQ(metrics.status, 200);
     EXPECT_EQ(metrics.headers["content-type"], "text/plain; version=0.0.4; charset=utf-8");
