@@ -16,6 +16,7 @@ LinkSession::LinkSession(const LinkSettings& settings, StopRequest& stop)
     if (settings.trafficDump) trafficDump_.connect();
     lossConnection_ = link_.linkLost.connect([this](const std::string& reason) { onLinkLost(reason); });
     link_.setSilenceTimeout(settings.silenceTimeout);
+    link_.setActivity(settings.activity);
     link_.start();
     setOpenLink(&link_);
 }

@@ -24,6 +24,7 @@ struct LinkSettings {
     // write reports it.
     bool wakeOnLoss = false;
     std::chrono::seconds silenceTimeout{0};
+    LineActivity* activity = nullptr;  // told of every valid frame, if set
 };
 
 class LinkSession {

@@ -35,6 +35,10 @@ Mode chooseMode(const po::variables_map& options) {
     return Mode::dump;
 }
 
+std::chrono::seconds silenceTimeout(const po::variables_map& options) {
+    return std::chrono::seconds(options["silence-timeout"].as<long long>());
+}
+
 DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
     DumpSettings settings;
     settings.variant = options.count("channels") ? DumpVariant::channels
@@ -45,7 +49,7 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
     settings.link.trafficDump = options.count("dump") > 0;
     if (settings.reconnect) {
         settings.link.wakeOnLoss = true;
-        settings.link.silenceTimeout = std::chrono::seconds(options["silence-timeout"].as<long long>());
+        settings.link.silenceTimeout = silenceTimeout(options);
     }
     return settings;
 }
@@ -97,7 +101,10 @@ std::unique_ptr<OutputFile> openOutputFile(const po::variables_map& options, con
 int runSequence(const po::variables_map& options, StopRequest& stop) {
     const Mode mode = chooseMode(options);
     stop.setSignalIsNormalEnd(mode == Mode::dump);
-    const DumpSettings settings = dumpSettings(options, mode);
+    // Static: the last link's reader thread may outlive this function.
+    static LineActivity lineActivity;
+    DumpSettings settings = dumpSettings(options, mode);
+    settings.link.activity = &lineActivity;
     // Before the port opens: a bad broker address or password file ends the run at once.
     std::unique_ptr<TableOutputs> outputs;
     std::unique_ptr<HttpService> http;
@@ -105,7 +112,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
         outputs = std::make_unique<TableOutputs>(options);
         if (options.count("http"))
             http = std::make_unique<HttpService>(options["http"].as<std::string>(), outputs->brokerHealth(),
-                                                 kVersionNumber);
+                                                 kVersionNumber, LineWatch{&lineActivity, silenceTimeout(options)});
     }
 
     Identity identity;

@@ -14,7 +14,8 @@ public:
     // Reads "[ADDR:]PORT" and binds its ports at once. Throws
     // http_listen_failed (already logged) for a bad address or a port that
     // cannot be bound. `broker` is null without --mqtt.
-    HttpService(const std::string& listen, const BrokerHealth* broker, const std::string& version);
+    HttpService(const std::string& listen, const BrokerHealth* broker, const std::string& version,
+                LineWatch line);
 
     TableListener& listener() { return state_; }
 

@@ -207,6 +207,7 @@ void TamSerial::noteValidFrames(std::uint64_t framesBefore) {
     if (blocks == validTextBlocks_ && receivePath_.hexFrames() == framesBefore) return;
     validTextBlocks_ = blocks;
     lastValidFrameAt_ = lastByteAt_;
+    if (activity_) activity_->noteValidFrame(lastValidFrameAt_);
 }
 
 // A frame read at `readAt` answers the last request if that went out
