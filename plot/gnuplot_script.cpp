@@ -1,6 +1,7 @@
 #include "plot/gnuplot_script.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "plot/plot_data.h"
@@ -27,6 +28,9 @@ constexpr double kBandHeight = 0.045, kBandGap = 0.015;
 // Each colour just before its own name, and a wider gap to the next entry,
 // so that no colour seems to belong to its neighbour.
 constexpr const char* kKeyStyle = " horizontal reverse Left samplen 2 width 3\n";
+// A battery that holds its float voltage varies by a few millivolts; gnuplot
+// would fit the axis to exactly those, with the line on the frame.
+constexpr double kLeastVoltageSpanMv = 500, kVoltageRoundingMv = 100;
 
 struct Series {
     Quantity quantity;
@@ -48,6 +52,17 @@ std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.10g", value);
     return text;
+}
+
+// The battery voltage axis: gnuplot's own for a wide range, else at least
+// kLeastVoltageSpanMv around the middle of the values, on whole tenths.
+// Whole millivolts keep float noise out of the rounding.
+std::string voltageRange(double low, double high) {
+    if (low > high || high - low >= kLeastVoltageSpanMv / 1000) return "*:*";
+    double middle = std::round((low + high) / 2 * 1000);
+    double from = std::floor((middle - kLeastVoltageSpanMv / 2) / kVoltageRoundingMv) * kVoltageRoundingMv;
+    double to = std::ceil((middle + kLeastVoltageSpanMv / 2) / kVoltageRoundingMv) * kVoltageRoundingMv;
+    return number(from / 1000) + ":" + number(to / 1000);
 }
 
 // The length of the UTF-8 sequence that starts at `i`, 0 when it is broken.
@@ -121,7 +136,8 @@ void DayScript::addValuePanels() {
 
     Panel battery;
     battery.ylabel = "battery voltage [V]";
-    battery.before = "set yrange [*:*]\n";
+    ValueRange volts = valueRange(recording_, Quantity::batteryVoltage);
+    battery.before = "set yrange [" + voltageRange(volts.low, volts.high) + "]\n";
     addQuantity(battery, Quantity::batteryVoltage, false);
     addQuantity(battery, Quantity::chargeCurrent, true);
     if (recording_.carries(Quantity::chargeCurrent) && hasValues(recording_, Quantity::chargeCurrent)) {

@@ -148,6 +148,13 @@ bool hasValues(const Recording& recording, Quantity quantity) {
     return std::any_of(values.begin(), values.end(), [](float v) { return !std::isnan(v); });
 }
 
+ValueRange valueRange(const Recording& recording, Quantity quantity) {
+    ValueRange range;
+    for (float value : recording.series(quantity))
+        if (!std::isnan(value)) range.low = std::min<double>(range.low, value), range.high = std::max<double>(range.high, value);
+    return range;
+}
+
 std::string stateBands(const Recording& recording, const std::vector<bool>& breaks, std::vector<int>& present) {
     std::vector<StateRun> runs = stateRuns(recording, breaks);
     present.clear();

@@ -3,6 +3,7 @@
 // must break (a gap in the values, a pause between runs, a device change).
 #pragma once
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,13 @@ double usualStep(const Recording& recording);
 std::string seriesData(const Recording& recording, Quantity quantity, const std::vector<bool>& breaks,
                        int buckets);
 bool hasValues(const Recording& recording, Quantity quantity);
+
+// The lowest and highest value of a quantity; low > high when it has none.
+struct ValueRange {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+};
+ValueRange valueRange(const Recording& recording, Quantity quantity);
 
 // Bands of the charge states: for each state that occurs, in table order, a
 // block of "from to" lines, blocks parted by two blank lines (gnuplot's

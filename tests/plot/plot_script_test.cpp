@@ -228,4 +228,30 @@ TEST(GnuplotScript, DrawsThePanelsTheTableHas) {
     EXPECT_EQ(lines(job.files[0].second).size(), 1u);
 }
 
+// The battery panel's range in the script: "lo:hi", or "*:*" when gnuplot
+// chooses it.
+std::string batteryRange(const std::vector<float>& volts) {
+    Recording r = powerRows(std::vector<float>(volts.size(), 10));
+    r.carried[static_cast<int>(Quantity::batteryVoltage)] = true;
+    r.values[static_cast<int>(Quantity::batteryVoltage)] = volts;
+    std::string script = dayPicture(r, "t", PictureKind::svg).script;
+    std::size_t panel = script.find("set ylabel 'battery voltage [V]'");
+    std::size_t range = script.find("set yrange [", panel) + 12;
+    return script.substr(range, script.find(']', range) - range);
+}
+
+TEST(GnuplotScript, ANarrowVoltageRangeGetsRoom) {
+    struct Case {
+        std::vector<float> volts;
+        const char* range;
+    };
+    const Case cases[] = {
+        {{14.14f, 14.15f, 14.141f}, "13.8:14.4"},  // a battery in float: the line is off the frame
+        {{13.0f}, "12.7:13.3"},
+        {{12.2f, 12.5f}, "12.1:12.6"},
+        {{12.4f, 14.4f}, "*:*"},  // a day's swing: gnuplot's range, as ever
+    };
+    for (const Case& c : cases) EXPECT_EQ(batteryRange(c.volts), c.range) << c.volts.front();
+}
+
 }  // namespace
