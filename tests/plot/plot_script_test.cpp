@@ -37,6 +37,13 @@ Recording powerRows(const std::vector<float>& power) {
     return r;
 }
 
+PlotData reduce(const Recording& r, std::size_t columns = PlotData::kMostColumns) {
+    PlotData data(columns);
+    data.add(r);
+    data.finish();
+    return data;
+}
+
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> all;
     std::istringstream in(text);
@@ -105,9 +112,9 @@ TEST(PlotTitle, NamesTheDeviceFromTheFileName) {
         EXPECT_EQ(device.serial, c.serial) << c.path;
     }
     Recording r = powerRows({1, 2, 3});
-    EXPECT_EQ(pictureTitle({"x/log-Helio 100|15-HQ2042SIM01.csv"}, r),
+    EXPECT_EQ(pictureTitle({"x/log-Helio 100|15-HQ2042SIM01.csv"}, reduce(r)),
               "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
-    EXPECT_EQ(pictureTitle({"x/day.csv"}, r), "day.csv: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
+    EXPECT_EQ(pictureTitle({"x/day.csv"}, reduce(r)), "day.csv: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
 }
 
 TEST(PlotOptions, NamesThePictures) {
@@ -135,19 +142,23 @@ TEST(PlotOptions, NamesThePictures) {
         EXPECT_THROW(parsePlotOptions(bad), plot_error);
 }
 
+// The number of points in each piece of a line.
+std::vector<std::size_t> pieces(const std::string& data) {
+    std::vector<std::size_t> sizes(1, 0);
+    for (const std::string& line : lines(data)) line.empty() ? sizes.push_back(0) : void(++sizes.back());
+    return sizes;
+}
+
 TEST(PlotData, GapsAndPausesBreakTheLines) {
     Recording r = powerRows({1, 2, kGap, 4, 5, 6});
-    std::vector<bool> breaks = lineBreaks(r);
-    EXPECT_EQ(lines(seriesData(r, Quantity::panelPower, breaks, 0)).size(), 6u);  // five points, one blank
-    EXPECT_EQ(lines(seriesData(r, Quantity::panelPower, breaks, 0))[2], "");
+    EXPECT_EQ(pieces(reduce(r).seriesData(Quantity::panelPower)), (std::vector<std::size_t>{2, 3}));
 
+    r.values[static_cast<int>(Quantity::panelPower)][2] = 3;
     r.x[4] += 60;  // a pause of a minute between rows a second apart
     r.x[5] += 60;
-    r.runStart[3] = 0;
-    breaks = lineBreaks(r);
-    EXPECT_EQ(breaks, (std::vector<bool>{false, false, false, false, true, false}));
+    EXPECT_EQ(pieces(reduce(r).seriesData(Quantity::panelPower)), (std::vector<std::size_t>{4, 2}));
     r.runStart[5] = 1;  // a new header: another run
-    EXPECT_TRUE(lineBreaks(r)[5]);
+    EXPECT_EQ(pieces(reduce(r).seriesData(Quantity::panelPower)), (std::vector<std::size_t>{4, 1, 1}));
 }
 
 TEST(PlotData, ManyRowsShrinkToTheirEnvelope) {
@@ -155,7 +166,7 @@ TEST(PlotData, ManyRowsShrinkToTheirEnvelope) {
     for (int i = 0; i < 4000; ++i) power.push_back(static_cast<float>(i % 100));
     power[1234] = 500;
     Recording r = powerRows(power);
-    std::vector<std::string> points = lines(seriesData(r, Quantity::panelPower, lineBreaks(r), 100));
+    std::vector<std::string> points = lines(reduce(r, 100).seriesData(Quantity::panelPower));
     EXPECT_LE(points.size(), 200u);
     double low = 1e9, high = -1e9, lastX = -1;
     for (const std::string& point : points) {
@@ -174,7 +185,7 @@ TEST(PlotData, StateBandsCoverTheirRows) {
     r.states = {3, 3, -1, 5, 5};
     r.carriesStates = true;
     std::vector<int> present;
-    std::string bands = stateBands(r, lineBreaks(r), present);
+    std::string bands = reduce(r).stateBands(present);
     EXPECT_EQ(present, (std::vector<int>{3, 5}));
     double t0 = r.x[0];
     std::ostringstream expected;
@@ -212,7 +223,7 @@ TEST(GnuplotScript, DrawsThePanelsTheTableHas) {
                           "\"Mon Dec  7 10:00:00 2026\",\"BULK\",4.2,13.45,35.1,58.2,25.3,0\n"
                           "\"Mon Dec  7 10:01:00 2026\",\"ABSORPTION\",4.0,14.40,35.1,-,25.3,0\n");
     Recording r = readTable(in, "day.csv");
-    PlotJob job = dayPicture(r, "it's a title", PictureKind::svg);
+    PlotJob job = dayPicture(r, reduce(r), "it's a title", PictureKind::svg);
     const std::string& s = job.script;
     EXPECT_EQ(s.rfind("set terminal svg", 0), 0u);
     EXPECT_NE(s.find("set multiplot title 'it''s a title'"), std::string::npos);
@@ -234,7 +245,7 @@ std::string batteryRange(const std::vector<float>& volts) {
     Recording r = powerRows(std::vector<float>(volts.size(), 10));
     r.carried[static_cast<int>(Quantity::batteryVoltage)] = true;
     r.values[static_cast<int>(Quantity::batteryVoltage)] = volts;
-    std::string script = dayPicture(r, "t", PictureKind::svg).script;
+    std::string script = dayPicture(r, reduce(r), "t", PictureKind::svg).script;
     std::size_t panel = script.find("set ylabel 'battery voltage [V]'");
     std::size_t range = script.find("set yrange [", panel) + 12;
     return script.substr(range, script.find(']', range) - range);
