@@ -180,6 +180,88 @@ TEST(PlotData, ManyRowsShrinkToTheirEnvelope) {
     EXPECT_EQ(high, 500);  // a single peak survives
 }
 
+// Days of rows from Mon 7 Dec 2026, one every `step` seconds, handed to a
+// PlotData in parts as the span reader does: panel power by the hour, one
+// peak of 999 W, OFF by night, BULK by day, FAULT at `faultFrom` for
+// `faultFor` seconds; the day `missingDay` has no rows.
+struct Days {
+    int days;
+    double step;
+    int missingDay = -1;
+    double faultFrom = 0, faultFor = 0;  // seconds after the first row
+};
+
+PlotData reduceDays(const Days& d) {
+    const double start = stamp("Mon Dec  7 00:00:00 2026");
+    PlotData data;
+    Recording part = powerRows({});
+    part.carriesStates = true;
+    for (double t = 0; t < d.days * kSecondsPerDay; t += d.step) {
+        if (static_cast<int>(t / kSecondsPerDay) == d.missingDay) continue;
+        double hour = std::fmod(t, kSecondsPerDay) / 3600;
+        part.x.push_back(start + t);
+        part.runStart.push_back(t == 0);
+        for (auto& values : part.values) values.push_back(kGap);
+        part.values[0].back() = t == 12345 * d.step ? 999 : static_cast<float>(hour * 10);
+        bool fault = t >= d.faultFrom && t < d.faultFrom + d.faultFor;
+        part.states.push_back(static_cast<std::int8_t>(fault ? 2 : hour < 6 || hour >= 20 ? 0 : 3));
+        if (part.rows() == 1000) data.add(part), part.clearRows();
+    }
+    data.add(part);
+    data.finish();
+    return data;
+}
+
+TEST(PlotData, HoldsAFewColumnsWhateverTheSpan) {
+    for (const Days& d : {Days{1, 1}, Days{365, 60}, Days{3650, 3600}}) {
+        PlotData data = reduceDays(d);
+        EXPECT_EQ(data.rows(), static_cast<std::size_t>(d.days * kSecondsPerDay / d.step)) << d.days;
+        EXPECT_LE(data.columns(), PlotData::kMostColumns) << d.days;
+        EXPECT_GT(data.columns(), PlotData::kMostColumns / 2) << d.days;  // a column a pixel or less
+        std::vector<std::string> points = lines(data.seriesData(Quantity::panelPower));
+        EXPECT_LE(points.size(), 2 * PlotData::kMostColumns) << d.days;
+        double high = 0;
+        for (const std::string& point : points) high = std::max(high, std::stod(point.substr(point.find(' '))));
+        EXPECT_EQ(high, 999) << d.days;
+    }
+}
+
+TEST(PlotData, GapsAndBandsStayWithinAColumn) {
+    const double start = stamp("Mon Dec  7 00:00:00 2026");
+    const double faultFrom = 100 * kSecondsPerDay + 10 * 3600, faultFor = 3 * 3600;
+    PlotData data = reduceDays({365, 60, 20, faultFrom, faultFor});
+    const double width = data.columnWidth(), missingFrom = start + 20 * kSecondsPerDay;
+    EXPECT_LT(width, faultFor);
+
+    // The line breaks once, over the missing day.
+    std::vector<std::string> points = lines(data.seriesData(Quantity::panelPower));
+    auto blank = std::find(points.begin(), points.end(), "");
+    ASSERT_NE(blank, points.end());
+    EXPECT_EQ(std::find(blank + 1, points.end(), ""), points.end());
+    EXPECT_NEAR(std::stod(*(blank - 1)), missingFrom, width);
+    EXPECT_NEAR(std::stod(*(blank + 1)), missingFrom + kSecondsPerDay, width);
+
+    // The fault's band, and no band over the missing day.
+    std::vector<int> present;
+    std::vector<std::string> bands = lines(data.stateBands(present));
+    ASSERT_EQ(present, (std::vector<int>{0, 2, 3}));
+    std::size_t block = 0;
+    std::vector<std::pair<double, double>> faults;
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        if (bands[i].empty()) {
+            block += i > 0 && !bands[i - 1].empty();
+            continue;
+        }
+        double from = 0, to = 0;
+        std::sscanf(bands[i].c_str(), "%lf %lf", &from, &to);
+        EXPECT_FALSE(from < missingFrom + kSecondsPerDay / 2 && to > missingFrom + kSecondsPerDay / 2) << bands[i];
+        if (present[block] == 2) faults.emplace_back(from, to);
+    }
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_NEAR(faults[0].first, start + faultFrom, width);
+    EXPECT_NEAR(faults[0].second, start + faultFrom + faultFor, width);
+}
+
 TEST(PlotData, StateBandsCoverTheirRows) {
     Recording r = powerRows({1, 1, 1, 1, 1});
     r.states = {3, 3, -1, 5, 5};
