@@ -58,7 +58,7 @@ done
 printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {
   printf "draw to PNG: runs %d, median %.2f s, min %.2f s, max %.2f s (goal for a year: under 30 s)\n", NR, a[int((NR+1)/2)], a[1], a[NR] }'
 if [ -x /usr/bin/time ]; then
-  /usr/bin/time -f "peak resident memory: %M KB (goal for a year: under 150 MB)" \
+  /usr/bin/time -f "peak resident memory: %M KB (goal for a year: under 150 MB); CPU time of that run: %U s user, %S s system" \
     "$plot" "${files[@]}" -o "$work/span.png" 2>&1 > /dev/null
 fi
 echo "picture: $(stat -c %s "$work/span.png") bytes"

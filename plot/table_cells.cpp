@@ -56,16 +56,21 @@ bool isNameText(std::string_view text) {
 bool splitCells(std::string_view line, std::vector<std::string_view>& cells) {
     cells.clear();
     std::size_t start = 0;
-    bool quoted = false;
     for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == '"') quoted = !quoted;
-        else if (line[i] == ',' && !quoted) {
+        if (line[i] == '"') {
+            // A quoted name holds no comma that counts: skip to its end at once.
+            i = line.find('"', i + 1);
+            if (i == std::string_view::npos) {
+                cells.push_back(line.substr(start));
+                return false;
+            }
+        } else if (line[i] == ',') {
             cells.push_back(line.substr(start, i - start));
             start = i + 1;
         }
     }
     cells.push_back(line.substr(start));
-    return !quoted;
+    return true;
 }
 
 bool readCell(std::string_view cell, TableCell& out) {

@@ -60,7 +60,8 @@ private:
     void startTable(std::string_view line);
     // What makes the line not a row; empty for a row, which is kept.
     std::string readRow();
-    std::string readCell(std::size_t column, Row& row);
+    // False for a cell that is not a value solwatch writes in its column.
+    bool readCell(std::size_t column, Row& row);
     void addRow(const Row& row);
     void handOnRows();
     void skip(const std::string& what);
@@ -73,6 +74,7 @@ private:
     std::vector<std::string> headers_;
     std::string headerLine_;
     std::vector<ColumnRole> roles_;
+    Row row_;
     bool runStart_ = false;
     TakeRows take_;           // none: the rows stay in recording_
     std::size_t rowCount_ = 0;  // kept so far, handed on or not
@@ -112,7 +114,7 @@ void TableReader::startTable(std::string_view line) {
     runStart_ = true;
 }
 
-std::string TableReader::readCell(std::size_t column, Row& row) {
+bool TableReader::readCell(std::size_t column, Row& row) {
     const ColumnRole role = roles_[column];
     TableCell cell;
     bool fits = tessline::readCell(cells_[column], cell);
@@ -122,16 +124,14 @@ std::string TableReader::readCell(std::size_t column, Row& row) {
         fits = cell.kind != TableCell::number;
     else if (fits && role.kind != ColumnRole::unused)
         fits = cell.kind != TableCell::name;
-    if (!fits)
-        return "column " + shown(headers_[column]) + ": \"" + shown(cells_[column]) +
-               "\" is not a value solwatch writes";
+    if (!fits) return false;
     if (role.kind == ColumnRole::state && cell.kind == TableCell::name) row.state = chargeStateIndex(cell.text);
-    if (cell.kind != TableCell::number) return "";
+    if (cell.kind != TableCell::number) return true;
     float value = static_cast<float>(cell.value);
     if (role.kind == ColumnRole::quantity) row.values[role.index] = value;
     if (role.kind == ColumnRole::dayYield) row.days.yield[role.index] = value, row.days.any = true;
     if (role.kind == ColumnRole::dayMaxPower) row.days.maxPower[role.index] = value, row.days.any = true;
-    return "";
+    return true;
 }
 
 std::string TableReader::readRow() {
@@ -139,15 +139,18 @@ std::string TableReader::readRow() {
         return "a row of " + std::to_string(cells_.size()) + " values under a header of " +
                std::to_string(headers_.size()) + " columns";
     // The whole row is read before any of it is kept: a bad cell must not
-    // leave half a row behind.
-    Row row;
-    row.x = static_cast<double>(rowCount_ + 1);
-    for (std::size_t column = 0; column < cells_.size(); ++column) {
-        std::string problem = readCell(column, row);
-        if (!problem.empty()) return problem;
-    }
-    if (recording_.timed && !window_.holds(row.x)) ++recording_.outsideWindow;
-    else addRow(row);
+    // leave half a row behind. One Row serves every line: most tables have
+    // no day records to clear.
+    row_.x = static_cast<double>(rowCount_ + 1);
+    row_.state = -1;
+    std::fill(row_.values, row_.values + kQuantities, kGap);
+    if (row_.days.any) row_.days = DayHistory();
+    for (std::size_t column = 0; column < cells_.size(); ++column)
+        if (!readCell(column, row_))
+            return "column " + shown(headers_[column]) + ": \"" + shown(cells_[column]) +
+                   "\" is not a value solwatch writes";
+    if (recording_.timed && !window_.holds(row_.x)) ++recording_.outsideWindow;
+    else addRow(row_);
     return "";
 }
 
