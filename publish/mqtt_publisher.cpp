@@ -38,6 +38,8 @@ public:
     ChargerConnection& operator=(const ChargerConnection&) = delete;
 
     const std::string& serial() const { return serial_; }
+    // From now on the broker's health is the next connection's to report.
+    void retire() { reportsHealth_ = false; }
     const Topics& topics() const { return topics_; }
     PresenceMessages& presence() { return *presence_; }
     // Starts connecting; each connection publishes the presence messages.
@@ -48,12 +50,15 @@ public:
 
 private:
     void onConnected() override;
-    void onConnectionLost() override { health_.connected = false; }
+    void onConnectionLost() override { setConnected(false); }
     void onTrackedFinished() override;
     void onRefused(const std::string& reason) override { fail_(reason); }
     void handOverStates() { backlog_.handOver(sendState_); }
     void reportDrops(const char* when);
     void flushAndSayOffline();
+    void setConnected(bool connected) {
+        if (reportsHealth_) health_.connected = connected;
+    }
 
     const MqttSettings& settings_;
     const std::string serial_;
@@ -65,6 +70,9 @@ private:
     // Set at the end: a connection made from now on publishes no presence,
     // so that nothing follows the final "offline".
     std::atomic<bool> ending_{false};
+    // Cleared by the dump's thread when another charger's connection takes
+    // over; read on the library's threads and the closing one.
+    std::atomic<bool> reportsHealth_{true};
     std::unique_ptr<MqttClient> client_;
     std::unique_ptr<PresenceMessages> presence_;
 };
@@ -96,7 +104,7 @@ ChargerConnection::~ChargerConnection() {
     // First, while the backlog and the presence messages are still there
     // for its last callbacks.
     client_.reset();
-    health_.connected = false;
+    setConnected(false);
 }
 
 void ChargerConnection::publishState(std::string message) {
@@ -110,7 +118,7 @@ void ChargerConnection::publishState(std::string message) {
 }
 
 void ChargerConnection::onConnected() {
-    health_.connected = true;
+    setConnected(true);
     reportDrops("while the broker was away");
     if (ending_) return;
     presence_->publishOnConnection();
@@ -151,26 +159,55 @@ MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settin
     checkMqttSettings(settings_);
 }
 
-MqttPublisher::~MqttPublisher() { connection_.reset(); }
+MqttPublisher::~MqttPublisher() {
+    waitForClosing();
+    connection_.reset();
+}
 
 void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& info,
                                  const std::vector<TableColumn>& columns) {
     throwIfFailed();
     builder_ = std::make_unique<StateMessageBuilder>(columns);
     historyCells_.clear();
+    bool fresh = !connection_;
     if (connection_ && connection_->serial() != identity.serialNumber) {
         logInfo("publish", "another charger (%s): a new client", identity.serialNumber.c_str());
-        connection_.reset();
-    }
-    bool fresh = !connection_;
-    if (fresh)
+        replaceConnection(identity);
+    } else if (fresh) {
         connection_ = std::make_unique<ChargerConnection>(settings_, identity, health_,
                                                           [this](const std::string& reason) { fail(reason); });
+    }
     std::vector<RetainedMessage> discovery;
     if (settings_.discovery)
         discovery = discoveryConfigs(settings_.discoveryPrefix, connection_->topics(), identity, columns);
     connection_->presence().setTable(infoPayload(identity, info), std::move(discovery));
     if (fresh) connection_->connect();
+}
+
+// The dump goes on at once: its rows wait in the new connection's backlog
+// until the hand-over connected it. A failure to start connecting counts
+// as the broker's refusal, which the next row reports.
+void MqttPublisher::replaceConnection(const Identity& identity) {
+    std::unique_ptr<ChargerConnection> old = std::move(connection_);
+    old->retire();
+    connection_ = std::make_unique<ChargerConnection>(settings_, identity, health_,
+                                                      [this](const std::string& reason) { fail(reason); });
+    ChargerConnection* next = connection_.get();
+    std::shared_future<void> before = handOver_;
+    handOver_ = std::async(std::launch::async, [this, old = std::move(old), next, before]() mutable {
+                    if (before.valid()) before.wait();
+                    old.reset();
+                    try {
+                        next->connect();
+                    } catch (const std::exception& e) {
+                        fail(e.what());
+                    }
+                }).share();
+}
+
+void MqttPublisher::waitForClosing() {
+    if (handOver_.valid()) handOver_.wait();
+    handOver_ = {};
 }
 
 void MqttPublisher::onRow(const TableRow& row) {
@@ -194,7 +231,10 @@ void MqttPublisher::onLinkLost(const std::string&) {
     if (connection_ && !failed_) connection_->presence().setLinkUp(false);
 }
 
-void MqttPublisher::onEnd() { connection_.reset(); }
+void MqttPublisher::onEnd() {
+    waitForClosing();
+    connection_.reset();
+}
 
 std::string MqttPublisher::failure() const {
     std::lock_guard<std::mutex> lock(failureMutex_);
