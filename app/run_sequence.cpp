@@ -133,7 +133,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
             // A rotating output opens its period's file with the first row.
             if (options.count("output")) outputs->attachFiles(outputNamer(options), identity);
             else outputs->attachStandardOutput();
-            if (http) outputs->add(http->listener());
+            if (http) outputs->add(http->listener(), OnFailure::logged, "http");  // never ends the run
             code = dumpMode(session, identity, settings, *outputs, stop,
                             [&outputs] { return outputs->heldRows(); });
             break;
