@@ -12,7 +12,7 @@
 #include "publish/device_payloads.h"
 #include "publish/message_backlog.h"
 #include "publish/mqtt_client.h"
-#include "publish/presence_messages.h"
+#include "publish/retained_messages.h"
 #include "publish/topics.h"
 
 namespace tessline {
@@ -25,7 +25,7 @@ constexpr std::chrono::milliseconds kFlushStep{10};
 
 }  // namespace
 
-// The broker connection of one charger: its client, its presence messages
+// The broker connection of one charger: its client, its retained messages
 // and the backlog of its state messages. The client's events come on the
 // client library's threads.
 class ChargerConnection : public MqttClientEvents {
@@ -41,9 +41,9 @@ public:
     // From now on the broker's health is the next connection's to report.
     void retire() { reportsHealth_ = false; }
     const Topics& topics() const { return topics_; }
-    PresenceMessages& presence() { return *presence_; }
-    // Starts connecting; each connection publishes the presence messages.
-    void connect() { client_->connect(RetainedMessage{topics_.status, kOffline}, kPresenceQos); }
+    RetainedMessages& retained() { return *retained_; }
+    // Starts connecting; each connection publishes the retained messages.
+    void connect() { client_->connect(RetainedMessage{topics_.status, kOffline}, kRetainedQos); }
     // Queues a state message behind those still waiting; the oldest goes
     // once --mqtt-buffer wait. Never waits on the network.
     void publishState(std::string message);
@@ -67,14 +67,14 @@ private:
     const std::function<void(const std::string&)> fail_;
     MessageBacklog backlog_;
     const MessageBacklog::Sender sendState_;
-    // Set at the end: a connection made from now on publishes no presence,
+    // Set at the end: a connection made from now on publishes no retained message,
     // so that nothing follows the final "offline".
     std::atomic<bool> ending_{false};
     // Cleared by the dump's thread when another charger's connection takes
     // over; read on the library's threads and the closing one.
     std::atomic<bool> reportsHealth_{true};
     std::unique_ptr<MqttClient> client_;
-    std::unique_ptr<PresenceMessages> presence_;
+    std::unique_ptr<RetainedMessages> retained_;
 };
 
 ChargerConnection::ChargerConnection(const MqttSettings& settings, const Identity& identity, BrokerHealth& health,
@@ -89,7 +89,7 @@ ChargerConnection::ChargerConnection(const MqttSettings& settings, const Identit
           return client_->connected() && client_->sendTracked(topics_.state, message, settings_.qos);
       }),
       client_(std::make_unique<MqttClient>(settings, mqttClientId(identity, topics_), *this)),
-      presence_(std::make_unique<PresenceMessages>(topics_, *client_)) {}
+      retained_(std::make_unique<RetainedMessages>(topics_, *client_)) {}
 
 ChargerConnection::~ChargerConnection() {
     client_->startClosing();
@@ -101,7 +101,7 @@ ChargerConnection::~ChargerConnection() {
     if (undelivered && !client_->refused())
         logError("publish", "%zu messages not delivered: the broker %s is away", undelivered,
                  client_->uri().c_str());
-    // First, while the backlog and the presence messages are still there
+    // First, while the backlog and the retained messages are still there
     // for its last callbacks.
     client_.reset();
     setConnected(false);
@@ -121,7 +121,7 @@ void ChargerConnection::onConnected() {
     setConnected(true);
     reportDrops("while the broker was away");
     if (ending_) return;
-    presence_->publishOnConnection();
+    retained_->publishOnConnection();
     handOverStates();
 }
 
@@ -151,7 +151,7 @@ void ChargerConnection::flushAndSayOffline() {
         return !client_->connected() || backlog_.waiting() == 0;
     });
     if (!client_->everConnected()) return;
-    presence_->sayOffline();
+    retained_->sayOffline();
     waitFor([this] { return client_->pendingCount() == 0; });
 }
 
@@ -180,7 +180,7 @@ void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& inf
     std::vector<RetainedMessage> discovery;
     if (settings_.discovery)
         discovery = discoveryConfigs(settings_.discoveryPrefix, connection_->topics(), identity, columns);
-    connection_->presence().setTable(infoPayload(identity, info), std::move(discovery));
+    connection_->retained().setTable(infoPayload(identity, info), std::move(discovery));
     if (fresh) connection_->connect();
 }
 
@@ -224,11 +224,11 @@ void MqttPublisher::publishHistoryWhenChanged(const TableRow& row) {
     std::string cells = builder_->pastHistoryCells(row);
     if (cells == historyCells_) return;
     historyCells_ = std::move(cells);
-    connection_->presence().setHistory(builder_->buildHistory(row));
+    connection_->retained().setHistory(builder_->buildHistory(row));
 }
 
 void MqttPublisher::onLinkLost(const std::string&) {
-    if (connection_ && !failed_) connection_->presence().setLinkUp(false);
+    if (connection_ && !failed_) connection_->retained().setLinkUp(false);
 }
 
 void MqttPublisher::onEnd() {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/dump_loop.h"
@@ -73,7 +73,7 @@ public:
     }
 
     void table(Charger& charger, DumpVariant variant, int rows) {
-        DumpTable dump(channelTable(variant, charger.info));
+        DumpTable dump(tableItems(variant, charger.info));
         listeners_.onTableStart(charger.identity, charger.info, dump.columns());
         const std::atomic<bool> goOn{false};
         for (int row = 0; row < rows; ++row) {
