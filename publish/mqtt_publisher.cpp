@@ -167,8 +167,7 @@ MqttPublisher::~MqttPublisher() {
 void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& info,
                                  const std::vector<TableColumn>& columns) {
     throwIfFailed();
-    builder_ = std::make_unique<StateMessageBuilder>(columns);
-    historyCells_.clear();
+    messages_ = std::make_unique<RowMessages>(columns);
     bool fresh = !connection_;
     if (connection_ && connection_->serial() != identity.serialNumber) {
         logInfo("publish", "another charger (%s): a new client", identity.serialNumber.c_str());
@@ -212,19 +211,10 @@ void MqttPublisher::waitForClosing() {
 
 void MqttPublisher::onRow(const TableRow& row) {
     throwIfFailed();
-    if (!connection_ || !builder_) return;
-    connection_->publishState(builder_->buildState(row));
-    publishHistoryWhenChanged(row);
-}
-
-// The past days change once a day and the total with each yield step; a
-// new table publishes it at its first row.
-void MqttPublisher::publishHistoryWhenChanged(const TableRow& row) {
-    if (!builder_->hasHistory()) return;
-    std::string cells = builder_->pastHistoryCells(row);
-    if (cells == historyCells_) return;
-    historyCells_ = std::move(cells);
-    connection_->retained().setHistory(builder_->buildHistory(row));
+    if (!connection_ || !messages_) return;
+    RowMessages::Messages messages = messages_->forRow(row);
+    connection_->publishState(std::move(messages.state));
+    if (!messages.history.empty()) connection_->retained().setHistory(std::move(messages.history));
 }
 
 void MqttPublisher::onLinkLost(const std::string&) {

@@ -59,7 +59,6 @@ public:
 
 private:
     void fail(const std::string& reason);
-    void publishHistoryWhenChanged(const TableRow& row);
     void throwIfFailed() const;
     void replaceConnection(const Identity& identity);
     void waitForClosing();
@@ -71,8 +70,7 @@ private:
     // closes the old and then connects the new. Each waits for the one
     // before. Set and waited for by the dump's thread only.
     std::shared_future<void> handOver_;
-    std::unique_ptr<StateMessageBuilder> builder_;
-    std::string historyCells_;  // of the last history message; the dump's thread only
+    std::unique_ptr<RowMessages> messages_;  // of the current table; the dump's thread only
     std::atomic<bool> failed_{false};
     mutable std::mutex failureMutex_;
     std::string failure_;
