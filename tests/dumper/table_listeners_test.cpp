@@ -18,29 +18,23 @@ struct ExitCodeFailure : virtual boost::exception, virtual std::exception {
     const char* what() const noexcept override { return "refused"; }
 };
 
-class Listener : public TableListener {
-public:
-    explicit Listener(std::function<void()> onRowDoes = [] {}) : onRowDoes_(std::move(onRowDoes)) {}
-    void onTableStart(const Identity&, const DeviceInfo&, const std::vector<TableColumn>&) override {}
-    void onRow(const TableRow&) override {
-        ++rows;
-        onRowDoes_();
-    }
-    void onLinkLost(const std::string&) override {}
-    void onEnd() override { onRowDoes_(); }
+// Counts its rows; does `act` at each row and at the end.
+struct Listener : TableListener {
+    std::function<void()> act = [] {};
     int rows = 0;
-
-private:
-    std::function<void()> onRowDoes_;
+    void onTableStart(const Identity&, const DeviceInfo&, const std::vector<TableColumn>&) override {}
+    void onRow(const TableRow&) override { ++rows, act(); }
+    void onLinkLost(const std::string&) override {}
+    void onEnd() override { act(); }
 };
 
 TEST(TableListeners, AFailureReachesTheLaterListenersAndEndsTheRunOnlyAsDeclared) {
-    const auto plain = [] { throw std::runtime_error("disk full"); };
-    const auto withExitCode = [] { throw ExitCodeFailure(); };
-    struct Case {
+    const std::function<void()> plain = [] { throw std::runtime_error("disk full"); };
+    const std::function<void()> withExitCode = [] { throw ExitCodeFailure(); };
+    const struct {
         const char* legend;
         OnFailure onFailure;
-        std::function<void()> failure;
+        const std::function<void()>& failure;
         bool endsRun;
     } cases[] = {
         {"a file's failure", OnFailure::endsRun, plain, true},
@@ -49,25 +43,20 @@ TEST(TableListeners, AFailureReachesTheLaterListenersAndEndsTheRunOnlyAsDeclared
         {"the broker's other failure", OnFailure::endsRunOnlyWithExitCode, plain, false},
         {"the broker's refusal", OnFailure::endsRunOnlyWithExitCode, withExitCode, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         testing_support::LogCapture log;
-        Listener failing(c.failure), later;
+        Listener failing, later;
+        failing.act = c.failure;
         TableListeners listeners;
         listeners.add(failing, c.onFailure, "out").add(later);
         for (int row = 0; row < 3; ++row) {
-            bool thrown = false;
-            try {
-                listeners.onRow(TableRow{});
-            } catch (const std::exception&) {
-                thrown = true;
-            }
-            EXPECT_EQ(thrown, c.endsRun) << c.legend;
+            if (c.endsRun) EXPECT_ANY_THROW(listeners.onRow(TableRow{})) << c.legend;
+            else EXPECT_NO_THROW(listeners.onRow(TableRow{})) << c.legend;
         }
         EXPECT_EQ(later.rows, 3) << c.legend;
         EXPECT_NO_THROW(listeners.onEnd()) << c.legend;
-        // The same failure again is not logged again.
-        int logged = 0;
-        for (const std::string& l : log.lines()) logged += l.rfind("ERR.output: out: ", 0) == 0;
+        int logged = 0;  // the same failure again is not logged again
+        for (const std::string& line : log.lines()) logged += line.rfind("ERR.output: out: ", 0) == 0;
         EXPECT_EQ(logged, 1) << c.legend;
     }
 }
