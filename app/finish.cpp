@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
+#include <utility>
 
 #include "hex/exit_codes.h"
 #include "link/tam_serial.h"
@@ -14,13 +16,19 @@
 namespace tessline {
 
 namespace {
-// Set by the main thread once the link is started; read by finish(), which
-// may run on whichever thread ends the program.
-std::atomic<TamSerial*> theOpenLink{nullptr};
+// Guards theOpenLink and the link behind it: the main thread sets it (its
+// session's start and end), finish() closes the link on whichever thread
+// ends the program (the signal watcher, say). A session that ends waits
+// here until a close in progress is done, so that finish() never closes a
+// link that is being destroyed, and the two never join its reader at once.
+std::mutex openLinkMutex;
+TamSerial* theOpenLink = nullptr;
 }  // namespace
 
-void setOpenLink(TamSerial* link) { theOpenLink = link; }
-TamSerial* openLink() { return theOpenLink; }
+void setOpenLink(TamSerial* link) {
+    std::lock_guard<std::mutex> lock(openLinkMutex);
+    theOpenLink = link;
+}
 
 namespace {
 
@@ -32,12 +40,15 @@ void closeAndLog() {
     if (finishing.exchange(true)) {
         for (;;) ::pause();
     }
-    if (TamSerial* link = theOpenLink.exchange(nullptr)) {
-        try {
-            link->close();
-            if (link->joinable()) link->join();
-        } catch (...) {
-            std::_Exit(kExitCloseFailed);
+    {
+        std::lock_guard<std::mutex> lock(openLinkMutex);
+        if (TamSerial* link = std::exchange(theOpenLink, nullptr)) {
+            try {
+                link->close();
+                if (link->joinable()) link->join();
+            } catch (...) {
+                std::_Exit(kExitCloseFailed);
+            }
         }
     }
     std::int64_t elapsed = elapsedMicros();

@@ -6,9 +6,10 @@ namespace tessline {
 
 class TamSerial;
 
-// The link that finish() closes; null when there is none.
+// The link that finish() closes; null when there is none. Setting it waits
+// while finish() closes the one before: a session sets null before it
+// destroys its link.
 void setOpenLink(TamSerial* link);
-TamSerial* openLink();
 
 [[noreturn]] void finish(int code);
 // finish() for a thread other than the main thread, which may still be

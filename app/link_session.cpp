@@ -22,7 +22,8 @@ LinkSession::LinkSession(const LinkSettings& settings, StopRequest& stop)
 }
 
 LinkSession::~LinkSession() {
-    // finish() must not find a link that is about to go.
+    // finish() must not find a link that is about to go; one that is
+    // closing it now ends the process before this returns.
     setOpenLink(nullptr);
     try {
         link_.close();

@@ -12,12 +12,12 @@
 #include "app/identification.h"
 #include "app/link_session.h"
 #include "app/options.h"
-#include "app/output_file.h"
+#include "app/output_name.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
 #include "hex/exit_codes.h"
 #include "hex/hex_proto.h"
-#include "http/http_service.h"
+#include "http/http_output.h"
 #include "link/tam_serial.h"
 #include "publish/table_outputs.h"
 
@@ -107,11 +107,11 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
     settings.link.activity = &lineActivity;
     // Before the port opens: a bad broker address or password file ends the run at once.
     std::unique_ptr<TableOutputs> outputs;
-    std::unique_ptr<HttpService> http;
+    std::unique_ptr<HttpOutput> http;
     if (mode == Mode::dump) {
         outputs = std::make_unique<TableOutputs>(options);
         if (options.count("http"))
-            http = std::make_unique<HttpService>(options["http"].as<std::string>(), outputs->brokerHealth(),
+            http = std::make_unique<HttpOutput>(options["http"].as<std::string>(), outputs->brokerHealth(),
                                                  kVersionNumber, LineWatch{&lineActivity, silenceTimeout(options)});
     }
 
@@ -133,7 +133,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
             // A rotating output opens its period's file with the first row.
             if (options.count("output")) outputs->attachFiles(outputNamer(options), identity);
             else outputs->attachStandardOutput();
-            if (http) outputs->add(http->listener());
+            if (http) outputs->add(http->listener(), OnFailure::logged, "http");  // never ends the run
             code = dumpMode(session, identity, settings, *outputs, stop,
                             [&outputs] { return outputs->heldRows(); });
             break;

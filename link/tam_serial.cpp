@@ -61,6 +61,10 @@ constexpr auto kAnswerDueFor = std::chrono::seconds(2);
 constexpr auto kSilenceRecheck = std::chrono::seconds(1);
 // A failed write waits at most this long for the reader's account of the loss.
 constexpr auto kReaderAfterFailedWrite = std::chrono::milliseconds(500);
+// A request frame is a few dozen bytes, out in milliseconds at the line's
+// speed: a port that takes none of it for this long (a stuck adapter, flow
+// control held off) fails the write instead of holding the link's mutex.
+constexpr auto kWriteStall = std::chrono::seconds(1);
 
 // A port that we may not open: say which group may, and how to join it.
 void logPermissionHint(const std::string& path) {
@@ -323,7 +327,8 @@ int TamSerial::write(const HexMsg& msg) {
     std::size_t written = writeAll(text, error);
     if (error) {
         awaitReaderAfterFailedWrite();
-        boost::throw_exception(system_error(error, "write"));
+        bool stalled = error == boost::system::errc::timed_out;
+        boost::throw_exception(system_error(error, stalled ? "write: the port took no byte for 1 s" : "write"));
     }
     return written == text.size() ? kHexOk : kHexRequestFailed;
 }
@@ -355,6 +360,7 @@ void TamSerial::awaitAnswer(const HexMsg& request) {
 
 // Writes straight to the descriptor: the port object itself belongs to the
 // reader thread's I/O service, which may be starting a read right now.
+// A port that takes no byte for kWriteStall fails with timed_out.
 std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
     int fd = port_->port.native_handle();
     std::size_t written = 0;
@@ -364,7 +370,11 @@ std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
             written += static_cast<std::size_t>(n);
         } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
             pollfd ready{fd, POLLOUT, 0};
-            ::poll(&ready, 1, -1);
+            int waitMs = static_cast<int>(std::chrono::milliseconds(kWriteStall).count());
+            if (::poll(&ready, 1, waitMs) == 0) {
+                error = make_error_code(boost::system::errc::timed_out);
+                break;
+            }
         } else if (n < 0 && errno != EINTR) {
             error = error_code(errno, boost::system::system_category());
             break;

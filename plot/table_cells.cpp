@@ -73,17 +73,17 @@ bool splitCells(std::string_view line, std::vector<std::string_view>& cells) {
     return true;
 }
 
-bool readCell(std::string_view cell, TableCell& out) {
-    out = TableCell();
+bool readCell(std::string_view cell, FileCell& out) {
+    out = FileCell();
     if (cell.empty() || cell == "-" || isNoNumber(cell)) return true;
     if (cell.size() >= 2 && cell.front() == '"' && cell.back() == '"') {
-        out.kind = TableCell::name;
+        out.kind = FileCell::name;
         out.text = cell.substr(1, cell.size() - 2);
         return isNameText(out.text);
     }
     bool exact = false;
     if (!readPlainNumber(cell, out.value, exact)) return false;
-    out.kind = TableCell::number;
+    out.kind = FileCell::number;
     if (exact) return true;
     auto result = std::from_chars(cell.data(), cell.data() + cell.size(), out.value);
     return result.ec == std::errc() && result.ptr == cell.data() + cell.size();

@@ -116,17 +116,17 @@ void TableReader::startTable(std::string_view line) {
 
 bool TableReader::readCell(std::size_t column, Row& row) {
     const ColumnRole role = roles_[column];
-    TableCell cell;
+    FileCell cell;
     bool fits = tessline::readCell(cells_[column], cell);
     if (fits && role.kind == ColumnRole::time)
-        fits = cell.kind == TableCell::name && parseStamp(cell.text, row.x);
+        fits = cell.kind == FileCell::name && parseStamp(cell.text, row.x);
     else if (fits && role.kind == ColumnRole::state)
-        fits = cell.kind != TableCell::number;
+        fits = cell.kind != FileCell::number;
     else if (fits && role.kind != ColumnRole::unused)
-        fits = cell.kind != TableCell::name;
+        fits = cell.kind != FileCell::name;
     if (!fits) return false;
-    if (role.kind == ColumnRole::state && cell.kind == TableCell::name) row.state = chargeStateIndex(cell.text);
-    if (cell.kind != TableCell::number) return true;
+    if (role.kind == ColumnRole::state && cell.kind == FileCell::name) row.state = chargeStateIndex(cell.text);
+    if (cell.kind != FileCell::number) return true;
     float value = static_cast<float>(cell.value);
     if (role.kind == ColumnRole::quantity) row.values[role.index] = value;
     if (role.kind == ColumnRole::dayYield) row.days.yield[role.index] = value, row.days.any = true;

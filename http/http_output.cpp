@@ -1,4 +1,4 @@
-#include "http/http_service.h"
+#include "http/http_output.h"
 
 #include <stdexcept>
 
@@ -18,7 +18,7 @@ ListenAddress listenAddress(const std::string& listen) {
 
 }  // namespace
 
-HttpService::HttpService(const std::string& listen, const BrokerHealth* broker, const std::string& version,
+HttpOutput::HttpOutput(const std::string& listen, const BrokerHealth* broker, const std::string& version,
                          LineWatch line)
     : state_(version, broker, line) {
     try {
