@@ -91,7 +91,7 @@ public:
 };
 
 // Polls and prints until a stop request or a lost link ends the run.
-void runTable(LinkSession& session, const Identity& identity, DumpVariant variant, TableListener& listener,
+void dumpSession(LinkSession& session, const Identity& identity, DumpVariant variant, TableListener& listener,
               StopRequest& stop) {
     // Rows at set times can wait a few ms for a byte; the channels table
     // runs as fast as the line allows.
@@ -171,7 +171,7 @@ int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& firstIdentit
             if (!session) session = connectDevice(settings, stop, identity, retry);
             if (!session) return stop.exitCode();
             listeners.progress.noteDevice(identity);
-            runTable(*session, identity, settings.variant, listeners, stop);
+            dumpSession(*session, identity, settings.variant, listeners, stop);
         } catch (...) {
             reason = survivedFailure(session.get(), settings.reconnect);
         }

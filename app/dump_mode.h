@@ -9,7 +9,7 @@
 
 #include "app/link_session.h"
 #include "app/reconnect_policy.h"
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "identity/identity.h"
 
 namespace tessline {

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <mutex>
+#include <utility>
 
 #include "capture/capture_writer.h"
 #include "hex/exit_codes.h"
@@ -15,17 +17,23 @@
 namespace tessline {
 
 namespace {
-// Set by the main thread once the link is started; read by finish(), which
-// may run on whichever thread ends the program.
-std::atomic<TamSerial*> theOpenLink{nullptr};
+// Guards theOpenLink and the link behind it: the main thread sets it (its
+// session's start and end), finish() closes the link on whichever thread
+// ends the program (the signal watcher, say). A session that ends waits
+// here until a close in progress is done, so that finish() never closes a
+// link that is being destroyed, and the two never join its reader at once.
+std::mutex openLinkMutex;
+TamSerial* theOpenLink = nullptr;
 // Set by the main thread before the port opens; read by finish() likewise.
 std::atomic<CaptureWriter*> theCapture{nullptr};
 }  // namespace
 
-void setOpenCapture(CaptureWriter* capture) { theCapture = capture; }
+void setOpenLink(TamSerial* link) {
+    std::lock_guard<std::mutex> lock(openLinkMutex);
+    theOpenLink = link;
+}
 
-void setOpenLink(TamSerial* link) { theOpenLink = link; }
-TamSerial* openLink() { return theOpenLink; }
+void setOpenCapture(CaptureWriter* capture) { theCapture = capture; }
 
 namespace {
 
@@ -38,13 +46,16 @@ void closeAndLog() {
         for (;;) ::pause();
     }
     CaptureWriter* capture = theCapture.load();
-    if (TamSerial* link = theOpenLink.exchange(nullptr)) {
-        if (capture) capture->closingPort();
-        try {
-            link->close();
-            if (link->joinable()) link->join();
-        } catch (...) {
-            std::_Exit(kExitCloseFailed);
+    {
+        std::lock_guard<std::mutex> lock(openLinkMutex);
+        if (TamSerial* link = std::exchange(theOpenLink, nullptr)) {
+            if (capture) capture->closingPort();
+            try {
+                link->close();
+                if (link->joinable()) link->join();
+            } catch (...) {
+                std::_Exit(kExitCloseFailed);
+            }
         }
     }
     // After the link: its last bytes are in the capture too.

@@ -7,9 +7,10 @@ namespace tessline {
 class CaptureWriter;
 class TamSerial;
 
-// The link that finish() closes; null when there is none.
+// The link that finish() closes; null when there is none. Setting it waits
+// while finish() closes the one before: a session sets null before it
+// destroys its link.
 void setOpenLink(TamSerial* link);
-TamSerial* openLink();
 
 // The capture that finish() completes after closing the link; null when
 // there is none. It is never destroyed: the process ends through finish().

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/output_file.h"
+#include "app/output_name.h"
 
 namespace tessline {
 

@@ -19,12 +19,14 @@ LinkSession::LinkSession(const LinkSettings& settings, StopRequest& stop)
     if (settings.capture) connectCapture(*settings.capture);
     lossConnection_ = link_.linkLost.connect([this](const std::string& reason) { onLinkLost(reason); });
     link_.setSilenceTimeout(settings.silenceTimeout);
+    link_.setActivity(settings.activity);
     link_.start();
     setOpenLink(&link_);
 }
 
 LinkSession::~LinkSession() {
-    // finish() must not find a link that is about to go.
+    // finish() must not find a link that is about to go; one that is
+    // closing it now ends the process before this returns.
     setOpenLink(nullptr);
     if (capture_) capture_->closingPort();
     try {

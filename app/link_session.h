@@ -25,6 +25,7 @@ struct LinkSettings {
     // write reports it.
     bool wakeOnLoss = false;
     std::chrono::seconds silenceTimeout{0};
+    LineActivity* activity = nullptr;  // told of every valid frame, if set
     // --capture: records the traffic of every opening of the port; not owned.
     CaptureWriter* capture = nullptr;
 };

@@ -13,13 +13,13 @@
 #include "app/identification.h"
 #include "app/link_session.h"
 #include "app/options.h"
-#include "app/output_file.h"
+#include "app/output_name.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
 #include "capture/capture_writer.h"
 #include "hex/exit_codes.h"
 #include "hex/hex_proto.h"
-#include "http/http_service.h"
+#include "http/http_output.h"
 #include "link/tam_serial.h"
 #include "publish/table_outputs.h"
 
@@ -37,6 +37,10 @@ Mode chooseMode(const po::variables_map& options) {
     return Mode::dump;
 }
 
+std::chrono::seconds silenceTimeout(const po::variables_map& options) {
+    return std::chrono::seconds(options["silence-timeout"].as<long long>());
+}
+
 DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
     DumpSettings settings;
     settings.variant = options.count("channels") ? DumpVariant::channels
@@ -47,7 +51,7 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
     settings.link.trafficDump = options.count("dump") > 0;
     if (settings.reconnect) {
         settings.link.wakeOnLoss = true;
-        settings.link.silenceTimeout = std::chrono::seconds(options["silence-timeout"].as<long long>());
+        settings.link.silenceTimeout = silenceTimeout(options);
     }
     return settings;
 }
@@ -108,16 +112,19 @@ std::unique_ptr<OutputFile> openOutputFile(const po::variables_map& options, con
 int runSequence(const po::variables_map& options, StopRequest& stop) {
     const Mode mode = chooseMode(options);
     stop.setSignalIsNormalEnd(mode == Mode::dump);
+    // Static: the last link's reader thread may outlive this function.
+    static LineActivity lineActivity;
     DumpSettings settings = dumpSettings(options, mode);
+    settings.link.activity = &lineActivity;
     settings.link.capture = openCapture(options);
     // Before the port opens: a bad broker address or password file ends the run at once.
     std::unique_ptr<TableOutputs> outputs;
-    std::unique_ptr<HttpService> http;
+    std::unique_ptr<HttpOutput> http;
     if (mode == Mode::dump) {
         outputs = std::make_unique<TableOutputs>(options);
         if (options.count("http"))
-            http = std::make_unique<HttpService>(options["http"].as<std::string>(), outputs->brokerHealth(),
-                                                 kVersionNumber);
+            http = std::make_unique<HttpOutput>(options["http"].as<std::string>(), outputs->brokerHealth(),
+                                                 kVersionNumber, LineWatch{&lineActivity, silenceTimeout(options)});
     }
 
     Identity identity;
@@ -138,7 +145,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
             // A rotating output opens its period's file with the first row.
             if (options.count("output")) outputs->attachFiles(outputNamer(options), identity);
             else outputs->attachStandardOutput();
-            if (http) outputs->add(http->listener());
+            if (http) outputs->add(http->listener(), OnFailure::logged, "http");  // never ends the run
             code = dumpMode(session, identity, settings, *outputs, stop,
                             [&outputs] { return outputs->heldRows(); });
             break;

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "bench/proc_status.h"
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/dump_table.h"
 #include "http/live_state.h"
 #include "log/log.h"
@@ -19,7 +19,7 @@ int main() {
     info.appVersion = 0x116;
     info.hasLoadOutput = info.hasHistorySupport = true;
     info.historyVersion = 6;
-    const std::vector<TableColumn> columns = DumpTable(channelTable(DumpVariant::full, info)).columns();
+    const std::vector<TableColumn> columns = DumpTable(tableItems(DumpVariant::full, info)).columns();
     TableRow row{1796692380, {}};
     for (const TableColumn& column : columns)
         row.cells.push_back(column.header == "Timestamp" ? textCell("\"Tue Dec  8 01:13:00 2026\"")

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/dump_table.h"
 #include "log/log.h"
 #include "publish/mqtt_publisher.h"
@@ -29,7 +29,7 @@ DeviceInfo sampleCharger() {
 }
 
 std::vector<TableColumn> columnsOf(DumpVariant variant) {
-    return DumpTable(channelTable(variant, sampleCharger())).columns();
+    return DumpTable(tableItems(variant, sampleCharger())).columns();
 }
 
 // A row as the dump prints it: a time stamp, a state, numbers.

@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "bench/proc_status.h"
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/dump_table.h"
 #include "log/log.h"
 #include "publish/mqtt_publisher.h"
@@ -25,7 +25,7 @@ void fill(DumpVariant variant, const char* name, int messages) {
     info.appVersion = 0x116;
     info.hasLoadOutput = info.hasHistorySupport = true;
     info.historyVersion = 6;
-    std::vector<TableColumn> columns = DumpTable(channelTable(variant, info)).columns();
+    std::vector<TableColumn> columns = DumpTable(tableItems(variant, info)).columns();
     TableRow row{1796692380, {}};
     for (const TableColumn& column : columns)
         row.cells.push_back(column.header == "Timestamp" ? textCell("\"Tue Dec  8 01:13:00 2026\"")

@@ -6,6 +6,7 @@ set(types_css "text/css; charset=utf-8")
 set(types_js "text/javascript; charset=utf-8")
 set(types_png "image/png")
 set(types_svg "image/svg+xml")
+set(types_ico "image/x-icon")
 
 set(source "// Made by embed_files.cmake from the page's files; do not edit.\n")
 string(APPEND source "#include \"http/site_files.h\"\n\nnamespace tessline {\n\nnamespace {\n")

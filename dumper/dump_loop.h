@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/dump_table.h"
 
 namespace tessline {

@@ -71,7 +71,7 @@ int Dumper::runTable(const DeviceInfo& info, DumpVariant variant) {
 }
 
 void Dumper::buildTable(DumpVariant variant, const DeviceInfo& info) {
-    table_->setItems(channelTable(variant, info));
+    table_->setItems(tableItems(variant, info));
 }
 
 void Dumper::pollOnce(HexProto& hex) { table_->pollOnce(hex.registerReader(), stopRequested_); }

@@ -8,7 +8,7 @@
 
 #include <boost/signals2/connection.hpp>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/dump_table.h"
 #include "dumper/table_listener.h"
 

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
@@ -59,7 +59,7 @@ DeviceInfo everyTextLabel() {
 }
 
 void textPath(const std::uint8_t* data, std::size_t size) {
-    static DumpTable table(channelTable(DumpVariant::full, everyTextLabel()));
+    static DumpTable table(tableItems(DumpVariant::full, everyTextLabel()));
     std::string text(reinterpret_cast<const char*>(data), size);
     std::size_t tab = text.find('\t');
     std::string label = text.substr(0, tab);

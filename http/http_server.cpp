@@ -31,6 +31,10 @@ namespace {
 // A comment line to the /events clients when no row came for this long:
 // it finds the clients that went away while the link was lost.
 constexpr std::chrono::seconds kEventPing{15};
+// How often the line's silence is looked at, for the link events.
+constexpr std::chrono::seconds kLinkWatch{1};
+// How long a browser waits before it reconnects a broken event stream.
+constexpr const char* kEventRetry = "retry: 5000\n";
 // To take a whole answer or event; a client that reads slower is closed.
 constexpr std::chrono::seconds kWriteTime{10};
 // Reading and dropping what a client still sends after our last answer.
@@ -41,6 +45,7 @@ constexpr std::chrono::milliseconds kAcceptPause{100};
 constexpr std::size_t kReadBufferLimit = 2 * kMaxRequestHeader;
 
 using Event = std::shared_ptr<const std::string>;
+using Clock = std::chrono::steady_clock;
 
 Event eventText(const char* name, const std::string& data) {
     return std::make_shared<const std::string>(std::string("event: ") + name + "\ndata: " + data + "\n\n");
@@ -49,6 +54,20 @@ Event eventText(const char* name, const std::string& data) {
 std::string endpointText(const tcp::endpoint& endpoint) {
     const std::string address = endpoint.address().to_string();
     return (endpoint.address().is_v6() ? "[" + address + "]" : address) + ":" + std::to_string(endpoint.port());
+}
+
+// Whom a connection counts against: its address, or an IPv6 address's /64,
+// which one host usually has whole.
+std::string clientOf(const tcp::socket& socket) {
+    error_code error;
+    const asio::ip::address address = socket.remote_endpoint(error).address();
+    if (error) return "?";
+    if (!address.is_v6()) return address.to_string();
+    const asio::ip::address_v6 v6 = address.to_v6();
+    if (v6.is_v4_mapped()) return asio::ip::make_address_v4(asio::ip::v4_mapped, v6).to_string();
+    asio::ip::address_v6::bytes_type bytes = v6.to_bytes();
+    std::fill(bytes.begin() + 8, bytes.end(), 0);
+    return asio::ip::address_v6(bytes).to_string() + "/64";
 }
 
 bool connectionEnded(const error_code& error) {
@@ -63,8 +82,9 @@ class Session;
 class HttpServer::Sessions {
 public:
     Sessions(asio::io_context& io, Site site, ServerLimits limits)
-        : site(std::move(site)), limits(limits), ping_(io) {
+        : site(std::move(site)), limits(limits), ping_(io), linkWatch_(io) {
         schedulePing();
+        watchLink();
     }
 
     void admit(tcp::socket socket);
@@ -72,17 +92,28 @@ public:
     // Makes `session` an /events client; false when all places are taken.
     bool joinEvents(Session* session);
     void broadcast(const Event& event);
+    // Tells the /events clients of the link as `json` says it, unless
+    // that is what they heard last.
+    void announceLink(const std::string& json);
     void closeAll();
 
     const Site site;
     const ServerLimits limits;
 
 private:
+    bool makeRoomFor(const std::string& client);
+    bool evictLongestWaiting(const std::string* client);
+    void turnAway(std::shared_ptr<Session> session);
     void schedulePing();
+    // The line may fall silent with no call from the dump: looked at often.
+    void watchLink();
 
     std::list<std::shared_ptr<Session>> open_;  // in the order they came
+    std::list<std::shared_ptr<Session>> turnedAway_;  // newcomers being told 503
     std::vector<Session*> eventClients_;
     asio::steady_timer ping_;
+    asio::steady_timer linkWatch_;
+    std::string lastLink_;  // the link event last sent
 };
 
 namespace {
@@ -92,11 +123,23 @@ namespace {
 class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(tcp::socket socket, HttpServer::Sessions& sessions)
-        : stream_(std::move(socket)), buffer_(kReadBufferLimit), sessions_(sessions) {}
+        : stream_(std::move(socket)), client_(clientOf(stream_.socket())), buffer_(kReadBufferLimit),
+          sessions_(sessions) {}
 
-    void start() { readHead(sessions_.limits.requestTime); }
-    // Waiting for a request, with none begun in the buffer.
-    bool idle() const { return waitingForRequest_ && buffer_.size() == 0; }
+    void start() {
+        waitingSince_ = Clock::now();
+        readHead(sessions_.limits.requestTime);
+    }
+    // Answers 503 at once and closes, reading no request.
+    void turnAway() { respond(busyAnswer("too many connections\n", sessions_.limits.retryAfter), false); }
+    const std::string& client() const { return client_; }
+    // Since when the connection may go for a newcomer: since it began to
+    // wait for a request that has not come whole (idle, or a slow sender),
+    // or since ever once its last answer is out. None while it is served.
+    std::optional<Clock::time_point> evictableSince() const {
+        if (closed_ || !(waitingForRequest_ || lingering_)) return std::nullopt;
+        return lingering_ ? Clock::time_point::min() : waitingSince_;
+    }
     void push(const Event& event);
     void close();
 
@@ -112,11 +155,14 @@ private:
     void drainThenClose(std::size_t budget);
 
     beast::tcp_stream stream_;
+    const std::string client_;
     beast::flat_buffer buffer_;
     std::optional<beast::http::request_parser<beast::http::empty_body>> parser_;
     HttpResponse response_;
     HttpServer::Sessions& sessions_;
     bool waitingForRequest_ = false;
+    Clock::time_point waitingSince_;  // of the request being waited for
+    bool lingering_ = false;          // after the last answer, until the close
     bool closed_ = false;
     bool writing_ = false;
     std::deque<Event> events_;  // not yet written
@@ -152,15 +198,17 @@ void Session::onHead(const error_code& error) {
     if (closed_) return;
     if (error) {
         if (connectionEnded(error)) return close();
-        return respond(answerParseError(error), false);
+        HttpResponse refusal = answerParseError(error);
+        ++sessions_.site.counters->responses[refusal.result_int()];
+        return respond(std::move(refusal), false);
     }
     bool events = false;
     HttpResponse response = answerRequest(parser_->get(), sessions_.site, std::time(nullptr), events);
     if (events && !sessions_.joinEvents(this)) {
-        response = textAnswer(beast::http::status::service_unavailable, "too many event clients\n", 11);
-        response.keep_alive(false);
+        response = busyAnswer("too many event clients\n", sessions_.limits.retryAfter);
         events = false;
     }
+    ++sessions_.site.counters->responses[response.result_int()];
     respond(std::move(response), events);
 }
 
@@ -177,10 +225,13 @@ void Session::onAnswered(const error_code& error, bool events) {
     stream_.expires_never();
     if (events) {
         watchForClose();
+        static const Event retry = std::make_shared<const std::string>(std::string(kEventRetry) + "\n");
+        push(retry);
         return push(eventText("link", sessions_.site.state.linkEvent()));
     }
     if (!response_.keep_alive()) return closeAfterAnswer();
     response_ = {};
+    waitingSince_ = Clock::now();
     awaitRequest();
 }
 
@@ -198,6 +249,7 @@ void Session::watchForClose() {
 // sending side ends first, and what still comes is read and dropped for a
 // moment.
 void Session::closeAfterAnswer() {
+    lingering_ = true;
     error_code ignored;
     stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
     stream_.expires_after(kLingerTime);
@@ -248,19 +300,56 @@ void Session::close() {
 }  // namespace
 
 void HttpServer::Sessions::admit(tcp::socket socket) {
-    if (open_.size() >= limits.connections) {
-        auto oldestIdle = std::find_if(open_.begin(), open_.end(), [](const auto& s) { return s->idle(); });
-        // None idle: every connection is busy, so the newcomer waits for none.
-        if (oldestIdle == open_.end()) return;
-        (*oldestIdle)->close();
-    }
-    open_.push_back(std::make_shared<Session>(std::move(socket), *this));
+    auto session = std::make_shared<Session>(std::move(socket), *this);
+    if (!makeRoomFor(session->client())) return turnAway(std::move(session));
+    open_.push_back(std::move(session));
     open_.back()->start();
+}
+
+// A client at its limit gives up a place of its own, so that a slow or
+// hostile host competes only with itself; when all places are taken, the
+// longest waiting connection of any client goes. False when every place
+// that could go is being served.
+bool HttpServer::Sessions::makeRoomFor(const std::string& client) {
+    const auto own = std::count_if(open_.begin(), open_.end(), [&](const auto& s) { return s->client() == client; });
+    if (static_cast<std::size_t>(own) >= limits.connectionsPerAddress) return evictLongestWaiting(&client);
+    if (open_.size() >= limits.connections) return evictLongestWaiting(nullptr);
+    return true;
+}
+
+// Closes the connection of `client` (of any client if null) that has
+// waited longest for a whole request.
+bool HttpServer::Sessions::evictLongestWaiting(const std::string* client) {
+    Session* longest = nullptr;
+    Clock::time_point longestSince = Clock::time_point::max();
+    for (const auto& session : open_) {
+        if (client && session->client() != *client) continue;
+        std::optional<Clock::time_point> since = session->evictableSince();
+        if (since && *since < longestSince) {
+            longest = session.get();
+            longestSince = *since;
+        }
+    }
+    if (!longest) return false;
+    ++site.counters->evictedConnections;
+    longest->close();
+    return true;
+}
+
+// A newcomer that cannot be served hears why, rather than a silent close;
+// beyond as many at once as there are places, it gets only the close.
+void HttpServer::Sessions::turnAway(std::shared_ptr<Session> session) {
+    ++site.counters->refusedConnections;
+    if (turnedAway_.size() >= limits.connections) return;
+    turnedAway_.push_back(std::move(session));
+    turnedAway_.back()->turnAway();
 }
 
 void HttpServer::Sessions::remove(Session* session) {
     eventClients_.erase(std::remove(eventClients_.begin(), eventClients_.end(), session), eventClients_.end());
-    open_.remove_if([session](const auto& s) { return s.get() == session; });
+    auto same = [session](const auto& s) { return s.get() == session; };
+    open_.remove_if(same);
+    turnedAway_.remove_if(same);
 }
 
 bool HttpServer::Sessions::joinEvents(Session* session) {
@@ -275,9 +364,26 @@ void HttpServer::Sessions::broadcast(const Event& event) {
     for (Session* client : clients) client->push(event);
 }
 
+void HttpServer::Sessions::announceLink(const std::string& json) {
+    if (json == lastLink_) return;
+    lastLink_ = json;
+    broadcast(eventText("link", json));
+}
+
+void HttpServer::Sessions::watchLink() {
+    linkWatch_.expires_after(kLinkWatch);
+    linkWatch_.async_wait([this](error_code error) {
+        if (error) return;
+        announceLink(site.state.linkEvent());
+        watchLink();
+    });
+}
+
 void HttpServer::Sessions::closeAll() {
     ping_.cancel();
+    linkWatch_.cancel();
     while (!open_.empty()) open_.front()->close();
+    while (!turnedAway_.empty()) turnedAway_.front()->close();
 }
 
 void HttpServer::Sessions::schedulePing() {
@@ -292,7 +398,8 @@ void HttpServer::Sessions::schedulePing() {
 
 HttpServer::HttpServer(const ListenAddress& address, LiveState& state, std::string dygraphsScript,
                        ServerLimits limits)
-    : state_(state), sessions_(std::make_unique<Sessions>(io_, Site{state, std::move(dygraphsScript)}, limits)) {
+    : state_(state),
+      sessions_(std::make_unique<Sessions>(io_, Site{state, std::move(dygraphsScript), &counters_}, limits)) {
     for (std::size_t i = 0; i < address.endpoints.size(); ++i) {
         const tcp::endpoint& endpoint = address.endpoints[i];
         auto acceptor = std::make_unique<tcp::acceptor>(io_);
@@ -309,6 +416,7 @@ HttpServer::HttpServer(const ListenAddress& address, LiveState& state, std::stri
     }
     for (auto& acceptor : acceptors_) acceptNext(*acceptor);
     state_.setEventSink([this](const char* name, const std::string& data) {
+        if (std::string(name) == "link") return asio::post(io_, [this, data] { sessions_->announceLink(data); });
         asio::post(io_, [this, event = eventText(name, data)] { sessions_->broadcast(event); });
     });
     thread_ = std::thread([this] {

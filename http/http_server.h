@@ -13,11 +13,16 @@
 
 #include "http/listen_address.h"
 #include "http/live_state.h"
+#include "http/routes.h"
 
 namespace tessline {
 
 struct ServerLimits {
     std::size_t connections = 64;
+    // Of one client address (an IPv6 one's /64), so that one host cannot
+    // take every place; a browser opens six at most.
+    std::size_t connectionsPerAddress = 8;
+    std::chrono::seconds retryAfter{5};    // told to a newcomer when no place can be freed
     std::size_t eventClients = 16;
     std::chrono::seconds requestTime{10};  // to send a whole request head
     std::chrono::seconds idleTime{30};     // between requests of a kept-alive connection
@@ -42,6 +47,7 @@ private:
 
     boost::asio::io_context io_;
     LiveState& state_;
+    ServerCounters counters_;  // the server's thread only
     std::vector<std::unique_ptr<boost::asio::ip::tcp::acceptor>> acceptors_;
     std::unique_ptr<Sessions> sessions_;
     std::thread thread_;

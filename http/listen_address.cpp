@@ -24,18 +24,21 @@ asio::ip::address parseAddress(const std::string& text) {
     return address;
 }
 
+ListenAddress loopbackOnly(unsigned short port) {
+    return {{tcp::endpoint(asio::ip::address_v4::loopback(), port),
+             tcp::endpoint(asio::ip::address_v6::loopback(), port)},
+            true};
+}
+
 }  // namespace
 
 ListenAddress parseListenAddress(const std::string& text) {
     const std::size_t colon = text.rfind(':');
-    if (colon == std::string::npos) {
-        const unsigned short port = parsePort(text);
-        return {{tcp::endpoint(asio::ip::address_v4::loopback(), port),
-                 tcp::endpoint(asio::ip::address_v6::loopback(), port)},
-                true};
-    }
+    if (colon == std::string::npos) return loopbackOnly(parsePort(text));
     std::string host = text.substr(0, colon);
     const unsigned short port = parsePort(text.substr(colon + 1));
+    // The one name taken, without asking a resolver: both loopback addresses.
+    if (host == "localhost") return loopbackOnly(port);
     const bool bracketed = host.size() >= 2 && host.front() == '[' && host.back() == ']';
     if (bracketed) host = host.substr(1, host.size() - 2);
     const asio::ip::address address = parseAddress(host);

@@ -9,9 +9,8 @@ namespace tessline {
 
 namespace {
 
-// Rows come every second or faster; none for this long means trouble even
-// while the link counts as up.
-constexpr std::time_t kStaleRowSeconds = 60;
+// Rows have stopped when none came for twice their interval and a bit.
+constexpr std::time_t kRowLateness = 5;
 
 DeviceLabels labelsOf(const Identity& identity) {
     return {identity.manufacturer, identity.model, identity.serialNumber, identity.softwareVersion,
@@ -20,8 +19,8 @@ DeviceLabels labelsOf(const Identity& identity) {
 
 }  // namespace
 
-LiveState::LiveState(std::string version, const BrokerHealth* broker)
-    : version_(std::move(version)), broker_(broker) {}
+LiveState::LiveState(std::string version, const BrokerHealth* broker, LineWatch line)
+    : version_(std::move(version)), broker_(broker), line_(line) {}
 
 void LiveState::setEventSink(EventSink sink) { sink_ = std::move(sink); }
 
@@ -41,7 +40,7 @@ void LiveState::onTableStart(const Identity& identity, const DeviceInfo& info,
         linkUp_ = true;
         lossReason_.clear();
     }
-    if (sink_) sink_("link", linkJson(true, ""));
+    if (sink_) sink_("link", linkEvent());
 }
 
 void LiveState::onRow(const TableRow& row) {
@@ -52,6 +51,7 @@ void LiveState::onRow(const TableRow& row) {
         state = builder_->buildState(row);
         state_ = state;
         lastRow_ = row;
+        if (rows_ > 0 && row.time > lastRowTime_) rowInterval_ = row.time - lastRowTime_;
         lastRowTime_ = row.time;
         history_.add(row);
         ++rows_;
@@ -67,7 +67,7 @@ void LiveState::onLinkLost(const std::string& reason) {
         lastRow_.reset();
         ++losses_;
     }
-    if (sink_) sink_("link", linkJson(false, reason));
+    if (sink_) sink_("link", linkEvent());
 }
 
 std::string LiveState::metrics() const {
@@ -77,10 +77,12 @@ std::string LiveState::metrics() const {
     std::optional<DeviceLabels> device;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        // A silent line's last values are not today's: left out, as after a loss.
+        const bool silent = silence().has_value();
         page = metricsPage_;
-        row = lastRow_;
+        if (!silent) row = lastRow_;
         device = device_;
-        health.linkUp = linkUp_;
+        health.linkUp = linkUp_ && !silent;
         health.rows = rows_;
         health.linkLosses = losses_;
         health.lastRowTime = lastRowTime_;
@@ -113,22 +115,38 @@ std::string LiveState::history() const {
 
 std::string LiveState::linkEvent() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return linkJson(linkUp_, lossReason_);
+    std::optional<std::string> quiet = silence();
+    const bool up = linkUp_ && !quiet;
+    nlohmann::json link = {{"up", up}};
+    const std::string& reason = quiet ? *quiet : lossReason_;
+    if (!up && !reason.empty()) link["reason"] = reason;
+    if (!up && (rows_ > 0 || (line_.activity && line_.activity->seenAny()))) link["since"] = lastDataTime();
+    return link.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 std::optional<std::string> LiveState::trouble(std::time_t now) const {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!linkUp_ && !lossReason_.empty()) return "link lost: " + lossReason_;
+    if (std::optional<std::string> quiet = silence()) return "link lost: " + *quiet;
     if (!lastRow_) return std::string("no row yet");
-    if (now - lastRow_->time > kStaleRowSeconds)
+    if (now - lastRow_->time > 2 * rowInterval_ + kRowLateness)
         return "no row for " + std::to_string(now - lastRow_->time) + " s";
     return std::nullopt;
 }
 
-std::string LiveState::linkJson(bool up, const std::string& reason) {
-    nlohmann::json link = {{"up", up}};
-    if (!up && !reason.empty()) link["reason"] = reason;
-    return link.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+std::optional<std::string> LiveState::silence() const {
+    if (!linkUp_ || !line_.activity || line_.silenceTimeout.count() <= 0 || !line_.activity->seenAny())
+        return std::nullopt;
+    if (LineActivity::Clock::now() - line_.activity->lastValidFrame() < line_.silenceTimeout) return std::nullopt;
+    // In the words of a reconnecting run's loss, and the same each time asked.
+    return "no data for " + std::to_string(line_.silenceTimeout.count()) + " s";
+}
+
+std::time_t LiveState::lastDataTime() const {
+    if (!line_.activity || !line_.activity->seenAny()) return lastRowTime_;
+    // Both clocks run at one pace, so this stays the same from call to call.
+    const auto at = std::chrono::system_clock::now() - (LineActivity::Clock::now() - line_.activity->lastValidFrame());
+    return std::chrono::duration_cast<std::chrono::seconds>(at.time_since_epoch()).count();
 }
 
 }  // namespace tessline

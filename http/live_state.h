@@ -14,16 +14,24 @@
 #include "dumper/table_listener.h"
 #include "http/history_ring.h"
 #include "http/metrics_text.h"
+#include "link/line_activity.h"
 #include "publish/state_message.h"
 
 namespace tessline {
 
 struct BrokerHealth;
 
+// The line's silence as --reconnect judges it, whatever the options: no
+// valid frame for the silence timeout (zero: not judged).
+struct LineWatch {
+    const LineActivity* activity = nullptr;
+    std::chrono::seconds silenceTimeout{0};
+};
+
 class LiveState : public TableListener {
 public:
-    // `broker` (null without --mqtt) outlives the state.
-    LiveState(std::string version, const BrokerHealth* broker);
+    // `broker` (null without --mqtt) and the line's activity outlive the state.
+    LiveState(std::string version, const BrokerHealth* broker, LineWatch line = {});
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
@@ -41,16 +49,22 @@ public:
     std::optional<std::string> state() const;  // none before the first row
     std::optional<std::string> info() const;   // none before the first table
     std::string history() const;
-    // The link event that a new /events client gets first.
+    // The link as /events and /api/link tell it: {"up":true}, or
+    // {"up":false,"reason":...,"since":unix time of the last data}. The
+    // line's silence counts as a loss.
     std::string linkEvent() const;
     // Why the dump is not healthy at `now`, or none while rows flow.
     std::optional<std::string> trouble(std::time_t now) const;
 
 private:
-    static std::string linkJson(bool up, const std::string& reason);
+    // Why the line says nothing now, or none; with the lock held.
+    std::optional<std::string> silence() const;
+    // When the line last carried data, as a unix time; with the lock held.
+    std::time_t lastDataTime() const;
 
     const std::string version_;
     const BrokerHealth* const broker_;
+    const LineWatch line_;
     EventSink sink_;  // set before the dump starts; the dump's thread only
 
     mutable std::mutex mutex_;  // guards the members below
@@ -60,6 +74,7 @@ private:
     std::optional<std::string> info_;
     std::optional<TableRow> lastRow_;  // none while the link is lost
     std::time_t lastRowTime_ = 0;      // of the last row ever
+    std::time_t rowInterval_ = 60;     // between the last two rows
     std::optional<std::string> state_;
     bool linkUp_ = false;
     std::string lossReason_;

@@ -61,9 +61,10 @@ constexpr auto kAnswerDueFor = std::chrono::seconds(2);
 constexpr auto kSilenceRecheck = std::chrono::seconds(1);
 // A failed write waits at most this long for the reader's account of the loss.
 constexpr auto kReaderAfterFailedWrite = std::chrono::milliseconds(500);
-// A write that waits for room on the line looks this often whether the port
-// is being closed.
-constexpr int kWriteWaitSliceMillis = 100;
+// A request frame is a few dozen bytes, out in milliseconds at the line's
+// speed: a port that takes none of it for this long (a stuck adapter, flow
+// control held off) fails the write instead of holding the link's mutex.
+constexpr auto kWriteStall = std::chrono::seconds(1);
 
 // A port that we may not open: say which group may, and how to join it.
 void logPermissionHint(const std::string& path) {
@@ -211,6 +212,7 @@ void TamSerial::noteValidFrames(std::uint64_t framesBefore) {
     if (blocks == validTextBlocks_ && receivePath_.hexFrames() == framesBefore) return;
     validTextBlocks_ = blocks;
     lastValidFrameAt_ = lastByteAt_;
+    if (activity_) activity_->noteValidFrame(lastValidFrameAt_);
 }
 
 // A frame read at `readAt` answers the last request if that went out
@@ -326,7 +328,8 @@ int TamSerial::write(const HexMsg& msg) {
     std::size_t written = writeAll(text, error);
     if (error) {
         awaitReaderAfterFailedWrite();
-        boost::throw_exception(system_error(error, "write"));
+        bool stalled = error == boost::system::errc::timed_out;
+        boost::throw_exception(system_error(error, stalled ? "write: the port took no byte for 1 s" : "write"));
     }
     return written == text.size() ? kHexOk : kHexRequestFailed;
 }
@@ -358,6 +361,7 @@ void TamSerial::awaitAnswer(const HexMsg& request) {
 
 // Writes straight to the descriptor: the port object itself belongs to the
 // reader thread's I/O service, which may be starting a read right now.
+// A port that takes no byte for kWriteStall fails with timed_out.
 std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
     std::lock_guard<std::mutex> writing(writeMutex_);
     int fd = port_->port.native_handle();
@@ -372,7 +376,11 @@ std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
                 break;
             }
             pollfd ready{fd, POLLOUT, 0};
-            ::poll(&ready, 1, kWriteWaitSliceMillis);
+            int waitMs = static_cast<int>(std::chrono::milliseconds(kWriteStall).count());
+            if (::poll(&ready, 1, waitMs) == 0) {
+                error = make_error_code(boost::system::errc::timed_out);
+                break;
+            }
         } else if (n < 0 && errno != EINTR) {
             error = error_code(errno, boost::system::system_category());
             break;

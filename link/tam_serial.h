@@ -19,6 +19,7 @@
 
 #include "hex/hex_link.h"
 #include "hex/hex_msg.h"
+#include "link/line_activity.h"
 #include "link/receive_path.h"
 
 namespace tessline {
@@ -54,6 +55,8 @@ public:
     // No byte, or no TEXT block or HEX frame that passes its checksum, for
     // this long counts as a lost link (0: never). Set before start().
     void setSilenceTimeout(std::chrono::seconds timeout) { silenceTimeout_ = timeout; }
+    // Where each valid frame's time goes too (null: nowhere). Set before start().
+    void setActivity(LineActivity* activity) { activity_ = activity; }
     // Lets the reader rest between reads, so that bytes gather and wake it
     // less often; for runs that are not bound by the line's speed. Off by
     // default: then every arrival is read at once. Any thread may call it.
@@ -125,6 +128,7 @@ private:
     std::mutex writeMutex_;
 
     std::chrono::seconds silenceTimeout_{0};
+    LineActivity* activity_ = nullptr;
     // Written by the reader thread, read by any thread.
     std::atomic<std::uint64_t> bytesReceived_{0};
     std::atomic<std::uint64_t> validTextBlocks_{0};

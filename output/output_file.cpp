@@ -65,7 +65,12 @@ OutputFile::OutputFile(std::string name) : name_(std::move(name)) {
     if (hadContent_ && readAt(last, info.st_size - 1) && last != "\n") {
         // A power cut may have ended the file inside a row: the next row
         // starts on a line of its own instead of being glued to the fragment.
-        append("\n");
+        try {
+            append("\n");
+        } catch (...) {
+            ::close(fd_);  // no destructor runs for an object not made
+            throw;
+        }
     }
 }
 

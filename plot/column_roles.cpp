@@ -1,5 +1,6 @@
 #include "plot/column_roles.h"
 
+#include <array>
 #include <charconv>
 
 namespace tessline {
@@ -70,8 +71,14 @@ const char* quantityName(Quantity quantity) { return kQuantityNames[static_cast<
 const char* quantityUnit(Quantity quantity) { return kQuantityUnits[static_cast<int>(quantity)]; }
 
 int chargeStateIndex(std::string_view name) {
+    // Asked for every row: the names' lengths are taken once.
+    static const auto kNames = [] {
+        std::array<std::string_view, kChargeStates> names;
+        for (int i = 0; i < kChargeStates; ++i) names[i] = kChargeStateTable[i].name;
+        return names;
+    }();
     for (int i = 0; i < kChargeStates; ++i)
-        if (name == kChargeStateTable[i].name) return i;
+        if (name == kNames[i]) return i;
     return kChargeStates - 1;
 }
 

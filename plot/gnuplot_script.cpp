@@ -1,6 +1,7 @@
 #include "plot/gnuplot_script.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "plot/plot_data.h"
@@ -14,8 +15,6 @@ namespace {
 constexpr std::size_t kLongestText = 300;
 constexpr int kDayWidth = 1200, kDayHeight = 900;
 constexpr int kHistoryWidth = 1200, kHistoryHeight = 500;
-// Slices of the x range for the line data: a little more than the pixels.
-constexpr int kBuckets = 1600;
 
 // Screen fractions of the day picture.
 constexpr double kLeft = 0.08, kRight = 0.91;
@@ -27,6 +26,9 @@ constexpr double kBandHeight = 0.045, kBandGap = 0.015;
 // Each colour just before its own name, and a wider gap to the next entry,
 // so that no colour seems to belong to its neighbour.
 constexpr const char* kKeyStyle = " horizontal reverse Left samplen 2 width 3\n";
+// A battery that holds its float voltage varies by a few millivolts; gnuplot
+// would fit the axis to exactly those, with the line on the frame.
+constexpr double kLeastVoltageSpanMv = 500, kVoltageRoundingMv = 100;
 
 struct Series {
     Quantity quantity;
@@ -48,6 +50,17 @@ std::string number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.10g", value);
     return text;
+}
+
+// The battery voltage axis: gnuplot's own for a wide range, else at least
+// kLeastVoltageSpanMv around the middle of the values, on whole tenths.
+// Whole millivolts keep float noise out of the rounding.
+std::string voltageRange(double low, double high) {
+    if (low > high || high - low >= kLeastVoltageSpanMv / 1000) return "*:*";
+    double middle = std::round((low + high) / 2 * 1000);
+    double from = std::floor((middle - kLeastVoltageSpanMv / 2) / kVoltageRoundingMv) * kVoltageRoundingMv;
+    double to = std::ceil((middle + kLeastVoltageSpanMv / 2) / kVoltageRoundingMv) * kVoltageRoundingMv;
+    return number(from / 1000) + ":" + number(to / 1000);
 }
 
 // The length of the UTF-8 sequence that starts at `i`, 0 when it is broken.
@@ -79,8 +92,8 @@ struct Panel {
 
 class DayScript {
 public:
-    DayScript(const Recording& recording, const std::string& title, PictureKind kind)
-        : recording_(recording), breaks_(lineBreaks(recording)) {
+    DayScript(const Recording& recording, const PlotData& data, const std::string& title, PictureKind kind)
+        : recording_(recording), data_(data) {
         job_.script = terminalLine(kind, kDayWidth, kDayHeight);
         job_.script += "set output\nset encoding utf8\n";
         job_.script += "set multiplot title " + gnuplotString(title) + " font ',13'\n";
@@ -95,17 +108,17 @@ private:
     void writeAxis();
     void writePanels();
 
-    const Recording& recording_;
-    std::vector<bool> breaks_;
+    const Recording& recording_;  // the facts
+    const PlotData& data_;        // the rows
     std::vector<Panel> panels_;
     std::string xFormat_, xLabel_;  // for the bottom panel
     PlotJob job_;
 };
 
 void DayScript::addQuantity(Panel& panel, Quantity quantity, bool secondAxis) {
-    if (!recording_.carries(quantity) || !hasValues(recording_, quantity)) return;
+    if (!recording_.carries(quantity) || !data_.hasValues(quantity)) return;
     const Series& series = seriesOf(quantity);
-    job_.files.emplace_back(series.file, seriesData(recording_, quantity, breaks_, kBuckets));
+    job_.files.emplace_back(series.file, data_.seriesData(quantity));
     std::string name = quantityName(quantity);
     panel.plots.push_back("'" + std::string(series.file) + "' using 1:2 with lines lw 1.5 lc rgb '" +
                           series.colour + "'" + (secondAxis ? " axes x1y2" : "") + " title '" + name + "'");
@@ -121,10 +134,11 @@ void DayScript::addValuePanels() {
 
     Panel battery;
     battery.ylabel = "battery voltage [V]";
-    battery.before = "set yrange [*:*]\n";
+    ValueRange volts = data_.valueRange(Quantity::batteryVoltage);
+    battery.before = "set yrange [" + voltageRange(volts.low, volts.high) + "]\n";
     addQuantity(battery, Quantity::batteryVoltage, false);
     addQuantity(battery, Quantity::chargeCurrent, true);
-    if (recording_.carries(Quantity::chargeCurrent) && hasValues(recording_, Quantity::chargeCurrent)) {
+    if (recording_.carries(Quantity::chargeCurrent) && data_.hasValues(Quantity::chargeCurrent)) {
         battery.before += "set ytics nomirror\nset y2tics\nset y2range [*<0:*]\nset y2label 'charge current [A]'\n";
         battery.after = "unset y2tics\nunset y2label\nset ytics mirror\n";
     }
@@ -144,7 +158,7 @@ void DayScript::addStateBand() {
     band.band = true;
     band.ylabel = "state";
     std::vector<int> present;
-    std::string bands = stateBands(recording_, breaks_, present);
+    std::string bands = data_.stateBands(present);
     if (!present.empty()) job_.files.emplace_back("states.dat", bands);
     for (std::size_t block = 0; block < present.size(); ++block) {
         const ChargeState& state = kChargeStateTable[present[block]];
@@ -160,15 +174,14 @@ void DayScript::addStateBand() {
 void DayScript::writeAxis() {
     std::string& s = job_.script;
     if (recording_.timed) {
-        auto range = std::minmax_element(recording_.x.begin(), recording_.x.end());
-        TimeAxis axis = chooseTimeAxis(*range.first, *range.second);
+        TimeAxis axis = chooseTimeAxis(data_.first(), data_.last());
         s += "set xdata time\nset timefmt '%s'\n";
         s += "set xrange [" + number(axis.from) + ":" + number(axis.to) + "]\n";
         s += "set xtics " + number(axis.firstTick) + ", " + number(axis.step) + "\n";
         xFormat_ = "\"" + axis.format + "\"";
         xLabel_ = gnuplotString(axis.label);
     } else {
-        s += "set xrange [1:" + number(std::max<double>(2, recording_.rows())) + "]\n";
+        s += "set xrange [1:" + number(std::max<double>(2, static_cast<double>(data_.rows()))) + "]\n";
         xFormat_ = "'%g'";
         xLabel_ = "'row'";
     }
@@ -235,8 +248,8 @@ std::string gnuplotString(std::string_view text) {
     return quoted + "'";
 }
 
-PlotJob dayPicture(const Recording& recording, const std::string& title, PictureKind kind) {
-    return DayScript(recording, title, kind).build();
+PlotJob dayPicture(const Recording& recording, const PlotData& data, const std::string& title, PictureKind kind) {
+    return DayScript(recording, data, title, kind).build();
 }
 
 PlotJob historyPicture(const Recording& recording, const std::string& title, PictureKind kind) {

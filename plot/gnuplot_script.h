@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "plot/plot_data.h"
 #include "plot/recording.h"
 
 namespace tessline {
@@ -30,8 +31,9 @@ std::string gnuplotString(std::string_view text);
 // Panels on one time axis: panel power (or the panel voltage of the
 // channels table), battery voltage with the charge current on a second
 // axis, the load current where the table has it, and the charge states as
-// coloured bands under them.
-PlotJob dayPicture(const Recording& recording, const std::string& title, PictureKind kind);
+// coloured bands under them. `recording` gives the tables' facts, `data`
+// their rows.
+PlotJob dayPicture(const Recording& recording, const PlotData& data, const std::string& title, PictureKind kind);
 
 // The daily yield of the last 31 days as bars, the maximum power as points.
 // Only for a recording whose history has any day.

@@ -38,27 +38,43 @@ void watchStopSignals() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
-Recording readInput(const std::string& name, const TimeWindow& window) {
+std::ifstream openInput(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
     if (!in.is_open()) throw plot_error("cannot open " + name + ": " + std::strerror(errno));
-    Recording recording = readTable(in, name, window);
-    if (recording.skipped.count > 0) std::cerr << "solwatch-plot: " << skippedLinesWarning(recording.skipped) << std::endl;
-    if (!recording.timed && window.cuts())
-        throw plot_error(name + ": a table without time stamps (the channels variant) has no time to cut");
-    return recording;
+    return in;
 }
 
-// The tables as one span, and their names in time order.
-Recording readInputs(const PlotOptions& options, std::vector<std::string>& names) {
+// The tables' names in time order, read from the start of each. A single
+// table is not read twice: it may be a pipe.
+std::vector<std::string> inTimeOrder(const std::vector<std::string>& inputs) {
+    if (inputs.size() == 1) return inputs;
+    std::vector<TableHead> heads;
+    for (const std::string& name : inputs) {
+        std::ifstream in = openInput(name);
+        heads.push_back(readTableHead(in, name));
+    }
+    putInTimeOrder(heads);
+    std::vector<std::string> names;
+    for (const TableHead& head : heads) names.push_back(head.name);
+    return names;
+}
+
+// The tables as one span, read in time order into `data`; returns their
+// facts and sets `names` to the tables' names in time order.
+Recording readInputs(const PlotOptions& options, PlotData& data, std::vector<std::string>& names) {
     requireOneCharger(options.inputs);
-    std::vector<TableFile> files;
-    for (const std::string& name : options.inputs) files.push_back({name, readInput(name, options.window)});
-    putInTimeOrder(files);
-    names.clear();
-    for (const TableFile& file : files) names.push_back(file.name);
-    Recording recording = joinTables(std::move(files));
-    if (recording.rows() == 0) throw plot_error("no rows to draw: " + options.windowText);
-    return recording;
+    names = inTimeOrder(options.inputs);
+    TableSpan span([&](Recording& part) { data.add(part); });
+    for (const std::string& name : names) {
+        std::ifstream in = openInput(name);
+        Recording table = span.read(in, name, options.window);
+        if (table.skipped.count > 0) std::cerr << "solwatch-plot: " << skippedLinesWarning(table.skipped) << std::endl;
+        if (!table.timed && options.window.cuts())
+            throw plot_error(name + ": a table without time stamps (the channels variant) has no time to cut");
+    }
+    data.finish();
+    if (data.rows() == 0) throw plot_error("no rows to draw: " + options.windowText);
+    return span.facts();
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -97,14 +113,15 @@ private:
 
 int plot(const PlotOptions& options) {
     std::vector<std::string> names;
-    Recording recording = readInputs(options, names);
+    PlotData data;
+    Recording recording = readInputs(options, data, names);
     for (const std::string& input : options.inputs)
         for (const std::string& picture : {options.output, options.historyOutput})
             if (sameFile(input, picture)) throw output_error("the picture would overwrite the table: " + picture);
-    std::string title = pictureTitle(names, recording);
+    std::string title = pictureTitle(names, data);
     // Both pictures are drawn before either takes its name: a failure
     // leaves the earlier ones as they were.
-    Picture day(options.output, dayPicture(recording, title, options.kind));
+    Picture day(options.output, dayPicture(recording, data, title, options.kind));
     std::unique_ptr<Picture> history;
     if (recording.history.any)
         history = std::make_unique<Picture>(options.historyOutput,

@@ -60,11 +60,10 @@ void requireOneCharger(const std::vector<std::string>& paths) {
     }
 }
 
-std::string pictureTitle(const std::vector<std::string>& paths, const Recording& recording) {
+std::string pictureTitle(const std::vector<std::string>& paths, const PlotData& data) {
     std::string who = whoseTables(paths);
-    if (!recording.timed) return who + ": " + std::to_string(recording.rows()) + " rows of output channels";
-    auto range = std::minmax_element(recording.x.begin(), recording.x.end());
-    return who + ": " + spanText(*range.first, *range.second);
+    if (!data.timed()) return who + ": " + std::to_string(data.rows()) + " rows of output channels";
+    return who + ": " + spanText(data.first(), data.last());
 }
 
 std::string historyTitle(const std::vector<std::string>& paths, const Recording& recording) {

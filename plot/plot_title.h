@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "plot/plot_data.h"
 #include "plot/recording.h"
 
 namespace tessline {
@@ -23,7 +24,7 @@ void requireOneCharger(const std::vector<std::string>& paths);
 // "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 06:00 to 20:00"; the first
 // file's own name ("day.csv", "day.csv and 2 more") stands in for a device
 // that no name names.
-std::string pictureTitle(const std::vector<std::string>& paths, const Recording& recording);
+std::string pictureTitle(const std::vector<std::string>& paths, const PlotData& data);
 
 // "Helio 100|15 HQ2042SIM01: the last 31 days to Mon 7 Dec 2026".
 std::string historyTitle(const std::vector<std::string>& paths, const Recording& recording);

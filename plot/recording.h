@@ -65,6 +65,17 @@ struct Recording {
     std::string firstRowHeader, lastRowHeader;
 
     std::size_t rows() const { return x.size(); }
+    // Appends the rows of `part`, not its facts.
+    void appendRows(const Recording& part) {
+        x.insert(x.end(), part.x.begin(), part.x.end());
+        runStart.insert(runStart.end(), part.runStart.begin(), part.runStart.end());
+        for (int q = 0; q < kQuantities; ++q) values[q].insert(values[q].end(), part.values[q].begin(), part.values[q].end());
+        states.insert(states.end(), part.states.begin(), part.states.end());
+    }
+    void clearRows() {
+        x.clear(), runStart.clear(), states.clear();
+        for (auto& series : values) series.clear();
+    }
     const std::vector<float>& series(Quantity q) const { return values[static_cast<int>(q)]; }
     bool carries(Quantity q) const { return carried[static_cast<int>(q)]; }
 };

@@ -11,10 +11,12 @@ const char* const kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"
 const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
+// Every name is three letters long: compared as such, without strlen, as
+// every row's stamp asks.
 template <std::size_t N>
 int indexOf(std::string_view name, const char* const (&names)[N]) {
     for (std::size_t i = 0; i < N; ++i)
-        if (name == names[i]) return static_cast<int>(i);
+        if (name == std::string_view(names[i], 3)) return static_cast<int>(i);
     return -1;
 }
 

@@ -7,7 +7,9 @@
 
 namespace tessline {
 
-struct TableCell {
+// A cell as read back from a table file; the dump's own cells, which are
+// linked into the same programs, are TableCell.
+struct FileCell {
     enum Kind { number, gap, name };
     Kind kind = gap;
     double value = 0;       // for a number
@@ -21,7 +23,7 @@ bool splitCells(std::string_view line, std::vector<std::string_view>& cells);
 // Reads one cell of a row; false for anything solwatch never writes there.
 // "-", an empty cell and a number printf gives for no number ("nan", "inf")
 // are gaps.
-bool readCell(std::string_view cell, TableCell& out);
+bool readCell(std::string_view cell, FileCell& out);
 
 // Whether the cell can be a column header: a name such as "Vbat[V]",
 // "Light[%]", "#Days" or "Day30Day#", never quoted, never a number.

@@ -1,4 +1,4 @@
-// MessageSink: where retained messages go, as the presence messages see it.
+// MessageSink: where retained messages go, as the retained messages see it.
 // The MQTT client is one; tests put a recorder in its place.
 #pragma once
 

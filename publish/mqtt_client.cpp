@@ -17,7 +17,7 @@ constexpr int kConnectTimeoutSeconds = 10;
 constexpr int kMinRetrySeconds = 1;
 constexpr int kMaxRetrySeconds = 10;  // a broker back finds us within seconds
 // The library's buffer holds the tracked messages in flight and the
-// retained presence messages (a status for each link loss and return among
+// retained messages (a status for each link loss and return among
 // them) while the broker is away.
 constexpr int kLibraryBuffer = kTrackedInFlight + 1000;
 constexpr std::chrono::milliseconds kDisconnectWait{1000};

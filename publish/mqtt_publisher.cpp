@@ -12,7 +12,7 @@
 #include "publish/device_payloads.h"
 #include "publish/message_backlog.h"
 #include "publish/mqtt_client.h"
-#include "publish/presence_messages.h"
+#include "publish/retained_messages.h"
 #include "publish/topics.h"
 
 namespace tessline {
@@ -25,7 +25,7 @@ constexpr std::chrono::milliseconds kFlushStep{10};
 
 }  // namespace
 
-// The broker connection of one charger: its client, its presence messages
+// The broker connection of one charger: its client, its retained messages
 // and the backlog of its state messages. The client's events come on the
 // client library's threads.
 class ChargerConnection : public MqttClientEvents {
@@ -38,22 +38,27 @@ public:
     ChargerConnection& operator=(const ChargerConnection&) = delete;
 
     const std::string& serial() const { return serial_; }
+    // From now on the broker's health is the next connection's to report.
+    void retire() { reportsHealth_ = false; }
     const Topics& topics() const { return topics_; }
-    PresenceMessages& presence() { return *presence_; }
-    // Starts connecting; each connection publishes the presence messages.
-    void connect() { client_->connect(RetainedMessage{topics_.status, kOffline}, kPresenceQos); }
+    RetainedMessages& retained() { return *retained_; }
+    // Starts connecting; each connection publishes the retained messages.
+    void connect() { client_->connect(RetainedMessage{topics_.status, kOffline}, kRetainedQos); }
     // Queues a state message behind those still waiting; the oldest goes
     // once --mqtt-buffer wait. Never waits on the network.
     void publishState(std::string message);
 
 private:
     void onConnected() override;
-    void onConnectionLost() override { health_.connected = false; }
+    void onConnectionLost() override { setConnected(false); }
     void onTrackedFinished() override;
     void onRefused(const std::string& reason) override { fail_(reason); }
     void handOverStates() { backlog_.handOver(sendState_); }
     void reportDrops(const char* when);
     void flushAndSayOffline();
+    void setConnected(bool connected) {
+        if (reportsHealth_) health_.connected = connected;
+    }
 
     const MqttSettings& settings_;
     const std::string serial_;
@@ -62,11 +67,14 @@ private:
     const std::function<void(const std::string&)> fail_;
     MessageBacklog backlog_;
     const MessageBacklog::Sender sendState_;
-    // Set at the end: a connection made from now on publishes no presence,
+    // Set at the end: a connection made from now on publishes no retained message,
     // so that nothing follows the final "offline".
     std::atomic<bool> ending_{false};
+    // Cleared by the dump's thread when another charger's connection takes
+    // over; read on the library's threads and the closing one.
+    std::atomic<bool> reportsHealth_{true};
     std::unique_ptr<MqttClient> client_;
-    std::unique_ptr<PresenceMessages> presence_;
+    std::unique_ptr<RetainedMessages> retained_;
 };
 
 ChargerConnection::ChargerConnection(const MqttSettings& settings, const Identity& identity, BrokerHealth& health,
@@ -81,7 +89,7 @@ ChargerConnection::ChargerConnection(const MqttSettings& settings, const Identit
           return client_->connected() && client_->sendTracked(topics_.state, message, settings_.qos);
       }),
       client_(std::make_unique<MqttClient>(settings, mqttClientId(identity, topics_), *this)),
-      presence_(std::make_unique<PresenceMessages>(topics_, *client_)) {}
+      retained_(std::make_unique<RetainedMessages>(topics_, *client_)) {}
 
 ChargerConnection::~ChargerConnection() {
     client_->startClosing();
@@ -93,10 +101,10 @@ ChargerConnection::~ChargerConnection() {
     if (undelivered && !client_->refused())
         logError("publish", "%zu messages not delivered: the broker %s is away", undelivered,
                  client_->uri().c_str());
-    // First, while the backlog and the presence messages are still there
+    // First, while the backlog and the retained messages are still there
     // for its last callbacks.
     client_.reset();
-    health_.connected = false;
+    setConnected(false);
 }
 
 void ChargerConnection::publishState(std::string message) {
@@ -110,10 +118,10 @@ void ChargerConnection::publishState(std::string message) {
 }
 
 void ChargerConnection::onConnected() {
-    health_.connected = true;
+    setConnected(true);
     reportDrops("while the broker was away");
     if (ending_) return;
-    presence_->publishOnConnection();
+    retained_->publishOnConnection();
     handOverStates();
 }
 
@@ -143,7 +151,7 @@ void ChargerConnection::flushAndSayOffline() {
         return !client_->connected() || backlog_.waiting() == 0;
     });
     if (!client_->everConnected()) return;
-    presence_->sayOffline();
+    retained_->sayOffline();
     waitFor([this] { return client_->pendingCount() == 0; });
 }
 
@@ -151,50 +159,72 @@ MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settin
     checkMqttSettings(settings_);
 }
 
-MqttPublisher::~MqttPublisher() { connection_.reset(); }
+MqttPublisher::~MqttPublisher() {
+    waitForClosing();
+    connection_.reset();
+}
 
 void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& info,
                                  const std::vector<TableColumn>& columns) {
     throwIfFailed();
-    builder_ = std::make_unique<StateMessageBuilder>(columns);
-    historyCells_.clear();
+    messages_ = std::make_unique<RowMessages>(columns);
+    bool fresh = !connection_;
     if (connection_ && connection_->serial() != identity.serialNumber) {
         logInfo("publish", "another charger (%s): a new client", identity.serialNumber.c_str());
-        connection_.reset();
-    }
-    bool fresh = !connection_;
-    if (fresh)
+        replaceConnection(identity);
+    } else if (fresh) {
         connection_ = std::make_unique<ChargerConnection>(settings_, identity, health_,
                                                           [this](const std::string& reason) { fail(reason); });
+    }
     std::vector<RetainedMessage> discovery;
     if (settings_.discovery)
         discovery = discoveryConfigs(settings_.discoveryPrefix, connection_->topics(), identity, columns);
-    connection_->presence().setTable(infoPayload(identity, info), std::move(discovery));
+    connection_->retained().setTable(infoPayload(identity, info), std::move(discovery));
     if (fresh) connection_->connect();
+}
+
+// The dump goes on at once: its rows wait in the new connection's backlog
+// until the hand-over connected it. A failure to start connecting counts
+// as the broker's refusal, which the next row reports.
+void MqttPublisher::replaceConnection(const Identity& identity) {
+    std::unique_ptr<ChargerConnection> old = std::move(connection_);
+    old->retire();
+    connection_ = std::make_unique<ChargerConnection>(settings_, identity, health_,
+                                                      [this](const std::string& reason) { fail(reason); });
+    ChargerConnection* next = connection_.get();
+    std::shared_future<void> before = handOver_;
+    handOver_ = std::async(std::launch::async, [this, old = std::move(old), next, before]() mutable {
+                    if (before.valid()) before.wait();
+                    old.reset();
+                    try {
+                        next->connect();
+                    } catch (const std::exception& e) {
+                        fail(e.what());
+                    }
+                }).share();
+}
+
+void MqttPublisher::waitForClosing() {
+    if (handOver_.valid()) handOver_.wait();
+    handOver_ = {};
 }
 
 void MqttPublisher::onRow(const TableRow& row) {
     throwIfFailed();
-    if (!connection_ || !builder_) return;
-    connection_->publishState(builder_->buildState(row));
-    publishHistoryWhenChanged(row);
-}
-
-// The past days change once a day and the total with each yield step; a
-// new table publishes it at its first row.
-void MqttPublisher::publishHistoryWhenChanged(const TableRow& row) {
-    if (!builder_->hasHistory()) return;
-    std::string cells = builder_->pastHistoryCells(row);
-    if (cells == historyCells_) return;
-    historyCells_ = std::move(cells);
-    connection_->presence().setHistory(builder_->buildHistory(row));
+    if (!connection_ || !messages_) return;
+    RowMessages::Messages messages = messages_->forRow(row);
+    connection_->publishState(std::move(messages.state));
+    if (!messages.history.empty()) connection_->retained().setHistory(std::move(messages.history));
 }
 
 void MqttPublisher::onLinkLost(const std::string&) {
-    if (connection_ && !failed_) connection_->presence().setLinkUp(false);
+    if (connection_ && !failed_) connection_->retained().setLinkUp(false);
 }
 
-void MqttPublisher::onEnd() { connection_.reset(); }
+void MqttPublisher::onEnd() {
+    waitForClosing();
+    connection_.reset();
+}
 
 std::string MqttPublisher::failure() const {
     std::lock_guard<std::mutex> lock(failureMutex_);

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,6 +37,9 @@ public:
 
     // The first table, or one of another charger, starts a connection for
     // it (client id solwatch-<serial>); the same charger's keeps its own.
+    // The connection of the charger before closes on a thread of its own
+    // (its flush takes up to a few seconds), and the new one connects only
+    // after its "offline", which may go to the same status topic.
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
     // Queues the state message for the broker and returns at once;
@@ -55,14 +59,18 @@ public:
 
 private:
     void fail(const std::string& reason);
-    void publishHistoryWhenChanged(const TableRow& row);
     void throwIfFailed() const;
+    void replaceConnection(const Identity& identity);
+    void waitForClosing();
 
     const MqttSettings settings_;
     BrokerHealth health_;  // before connection_, which updates it until it goes
     std::unique_ptr<ChargerConnection> connection_;  // used by the dump's thread only
-    std::unique_ptr<StateMessageBuilder> builder_;
-    std::string historyCells_;  // of the last history message; the dump's thread only
+    // The last hand-over from one charger's connection to the next: it
+    // closes the old and then connects the new. Each waits for the one
+    // before. Set and waited for by the dump's thread only.
+    std::shared_future<void> handOver_;
+    std::unique_ptr<RowMessages> messages_;  // of the current table; the dump's thread only
     std::atomic<bool> failed_{false};
     mutable std::mutex failureMutex_;
     std::string failure_;

@@ -98,15 +98,18 @@ std::size_t TableOutputs::heldRows() const {
 }
 
 void TableOutputs::attachTable(std::unique_ptr<TableFile> output) {
-    // At most one table: the CSV and --json exclude each other.
+    // At most one table: the CSV and --json exclude each other. Its file
+    // layer throws only when the run is to end (without --reconnect).
     if (csv_) {
         csvWriter_ = tableWriter<CsvTableWriter>(std::move(output));
-        add(*csvWriter_);
+        add(*csvWriter_, OnFailure::endsRun);
     } else if (json_) {
         jsonWriter_ = tableWriter<JsonLinesWriter>(std::move(output));
-        add(*jsonWriter_);
+        add(*jsonWriter_, OnFailure::endsRun);
     }
-    if (mqtt_) add(*mqtt_);
+    // The broker's refusal ends the run with its exit code; nothing else
+    // the publisher meets does.
+    if (mqtt_) add(*mqtt_, OnFailure::endsRunOnlyWithExitCode, "mqtt");
 }
 
 }  // namespace tessline

@@ -22,8 +22,8 @@ namespace tessline {
 MqttSettings mqttSettingsFrom(const boost::program_options::variables_map& options);
 
 // Hands the dump's calls on: the table (CSV or JSON lines) first, then the
-// broker; either may throw from onRow (a table that cannot be written, a
-// broker that refused us).
+// broker, then what add() appends (the HTTP server). A table that cannot be
+// written and a broker that refused us end the run; see attachTable().
 class TableOutputs : public TableListeners {
 public:
     // Checks the options before anything else happens (the client does not

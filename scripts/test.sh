@@ -30,8 +30,10 @@ run_ctest() {
 
 echo "== normal build"
 # The default install prefix, named for a reused tree: the package must
-# install under /usr all the same.
-configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX=/usr/local
+# install under /usr all the same. The tests are named too, as
+# scripts/run.sh turns them off in the same folder.
+configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX=/usr/local \
+  -DSOLWATCH_TESTS=ON
 cmake --build build -j"$jobs"
 run_ctest ctest --test-dir build -j"$test_jobs" --output-on-failure
 lap "normal build and tests"

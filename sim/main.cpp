@@ -29,12 +29,16 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void requestStop(int) { stopRequested = 1; }
 
-// No SA_RESTART: a signal cuts the loop's poll short.
+// No SA_RESTART: a signal cuts the loop's poll short. A SIGINT ignored at
+// the start stays ignored: a script's background job (scripts/run.sh) is
+// left to its script, and a Ctrl-C meant for solwatch must not take the
+// line away from under it first.
 void installSignalHandlers() {
-    struct sigaction action {};
+    struct sigaction action {}, previous {};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGINT, nullptr, &previous);
+    if (previous.sa_handler != SIG_IGN) sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 }

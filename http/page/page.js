@@ -8,7 +8,10 @@
 //     table does not have hides (its tile, or its part of the load tile)
 //   device       model and serial number of the charger
 //   last-row     seconds since the last row's time, updated every second
-//   link-banner  role="alert", shown while the charger's link is lost
+//   link-banner  role="alert", shown while no data comes from the charger
+//   server-banner role="alert", shown while the page cannot reach solwatch
+//     or gets its values by polling (the event stream refused or broken)
+//   body classes "aging" (rows late) and "stale" (no rows) grey the values
 //   chart-area   the 48-hour chart (chart, chart-legend, state-legend)
 //   chart-note   shown instead of the chart when dygraphs is missing
 'use strict';
@@ -34,6 +37,12 @@ const HISTORY_FIELDS = ['time', 'panel_power_w', 'battery_voltage_v', 'charge_cu
 const STATE = HISTORY_FIELDS.indexOf('state');
 const MAX_POINTS = 48 * 60;
 const MISSING = '–';
+// Without the event stream, /api/state and /api/link are fetched this often.
+const POLL_SECONDS = 10;
+// Rows count as late after twice their interval and a bit, as the server's health says.
+const ROW_LATENESS = 5;
+// Past this the values are only history.
+const STALE_SECONDS = 600;
 
 // Charge states as bands behind the chart's lines; others are grey.
 const STATE_COLOURS = {
@@ -43,6 +52,12 @@ const STATE_COLOURS = {
 const OTHER_STATE_COLOUR = '#eef0f2';
 
 let lastRowTime = null;
+let rowInterval = 60;  // seconds between the last two rows
+let linkUp = true;
+let serverReached = true;
+let lastContact = Date.now() / 1000;  // of the last answer or event from solwatch
+let events = null;     // the event stream, while there is one
+let pollTimer = null;  // while the page polls instead
 let points = [];  // as HISTORY_FIELDS: [time s, panel W, battery V, charge A, state], oldest first
 let chart = null;
 let redrawPending = false;
@@ -77,20 +92,47 @@ function showState(state) {
     element.textContent = value == null ? MISSING : value;
     element.closest('.part, .tile').hidden = value === undefined;
   }
-  lastRowTime = Number(state.time);
+  const time = Number(state.time);
+  if (lastRowTime !== null && time > lastRowTime) rowInterval = time - lastRowTime;
+  lastRowTime = time;
   showAge();
 }
 
+// The age of the last row, and the values greyed by it.
 function showAge() {
-  const age = lastRowTime === null ? MISSING : Math.max(0, Math.round(Date.now() / 1000 - lastRowTime));
-  document.getElementById('last-row').textContent = age;
+  const age = lastRowTime === null ? null : Math.max(0, Math.round(Date.now() / 1000 - lastRowTime));
+  document.getElementById('last-row').textContent = age === null ? MISSING : age;
+  const stale = !linkUp || !serverReached || (age !== null && age > STALE_SECONDS);
+  document.body.classList.toggle('stale', stale);
+  document.body.classList.toggle('aging', !stale && age !== null && age > 2 * rowInterval + ROW_LATENESS);
 }
 
-function showLink(up, reason) {
-  const banner = document.getElementById('link-banner');
-  banner.textContent = up ? '' : 'No data from the charger: ' + (reason || 'link lost');
-  banner.hidden = up;
-  document.body.classList.toggle('stale', !up);
+function clockTime(unixSeconds) {
+  return new Date(unixSeconds * 1000).toLocaleTimeString([], { hour: '2-digit', minute: '2-digit' });
+}
+
+function showBanner(id, text) {
+  const banner = document.getElementById(id);
+  banner.textContent = text;
+  banner.hidden = !text;
+}
+
+// `since`: the unix time of the last data from the charger, if known.
+function showLink(up, since) {
+  linkUp = up;
+  const when = since || lastRowTime;
+  showBanner('link-banner', up ? '' : 'No data from the charger' + (when ? ' since ' + clockTime(when) : '') +
+    ' (the cable or the charger?)');
+  showAge();
+}
+
+// Whether solwatch answers, and whether the page has its event stream.
+function showServer(reached, streaming) {
+  serverReached = reached;
+  if (reached) lastContact = Date.now() / 1000;
+  showBanner('server-banner', !reached ? 'No connection to solwatch since ' + clockTime(lastContact)
+    : streaming ? '' : 'solwatch is busy: showing values every ' + POLL_SECONDS + ' s');
+  showAge();
 }
 
 function showDevice(info) {
@@ -175,6 +217,8 @@ function createChart() {
   showChartLegend();
   return new Dygraph(document.getElementById('chart'), chartRows(), {
     labels: ['Time', ...SERIES],
+    ylabel: 'Panel power (W)',
+    y2label: 'Battery voltage (V), charge current (A)',
     colors: SERIES_COLOURS,
     series: { [SERIES[1]]: { axis: 'y2' }, [SERIES[2]]: { axis: 'y2' } },
     axes: { y2: { independentTicks: true } },
@@ -223,37 +267,77 @@ async function refresh() {
   if (history.ok) setHistory(JSON.parse(history.text));
 }
 
-async function checkHealth() {
-  const health = await fetchText('/healthz');
-  if (health.status === 503) showLink(false, health.text.trim());
-}
-
-function onRow(event) {
-  const state = parseKeepingDigits(event.data);
-  showLink(true);
+function takeRow(state) {
   showState(state);
   addPoint(state);
   redrawSoon();
 }
 
+function onRow(event) {
+  showServer(true, true);
+  takeRow(parseKeepingDigits(event.data));
+}
+
 function onLink(event) {
   const link = JSON.parse(event.data);
-  showLink(link.up, link.reason);
+  showLink(link.up, link.since);
+}
+
+async function fetchLink() {
+  const link = await fetchText('/api/link');
+  if (link.ok) {
+    const state = JSON.parse(link.text);
+    showLink(state.up, state.since);
+  }
+}
+
+// Without the stream: the values every few seconds, and another try of
+// the stream at each turn.
+async function poll() {
+  try {
+    const state = await fetchText('/api/state');
+    await fetchLink();
+    if (state.ok) takeRow(parseKeepingDigits(state.text));
+    showServer(true, false);
+  } catch (error) {
+    showServer(false, false);
+  }
+  if (!events) connectEvents();
+}
+
+function startPolling() {
+  if (pollTimer) return;
+  pollTimer = setInterval(poll, POLL_SECONDS * 1000);
+  poll();
+}
+
+function stopPolling() {
+  clearInterval(pollTimer);
+  pollTimer = null;
 }
 
 // The browser reconnects by itself after a dropped stream, but gives up on
-// an error answer (such as too many clients): then a new one, a bit later.
+// an error answer (such as too many clients). Either way the page polls
+// until a stream is open again, and after a refusal tries a new one at
+// each poll.
 function connectEvents() {
-  const events = new EventSource('/events');
-  events.addEventListener('row', onRow);
-  events.addEventListener('link', onLink);
-  events.addEventListener('open', () => {
+  const stream = new EventSource('/events');
+  events = stream;
+  stream.addEventListener('row', onRow);
+  stream.addEventListener('link', onLink);
+  stream.addEventListener('open', () => {
+    stopPolling();
+    showServer(true, true);
     if (missedEvents) refresh().catch(() => {});
     missedEvents = false;
   });
-  events.addEventListener('error', () => {
+  stream.addEventListener('error', () => {
     missedEvents = true;
-    if (events.readyState === EventSource.CLOSED) setTimeout(connectEvents, 5000);
+    if (stream.readyState === EventSource.CLOSED) {
+      stream.close();
+      events = null;
+    }
+    startPolling();
   });
 }
 
@@ -266,7 +350,7 @@ function start() {
   }
   showStateLegend();
   setInterval(showAge, 1000);
-  checkHealth().catch(() => {});
+  fetchLink().catch(() => {});
   refresh().catch(() => {});
   connectEvents();
 }

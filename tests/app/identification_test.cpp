@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/output_file.h"
+#include "app/output_name.h"
 
 using namespace tessline;
 

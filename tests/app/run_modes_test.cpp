@@ -10,7 +10,7 @@
 #include <thread>
 #include <algorithm>
 
-#include "app/output_file.h"
+#include "app/output_name.h"
 #include "hex/hex_frame.h"
 #include "identity/product_table.h"
 #include "tests/support/scratch_dir.h"

@@ -22,6 +22,10 @@ if jq empty "$dashboard" 2> "$work/out"; then
     # Any other data source (a uid of one Grafana) leaves a panel empty after import.
     others=$(jq -r '[.. | objects | select(has("datasource")) | .datasource.uid] | map(select(. != "${DS_PROMETHEUS}")) | .[]' "$dashboard")
     [ -z "$others" ] || fail "dashboard: data sources other than \${DS_PROMETHEUS}: $others"
+    # Each query as Prometheus parses it, the dashboard's variable filled in.
+    jq -r '.. | objects | select(has("expr")) | .expr' "$dashboard" | sed 's/\$instance/.*/g' |
+        awk 'BEGIN {print "groups:\n  - name: dashboard\n    rules:"} {gsub(/\x27/, "\x27\x27"); printf "      - record: q%d\n        expr: \x27%s\x27\n", NR, $0}' > "$work/queries.yml"
+    promtool check rules "$work/queries.yml" > "$work/out" 2>&1 || fail "dashboard queries: $(cat "$work/out")"
 else
     fail "dashboard: $(cat "$work/out")"
 fi

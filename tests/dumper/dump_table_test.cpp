@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
@@ -56,7 +56,7 @@ TEST(DumpTable, FastExampleHeaderAndRow) {
     DeviceInfo info = plainCharger();
     info.hasPanelCurrent = true;
     DumpTable table;
-    table.setItems(channelTable(DumpVariant::fast, info));
+    table.setItems(tableItems(DumpVariant::fast, info));
     FakeRegisters device;
     device.set(0x0201, 3, 1);
     device.set(0xEDD7, 42, 2);
@@ -188,7 +188,7 @@ TEST(DumpTable, ScalesOfTextAndRegisterValues) {
     for (const ScaleCase& c : cases) {
         FakeClock clock(1000);
         DumpTable table;
-        table.setItems(channelTable(DumpVariant::full, c.info));
+        table.setItems(tableItems(DumpVariant::full, c.info));
         FakeRegisters device;
         if (c.textLabel) {
             table.onText(c.textLabel, std::to_string(c.number));

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/dump_loop.h"
@@ -25,29 +25,23 @@ using namespace dumper_test;
 
 constexpr std::int64_t kStart = 1796692350;  // Tue Dec  8 01:12:30 2026 UTC
 
-// What the MQTT publisher sends for each row: the state, and the history
-// when its past days or total changed.
+// What the MQTT publisher sends for each row, without a broker.
 class MqttPayloads : public TableListener {
 public:
     void onTableStart(const Identity&, const DeviceInfo&, const std::vector<TableColumn>& columns) override {
-        builder_ = std::make_unique<StateMessageBuilder>(columns);
-        historyCells_.clear();
+        messages_ = std::make_unique<RowMessages>(columns);
     }
     void onRow(const TableRow& row) override {
-        text_ += "state " + builder_->buildState(row) + "\n";
-        if (!builder_->hasHistory()) return;
-        std::string cells = builder_->pastHistoryCells(row);
-        if (cells == historyCells_) return;
-        historyCells_ = cells;
-        text_ += "history " + builder_->buildHistory(row) + "\n";
+        RowMessages::Messages messages = messages_->forRow(row);
+        text_ += "state " + messages.state + "\n";
+        if (!messages.history.empty()) text_ += "history " + messages.history + "\n";
     }
     void onLinkLost(const std::string&) override {}
     void onEnd() override {}
     const std::string& text() const { return text_; }
 
 private:
-    std::unique_ptr<StateMessageBuilder> builder_;
-    std::string historyCells_;
+    std::unique_ptr<RowMessages> messages_;
     std::string text_;
 };
 
@@ -73,7 +67,7 @@ public:
     }
 
     void table(Charger& charger, DumpVariant variant, int rows) {
-        DumpTable dump(channelTable(variant, charger.info));
+        DumpTable dump(tableItems(variant, charger.info));
         listeners_.onTableStart(charger.identity, charger.info, dump.columns());
         const std::atomic<bool> goOn{false};
         for (int row = 0; row < rows; ++row) {

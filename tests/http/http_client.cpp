@@ -51,10 +51,13 @@ int freePort() {
     return port;
 }
 
-Connection::Connection(int port) {
+Connection::Connection(int port, const char* from) {
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local = loopback(0);
+    ::inet_pton(AF_INET, from, &local.sin_addr);
     sockaddr_in address = loopback(port);
-    if (fd_ >= 0 && ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (fd_ >= 0 && (::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+                     ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)) {
         ::close(fd_);
         fd_ = -1;
     }

@@ -14,8 +14,9 @@ int freePort();
 
 class Connection {
 public:
-    // Connects to 127.0.0.1:port; connected() says whether it worked.
-    explicit Connection(int port);
+    // Connects to 127.0.0.1:port from `from` (an address of the loopback);
+    // connected() says whether it worked.
+    explicit Connection(int port, const char* from = "127.0.0.1");
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;

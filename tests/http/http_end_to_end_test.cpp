@@ -146,6 +146,28 @@ TEST(HttpEndToEnd, HealthzFollowsTheLink) {
     EXPECT_EQ(lostBody.rfind("link lost: ", 0), 0u) << lostBody;
 }
 
+// Without --reconnect the charger falls silent after 4 s and talks again
+// 5 s later: the health, the link metric and the live values follow the
+// silence timeout all the same, though the CSV rows go on.
+TEST(HttpEndToEnd, ASilentChargerShowsAsNoDataWithoutReconnect) {
+    HttpDump dump({"--silent-after", "4", "--silent-for", "5", "--time-scale", "1"}, {"-f", "--silence-timeout", "2"});
+    ASSERT_FALSE(dump.header().empty()) << dump.solwatch().errSoFar();
+    std::vector<std::string> seen;  // each change of (health, link metric, panel power shown)
+    for (auto deadline = Clock::now() + 20s; Clock::now() < deadline && seen.size() < 3;) {
+        Reply health = httpGet(dump.port(), "/healthz", "GET", 2s);
+        const std::string metrics = httpGet(dump.port(), "/metrics", "GET", 2s).body;
+        const bool linkUp = metrics.find("\nsolwatch_link_up 1\n") != std::string::npos;
+        const bool power = metrics.find("\nsolwatch_panel_power_watts ") != std::string::npos;
+        const std::string now = std::to_string(health.status) + " " + health.body + (linkUp ? "up" : "down") +
+                                (power ? " with power" : "");
+        if (seen.empty() || seen.back() != now) seen.push_back(now);
+        std::this_thread::sleep_for(200ms);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"200 ok\nup with power", "503 link lost: no data for 2 s\ndown",
+                                              "200 ok\nup with power"}))
+        << dump.solwatch().errSoFar();
+}
+
 // Silent connections beyond the limit: the oldest idle one makes room.
 TEST(HttpEndToEnd, IdleConnectionsDoNotKeepOutANewRequest) {
     HttpDump dump({"--frozen"});
@@ -166,8 +188,10 @@ TEST(HttpEndToEnd, IdleConnectionsDoNotKeepOutANewRequest) {
 TEST(HttpEndToEnd, EventsClientsBeyondSixteenAreTurnedAway) {
     HttpDump dump({"--frozen"});
     std::vector<std::unique_ptr<Connection>> clients;
+    // Each from an address of its own, as one host has but a few places.
     auto subscribe = [&] {
-        clients.push_back(std::make_unique<Connection>(dump.port()));
+        const std::string from = "127.0.0." + std::to_string(10 + clients.size());
+        clients.push_back(std::make_unique<Connection>(dump.port(), from.c_str()));
         clients.back()->send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
         clients.back()->readUntil([](const std::string& s) { return s.find("\r\n\r\n") != std::string::npos; }, 5s);
         return clients.back()->received().substr(0, clients.back()->received().find("\r\n"));
@@ -177,6 +201,25 @@ TEST(HttpEndToEnd, EventsClientsBeyondSixteenAreTurnedAway) {
     clients.front().reset();
     std::this_thread::sleep_for(200ms);  // the server notices the close
     EXPECT_EQ(subscribe(), "HTTP/1.1 200 OK") << "a place that came free";
+}
+
+// A host whose places are all being served (event streams here) is told
+// when to come back, not closed in silence.
+TEST(HttpEndToEnd, ANewcomerWithNoPlaceToTakeGets503AndRetryAfter) {
+    HttpDump dump({"--frozen"});
+    std::vector<std::unique_ptr<Connection>> streams;
+    for (int i = 0; i < 8; ++i) {
+        streams.push_back(std::make_unique<Connection>(dump.port(), "127.0.0.3"));
+        streams.back()->send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        ASSERT_TRUE(streams.back()->readUntil([](const std::string& s) { return s.find("\n\n") != std::string::npos; }, 5s));
+    }
+    Connection newcomer(dump.port(), "127.0.0.3");
+    newcomer.readUntil([](const std::string&) { return false; }, 2s);
+    Reply reply = parseReply(newcomer.received());
+    EXPECT_EQ(reply.status, 503) << newcomer.received();
+    EXPECT_EQ(reply.headers["retry-after"], "5");
+    EXPECT_TRUE(newcomer.closedByPeer());
+    EXPECT_NE(httpGet(dump.port(), "/healthz").status, 0) << "another host is served";
 }
 
 TEST(HttpEndToEnd, HugeHeaderGets431AndTheServerGoesOn) {
@@ -212,6 +255,20 @@ TEST(HttpEndToEnd, RequestsOutsideTheRoutesAreRefused) {
             EXPECT_EQ(reply.headers["allow"], "GET, HEAD") << c.method;
         }
     }
+}
+
+// The body of a refused POST is itself a request: it must not be answered,
+// or behind a proxy one user's answer could go to another.
+TEST(HttpEndToEnd, ARefusedRequestsBodyIsNotReadAsTheNextRequest) {
+    HttpDump dump({"--frozen"});
+    const std::string smuggled = "GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    Connection connection(dump.port());
+    connection.send("POST /api/state HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " +
+                    std::to_string(smuggled.size()) + "\r\n\r\n" + smuggled);
+    connection.readUntil([](const std::string&) { return false; }, 3s);
+    EXPECT_EQ(parseReply(connection.received()).status, 405) << connection.received();
+    EXPECT_EQ(connection.received().find("HTTP/1.1 200"), std::string::npos) << connection.received();
+    EXPECT_TRUE(connection.closedByPeer());
 }
 
 // A charger nobody plays: the run must end before it writes to it.

@@ -4,7 +4,9 @@
 
 #include <sstream>
 
+#include "dumper/dump_table.h"
 #include "dumper/history_records.h"
+#include "dumper/table_items.h"
 #include "dumper/value_format.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch_dir.h"
@@ -12,25 +14,22 @@
 namespace tessline {
 namespace {
 
-std::vector<TableColumn> live(const std::vector<std::string>& headers) {
-    std::vector<TableColumn> columns;
-    for (const std::string& header : headers) columns.push_back(TableColumn{header, kLiveColumn});
-    return columns;
+// The columns of a variant's table for a charger, as the dump makes them.
+std::vector<TableColumn> tableColumns(DumpVariant variant, const DeviceInfo& info) {
+    return DumpTable(tableItems(variant, info)).columns();
 }
 
-std::vector<TableColumn> operator+(std::vector<TableColumn> a, const std::vector<TableColumn>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+// A charger of the mixed table; `hexTable`: one of the HEX-only table.
+DeviceInfo charger(std::uint16_t appVersion, bool hexTable = false) {
+    DeviceInfo info;
+    info.deviceId = hexTable ? kHexTableDeviceId : 0xA042;
+    info.appVersion = appVersion;
+    return info;
 }
 
-std::vector<TableColumn> history(int place, const std::vector<std::string>& headers) {
-    std::vector<TableColumn> columns = live(headers);
-    for (TableColumn& column : columns) column.history = place;
-    return columns;
-}
-
-// The cells of a CSV line, typed as the table writer types them.
-TableRow csvRow(const std::string& line) {
+// The cells of a CSV line, typed as the table writer types them; the
+// columns after them (later history days) missing.
+TableRow csvRow(const std::string& line, std::size_t columns) {
     TableRow row{1796692380, {}};
     std::stringstream in(line);
     for (std::string text; std::getline(in, text, ',');) {
@@ -39,24 +38,29 @@ TableRow csvRow(const std::string& line) {
         bool isNumber = (number >> value) && number.eof();
         row.cells.push_back(text == "-" ? missingCell() : isNumber ? numberCell(text) : textCell(text));
     }
+    if (row.cells.size() < columns) row.cells.resize(columns, missingCell());
     return row;
 }
 
-const std::vector<TableColumn> kFullHex =
-    live({"Timestamp", "State", "Ibat[A]", "Vbat[V]", "Vpnl[V]", "Ppnl[W]", "Temp[C]", "Err"});
-const std::vector<TableColumn> kFullHistory =
-    live({"Timestamp", "State", "Ibat[A]", "Vbat[V]", "Vpnl[V]", "Ppnl[W]", "Temp[C]", "Err", "RtcState", "RtcTime",
-          "Load", "Iload[A]", "Light[%]"}) +
-    history(kHistoryTotal, historyTotalHeaders()) + history(0, historyDayHeaders(0)) +
-    history(1, historyDayHeaders(1));
-const std::vector<TableColumn> kTextHistory =
-    live({"Timestamp", "State", "Ibat[A]", "Vbat[V]", "Vpnl[V]", "Ppnl[W]", "Temp[C]", "Err", "RtcState", "RtcTime",
-          "Load", "Light[%]", "rtcStratum", "rtcTonExpected", "rtcToffExpected", "rtcOffTime", "rtcOnTime",
-          "Yield_user[kWh]", "Yield_today[kWh]", "Pmax_today[W]", "Yield_yesterday[kWh]", "Pmax_yesterday[W]"});
-const std::vector<TableColumn> kFast =
-    live({"Timestamp", "State", "Ichr[A]", "Vchr[V]", "Ipnl[A]", "Vpnl[V]", "Ppnl[W]", "Temp[C]", "Err", "Load",
-          "Iload[A]"});
-const std::vector<TableColumn> kChannels = live({"Vout", "Iout1", "Iout2", "Vpanel", "Temp"});
+const std::vector<TableColumn> kFullHex = tableColumns(DumpVariant::full, charger(0x117, true));
+const std::vector<TableColumn> kFullHistory = tableColumns(DumpVariant::full, [] {
+    DeviceInfo info = charger(0x117);
+    info.hasLoadOutput = info.hasLoadCurrent = info.hasSolarTimer = info.hasHistorySupport = true;
+    info.historyVersion = 6;
+    return info;
+}());
+const std::vector<TableColumn> kTextHistory = tableColumns(DumpVariant::full, [] {
+    DeviceInfo info = charger(0x116);
+    info.hasLoadOutput = info.hasSolarTimer = info.releaseCandidate = info.hasHistorySupport = true;
+    info.historyVersion = 4;
+    return info;
+}());
+const std::vector<TableColumn> kFast = tableColumns(DumpVariant::fast, [] {
+    DeviceInfo info = charger(0x117);
+    info.hasPanelCurrent = info.hasLoadOutput = info.hasLoadCurrent = true;
+    return info;
+}());
+const std::vector<TableColumn> kChannels = tableColumns(DumpVariant::channels, charger(0x117));
 
 const char* const kHistoryRow =
     R"("Tue Dec  8 01:13:00 2026","FLOAT",4.2,13.65,38.1,57.0,18.8,0,"DAY","12:30","ON",1.3,80,)"
@@ -131,8 +135,8 @@ std::vector<std::string> samplesOf(const std::string& page, const std::string& p
 
 std::string renderVariant(const Variant& variant, const DeviceLabels* device = nullptr,
                           const ServiceHealth& health = upHealth()) {
-    TableRow row = csvRow(variant.row);
-    EXPECT_EQ(row.cells.size(), variant.columns.size()) << variant.legend;
+    TableRow row = csvRow(variant.row, variant.columns.size());
+    EXPECT_EQ(row.cells.size(), variant.columns.size()) << variant.legend << ": more cells than columns";
     return MetricsPage(variant.columns).render(&row, device, health, "1.10");
 }
 

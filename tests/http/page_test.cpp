@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/http/devtools_page.h"
+#include "tests/http/http_client.h"
 #include "tests/http/http_dump.h"
 #include "tests/support/scratch_dir.h"
 
@@ -106,6 +107,56 @@ TEST_F(Page, ShowsTheLastRowAndAfterTheNextOneThatOne) {
     std::map<std::string, std::string> second = shownValues(page, dump);
     EXPECT_GT(shownRow(dump, second), firstRow) << testing::PrintToString(second);
     EXPECT_NE(first, second);
+}
+
+// The text of a banner while it shows, else "".
+std::string bannerText(DevToolsPage& page, const std::string& id) {
+    json text = page.evaluate("(e => e.hidden ? '' : e.textContent)(document.getElementById('" + id + "'))");
+    return text.is_string() ? text.get<std::string>() : "";
+}
+
+// Waits until the banner's text starts with `start` (is gone, for ""); returns what it showed last.
+std::string awaitBanner(DevToolsPage& page, const std::string& id, const std::string& start,
+                        std::chrono::seconds timeout) {
+    std::string text;
+    for (auto deadline = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(200ms))
+        if ((text = bannerText(page, id)).rfind(start, 0) == 0 && (!start.empty() || text.empty())) break;
+    return text;
+}
+
+// SOLWATCH_BANNER_SCREENSHOTS=DIR keeps the page as each banner shows it.
+void keepScreenshot(DevToolsPage& page, const char* name) {
+    if (const char* dir = std::getenv("SOLWATCH_BANNER_SCREENSHOTS"))
+        writeFile(std::string(dir) + "/" + name, page.screenshot());
+}
+
+// With every event place taken by other hosts the page polls and says so,
+// and takes the stream once a place is free; with solwatch gone it says
+// that, and its values grey.
+TEST_F(Page, SaysWhenItPollsAndWhenSolwatchIsGone) {
+    auto dump = std::make_unique<HttpDump>(std::vector<std::string>{});
+    ASSERT_FALSE(dump->header().empty()) << dump->solwatch().errSoFar();
+    std::vector<std::unique_ptr<Connection>> streams;
+    for (int i = 0; i < 16; ++i) {
+        streams.push_back(std::make_unique<Connection>(dump->port(), ("127.0.0." + std::to_string(20 + i)).c_str()));
+        streams.back()->send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        ASSERT_TRUE(streams.back()->readUntil([](const std::string& s) { return s.find("\n\n") != std::string::npos; }, 5s));
+    }
+    DevToolsPage page(dir.file("profile"), pageUrl(*dump));
+    const std::string busy = "solwatch is busy: showing values every 10 s";
+    EXPECT_EQ(awaitBanner(page, "server-banner", busy, 10s), busy);
+    EXPECT_GE(shownRow(*dump, shownValues(page, *dump)), 0) << "the polled values are no CSV row";
+    keepScreenshot(page, "page-busy.png");
+
+    streams.clear();
+    EXPECT_EQ(awaitBanner(page, "server-banner", "", 15s), "") << "the stream was not taken again";
+
+    dump.reset();
+    const std::string gone = "No connection to solwatch since ";
+    EXPECT_EQ(awaitBanner(page, "server-banner", gone, 15s).substr(0, gone.size()), gone);
+    EXPECT_EQ(page.evaluate("document.body.classList.contains('stale')"), true);
+    keepScreenshot(page, "page-no-connection.png");
 }
 
 TEST_F(Page, ReadmeScreenshot) {

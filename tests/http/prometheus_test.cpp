@@ -12,6 +12,7 @@
 
 #include "tests/http/http_client.h"
 #include "tests/http/http_dump.h"
+#include "tests/http/prometheus_server.h"
 #include "tests/support/scratch_dir.h"
 
 namespace {
@@ -22,65 +23,14 @@ using namespace std::chrono_literals;
 using nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
-const char* const kPrometheus = "/usr/bin/prometheus";
-const char* const kPromtool = "/usr/bin/promtool";
-
-bool installed(const char* program) { return ::access(program, X_OK) == 0; }
-
-// Prometheus with its own configuration and storage in `dir`, scraping
-// 127.0.0.1:target every second.
-class PrometheusServer {
-public:
-    PrometheusServer(const ScratchDir& dir, int target) : port_(freePort()) {
-        writeFile(dir.file("prometheus.yml"),
-                  "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n  evaluation_interval: 1s\n"
-                  "scrape_configs:\n  - job_name: solwatch\n    static_configs:\n"
-                  "      - targets: ['127.0.0.1:" + std::to_string(target) + "']\n");
-        process_ = std::make_unique<Process>(std::vector<std::string>{
-            kPrometheus, "--config.file=" + dir.file("prometheus.yml"), "--storage.tsdb.path=" + dir.file("data"),
-            "--web.listen-address=127.0.0.1:" + std::to_string(port_), "--log.level=warn"});
-    }
-    ~PrometheusServer() {
-        process_->signal(SIGTERM);
-        process_->wait(10s);
-    }
-
-    bool waitUntilReady(std::chrono::seconds timeout) {
-        for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(200ms))
-            if (httpGet(port_, "/-/ready", "GET", 1s).status == 200) return true;
-        return false;
-    }
-
-    // The value of an instant query's first series at `time` (now if 0), or none.
-    std::optional<double> query(const std::string& expression, double time = 0) {
-        std::string target = "/api/v1/query?query=" + expression;
-        if (time > 0) target += "&time=" + std::to_string(time);
-        Reply reply = httpGet(port_, target, "GET", 3s);
-        if (reply.status != 200) return std::nullopt;
-        json result = json::parse(reply.body)["data"]["result"];
-        if (result.empty()) return std::nullopt;
-        return std::stod(result[0]["value"][1].get<std::string>());
-    }
-
-    // Queries until the value is `wanted`, for at most the time.
-    bool waitFor(const std::string& expression, double wanted, std::chrono::seconds timeout) {
-        for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(250ms))
-            if (query(expression) == wanted) return true;
-        return false;
-    }
-
-    std::string log() const { return process_->errSoFar(); }
-
-private:
-    int port_;
-    std::unique_ptr<Process> process_;
-};
-
 TEST(Prometheus, PromtoolHasNothingToSayAboutALiveScrape) {
     if (!installed(kPromtool)) GTEST_SKIP() << kPromtool << " is not installed";
     ScratchDir dir;
     HttpDump dump({});
     ASSERT_FALSE(dump.header().empty()) << dump.solwatch().errSoFar();
+    // The server hears of a row after the CSV has it: the next row shows
+    // that the first one has reached it.
+    ASSERT_FALSE(dump.nextRow(10s).empty()) << dump.solwatch().errSoFar();
     Reply metrics = httpGet(dump.port(), "/metrics");
     ASSERT_EQ(metrics.status, 200);
     EXPECT_EQ(metrics.headers["content-type"], "text/plain; version=0.0.4; charset=utf-8");
@@ -119,6 +69,46 @@ TEST(Prometheus, ScrapesTheCsvValuesAndSeesTheLinkGo) {
     EXPECT_TRUE(prometheus.waitFor("solwatch_link_up", 0, 10s)) << dump.solwatch().errSoFar();
     EXPECT_EQ(prometheus.query("solwatch_battery_voltage_volts"), std::nullopt);
     EXPECT_EQ(prometheus.query("up"), 1.0);
+}
+
+}  // namespace
+
+namespace {
+
+// 300 slow connections from 127.0.0.2, each sending a header byte every
+// 3 s and back 1 s after being closed, keep out neither a client on
+// 127.0.0.1 that asks twice a second nor Prometheus scraping every second.
+TEST(Prometheus, SlowlorisFromOneAddressKeepsNoOtherClientOut) {
+    ScratchDir dir;
+    HttpDump dump({});
+    ASSERT_FALSE(dump.header().empty()) << dump.solwatch().errSoFar();
+    std::optional<PrometheusServer> prometheus;
+    if (installed(kPrometheus)) {
+        prometheus.emplace(dir, dump.port());
+        ASSERT_TRUE(prometheus->waitUntilReady(15s)) << prometheus->log();
+        ASSERT_TRUE(prometheus->waitFor("up", 1, 10s)) << prometheus->log();
+    }
+    Process slowloris({HTTP_SLOWLORIS_BIN, std::to_string(dump.port()), "127.0.0.2", "300", "18"});
+    std::this_thread::sleep_for(2s);
+
+    const auto honestTime = 14s;
+    int asked = 0, answered = 0;
+    for (auto end = Clock::now() + honestTime; Clock::now() < end; ++asked) {
+        const auto begin = Clock::now();
+        Reply reply = httpGet(dump.port(), asked % 2 ? "/healthz" : "/metrics", "GET", 1s);
+        if (reply.status != 0 && Clock::now() - begin <= 1s) ++answered;
+        std::this_thread::sleep_until(begin + 500ms);
+    }
+    EXPECT_GE(answered * 100, asked * 95) << answered << " of " << asked << " answered within 1 s";
+    if (prometheus) {
+        // A failed scrape is stored as up 0.
+        EXPECT_EQ(prometheus->query("min_over_time(up[14s])"), 1.0) << prometheus->log();
+        EXPECT_GE(prometheus->query("count_over_time(up[14s])").value_or(0), 10) << prometheus->log();
+    }
+    ProcessResult attack = slowloris.wait(10s);
+    long connects = 0;
+    std::sscanf(attack.out.c_str(), "slowloris: %ld connects", &connects);
+    EXPECT_GE(connects, 300) << attack.out << attack.err;
 }
 
 }  // namespace

@@ -223,6 +223,22 @@ TEST(TamSerial, CloseEndsTheReaderThreadAndWriteThenThrows) {
     }
 }
 
+// Nobody reads the line: once its buffers are full, a write fails after a
+// bounded wait instead of holding the link for ever.
+TEST(TamSerial, WriteToAPortThatTakesNothingFailsInBoundedTime) {
+    Pty pty;
+    TamSerial link(pty.slavePath());
+    HexMsg big;
+    for (int i = 0; i < 1000; ++i) big.appendByte(0x55);
+    try {
+        for (int i = 0; i < 10000; ++i) link.write(big);
+        FAIL() << "10000 writes went through to a port that takes nothing";
+    } catch (const boost::system::system_error& e) {
+        EXPECT_EQ(e.code(), boost::system::errc::timed_out) << e.what();
+        EXPECT_EQ(std::string(e.what()).rfind("write: the port took no byte for 1 s", 0), 0u) << e.what();
+    }
+}
+
 TEST(TamSerial, HangUpEndsReceptionQuietlyAtDefaultLevel) {
     Pty pty;
     TamSerial link(pty.slavePath());

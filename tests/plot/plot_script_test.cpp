@@ -37,6 +37,13 @@ Recording powerRows(const std::vector<float>& power) {
     return r;
 }
 
+PlotData reduce(const Recording& r, std::size_t columns = PlotData::kMostColumns) {
+    PlotData data(columns);
+    data.add(r);
+    data.finish();
+    return data;
+}
+
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> all;
     std::istringstream in(text);
@@ -105,9 +112,9 @@ TEST(PlotTitle, NamesTheDeviceFromTheFileName) {
         EXPECT_EQ(device.serial, c.serial) << c.path;
     }
     Recording r = powerRows({1, 2, 3});
-    EXPECT_EQ(pictureTitle({"x/log-Helio 100|15-HQ2042SIM01.csv"}, r),
+    EXPECT_EQ(pictureTitle({"x/log-Helio 100|15-HQ2042SIM01.csv"}, reduce(r)),
               "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
-    EXPECT_EQ(pictureTitle({"x/day.csv"}, r), "day.csv: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
+    EXPECT_EQ(pictureTitle({"x/day.csv"}, reduce(r)), "day.csv: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
 }
 
 TEST(PlotOptions, NamesThePictures) {
@@ -135,19 +142,23 @@ TEST(PlotOptions, NamesThePictures) {
         EXPECT_THROW(parsePlotOptions(bad), plot_error);
 }
 
+// The number of points in each piece of a line.
+std::vector<std::size_t> pieces(const std::string& data) {
+    std::vector<std::size_t> sizes(1, 0);
+    for (const std::string& line : lines(data)) line.empty() ? sizes.push_back(0) : void(++sizes.back());
+    return sizes;
+}
+
 TEST(PlotData, GapsAndPausesBreakTheLines) {
     Recording r = powerRows({1, 2, kGap, 4, 5, 6});
-    std::vector<bool> breaks = lineBreaks(r);
-    EXPECT_EQ(lines(seriesData(r, Quantity::panelPower, breaks, 0)).size(), 6u);  // five points, one blank
-    EXPECT_EQ(lines(seriesData(r, Quantity::panelPower, breaks, 0))[2], "");
+    EXPECT_EQ(pieces(reduce(r).seriesData(Quantity::panelPower)), (std::vector<std::size_t>{2, 3}));
 
+    r.values[static_cast<int>(Quantity::panelPower)][2] = 3;
     r.x[4] += 60;  // a pause of a minute between rows a second apart
     r.x[5] += 60;
-    r.runStart[3] = 0;
-    breaks = lineBreaks(r);
-    EXPECT_EQ(breaks, (std::vector<bool>{false, false, false, false, true, false}));
+    EXPECT_EQ(pieces(reduce(r).seriesData(Quantity::panelPower)), (std::vector<std::size_t>{4, 2}));
     r.runStart[5] = 1;  // a new header: another run
-    EXPECT_TRUE(lineBreaks(r)[5]);
+    EXPECT_EQ(pieces(reduce(r).seriesData(Quantity::panelPower)), (std::vector<std::size_t>{4, 1, 1}));
 }
 
 TEST(PlotData, ManyRowsShrinkToTheirEnvelope) {
@@ -155,7 +166,7 @@ TEST(PlotData, ManyRowsShrinkToTheirEnvelope) {
     for (int i = 0; i < 4000; ++i) power.push_back(static_cast<float>(i % 100));
     power[1234] = 500;
     Recording r = powerRows(power);
-    std::vector<std::string> points = lines(seriesData(r, Quantity::panelPower, lineBreaks(r), 100));
+    std::vector<std::string> points = lines(reduce(r, 100).seriesData(Quantity::panelPower));
     EXPECT_LE(points.size(), 200u);
     double low = 1e9, high = -1e9, lastX = -1;
     for (const std::string& point : points) {
@@ -169,12 +180,94 @@ TEST(PlotData, ManyRowsShrinkToTheirEnvelope) {
     EXPECT_EQ(high, 500);  // a single peak survives
 }
 
+// Days of rows from Mon 7 Dec 2026, one every `step` seconds, handed to a
+// PlotData in parts as the span reader does: panel power by the hour, one
+// peak of 999 W, OFF by night, BULK by day, FAULT at `faultFrom` for
+// `faultFor` seconds; the day `missingDay` has no rows.
+struct Days {
+    int days;
+    double step;
+    int missingDay = -1;
+    double faultFrom = 0, faultFor = 0;  // seconds after the first row
+};
+
+PlotData reduceDays(const Days& d) {
+    const double start = stamp("Mon Dec  7 00:00:00 2026");
+    PlotData data;
+    Recording part = powerRows({});
+    part.carriesStates = true;
+    for (double t = 0; t < d.days * kSecondsPerDay; t += d.step) {
+        if (static_cast<int>(t / kSecondsPerDay) == d.missingDay) continue;
+        double hour = std::fmod(t, kSecondsPerDay) / 3600;
+        part.x.push_back(start + t);
+        part.runStart.push_back(t == 0);
+        for (auto& values : part.values) values.push_back(kGap);
+        part.values[0].back() = t == 12345 * d.step ? 999 : static_cast<float>(hour * 10);
+        bool fault = t >= d.faultFrom && t < d.faultFrom + d.faultFor;
+        part.states.push_back(static_cast<std::int8_t>(fault ? 2 : hour < 6 || hour >= 20 ? 0 : 3));
+        if (part.rows() == 1000) data.add(part), part.clearRows();
+    }
+    data.add(part);
+    data.finish();
+    return data;
+}
+
+TEST(PlotData, HoldsAFewColumnsWhateverTheSpan) {
+    for (const Days& d : {Days{1, 1}, Days{365, 60}, Days{3650, 3600}}) {
+        PlotData data = reduceDays(d);
+        EXPECT_EQ(data.rows(), static_cast<std::size_t>(d.days * kSecondsPerDay / d.step)) << d.days;
+        EXPECT_LE(data.columns(), PlotData::kMostColumns) << d.days;
+        EXPECT_GT(data.columns(), PlotData::kMostColumns / 2) << d.days;  // a column a pixel or less
+        std::vector<std::string> points = lines(data.seriesData(Quantity::panelPower));
+        EXPECT_LE(points.size(), 2 * PlotData::kMostColumns) << d.days;
+        double high = 0;
+        for (const std::string& point : points) high = std::max(high, std::stod(point.substr(point.find(' '))));
+        EXPECT_EQ(high, 999) << d.days;
+    }
+}
+
+TEST(PlotData, GapsAndBandsStayWithinAColumn) {
+    const double start = stamp("Mon Dec  7 00:00:00 2026");
+    const double faultFrom = 100 * kSecondsPerDay + 10 * 3600, faultFor = 3 * 3600;
+    PlotData data = reduceDays({365, 60, 20, faultFrom, faultFor});
+    const double width = data.columnWidth(), missingFrom = start + 20 * kSecondsPerDay;
+    EXPECT_LT(width, faultFor);
+
+    // The line breaks once, over the missing day.
+    std::vector<std::string> points = lines(data.seriesData(Quantity::panelPower));
+    auto blank = std::find(points.begin(), points.end(), "");
+    ASSERT_NE(blank, points.end());
+    EXPECT_EQ(std::find(blank + 1, points.end(), ""), points.end());
+    EXPECT_NEAR(std::stod(*(blank - 1)), missingFrom, width);
+    EXPECT_NEAR(std::stod(*(blank + 1)), missingFrom + kSecondsPerDay, width);
+
+    // The fault's band, and no band over the missing day.
+    std::vector<int> present;
+    std::vector<std::string> bands = lines(data.stateBands(present));
+    ASSERT_EQ(present, (std::vector<int>{0, 2, 3}));
+    std::size_t block = 0;
+    std::vector<std::pair<double, double>> faults;
+    for (std::size_t i = 0; i < bands.size(); ++i) {
+        if (bands[i].empty()) {
+            block += i > 0 && !bands[i - 1].empty();
+            continue;
+        }
+        double from = 0, to = 0;
+        std::sscanf(bands[i].c_str(), "%lf %lf", &from, &to);
+        EXPECT_FALSE(from < missingFrom + kSecondsPerDay / 2 && to > missingFrom + kSecondsPerDay / 2) << bands[i];
+        if (present[block] == 2) faults.emplace_back(from, to);
+    }
+    ASSERT_EQ(faults.size(), 1u);
+    EXPECT_NEAR(faults[0].first, start + faultFrom, width);
+    EXPECT_NEAR(faults[0].second, start + faultFrom + faultFor, width);
+}
+
 TEST(PlotData, StateBandsCoverTheirRows) {
     Recording r = powerRows({1, 1, 1, 1, 1});
     r.states = {3, 3, -1, 5, 5};
     r.carriesStates = true;
     std::vector<int> present;
-    std::string bands = stateBands(r, lineBreaks(r), present);
+    std::string bands = reduce(r).stateBands(present);
     EXPECT_EQ(present, (std::vector<int>{3, 5}));
     double t0 = r.x[0];
     std::ostringstream expected;
@@ -212,7 +305,7 @@ TEST(GnuplotScript, DrawsThePanelsTheTableHas) {
                           "\"Mon Dec  7 10:00:00 2026\",\"BULK\",4.2,13.45,35.1,58.2,25.3,0\n"
                           "\"Mon Dec  7 10:01:00 2026\",\"ABSORPTION\",4.0,14.40,35.1,-,25.3,0\n");
     Recording r = readTable(in, "day.csv");
-    PlotJob job = dayPicture(r, "it's a title", PictureKind::svg);
+    PlotJob job = dayPicture(r, reduce(r), "it's a title", PictureKind::svg);
     const std::string& s = job.script;
     EXPECT_EQ(s.rfind("set terminal svg", 0), 0u);
     EXPECT_NE(s.find("set multiplot title 'it''s a title'"), std::string::npos);
@@ -226,6 +319,32 @@ TEST(GnuplotScript, DrawsThePanelsTheTableHas) {
                                                "states.dat"}));
     EXPECT_EQ(job.files[0].second.find('-'), std::string::npos);  // the gap is no value
     EXPECT_EQ(lines(job.files[0].second).size(), 1u);
+}
+
+// The battery panel's range in the script: "lo:hi", or "*:*" when gnuplot
+// chooses it.
+std::string batteryRange(const std::vector<float>& volts) {
+    Recording r = powerRows(std::vector<float>(volts.size(), 10));
+    r.carried[static_cast<int>(Quantity::batteryVoltage)] = true;
+    r.values[static_cast<int>(Quantity::batteryVoltage)] = volts;
+    std::string script = dayPicture(r, reduce(r), "t", PictureKind::svg).script;
+    std::size_t panel = script.find("set ylabel 'battery voltage [V]'");
+    std::size_t range = script.find("set yrange [", panel) + 12;
+    return script.substr(range, script.find(']', range) - range);
+}
+
+TEST(GnuplotScript, ANarrowVoltageRangeGetsRoom) {
+    struct Case {
+        std::vector<float> volts;
+        const char* range;
+    };
+    const Case cases[] = {
+        {{14.14f, 14.15f, 14.141f}, "13.8:14.4"},  // a battery in float: the line is off the frame
+        {{13.0f}, "12.7:13.3"},
+        {{12.2f, 12.5f}, "12.1:12.6"},
+        {{12.4f, 14.4f}, "*:*"},  // a day's swing: gnuplot's range, as ever
+    };
+    for (const Case& c : cases) EXPECT_EQ(batteryRange(c.volts), c.range) << c.volts.front();
 }
 
 }  // namespace

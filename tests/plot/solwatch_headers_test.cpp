@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "plot/table_reader.h"
@@ -14,7 +14,7 @@ namespace {
 using namespace tessline;
 
 std::string headerLine(DumpVariant variant, const DeviceInfo& info) {
-    return csvHeader(DumpTable(channelTable(variant, info)).columns()) + "\n";
+    return csvHeader(DumpTable(tableItems(variant, info)).columns()) + "\n";
 }
 
 // A row of gaps under the header, with a time stamp where it has one.

@@ -37,36 +37,36 @@ TEST(TableCells, ReadsWhatSolwatchWritesAndNothingElse) {
     struct Case {
         const char* cell;
         bool fits;
-        TableCell::Kind kind;
+        FileCell::Kind kind;
         double value;
     };
     const Case cases[] = {
-        {"13.45", true, TableCell::number, 13.45},
-        {"-2.5", true, TableCell::number, -2.5},
-        {"0", true, TableCell::number, 0},
-        {"-", true, TableCell::gap, 0},
-        {"", true, TableCell::gap, 0},
-        {"nan", true, TableCell::gap, 0},
-        {"-inf", true, TableCell::gap, 0},
-        {"\"FLOAT\"", true, TableCell::name, 0},
-        {"\"--:--\"", true, TableCell::name, 0},
-        {"\"Mon Dec  7 20:22:35 2026\"", true, TableCell::name, 0},
-        {"1e5", false, TableCell::gap, 0},
-        {"+1", false, TableCell::gap, 0},
-        {" 1", false, TableCell::gap, 0},
-        {"1.2.3", false, TableCell::gap, 0},
-        {".", false, TableCell::gap, 0},
-        {"FLOAT", false, TableCell::gap, 0},
-        {"\"BULK\"; system(\"touch x\")", false, TableCell::gap, 0},
-        {"\"a'b\"", false, TableCell::gap, 0},
-        {"\"x`id`\"", false, TableCell::gap, 0},
+        {"13.45", true, FileCell::number, 13.45},
+        {"-2.5", true, FileCell::number, -2.5},
+        {"0", true, FileCell::number, 0},
+        {"-", true, FileCell::gap, 0},
+        {"", true, FileCell::gap, 0},
+        {"nan", true, FileCell::gap, 0},
+        {"-inf", true, FileCell::gap, 0},
+        {"\"FLOAT\"", true, FileCell::name, 0},
+        {"\"--:--\"", true, FileCell::name, 0},
+        {"\"Mon Dec  7 20:22:35 2026\"", true, FileCell::name, 0},
+        {"1e5", false, FileCell::gap, 0},
+        {"+1", false, FileCell::gap, 0},
+        {" 1", false, FileCell::gap, 0},
+        {"1.2.3", false, FileCell::gap, 0},
+        {".", false, FileCell::gap, 0},
+        {"FLOAT", false, FileCell::gap, 0},
+        {"\"BULK\"; system(\"touch x\")", false, FileCell::gap, 0},
+        {"\"a'b\"", false, FileCell::gap, 0},
+        {"\"x`id`\"", false, FileCell::gap, 0},
     };
     for (const Case& c : cases) {
-        TableCell cell;
+        FileCell cell;
         EXPECT_EQ(readCell(c.cell, cell), c.fits) << c.cell;
         if (!c.fits) continue;
         EXPECT_EQ(cell.kind, c.kind) << c.cell;
-        if (c.kind == TableCell::number) {
+        if (c.kind == FileCell::number) {
             EXPECT_DOUBLE_EQ(cell.value, c.value) << c.cell;
         }
     }

@@ -118,6 +118,10 @@ void MosquittoBroker::start() {
     throw std::runtime_error("mosquitto does not listen: " + process_->wait(1s).err);
 }
 
+void MosquittoBroker::pause() { process_->signal(SIGSTOP); }
+
+void MosquittoBroker::resume() { process_->signal(SIGCONT); }
+
 void MosquittoBroker::stop() {
     if (!process_) return;
     process_->signal(SIGTERM);

@@ -35,6 +35,9 @@ public:
     // start() waits until the port takes connections; stop() until the process ended.
     void start();
     void stop();
+    // Freezes the running broker (SIGSTOP): connections stay open, nothing is answered.
+    void pause();
+    void resume();
     int port() const { return port_; }
     // mqtt://[user@]127.0.0.1:port, or mqtts://[user@]localhost:port.
     std::string url(const std::string& user = "") const;

@@ -95,4 +95,32 @@ TEST(MqttPublisher, RefusedCredentialsEndTheNextRow) {
     publisher.onEnd();
 }
 
+// Another charger on the line: the first one's connection closes aside
+// (its flush alone waits 2 s for a broker that does not answer) while the
+// dump goes on; the new one connects after it.
+TEST(MqttPublisher, AnotherChargerNeverHoldsUpTheDump) {
+    testing_support::ScratchDir dir;
+    MosquittoBroker broker(dir.path());
+    Subscriber subscriber(broker, "test/+/state");
+    MqttPublisher publisher(settingsFor(broker, 10));
+    publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
+    for (int i = 0; i < 200 && !publisher.health().connected; ++i) std::this_thread::sleep_for(50ms);
+    ASSERT_TRUE(publisher.health().connected);
+    broker.pause();
+    publisher.onRow(TableRow{0, {numberCell("1")}});
+    Identity other = kCharger;
+    other.serialNumber = "HQ2042SIM02";
+    auto started = std::chrono::steady_clock::now();
+    publisher.onTableStart(other, DeviceInfo(), {{"Err"}});
+    publisher.onRow(TableRow{1, {numberCell("2")}});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+    broker.resume();
+    const auto& messages = subscriber.waitFor(2, 15s);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0].topic, "test/HQ2042SIM01/state");
+    EXPECT_EQ(messages[1].topic, "test/HQ2042SIM02/state");
+    publisher.onEnd();
+    EXPECT_TRUE(publisher.failure().empty()) << publisher.failure();
+}
+
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/output_file.h"
+#include "app/output_name.h"
 
 namespace tessline {
 

@@ -15,6 +15,6 @@ constexpr std::uint16_t kHexTableDeviceId = 0x0300;
 
 // The items of `variant` in print order, those under a condition only when
 // `info` meets it.
-std::list<DumpItem> channelTable(DumpVariant variant, const DeviceInfo& info);
+std::list<DumpItem> tableItems(DumpVariant variant, const DeviceInfo& info);
 
 }  // namespace tessline

@@ -1,4 +1,4 @@
-#include "http/http_service.h"
+#include "http/http_output.h"
 
 #include <stdexcept>
 
@@ -18,8 +18,9 @@ ListenAddress listenAddress(const std::string& listen) {
 
 }  // namespace
 
-HttpService::HttpService(const std::string& listen, const BrokerHealth* broker, const std::string& version)
-    : state_(version, broker) {
+HttpOutput::HttpOutput(const std::string& listen, const BrokerHealth* broker, const std::string& version,
+                         LineWatch line)
+    : state_(version, broker, line) {
     try {
         server_ = std::make_unique<HttpServer>(listenAddress(listen), state_, SOLWATCH_DYGRAPHS_JS);
     } catch (const http_listen_failed& e) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 #include "dumper/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
@@ -14,7 +14,7 @@ using namespace tessline;
 using dumper_test::plainCharger;
 
 std::string headerLine(DumpVariant variant, const DeviceInfo& info) {
-    return csvHeader(DumpTable(channelTable(variant, info)).columns()) + "\n";
+    return csvHeader(DumpTable(tableItems(variant, info)).columns()) + "\n";
 }
 
 DeviceInfo hexDevice() { return plainCharger(kHexTableDeviceId); }
@@ -120,7 +120,7 @@ TEST(ChannelTables, HistoryRecordsFromVersion6) {
 }
 
 TEST(ChannelTables, HistoryRecordItemsAreReadByHex) {
-    auto items = channelTable(DumpVariant::full, withHistory(plainCharger(), 6));
+    auto items = tableItems(DumpVariant::full, withHistory(plainCharger(), 6));
     std::vector<int> records;
     for (const DumpItem& item : items)
         if (item.type == DumpItem::RAW && item.hexRegister() != -1) records.push_back(item.hexRegister());
@@ -147,7 +147,7 @@ TEST(ChannelTables, MixedTableSources) {
         {"rtcTonExpected", 0xED95, ""},  {"rtcToffExpected", 0xED94, ""}, {"rtcOffTime", 0xED93, ""},
         {"rtcOnTime", 0xED92, ""},
     };
-    auto items = channelTable(DumpVariant::full, info);
+    auto items = tableItems(DumpVariant::full, info);
     ASSERT_EQ(items.size(), std::size(expected));
     auto item = items.begin();
     for (const SourceRow& row : expected) {

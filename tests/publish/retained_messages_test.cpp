@@ -1,4 +1,4 @@
-// The retained presence messages, with no broker: what goes out when, in
+// The retained messages, with no broker: what goes out when, in
 // which order, and what a connection publishes again.
 #include <string>
 #include <utility>
@@ -6,18 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include "publish/presence_messages.h"
+#include "publish/retained_messages.h"
 
 namespace {
 
 using namespace tessline;
 
-// Records what the presence messages send, as "topic=payload" lines.
+// Records what the retained messages send, as "topic=payload" lines.
 class RecordingSink : public MessageSink {
 public:
     bool connected() const override { return isConnected; }
     bool send(const std::string& topic, const std::string& payload, int qos, bool retained) override {
-        EXPECT_EQ(qos, kPresenceQos) << topic;
+        EXPECT_EQ(qos, kRetainedQos) << topic;
         EXPECT_TRUE(retained) << topic;
         sent.push_back(topic + "=" + payload);
         return true;
@@ -30,45 +30,45 @@ public:
 
 using Lines = std::vector<std::string>;
 
-TEST(PresenceMessages, EveryConnectionRepublishesAllInOrder) {
+TEST(RetainedMessages, EveryConnectionRepublishesAllInOrder) {
     RecordingSink sink;
     Topics topics("b");
-    PresenceMessages presence(topics, sink);
-    presence.setTable("I1", {{"d/1", "c1"}, {"d/2", "c2"}});
-    presence.setHistory("H1");
+    RetainedMessages retained(topics, sink);
+    retained.setTable("I1", {{"d/1", "c1"}, {"d/2", "c2"}});
+    retained.setHistory("H1");
     EXPECT_EQ(sink.takeSent(), Lines{}) << "nothing goes before a connection";
     sink.isConnected = true;
-    presence.publishOnConnection();
+    retained.publishOnConnection();
     EXPECT_EQ(sink.takeSent(), (Lines{"b/info=I1", "d/1=c1", "d/2=c2", "b/history=H1", "b/status=online"}));
-    presence.publishOnConnection();
+    retained.publishOnConnection();
     EXPECT_EQ(sink.takeSent().size(), 5u) << "again at the next connection";
 }
 
-TEST(PresenceMessages, NoHistoryUntilOneIsSet) {
+TEST(RetainedMessages, NoHistoryUntilOneIsSet) {
     RecordingSink sink;
     sink.isConnected = true;
     Topics topics("b");
-    PresenceMessages presence(topics, sink);
-    presence.setTable("I1", {});
+    RetainedMessages retained(topics, sink);
+    retained.setTable("I1", {});
     EXPECT_EQ(sink.takeSent(), (Lines{"b/info=I1", "b/status=online"}));
-    presence.setHistory("H1");
+    retained.setHistory("H1");
     EXPECT_EQ(sink.takeSent(), (Lines{"b/history=H1"}));
 }
 
-TEST(PresenceMessages, LinkLostSaysOfflineUntilTheNextTable) {
+TEST(RetainedMessages, LinkLostSaysOfflineUntilTheNextTable) {
     RecordingSink sink;
     Topics topics("b");
-    PresenceMessages presence(topics, sink);
-    presence.setTable("I1", {});
-    presence.setLinkUp(false);
+    RetainedMessages retained(topics, sink);
+    retained.setTable("I1", {});
+    retained.setLinkUp(false);
     // Goes to the client even while it is disconnected: the library keeps it.
     EXPECT_EQ(sink.takeSent(), (Lines{"b/status=offline"}));
     sink.isConnected = true;
-    presence.publishOnConnection();
+    retained.publishOnConnection();
     EXPECT_EQ(sink.takeSent(), (Lines{"b/info=I1", "b/status=offline"}));
-    presence.setTable("I2", {});
+    retained.setTable("I2", {});
     EXPECT_EQ(sink.takeSent(), (Lines{"b/info=I2", "b/status=online"}));
-    presence.sayOffline();
+    retained.sayOffline();
     EXPECT_EQ(sink.takeSent(), (Lines{"b/status=offline"}));
 }
 

@@ -1,4 +1,4 @@
-// HttpService: the --http server and the live state it shows, as one more
+// HttpOutput: the --http server and the live state it shows, as one more
 // output of the dump.
 #pragma once
 
@@ -9,12 +9,13 @@
 
 namespace tessline {
 
-class HttpService {
+class HttpOutput {
 public:
     // Reads "[ADDR:]PORT" and binds its ports at once. Throws
     // http_listen_failed (already logged) for a bad address or a port that
     // cannot be bound. `broker` is null without --mqtt.
-    HttpService(const std::string& listen, const BrokerHealth* broker, const std::string& version);
+    HttpOutput(const std::string& listen, const BrokerHealth* broker, const std::string& version,
+                LineWatch line);
 
     TableListener& listener() { return state_; }
 

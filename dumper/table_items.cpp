@@ -1,4 +1,4 @@
-#include "dumper/channel_tables.h"
+#include "dumper/table_items.h"
 
 #include "dumper/history_records.h"
 #include "dumper/value_format.h"
@@ -147,7 +147,7 @@ std::list<DumpItem> fullTable(const DeviceInfo& info) {
 
 }  // namespace
 
-std::list<DumpItem> channelTable(DumpVariant variant, const DeviceInfo& info) {
+std::list<DumpItem> tableItems(DumpVariant variant, const DeviceInfo& info) {
     std::list<DumpItem> items;
     switch (variant) {
     case DumpVariant::channels: appendRows(items, kChannelsRows, info); break;

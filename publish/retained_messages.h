@@ -1,4 +1,4 @@
-// PresenceMessages: what a charger keeps on the broker between its state
+// RetainedMessages: what a charger keeps on the broker between its state
 // messages, all retained: its info, its discovery configs, its history,
 // and its status, "online" or "offline" (also its last will). Everything
 // goes out again at every connection, in that order.
@@ -15,14 +15,14 @@
 
 namespace tessline {
 
-// Retained presence goes out at least once, whatever --mqtt-qos says.
-constexpr int kPresenceQos = 1;
+// Retained messages go out at least once, whatever --mqtt-qos says.
+constexpr int kRetainedQos = 1;
 constexpr const char* kOnline = "online";
 constexpr const char* kOffline = "offline";
 
-class PresenceMessages {
+class RetainedMessages {
 public:
-    PresenceMessages(const Topics& topics, MessageSink& sink) : topics_(topics), sink_(sink) {}
+    RetainedMessages(const Topics& topics, MessageSink& sink) : topics_(topics), sink_(sink) {}
 
     // A new table: stores what every connection publishes, marks the link
     // up, and publishes it all now when connected.

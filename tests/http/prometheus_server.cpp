@@ -1,0 +1,60 @@
+#include "tests/http/prometheus_server.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/http/http_client.h"
+
+namespace http_test {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+using testing_support::Process;
+
+const char* const kPrometheus = "/usr/bin/prometheus";
+const char* const kPromtool = "/usr/bin/promtool";
+
+bool installed(const char* program) { return ::access(program, X_OK) == 0; }
+
+PrometheusServer::PrometheusServer(const testing_support::ScratchDir& dir, int target) : port_(freePort()) {
+    testing_support::writeFile(dir.file("prometheus.yml"),
+                               "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n  evaluation_interval: 1s\n"
+                               "scrape_configs:\n  - job_name: solwatch\n    static_configs:\n"
+                               "      - targets: ['127.0.0.1:" + std::to_string(target) + "']\n");
+    process_ = std::make_unique<Process>(std::vector<std::string>{
+        kPrometheus, "--config.file=" + dir.file("prometheus.yml"), "--storage.tsdb.path=" + dir.file("data"),
+        "--web.listen-address=127.0.0.1:" + std::to_string(port_), "--log.level=warn"});
+}
+
+PrometheusServer::~PrometheusServer() {
+    process_->signal(SIGTERM);
+    process_->wait(10s);
+}
+
+bool PrometheusServer::waitUntilReady(std::chrono::seconds timeout) {
+    for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(200ms))
+        if (httpGet(port_, "/-/ready", "GET", 1s).status == 200) return true;
+    return false;
+}
+
+std::optional<double> PrometheusServer::query(const std::string& expression, double time) {
+    std::string target = "/api/v1/query?query=" + expression;
+    if (time > 0) target += "&time=" + std::to_string(time);
+    Reply reply = httpGet(port_, target, "GET", 3s);
+    if (reply.status != 200) return std::nullopt;
+    nlohmann::json result = nlohmann::json::parse(reply.body)["data"]["result"];
+    if (result.empty()) return std::nullopt;
+    return std::stod(result[0]["value"][1].get<std::string>());
+}
+
+bool PrometheusServer::waitFor(const std::string& expression, double wanted, std::chrono::seconds timeout) {
+    for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(250ms))
+        if (query(expression) == wanted) return true;
+    return false;
+}
+
+}  // namespace http_test
