@@ -30,24 +30,6 @@ Capture capture() {
     return readCapture(in);
 }
 
-TEST(CaptureReplay, SessionsSplitUnaskedBlocksFromEachRequestsAnswers) {
-    const std::vector<ReplaySession> sessions = replaySessions(capture());
-    ASSERT_EQ(sessions.size(), 2u);
-    const ReplaySession& first = sessions[0];
-    ASSERT_EQ(first.unasked.size(), 2u);
-    EXPECT_EQ(first.unasked[0].micros, 100000);
-    EXPECT_EQ(first.unasked[0].bytes, "\r\nV\t512\r\nChecksum\t\x90");
-    EXPECT_EQ(first.unasked[1].bytes, "\r\nPID");  // unfinished at the loss
-    ASSERT_EQ(first.answers.at(":154\n").size(), 2u);
-    EXPECT_EQ(first.answers.at(":154\n")[0].size(), 1u);
-    EXPECT_EQ(first.answers.at(":154\n")[0][0].micros, 20000);
-    EXPECT_TRUE(first.answers.at(":154\n")[1].empty());
-    EXPECT_TRUE(first.hangsUp);
-    EXPECT_EQ(first.endMicros, 2000000);
-    EXPECT_EQ(sessions[1].unasked[0].micros, 100000);
-    EXPECT_FALSE(sessions[1].hangsUp);
-}
-
 TEST(CaptureReplay, ServesTheRecordedLineToAHost) {
     CaptureReplay replay(capture(), 2.0, false);
     const std::int64_t t0 = 1000000;
