@@ -1,6 +1,10 @@
 #include "tests/support/sim_process.h"
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <cctype>
 #include <stdexcept>
@@ -14,9 +18,19 @@ SimProcess::SimProcess(std::vector<std::string> options, bool paced) {
     throw std::runtime_error("this suite was built without the simulator");
 #endif
     if (!paced) options.push_back("--no-throttle");
+    std::string link;
+    if (std::find(options.begin(), options.end(), "--link") == options.end()) {
+        linkDir_ = std::make_unique<ScratchDir>();
+        ::chmod(linkDir_->path().c_str(), 0755);  // tests that run solwatch as another user
+        link = linkDir_->file("line");
+        options.insert(options.end(), {"--link", link});
+    }
     process_ = std::make_unique<Process>(options);
     path_ = process_->readLine(std::chrono::seconds(10));
     if (path_.empty()) throw std::runtime_error("solwatch-sim printed no device path: " + process_->errSoFar());
+    if (link.empty()) return;
+    path_ = link;
+    for (int i = 0; i < 100 && ::access(link.c_str(), F_OK) != 0; ++i) ::usleep(20000);
 }
 
 SimProcess::~SimProcess() {

@@ -6,13 +6,18 @@
 #include <vector>
 
 #include "tests/support/process.h"
+#include "tests/support/scratch_dir.h"
 
 namespace testing_support {
 
 class SimProcess {
 public:
     // Starts the simulator with these options (unpaced unless `paced`) and
-    // waits for the device path it prints first.
+    // waits for its device. Unless the options name a --link, path() is a
+    // link of the simulator's in a folder of its own, which follows the
+    // device to a new terminal: a raw /dev/pts/N that the simulator has left
+    // may be another test's terminal a moment later, and a reconnecting
+    // solwatch would take it from that test.
     explicit SimProcess(std::vector<std::string> options, bool paced = false);
     ~SimProcess();
 
@@ -20,6 +25,7 @@ public:
     Process& process() { return *process_; }
 
 private:
+    std::unique_ptr<ScratchDir> linkDir_;  // outlives the process, which removes its link
     std::unique_ptr<Process> process_;
     std::string path_;
 };
