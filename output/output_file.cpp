@@ -89,11 +89,8 @@ bool OutputFile::readAt(std::string& into, off_t offset) const {
     return true;
 }
 
-std::string OutputFile::firstLine() const {
-    std::string text(kReadBlock, '\0');
-    struct stat info {};
-    if (::fstat(fd_, &info) != 0) return "";
-    text.resize(std::min<off_t>(info.st_size, kReadBlock));
+std::string OutputFile::firstLine(off_t size) const {
+    std::string text(static_cast<std::size_t>(std::min<off_t>(size, kReadBlock)), '\0');
     if (!readAt(text, 0)) return "";
     return text.substr(0, text.find('\n'));
 }
@@ -123,7 +120,7 @@ std::string OutputFile::lastHeaderLine() const {
     }
     // A table longer than the stretch: its header is the file's first line
     // when that is one.
-    std::string first = firstLine();
+    std::string first = firstLine(size);
     return isHeaderLine(first) ? first : "";
 }
 

@@ -53,7 +53,7 @@ public:
 
 private:
     bool readAt(std::string& into, off_t offset) const;
-    std::string firstLine() const;
+    std::string firstLine(off_t size) const;
 
     std::string name_;
     int fd_ = -1;
