@@ -27,7 +27,8 @@ HttpDump::HttpDump(std::vector<std::string> simOptions, std::vector<std::string>
         simOptions.insert(simOptions.end(), {"--time-scale", "60"});
     sim_.emplace(simOptions);
     const std::string device = deviceOf(simOptions, sim_->path());
-    // Another test may take the free port first: then another one.
+    // Another test may take the free port first: then another one. Its
+    // server answers too, so the answer counts once our solwatch listens.
     for (int attempt = 0; attempt < 3; ++attempt) {
         port_ = freePort();
         std::vector<std::string> argv{SOLWATCH_BIN, "-s", device};
@@ -35,7 +36,7 @@ HttpDump::HttpDump(std::vector<std::string> simOptions, std::vector<std::string>
         argv.insert(argv.end(), {"--http", "127.0.0.1:" + std::to_string(port_)});
         solwatch_ = std::make_unique<Process>(argv);
         for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
-            if (httpGet(port_, "/healthz", "GET", 1s).status != 0) return;
+            if (solwatch_->listensOn(port_) && httpGet(port_, "/healthz", "GET", 1s).status != 0) return;
             if (solwatch_->waitForErr("cannot listen on", 100ms)) break;
         }
         solwatch_->signal(SIGKILL);

@@ -37,7 +37,7 @@ PrometheusServer::~PrometheusServer() {
 
 bool PrometheusServer::waitUntilReady(std::chrono::seconds timeout) {
     for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(200ms))
-        if (httpGet(port_, "/-/ready", "GET", 1s).status == 200) return true;
+        if (process_->listensOn(port_) && httpGet(port_, "/-/ready", "GET", 1s).status == 200) return true;
     return false;
 }
 

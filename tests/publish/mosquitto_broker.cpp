@@ -112,7 +112,7 @@ void MosquittoBroker::makeCertificates() {
 void MosquittoBroker::start() {
     process_ = std::make_unique<Process>(std::vector<std::string>{toolPath("mosquitto"), "-c", dir_ + "/mosquitto.conf"});
     for (int i = 0; i < 500; ++i) {
-        if (accepts(port_)) return;
+        if (process_->listensOn(port_) && accepts(port_)) return;
         std::this_thread::sleep_for(10ms);
     }
     throw std::runtime_error("mosquitto does not listen: " + process_->wait(1s).err);

@@ -6,6 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 
 namespace testing_support {
@@ -41,7 +45,47 @@ Process::~Process() {
     if (errFd_ >= 0) ::close(errFd_);
 }
 
-void Process::signal(int sig) { ::kill(pid_, sig); }
+void Process::signal(int sig) {
+    if (!finished_) ::kill(pid_, sig);
+}
+
+namespace {
+
+// The socket inodes listening on `port`, from the kernel's table of TCP
+// sockets: "sl local_address rem_address st ... inode", the address as
+// HEX:PORT and the state 0A for listening.
+std::set<std::string> listeningInodes(int port) {
+    std::set<std::string> inodes;
+    for (const char* table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        std::ifstream in(table);
+        std::string line;
+        std::getline(in, line);
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state, skip, inode;
+            fields >> slot >> local >> remote >> state;
+            for (int i = 0; i < 5; ++i) fields >> skip;
+            fields >> inode;
+            const std::size_t colon = local.rfind(':');
+            if (state == "0A" && colon != std::string::npos && std::stoi(local.substr(colon + 1), nullptr, 16) == port)
+                inodes.insert(inode);
+        }
+    }
+    return inodes;
+}
+
+}  // namespace
+
+bool Process::listensOn(int port) const {
+    const std::set<std::string> inodes = listeningInodes(port);
+    if (finished_ || inodes.empty()) return false;
+    std::error_code error;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid_) + "/fd", error)) {
+        const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+        if (target.rfind("socket:[", 0) == 0 && inodes.count(target.substr(8, target.size() - 9))) return true;
+    }
+    return false;
+}
 
 // Moves what the child wrote into the buffers; false once both pipes are closed.
 bool Process::pump(std::chrono::milliseconds timeout) {

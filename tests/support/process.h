@@ -24,7 +24,13 @@ public:
     Process& operator=(const Process&) = delete;
 
     int pid() const { return pid_; }
+    // Signals the child unless it has been waited for: its number may be
+    // another process's by then.
     void signal(int sig);
+    // Whether the child has a socket listening on this TCP port. A free
+    // port that two tests picked at once is another test's server, which
+    // answers as well as ours would.
+    bool listensOn(int port) const;
     // Reads stdout until a line-ending "\n" has arrived; empty on end or time-out.
     std::string readLine(std::chrono::milliseconds timeout);
     // Collects output until stdout holds `text` or the time is up.
