@@ -184,4 +184,12 @@ void logInfo(const char* category, const char* format, ...) {
     va_end(args);
 }
 
+void logNotice(const char* category, const char* format, ...) {
+    if (logLevel == 0) return;
+    va_list args;
+    va_start(args, format);
+    logWriteLine(3, category, format, args);
+    va_end(args);
+}
+
 }  // namespace tessline

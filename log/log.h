@@ -30,6 +30,10 @@ void setBacklogCapacity(std::size_t lines);
 void logError(const char* category, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void logWarning(const char* category, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void logInfo(const char* category, const char* format, ...) __attribute__((format(printf, 2, 3)));
+// An information line shown at every level but none: what solwatch did to
+// the user's files on its own (a file deleted by --keep, a file that went
+// away under it), which a service's journal must keep without -v.
+void logNotice(const char* category, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void dumpBacklog();
 
 // The stamp "%03d.%03d" of an elapsed time; it wraps every 1000 seconds.

@@ -124,7 +124,7 @@ void prunePeriodFiles(const std::string& name, Rotation rotation, const std::str
         fs::path path = folder / entry;
         std::error_code removeError;
         if (fs::remove(path, removeError))
-            logInfo("output", "deleted the old file %s", path.string().c_str());
+            logNotice("output", "deleted the old file %s", path.string().c_str());
         else if (removeError)
             logError("output", "cannot delete the old file %s: %s", path.string().c_str(),
                      removeError.message().c_str());

@@ -81,7 +81,7 @@ OutputFile& TableFile::fileFor(const Row& row, bool& opened) {
     opened = false;
     if (file_ && file_->name() == wanted) {
         if (file_->stillAtPath()) return *file_;
-        logWarning("output", "%s was moved or deleted: writing a new one", wanted.c_str());
+        logNotice("output", "%s was moved or deleted: writing a new one", wanted.c_str());
     } else if (file_) {
         file_->sync();  // a period's file left for good is on the disk
     }
@@ -106,7 +106,7 @@ void TableFile::noteFailure(const std::string& reason) {
 void TableFile::noteResumed() {
     if (!failing_) return;
     failing_ = false;
-    logInfo("output", "writing %s again", file_ ? file_->name().c_str() : "the table");
+    logNotice("output", "writing %s again", file_ ? file_->name().c_str() : "the table");
     if (dropped_ > 0)
         logError("output", "%llu rows dropped while the file could not be written",
                  static_cast<unsigned long long>(dropped_));

@@ -78,6 +78,7 @@ TEST(Rotate, DailyFileWithHeaderAndOldFilesPruned) {
     EXPECT_EQ(lines[0], kFastHeader);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), kFastHeader), 1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("HQ2042SIM01-2020-01-01.csv")));
+    EXPECT_NE(r.err.find("deleted the old file " + dir.file("HQ2042SIM01-2020-01-01.csv")), std::string::npos) << r.err;
     EXPECT_EQ(readFile(dir.file("HQ2042SIM01-2020-01-02.csv")), "newer\n");
     EXPECT_EQ(readFile(dir.file("HQ9999OTHER-2020-01-01.csv")), "other\n");
     EXPECT_FALSE(std::filesystem::exists(dir.file("HQ2042SIM01.csv"))) << "the template's own name is not written";
@@ -165,7 +166,7 @@ TEST(Rotate, MovedOrDeletedFileIsWrittenAnew) {
     ScratchDir dir;
     const std::string file = dir.file("day.csv");
     SimProcess sim({"--frozen", "--no-load"});
-    Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-v", "-o", file});
+    Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-o", file});
     ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 2; }));
     std::filesystem::rename(file, file + ".1");
     const std::string moved = readFile(file + ".1");
