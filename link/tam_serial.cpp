@@ -187,10 +187,13 @@ void TamSerial::startRead() {
 
 void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     if (error) {
+        // A read begun after close() took the port meets "Bad file
+        // descriptor": the end we asked for, as the read that close() aborted.
+        const bool aborted = error == asio::error::operation_aborted;
+        if (!aborted && closing()) return;
         logWarning("serial", "serial port error [%s]: %s (%d)", error.category().name(), error.message().c_str(),
                    error.value());
-        // A read that close() aborted is the end we asked for, not a loss.
-        if (error != asio::error::operation_aborted) reportLoss("read: " + error.message());
+        if (!aborted) reportLoss("read: " + error.message());
         return;
     }
     bytesReceived_ += count;
