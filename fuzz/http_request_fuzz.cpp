@@ -25,7 +25,7 @@ LiveState& liveState() {
         auto* s = new LiveState("0.0", nullptr);
         std::vector<TableColumn> columns = {{"Timestamp"}, {"State"}, {"Vbat[V]"}, {"Ppnl[W]"}, {"Load"}};
         Identity identity;
-        identity.model = "SolarUnit 100|15";
+        identity.model = "SolarUnit 15A mid";
         identity.serialNumber = "HQ2042SIM01";
         s->onTableStart(identity, DeviceInfo{}, columns);
         s->onRow(TableRow{1796692380, {textCell("\"Tue Dec  8 01:13:00 2026\""), textCell("\"BULK\""),

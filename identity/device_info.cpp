@@ -4,28 +4,29 @@ namespace tessline {
 
 namespace {
 
-// Charger models with invented ratings.
+// Charger models with invented ratings; each name in the product table
+// carries its model's charge current and panel class (see product_table.cpp).
 // id, load output, rotary encoder, history, min V, max V, max A, max panel V
 const ModelRow kModelRows[] = {
-    {0x0300, false, true, false, 12, 48, 70, 150},   // Helio Classic 150|70
-    {0xA040, true, false, true, 12, 24, 10, 75},     // Helio 75|10
-    {0xA041, true, false, true, 12, 24, 15, 75},     // Helio 75|15
-    {0xA042, true, false, true, 12, 24, 15, 100},    // Helio 100|15
-    {0xA043, true, false, true, 12, 48, 20, 100},    // Helio 100|20
-    {0xA044, false, false, true, 12, 24, 30, 100},   // Helio 100|30
-    {0xA045, false, false, true, 12, 24, 50, 100},   // Helio 100|50
-    {0xA046, false, true, true, 12, 48, 35, 150},    // Helio 150|35
-    {0xA047, false, true, true, 12, 48, 45, 150},    // Helio 150|45
-    {0xA048, false, true, true, 12, 48, 60, 150},    // Helio 150|60
-    {0xA049, false, true, true, 12, 48, 70, 150},    // Helio 150|70
-    {0xA04A, false, true, true, 12, 48, 85, 150},    // Helio 150|85
-    {0xA04B, false, true, true, 12, 48, 100, 150},   // Helio 150|100
-    {0xA04C, false, true, true, 12, 48, 60, 250},    // Helio 250|60
-    {0xA04D, false, true, true, 12, 48, 70, 250},    // Helio 250|70
-    {0xA04E, false, true, true, 12, 48, 85, 250},    // Helio 250|85
-    {0xA04F, false, true, true, 12, 48, 100, 250},   // Helio 250|100
-    {0xA050, false, false, false, 12, 24, 50, 100},  // Helio 100|50 Rev2
-    {0xA051, true, false, true, 12, 48, 20, 100},    // unnamed in the product table
+    {0x0300, false, true, false, 12, 48, 64, 160},   // Elm 64A high
+    {0xA040, true, false, true, 12, 24, 6, 80},      // Alder 6A low
+    {0xA041, true, false, true, 12, 24, 12, 80},     // Alder 12A low
+    {0xA042, true, false, true, 12, 24, 15, 100},    // Alder 15A mid
+    {0xA043, true, false, true, 12, 48, 22, 100},    // Alder 22A mid
+    {0xA044, false, false, true, 12, 24, 28, 100},   // Alder 28A mid
+    {0xA045, false, false, true, 12, 24, 40, 100},   // Alder 40A mid
+    {0xA046, false, true, true, 12, 48, 32, 160},    // Alder 32A high
+    {0xA047, false, true, true, 12, 48, 44, 160},    // Alder 44A high
+    {0xA048, false, true, true, 12, 48, 56, 160},    // Alder 56A high
+    {0xA049, false, true, true, 12, 48, 64, 160},    // Alder 64A high
+    {0xA04A, false, true, true, 12, 48, 80, 160},    // Alder 80A high
+    {0xA04B, false, true, true, 12, 48, 96, 160},    // Alder 96A high
+    {0xA04C, false, true, true, 12, 48, 56, 220},    // Alder 56A top
+    {0xA04D, false, true, true, 12, 48, 64, 220},    // Alder 64A top
+    {0xA04E, false, true, true, 12, 48, 80, 220},    // Alder 80A top
+    {0xA04F, false, true, true, 12, 48, 96, 220},    // Alder 96A top
+    {0xA050, false, false, false, 12, 24, 40, 100},  // Alder 40A mid s2
+    {0xA051, true, false, true, 12, 48, 22, 100},    // unnamed in the product table
 };
 
 }  // namespace

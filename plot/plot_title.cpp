@@ -41,9 +41,10 @@ std::string whoseTables(const std::vector<std::string>& paths) {
 
 DeviceName deviceFromFileName(const std::string& path) {
     // Serial numbers: two letters, the year and week of making, then a few
-    // letters or digits. Models: capitalised words and a voltage|current rating.
+    // letters or digits. Models: capitalised words, the charge current, the
+    // panel class and maybe a series ("Alder 40A mid s2").
     static const std::regex kSerial("(?:^|[^A-Za-z0-9])([A-Z]{2}[0-9]{4}[A-Z0-9]{3,6})(?![A-Za-z0-9])");
-    static const std::regex kModel("((?:[A-Z][A-Za-z]* )+[0-9]+\\|[0-9]+(?: Rev[0-9]+)?)");
+    static const std::regex kModel("((?:[A-Z][A-Za-z]* )+[0-9]+A (?:low|mid|high|top)(?: s[0-9]+)?)(?![A-Za-z0-9])");
     std::string name = withoutExtension(baseName(path));
     return DeviceName{firstMatch(name, kModel), firstMatch(name, kSerial)};
 }

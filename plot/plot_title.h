@@ -11,7 +11,7 @@
 namespace tessline {
 
 struct DeviceName {
-    std::string model;   // e.g. "Helio 100|15"; empty when the name has none
+    std::string model;   // e.g. "Alder 15A mid"; empty when the name has none
     std::string serial;  // e.g. "HQ2042SIM01"
 };
 
@@ -21,12 +21,12 @@ DeviceName deviceFromFileName(const std::string& path);
 // numbers: a picture draws one charger.
 void requireOneCharger(const std::vector<std::string>& paths);
 
-// "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 06:00 to 20:00"; the first
+// "Alder 15A mid HQ2042SIM01: Mon 7 Dec 2026, 06:00 to 20:00"; the first
 // file's own name ("day.csv", "day.csv and 2 more") stands in for a device
 // that no name names.
 std::string pictureTitle(const std::vector<std::string>& paths, const PlotData& data);
 
-// "Helio 100|15 HQ2042SIM01: the last 31 days to Mon 7 Dec 2026".
+// "Alder 15A mid HQ2042SIM01: the last 31 days to Mon 7 Dec 2026".
 std::string historyTitle(const std::vector<std::string>& paths, const Recording& recording);
 
 }  // namespace tessline

@@ -29,7 +29,7 @@ struct DeviceProfile {
     std::uint8_t streetlightVersion = 2;
     std::uint8_t totalRecordVersion = 1;      // first byte of the total record
     std::string serial = "HQ2042SIM01";
-    std::string model = "SolarUnit 100|15";
+    std::string model = "SolarUnit 15A mid";
     // Ratings, in the units of their registers.
     std::uint16_t maxCurrentDeciamps = 150;
     std::uint8_t minBatteryVolts = 12;

@@ -36,7 +36,7 @@ po::options_description profileOptions() {
         ("record-version", po::value<unsigned>()->value_name("N")->default_value(1), "first byte of the total history record")
         ("serial", po::value<std::string>()->value_name("TEXT")->default_value("HQ2042SIM01"),
          "serial number (SER# and 0x010A); empty: neither")
-        ("model", po::value<std::string>()->value_name("TEXT")->default_value("SolarUnit 100|15"), "model text (0x010B); empty: no register")
+        ("model", po::value<std::string>()->value_name("TEXT")->default_value("SolarUnit 15A mid"), "model text (0x010B); empty: no register")
         ("load", "with a load output (default)")
         ("no-load", "without a load output")
         ("absent-register", po::value<std::vector<std::string>>()->value_name("HEX")->composing(),

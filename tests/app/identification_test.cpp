@@ -34,7 +34,7 @@ TEST(Identification, RegisterTextLosesTrailingWhiteSpaceOnly) {
 }
 
 TEST(OutputTemplate, ExpandsKnownKeysAndLeavesTheRest) {
-    Identity identity{"Caldane Energy", "Helio 100|15", "HQ1234", "1.16"};
+    Identity identity{"Caldane Energy", "Alder 15A mid", "HQ1234", "1.16"};
     const std::time_t now = 1460037789;  // a fixed instant; its local text is computed below
     char ctimeBuffer[32];
     std::string local = ctime_r(&now, ctimeBuffer);
@@ -45,7 +45,7 @@ TEST(OutputTemplate, ExpandsKnownKeysAndLeavesTheRest) {
     } cases[] = {
         {"log-%s-%x.txt", "log-HQ1234-%x.txt"},
         {"run%", "run%"},
-        {"%m_%v.csv", "Helio 100|15_1.16.csv"},
+        {"%m_%v.csv", "Alder 15A mid_1.16.csv"},
         {"at %t", "at " + local},
         {"%%s", "%HQ1234"},
         {"plain", "plain"},

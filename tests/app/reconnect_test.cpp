@@ -145,7 +145,7 @@ TEST(Reconnect, RefusalIsRetriedAndAnotherDeviceGetsItsOwnHeader) {
     ASSERT_EQ(table.headers.size(), 2u);
     EXPECT_NE(table.headers[0], table.headers[1]);  // no load columns on the second charger
     EXPECT_TRUE(hasLine(unstamped(r.err),
-                        "ERR.solwatch: device changed: Helio 100|15 HQ2042SIM01, now Helio 100|15 HQ2042SIM02"))
+                        "ERR.solwatch: device changed: Alder 15A mid HQ2042SIM01, now Alder 15A mid HQ2042SIM02"))
         << r.err;
 }
 

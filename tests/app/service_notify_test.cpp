@@ -62,7 +62,7 @@ TEST(ServiceNotify, ReadyStatusAndWatchdogFollowTheDumpAndItsLoss) {
     SimProcess sim({"--frozen", "--link", dir.file("port"), "--hangup-after", "4"});
     Process solwatch({SOLWATCH_BIN, "-s", dir.file("port"), "-f", "-o", dir.file("day.csv"), "--reconnect"});
     EXPECT_TRUE(systemd.waitFor("READY=1", 20s));
-    EXPECT_TRUE(systemd.waitFor("STATUS=dumping Helio 100|15 HQ2042SIM01, 2 rows", 10s));
+    EXPECT_TRUE(systemd.waitFor("STATUS=dumping Alder 15A mid HQ2042SIM01, 2 rows", 10s));
     EXPECT_TRUE(systemd.waitFor("WATCHDOG=1", 5s));
     EXPECT_TRUE(systemd.waitFor("STATUS=link lost (read: End of file), retry in 1 s", 10s));
     solwatch.signal(SIGTERM);

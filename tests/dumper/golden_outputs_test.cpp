@@ -128,7 +128,7 @@ Identity identityOf(const char* model, const char* serial, std::uint16_t product
 // register never answers, so its cell stays "-".
 Charger fastCharger() {
     Charger c;
-    c.identity = identityOf("Helio 150|85", "HQ2133ABCDE", 0xA04A);
+    c.identity = identityOf("Alder 80A high", "HQ2133ABCDE", 0xA04A);
     c.info = plainCharger(0xA04A);
     c.info.appVersion = 0x117;
     c.info.hasPanelCurrent = c.info.hasLoadOutput = c.info.hasLoadCurrent = true;
@@ -150,7 +150,7 @@ Charger fastCharger() {
 
 Charger channelsCharger() {
     Charger c;
-    c.identity = identityOf("Helio 100|15", "HQ1900XYZ", 0xA042);
+    c.identity = identityOf("Alder 15A mid", "HQ1900XYZ", 0xA042);
     c.info = plainCharger(0xA042);
     c.registers.set(0xEE80, 13450, 4);
     c.registers.set(0xEE81, static_cast<std::uint32_t>(-250), 4);
@@ -186,7 +186,7 @@ std::vector<std::uint8_t> totalRecord(std::uint32_t yield) {
 // changes at the third row, today's yield at every row.
 Charger historyCharger() {
     Charger c;
-    c.identity = identityOf("Helio 150|35 Rev3", "HQ2201QWERT", 0xA058);
+    c.identity = identityOf("Alder 32A high s3", "HQ2201QWERT", 0xA058);
     c.info = plainCharger(0xA058);
     c.info.appVersion = 0x117;
     c.info.hasLoadOutput = c.info.hasLoadCurrent = c.info.hasSolarTimer = true;
@@ -221,7 +221,7 @@ Charger historyCharger() {
 // brings an unknown state and a panel voltage that is not a number.
 Charger textHistoryCharger() {
     Charger c;
-    c.identity = identityOf("Helio 100|30", "HQ1700OLD", 0xA044);
+    c.identity = identityOf("Alder 28A mid", "HQ1700OLD", 0xA044);
     c.info = plainCharger(0xA044);
     c.info.appVersion = 0x116;
     c.info.releaseCandidate = true;
@@ -250,7 +250,7 @@ Charger textHistoryCharger() {
 // The charger with a table of its own (all values read by HEX).
 Charger hexTableCharger() {
     Charger c;
-    c.identity = identityOf("Helio Classic 150|70", "HQ1500HEX", 0x0300);
+    c.identity = identityOf("Elm 64A high", "HQ1500HEX", 0x0300);
     c.info = plainCharger(kHexTableDeviceId);
     c.registers.set(0x0201, 4, 1);
     c.registers.set(0xEDD7, 55, 2);

@@ -86,7 +86,7 @@ TEST(CapabilitiesReport, SelfDescribingCharger) {
     EXPECT_EQ(info.deviceId, 0xA046);
     EXPECT_EQ(info.appVersion, 0x116);
     EXPECT_FALSE(info.releaseCandidate);
-    EXPECT_EQ(info.productName, "Helio 150|35 application v1.16");
+    EXPECT_EQ(info.productName, "Alder 32A high application v1.16");
     EXPECT_EQ(setFlags(info), (std::vector<std::string>{"HISTORY_SUPPORT", "SOLAR_TIMER"}));
     EXPECT_EQ(info.historyVersion, 7);
     EXPECT_EQ(info.streetlightVersion, 3);

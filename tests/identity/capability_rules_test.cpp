@@ -70,7 +70,7 @@ TEST(FirmwareRules, FlagsAndVersionsByModelAndVersion) {
 TEST(ModelRow, CopiesRatings) {
     DeviceInfo info = charger(0xA046, 0x110);
     applyModelRow(info);
-    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 35, 150}));
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 32, 160}));
 }
 
 TEST(ModelRow, NoRowLeavesZeros) {
@@ -141,7 +141,7 @@ TEST(CompleteDeviceInfo, OlderFirmwareAsksNothing) {
     completeDeviceInfo(info, 0x4115, device.reader());
     EXPECT_TRUE(device.asked.empty());
     EXPECT_EQ(info.appVersion, 0x115);
-    EXPECT_EQ(info.productName, "Helio 75|10 application v1.15");
+    EXPECT_EQ(info.productName, "Alder 6A low application v1.15");
     EXPECT_TRUE(info.hasSolarTimer && info.hasUserLoadSwitch && info.hasLoadCurrent && info.hasAltTxFunction);
     EXPECT_EQ(info.streetlightVersion, 1);
     EXPECT_EQ(info.historyVersion, 4);
@@ -175,7 +175,7 @@ TEST(CompleteDeviceInfo, FailedReadsKeepDerivedValues) {
     EXPECT_TRUE(info.hasSolarTimer && info.hasAutoEqualise);
     EXPECT_EQ(info.historyVersion, 6);
     EXPECT_EQ(info.streetlightVersion, 2);
-    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 24, 10, 75}));
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 24, 6, 80}));
 }
 
 // Each value is followed only by the checksum; fewer bytes than the width
@@ -194,7 +194,7 @@ TEST(CompleteDeviceInfo, ShortAnswersKeepDerivedValues) {
     EXPECT_FALSE(info.hasDisplay);
     EXPECT_TRUE(info.hasAutoEqualise);
     EXPECT_EQ(info.historyVersion, 6);
-    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 35, 150}));
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 32, 160}));
 }
 
 TEST(CompleteDeviceInfo, ClassicChargerReadsVersionsNotRatings) {
@@ -208,9 +208,9 @@ TEST(CompleteDeviceInfo, ClassicChargerReadsVersionsNotRatings) {
     DeviceInfo info = charger(0x0300, 0);
     completeDeviceInfo(info, 0xC116, device.reader());
     EXPECT_EQ(info.appVersion, 0x116);
-    EXPECT_EQ(info.productName, "Helio Classic 150|70 release candidate vC1.16");
+    EXPECT_EQ(info.productName, "Elm 64A high release candidate vC1.16");
     EXPECT_EQ(device.asked, (std::vector<std::uint16_t>{0x0140, 0xEDCD, 0xEDCC}));
-    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 70, 150}));
+    EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 64, 160}));
 }
 
 TEST(DeviceName, TableThenRegisterThenNothing) {
@@ -222,7 +222,7 @@ TEST(DeviceName, TableThenRegisterThenNothing) {
         const char* name;
         std::size_t reads;
     } cases[] = {
-        {"product table", 0xA041, 0x4113, true, "Helio 75|15 application v1.13", 0},
+        {"product table", 0xA041, 0x4113, true, "Alder 12A low application v1.13", 0},
         {"register, trimmed", 0xA051, 0x4112, true, "SolarUnit application v1.12", 1},
         {"too old to ask", 0xA051, 0x4111, true, " application v1.11", 0},
         {"register read fails", 0xA051, 0x4113, false, " application v1.13", 1},

@@ -99,9 +99,9 @@ TEST(PlotTitle, NamesTheDeviceFromTheFileName) {
         const char* serial;
     };
     const Case cases[] = {
-        {"logs/log-Helio 100|15-HQ2042SIM01.csv", "Helio 100|15", "HQ2042SIM01"},
+        {"logs/log-Alder 15A mid-HQ2042SIM01.csv", "Alder 15A mid", "HQ2042SIM01"},
         {"HQ2111OTHER.csv", "", "HQ2111OTHER"},
-        {"Helio Classic 150|70 Rev2 day.csv", "Helio Classic 150|70 Rev2", ""},
+        {"Alder 40A mid s2 day.csv", "Alder 40A mid s2", ""},
         {"day.csv", "", ""},
         {"XHQ2042SIM01.csv", "", ""},
         {"HQ2042SIM01/day.csv", "", ""},
@@ -112,8 +112,8 @@ TEST(PlotTitle, NamesTheDeviceFromTheFileName) {
         EXPECT_EQ(device.serial, c.serial) << c.path;
     }
     Recording r = powerRows({1, 2, 3});
-    EXPECT_EQ(pictureTitle({"x/log-Helio 100|15-HQ2042SIM01.csv"}, reduce(r)),
-              "Helio 100|15 HQ2042SIM01: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
+    EXPECT_EQ(pictureTitle({"x/log-Alder 15A mid-HQ2042SIM01.csv"}, reduce(r)),
+              "Alder 15A mid HQ2042SIM01: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
     EXPECT_EQ(pictureTitle({"x/day.csv"}, reduce(r)), "day.csv: Mon 7 Dec 2026, 10:00:00 to 10:00:02");
 }
 
@@ -293,7 +293,7 @@ TEST(PlotData, HistoryDaysSitOnTheirDates) {
 }
 
 TEST(GnuplotScript, TextFromOutsideCannotEndItsString) {
-    EXPECT_EQ(gnuplotString("Helio 100|15"), "'Helio 100|15'");
+    EXPECT_EQ(gnuplotString("Alder 15A mid"), "'Alder 15A mid'");
     EXPECT_EQ(gnuplotString("it's"), "'it''s'");
     EXPECT_EQ(gnuplotString("a\nsystem('id')"), "'a?system(''id'')'");
     EXPECT_EQ(gnuplotString("\xC3\xA9t\xC3"), "'\xC3\xA9t?'");  // a cut UTF-8 sequence

@@ -51,7 +51,7 @@ TableCell T(const char* text) { return textCell(text); }
 const TableCell M = missingCell();
 
 Identity simIdentity(const std::string& serial = "HQ2042SIM01") {
-    return Identity{"Caldane Energy", "SolarUnit 100|15", serial, "1.16", 0xA042};
+    return Identity{"Caldane Energy", "SolarUnit 15A mid", serial, "1.16", 0xA042};
 }
 
 // Live columns, the total record and two day records, as the dump gives them.
@@ -163,7 +163,7 @@ TEST(StateMessage, ChannelsVariantHasNoHistoryObject) {
 
 TEST(Topics, ExpandLikeTheOutputTemplateButStayOneLevel) {
     EXPECT_EQ(expandTopic("solwatch/%s", simIdentity()), "solwatch/HQ2042SIM01");
-    EXPECT_EQ(expandTopic("site/%m/%v/%x%", simIdentity()), "site/SolarUnit 100|15/1.16/%x%");
+    EXPECT_EQ(expandTopic("site/%m/%v/%x%", simIdentity()), "site/SolarUnit 15A mid/1.16/%x%");
     EXPECT_EQ(expandTopic("a/%s", simIdentity("x/+#%s")), "a/x___%s");
     EXPECT_EQ(expandTopic("a/%s", simIdentity("")), "a/unknown");
     Topics site("site A");

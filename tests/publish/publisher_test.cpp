@@ -26,7 +26,7 @@ MqttSettings settingsFor(const MosquittoBroker& broker, int buffer) {
     return settings;
 }
 
-const Identity kCharger{"Caldane Energy", "SolarUnit 100|15", "HQ2042SIM01", "1.16", 0xA042};
+const Identity kCharger{"Caldane Energy", "SolarUnit 15A mid", "HQ2042SIM01", "1.16", 0xA042};
 
 TEST(MqttPublisher, FullBufferDropsTheOldestAndSaysHowMany) {
     testing_support::LogCapture log;
