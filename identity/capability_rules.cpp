@@ -12,7 +12,7 @@ namespace tessline {
 
 namespace {
 
-constexpr std::uint16_t kClassicChargerId = 0x0300;
+constexpr std::uint16_t kOlderChargerId = 0x0300;
 
 constexpr std::uint16_t kModelNameRegister = 0x010B;
 constexpr std::uint16_t kCapabilitiesRegister = 0x0140;
@@ -88,7 +88,7 @@ std::string formatLine(const char* format, int first, int second = 0) {
 }  // namespace
 
 bool isSupportedCharger(std::uint16_t deviceId) {
-    return deviceId == kClassicChargerId || (deviceId >= 0xA040 && deviceId <= 0xA07F);
+    return deviceId == kOlderChargerId || (deviceId >= 0xA040 && deviceId <= 0xA07F);
 }
 
 void nameDevice(DeviceInfo& info, std::uint16_t pingWord, const RegisterReader& readRegister) {
@@ -140,8 +140,8 @@ void readCapabilityRegisters(DeviceInfo& info, const RegisterReader& readRegiste
     if (info.appVersion < kSelfDescribingVersion) return;
     readCapabilityFlags(info, readRegister);
     readVersions(info, readRegister);
-    // The classic charger has no rating registers; its model row stands.
-    if (info.deviceId != kClassicChargerId) readRatings(info, readRegister);
+    // The older charger has no rating registers; its model row stands.
+    if (info.deviceId != kOlderChargerId) readRatings(info, readRegister);
 }
 
 void completeDeviceInfo(DeviceInfo& info, std::uint16_t pingWord, const RegisterReader& readRegister) {

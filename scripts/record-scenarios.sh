@@ -31,12 +31,12 @@ scenario() {
 wanted=("$@")
 
 # Table variants: the fast and channels tables, the full table of a charger
-# with and without load output, and of a classic charger (HEX device table).
+# with and without load output, and of the older charger (HEX device table).
 scenario fast-variant "fast table, charger with load output" "--frozen" "-f" 4 ""
 scenario fast-variant-no-load "fast table, charger without load output" "--frozen --no-load" "-f" 4 ""
 scenario channels-variant "channels table, rows back to back" "--frozen" "-c" 21 "--replay-speed 4"
 scenario full-variant "full table with the history records (history version 6)" "--frozen" "" 2 ""
-scenario full-variant-classic "full table of a classic charger (device id 0x0300): its HEX table" \
+scenario full-variant-older "full table of the older charger (device id 0x0300): its HEX table" \
   "--frozen --product-id 0x0300" "" 2 ""
 # History versions.
 scenario history-version-5 "full table of history version 5: no history columns" \

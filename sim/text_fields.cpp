@@ -22,17 +22,17 @@ std::vector<TextField> identityFields(const DeviceProfile& profile) {
     };
 }
 
-// The classic charger 0x0300 sends its TEXT values in the units of its
+// The older charger 0x0300 sends its TEXT values in the units of its
 // registers (10 mV, 100 mA, 10 mW); the others in mV, mA and W.
-constexpr unsigned kClassicCharger = 0x0300;
+constexpr unsigned kOlderCharger = 0x0300;
 
 std::vector<TextField> liveFields(const DeviceProfile& profile, const LiveValues& live) {
-    const bool classic = profile.productId == kClassicCharger;
+    const bool older = profile.productId == kOlderCharger;
     std::vector<TextField> fields{
-        {"V", number(classic ? live.batteryCentivolts : live.batteryCentivolts * 10L)},
-        {"I", number(classic ? live.chargerDeciamps : live.chargerDeciamps * 100L)},
-        {"VPV", number(classic ? live.panelCentivolts : live.panelCentivolts * 10L)},
-        {"PPV", number(classic ? live.panelCentiwatts : (live.panelCentiwatts + 50L) / 100)},
+        {"V", number(older ? live.batteryCentivolts : live.batteryCentivolts * 10L)},
+        {"I", number(older ? live.chargerDeciamps : live.chargerDeciamps * 100L)},
+        {"VPV", number(older ? live.panelCentivolts : live.panelCentivolts * 10L)},
+        {"PPV", number(older ? live.panelCentiwatts : (live.panelCentiwatts + 50L) / 100)},
         {"CS", number(live.state)},
         {"TRK", number(live.state == kStateOff ? 0 : 2)},  // tracker: off or tracking
         {"ERR", number(live.error)},

@@ -255,7 +255,7 @@ TEST(Capabilities, ModernChargerReadsItsRegistersAndLogsItsFlags) {
     EXPECT_FALSE(hasLine(log, "ERR.capabilities: mppt charger model unknown..."));
 }
 
-TEST(Capabilities, ClassicChargerTakesItsRatingsFromItsModelRow) {
+TEST(Capabilities, OlderChargerTakesItsRatingsFromItsModelRow) {
     ProcessResult r = dumpOneRow({"--product-id", "0x0300"});
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_NE(r.out.find(getRegisterRequest(0xEDCD)), std::string::npos);

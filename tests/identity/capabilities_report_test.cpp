@@ -123,7 +123,7 @@ const RefusalCase kRefusals[] = {
      "no device id reply"},
     {"above the charger range", {wordAnswer(0x5, 0x4116), wordAnswer(0x1, 0xA080), {}}, 91,
      "only mppt chargers are supported"},
-    {"next to the classic charger", {wordAnswer(0x5, 0x4116), wordAnswer(0x1, 0x0301), {}}, 91,
+    {"next to the older charger", {wordAnswer(0x5, 0x4116), wordAnswer(0x1, 0x0301), {}}, 91,
      "only mppt chargers are supported"},
     {"device id unanswered", {wordAnswer(0x5, 0x4116), "", {}}, 3,
      "no response received (check power / correct serial port)"},

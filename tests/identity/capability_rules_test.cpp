@@ -49,8 +49,8 @@ const RuleCase kRuleCases[] = {
      {"ROTARY_ENCODER", "HISTORY_SUPPORT", "REMOTE_ONOFF", "ALT_TX_FUNCTION", "PANEL_CURRENT"}, 4, 0},
     {"history only 0x116", 0xA046, 0x116,
      {"ROTARY_ENCODER", "HISTORY_SUPPORT", "AUTO_EQUALISE", "REMOTE_ONOFF", "ALT_TX_FUNCTION", "PANEL_CURRENT"}, 6, 0},
-    {"classic 0x107", 0x0300, 0x107, {"ROTARY_ENCODER", "RAMPGUARD_MODE", "ADAPTIVE_MODE", "PANEL_CURRENT"}, 0, 0},
-    {"classic 0x116", 0x0300, 0x116, {"ROTARY_ENCODER", "REMOTE_ONOFF", "PANEL_CURRENT"}, 0, 0},
+    {"older 0x107", 0x0300, 0x107, {"ROTARY_ENCODER", "RAMPGUARD_MODE", "ADAPTIVE_MODE", "PANEL_CURRENT"}, 0, 0},
+    {"older 0x116", 0x0300, 0x116, {"ROTARY_ENCODER", "REMOTE_ONOFF", "PANEL_CURRENT"}, 0, 0},
     {"no history, no load 0x115", 0xA050, 0x115, {"REMOTE_ONOFF", "PANEL_CURRENT"}, 0, 0},
     {"no model row 0x108", 0xA060, 0x108, {"RAMPGUARD_MODE", "PANEL_CURRENT"}, 0, 0},
     {"no model row 0x116", 0xA060, 0x116, {"REMOTE_ONOFF", "PANEL_CURRENT"}, 0, 0},
@@ -115,7 +115,7 @@ TEST(CapabilityRegister, ReplacesEveryDerivedFlag) {
     }
 }
 
-TEST(SupportedCharger, ClassicAndChargerRangeOnly) {
+TEST(SupportedCharger, OlderChargerAndChargerRangeOnly) {
     const struct {
         std::uint16_t id;
         bool supported;
@@ -197,7 +197,7 @@ TEST(CompleteDeviceInfo, ShortAnswersKeepDerivedValues) {
     EXPECT_EQ(ratingsOf(info), (std::vector<double>{12, 48, 32, 160}));
 }
 
-TEST(CompleteDeviceInfo, ClassicChargerReadsVersionsNotRatings) {
+TEST(CompleteDeviceInfo, OlderChargerReadsVersionsNotRatings) {
     FakeRegisters device;
     device.values = {
         {0x0140, le32((1u << 2) | (1u << 9))},  // history support and solar timer

@@ -109,10 +109,10 @@ TEST(TextFields, ProfileOptionsShapeTheFields) {
         {"extra field", extra, "ver#", "1.23"},
         {"firmware version digits", oldFirmware, "FW", "111"},
         {"PID keeps four digits", device0300, "PID", "0x0300"},
-        {"classic charger: V in 10 mV", device0300, "V", "1345"},
-        {"classic charger: I in 100 mA", device0300, "I", "42"},
-        {"classic charger: VPV in 10 mV", device0300, "VPV", "3510"},
-        {"classic charger: PPV in 10 mW", device0300, "PPV", "5820"},
+        {"older charger: V in 10 mV", device0300, "V", "1345"},
+        {"older charger: I in 100 mA", device0300, "I", "42"},
+        {"older charger: VPV in 10 mV", device0300, "VPV", "3510"},
+        {"older charger: PPV in 10 mW", device0300, "PPV", "5820"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(simtest::valueOf(deviceTextBlock(c.profile, model), c.label), c.expected) << c.legend;
