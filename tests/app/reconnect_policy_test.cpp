@@ -110,3 +110,55 @@ TEST(ClassifyFailure, WhatARunSurvivesWithWhichReasonAndCode) {
         EXPECT_EQ(verdict.exitCode, c.exitCode) << c.legend;
     }
 }
+
+TEST(AbsenceLog, FirstFailureAReminderAnHourAndTheReturn) {
+    // Each event at its minute since the first failure: 'f' a failed try,
+    // 'b' the device back; the lines that the tries write, in order, and
+    // whether the last return was logged.
+    using Line = AbsenceLog::Line;
+    struct Event {
+        char kind;
+        int minute;
+    };
+    struct Case {
+        const char* legend;
+        std::vector<Event> events;
+        std::vector<Line> lines;
+        bool returnLogged;
+    } cases[] = {
+        {"nothing failed, no return to tell", {{'b', 0}}, {}, false},
+        {"first failure only", {{'f', 0}, {'f', 1}, {'f', 30}, {'f', 59}, {'b', 59}}, {Line::first}, true},
+        {"a reminder on the hour",
+         {{'f', 0}, {'f', 59}, {'f', 60}, {'f', 61}, {'f', 119}, {'f', 121}, {'b', 122}},
+         {Line::first, Line::reminder, Line::reminder},
+         true},
+        {"tries late for the hour do not shift the next reminder",
+         {{'f', 0}, {'f', 65}, {'f', 119}, {'f', 120}},
+         {Line::first, Line::reminder, Line::reminder},
+         false},
+        {"a night's gap gives one reminder, not the missed ones",
+         {{'f', 0}, {'f', 600}, {'f', 601}, {'f', 660}},
+         {Line::first, Line::reminder, Line::reminder},
+         false},
+        {"after the return a failure is a first one again",
+         {{'f', 0}, {'f', 60}, {'b', 70}, {'f', 75}, {'f', 134}, {'f', 135}},
+         {Line::first, Line::reminder, Line::first, Line::reminder},
+         true},
+    };
+    for (const auto& c : cases) {
+        AbsenceLog log;
+        const AbsenceLog::Clock::time_point start{};
+        std::vector<Line> lines;
+        bool returnLogged = false;
+        for (const Event& e : c.events) {
+            const auto now = start + std::chrono::minutes(e.minute);
+            if (e.kind == 'b') {
+                returnLogged = log.deviceBack();
+            } else if (Line line = log.tryFailed(now); line != Line::none) {
+                lines.push_back(line);
+            }
+        }
+        EXPECT_EQ(lines, c.lines) << c.legend;
+        EXPECT_EQ(returnLogged, c.returnLogged) << c.legend;
+    }
+}
