@@ -112,51 +112,34 @@ TEST(ClassifyFailure, WhatARunSurvivesWithWhichReasonAndCode) {
 }
 
 TEST(AbsenceLog, FirstFailureAReminderAnHourAndTheReturn) {
-    // Each event at its minute since the first failure: 'f' a failed try,
-    // 'b' the device back; the lines that the tries write, in order, and
-    // whether the last return was logged.
+    // Events at their minute since the first failure, 'f' a failed try and
+    // 'b' the device back; the lines that the tries write, and whether the
+    // last return was logged.
     using Line = AbsenceLog::Line;
-    struct Event {
-        char kind;
-        int minute;
-    };
+    const Line F = Line::first, R = Line::reminder;
     struct Case {
         const char* legend;
-        std::vector<Event> events;
+        std::vector<std::pair<char, int>> events;
         std::vector<Line> lines;
         bool returnLogged;
     } cases[] = {
         {"nothing failed, no return to tell", {{'b', 0}}, {}, false},
-        {"first failure only", {{'f', 0}, {'f', 1}, {'f', 30}, {'f', 59}, {'b', 59}}, {Line::first}, true},
-        {"a reminder on the hour",
-         {{'f', 0}, {'f', 59}, {'f', 60}, {'f', 61}, {'f', 119}, {'f', 121}, {'b', 122}},
-         {Line::first, Line::reminder, Line::reminder},
+        {"first failure only", {{'f', 0}, {'f', 1}, {'f', 30}, {'f', 59}, {'b', 59}}, {F}, true},
+        {"on the hour", {{'f', 0}, {'f', 59}, {'f', 60}, {'f', 61}, {'f', 119}, {'f', 121}, {'b', 122}}, {F, R, R},
          true},
-        {"tries late for the hour do not shift the next reminder",
-         {{'f', 0}, {'f', 65}, {'f', 119}, {'f', 120}},
-         {Line::first, Line::reminder, Line::reminder},
-         false},
-        {"a night's gap gives one reminder, not the missed ones",
-         {{'f', 0}, {'f', 600}, {'f', 601}, {'f', 660}},
-         {Line::first, Line::reminder, Line::reminder},
-         false},
-        {"after the return a failure is a first one again",
-         {{'f', 0}, {'f', 60}, {'b', 70}, {'f', 75}, {'f', 134}, {'f', 135}},
-         {Line::first, Line::reminder, Line::first, Line::reminder},
-         true},
+        {"late tries do not shift the next hour", {{'f', 0}, {'f', 65}, {'f', 119}, {'f', 120}}, {F, R, R}, false},
+        {"a night's gap: one reminder", {{'f', 0}, {'f', 600}, {'f', 601}, {'f', 660}}, {F, R, R}, false},
+        {"a failure after the return is a first one",
+         {{'f', 0}, {'f', 60}, {'b', 70}, {'f', 75}, {'f', 134}, {'f', 135}}, {F, R, F, R}, true},
     };
     for (const auto& c : cases) {
         AbsenceLog log;
-        const AbsenceLog::Clock::time_point start{};
         std::vector<Line> lines;
         bool returnLogged = false;
-        for (const Event& e : c.events) {
-            const auto now = start + std::chrono::minutes(e.minute);
-            if (e.kind == 'b') {
-                returnLogged = log.deviceBack();
-            } else if (Line line = log.tryFailed(now); line != Line::none) {
-                lines.push_back(line);
-            }
+        for (auto [kind, minute] : c.events) {
+            const auto now = AbsenceLog::Clock::time_point{} + std::chrono::minutes(minute);
+            if (kind == 'b') returnLogged = log.deviceBack();
+            else if (Line line = log.tryFailed(now); line != Line::none) lines.push_back(line);
         }
         EXPECT_EQ(lines, c.lines) << c.legend;
         EXPECT_EQ(returnLogged, c.returnLogged) << c.legend;
