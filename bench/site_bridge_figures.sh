@@ -15,17 +15,8 @@ cd "$(dirname "$0")/.."
 outage=${1:-60}
 chargers=${2:-2}
 build=${BUILD:-build-bench}
-if [ ! -x "$build/app/solwatch" ]; then
-  bash scripts/install-deps.sh
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
-fi
-cmake --build "$build" -j2 --target solwatch solwatch-sim > /dev/null
-solwatch=$build/app/solwatch
-sim_bin=$build/sim/solwatch-sim
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2> /dev/null || true; wait 2> /dev/null || true; rm -rf "$work"' EXIT
-source bench/start_sim.sh
+source bench/http_dumps.sh
+build_for_bench
 
 free_port() { echo $((20000 + RANDOM % 40000)); }  # a clash ends the run with a broker that did not start
 central_port=$(free_port)

@@ -395,7 +395,8 @@ std::string siteBridgeConfig(int centralPort, int queue) {
 }
 
 // Two chargers at a site, the central broker stopped for a while: each
-// charger's rows reach a kept session on the central broker, in order, once.
+// charger's rows reach a kept session on the central broker, in order, and
+// once but for QoS 1's redelivery of a row in flight at the stop.
 TEST_F(MqttEndToEnd, SiteBridgeKeepsEveryRowThroughAnOutage) {
     constexpr int kChargers = 2, kRetainedEach = 12;  // -f with discovery: 10 columns, info, status
     constexpr auto kOutage = 12s;
@@ -420,7 +421,8 @@ TEST_F(MqttEndToEnd, SiteBridgeKeepsEveryRowThroughAnOutage) {
     central.stop();
     std::this_thread::sleep_for(kOutage);
     central.start();
-    std::this_thread::sleep_for(3s);
+    // The bridge's next attempt brings the backlog.
+    subscriber.waitFor(subscriber.messages().size() + kChargers * kOutage.count(), 20s);
     // The JSON lines are the state messages' payloads.
     std::map<std::string, std::vector<std::string>> written;
     std::size_t total = 0;
@@ -432,7 +434,11 @@ TEST_F(MqttEndToEnd, SiteBridgeKeepsEveryRowThroughAnOutage) {
     }
     EXPECT_GE(total, std::size_t(kChargers * (kOutage.count() + 3)));
     std::map<std::string, std::vector<std::string>> arrived;
-    for (const Message& m : subscriber.waitFor(total, 20s)) arrived[m.topic].push_back(m.payload);
+    // Each charger's row in flight at the stop may come again: one more each.
+    for (const Message& m : subscriber.waitFor(total + kChargers, 3s)) {
+        std::vector<std::string>& rows = arrived[m.topic];
+        if (rows.empty() || rows.back() != m.payload) rows.push_back(m.payload);
+    }
     EXPECT_EQ(arrived, written);
 }
 
