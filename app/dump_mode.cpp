@@ -25,12 +25,39 @@ bool portExists(const std::string& path) {
 
 std::string deviceName(const Identity& identity) { return identity.model + " " + identity.serialNumber; }
 
+// Local clock time of a moment, with its date when it was not today.
+std::string clockTime(std::time_t moment) {
+    std::tm then{}, today{};
+    const std::time_t now = std::time(nullptr);
+    ::localtime_r(&moment, &then);
+    ::localtime_r(&now, &today);
+    const bool sameDay = then.tm_year == today.tm_year && then.tm_yday == today.tm_yday;
+    char text[32];
+    std::strftime(text, sizeof text, sameDay ? "%H:%M" : "%Y-%m-%d %H:%M", &then);
+    return text;
+}
+
+// A failed try to reach the device, in the log as its absence policy says.
+void logFailedTry(RetryState& retry) {
+    switch (retry.absence.tryFailed(AbsenceLog::Clock::now())) {
+        case AbsenceLog::Line::first:
+            retry.awaySince = std::time(nullptr);
+            logError("solwatch", "cannot reach the device: %s", retry.reason.c_str());
+            break;
+        case AbsenceLog::Line::reminder:
+            logError("solwatch", "still cannot reach the device since %s: %s", clockTime(retry.awaySince).c_str(),
+                     retry.reason.c_str());
+            break;
+        case AbsenceLog::Line::none: break;
+    }
+}
+
 // Follows the tables and rows of a dump for the service manager, the log
-// and the backoff (a table is a working link).
+// and the tries (a table is a working link).
 class DumpProgress : public TableListener {
 public:
-    DumpProgress(Backoff& backoff, std::function<std::size_t()> heldRows)
-        : backoff_(backoff), heldRows_(std::move(heldRows)) {}
+    DumpProgress(RetryState& retry, std::function<std::size_t()> heldRows)
+        : retry_(retry), heldRows_(std::move(heldRows)) {}
 
     // Logs a table about to start for another device than the last one.
     void noteDevice(const Identity& identity) {
@@ -41,7 +68,9 @@ public:
 
     void onTableStart(const Identity& identity, const DeviceInfo&, const std::vector<TableColumn>&) override {
         tabled_ = identity;
-        backoff_.linkWorked();
+        retry_.backoff.linkWorked();
+        if (retry_.absence.deviceBack())
+            logError("solwatch", "device reachable again: %s", deviceName(identity).c_str());
         if (tables_++ == 0) {
             notifyReady(dumpingStatus());
         } else {
@@ -66,7 +95,7 @@ private:
         return status;
     }
 
-    Backoff& backoff_;
+    RetryState& retry_;
     std::function<std::size_t()> heldRows_;
     int tables_ = 0;
     long long rows_ = 0;
@@ -78,8 +107,8 @@ private:
 // They hear onEnd() when it goes, however the dump ends.
 class DumpListeners : public TableListeners {
 public:
-    DumpListeners(TableListener& outputs, Backoff& backoff, std::function<std::size_t()> heldRows)
-        : progress(backoff, std::move(heldRows)) {
+    DumpListeners(TableListener& outputs, RetryState& retry, std::function<std::size_t()> heldRows)
+        : progress(retry, std::move(heldRows)) {
         add(outputs);
         add(progress);
     }
@@ -155,15 +184,14 @@ std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopReq
         }
         if (stop.requested()) return nullptr;
         retry.reason = failure.empty() ? quietEndReason(session.get(), "identification interrupted") : failure;
-        logError("solwatch", "cannot reach the device: %s", retry.reason.c_str());
+        logFailedTry(retry);
         retry.backoff.failed();
     }
 }
 
 int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& firstIdentity, const DumpSettings& settings,
-             TableListener& outputs, StopRequest& stop, std::function<std::size_t()> heldRows) {
-    RetryState retry;
-    DumpListeners listeners(outputs, retry.backoff, std::move(heldRows));
+             RetryState& retry, TableListener& outputs, StopRequest& stop, std::function<std::size_t()> heldRows) {
+    DumpListeners listeners(outputs, retry, std::move(heldRows));
     Identity identity = firstIdentity;
     for (;;) {
         std::string reason;

@@ -3,6 +3,7 @@
 // pause, identifies the device again and goes on with the rows.
 #pragma once
 
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,21 +24,26 @@ struct DumpSettings {
     LinkSettings link;
 };
 
-// Returns the stop's exit code after a signal; `session` is then the one
-// in use, or null. Without reconnection a failure (a pulled cable, a refused
-// device) throws to the handlers; with it, the failures that the reconnect
-// policy survives are logged and tried again. `outputs` takes the tables and
-// rows (the CSV table, JSON lines, MQTT, HTTP); `heldRows`, when given,
-// counts the rows that wait for a file that cannot take them, for the
-// service manager's status.
-int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& identity, const DumpSettings& settings,
-             TableListener& outputs, StopRequest& stop, std::function<std::size_t()> heldRows = {});
-
-// The pauses between tries, and why the last one failed.
+// The pauses between tries, why the last one failed, and what the log said
+// of the device's absence.
 struct RetryState {
     Backoff backoff;
     std::string reason;
+    AbsenceLog absence;
+    std::time_t awaySince = 0;  // the first failed try of this absence
 };
+
+// Returns the stop's exit code after a signal; `session` is then the one
+// in use, or null. Without reconnection a failure (a pulled cable, a refused
+// device) throws to the handlers; with it, the failures that the reconnect
+// policy survives are logged and tried again. `retry` is the state of the
+// tries that found the device. `outputs` takes the tables and rows (the CSV
+// table, JSON lines, MQTT, HTTP); `heldRows`, when given, counts the rows
+// that wait for a file that cannot take them, for the service manager's
+// status.
+int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& identity, const DumpSettings& settings,
+             RetryState& retry, TableListener& outputs, StopRequest& stop,
+             std::function<std::size_t()> heldRows = {});
 
 // Opens the port and identifies the device, first pausing when tries have
 // failed before. With reconnection, a failure is logged and tried again

@@ -50,20 +50,25 @@ std::string modelForProduct(HexProto& hex, std::uint16_t productId) {
     return readRegisterText(hex, kModelNameRegister, text) ? text : "unknown";
 }
 
-// Says why the identity does not come: nothing arrives (once per wait), or
-// bytes arrive that make no valid TEXT block (a wrong port or line speed).
+// Says why the identity does not come: nothing arrives (once until a device
+// answers), or bytes arrive that make no valid TEXT block (a wrong port or
+// line speed).
 class LineHints {
 public:
+    // Said once until a device answers, however often a reconnecting run
+    // opens a dead port again. Only the main thread identifies: no lock.
+    static inline bool noDataSaid = false;
+
     explicit LineHints(LinkSession& session) : session_(session) {}
 
     void sayWhatIsWrong() {
         const TamSerial& link = session_.link();
         const unsigned long long bytes = link.bytesReceived();
         if (bytes == 0) {
-            if (!noDataSaid_)
+            if (!noDataSaid)
                 logError("solwatch", "no data from %s yet (check power / correct serial port)",
                          session_.portName().c_str());
-            noDataSaid_ = true;
+            noDataSaid = true;
         } else if (link.validTextBlocks() == 0 && noValidBlockHintDue()) {
             logError("solwatch",
                      "bytes arrive on %s, but no TEXT block has passed its checksum (%llu bytes so far): "
@@ -83,7 +88,6 @@ private:
     }
 
     LinkSession& session_;
-    bool noDataSaid_ = false;
 };
 
 // Waits for the identity fields; the only signs of life on a dead or
@@ -94,7 +98,7 @@ bool waitForIdentityFields(ValueDictionary& values, LinkSession& session) {
     for (;;) {
         const auto deadline = boost::chrono::steady_clock::now() + kLineHintAfter;
         switch (values.waitForIdentity(kIdentityEntries, kIdentityBlocks, deadline)) {
-            case ValueDictionary::WaitEnd::complete: return true;
+            case ValueDictionary::WaitEnd::complete: LineHints::noDataSaid = false; return true;
             case ValueDictionary::WaitEnd::interrupted: return false;
             case ValueDictionary::WaitEnd::timedOut: break;
         }

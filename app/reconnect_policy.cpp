@@ -16,6 +16,7 @@ namespace tessline {
 namespace {
 
 constexpr int kBackoffSeconds[] = {1, 2, 4, 8, 16, 30};
+constexpr std::chrono::hours kAbsenceReminderEvery{1};
 
 std::string orLossReason(const std::string& lossReason, const std::string& own) {
     return lossReason.empty() ? own : lossReason;
@@ -27,6 +28,25 @@ std::chrono::seconds Backoff::nextDelay() const {
     if (failures_ == 0) return std::chrono::seconds(0);
     const int last = static_cast<int>(std::size(kBackoffSeconds)) - 1;
     return std::chrono::seconds(kBackoffSeconds[std::min(failures_ - 1, last)]);
+}
+
+AbsenceLog::Line AbsenceLog::tryFailed(Clock::time_point now) {
+    if (!since_) {
+        since_ = now;
+        return Line::first;
+    }
+    // Counted from the first failure, so that the reminders keep to the
+    // hour however long each try takes.
+    if (now - *since_ < kAbsenceReminderEvery * (reminders_ + 1)) return Line::none;
+    reminders_ = static_cast<int>((now - *since_) / kAbsenceReminderEvery);
+    return Line::reminder;
+}
+
+bool AbsenceLog::deviceBack() {
+    const bool wasLogged = since_.has_value();
+    since_.reset();
+    reminders_ = 0;
+    return wasLogged;
 }
 
 FailureVerdict classifyFailure(const std::exception_ptr& failure, const std::string& lossReason) {

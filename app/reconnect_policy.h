@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <string>
 
 namespace tessline {
@@ -22,6 +23,26 @@ public:
 
 private:
     int failures_ = 0;
+};
+
+// Which lines the log gets while the device stays away: the first failed
+// try, a reminder an hour after it and every hour on, and the return; not
+// each try between (every 30 s, 2880 lines a day). The service status and
+// /healthz say it all the while.
+class AbsenceLog {
+public:
+    using Clock = std::chrono::steady_clock;
+    enum class Line { none, first, reminder };
+
+    // A try failed at `now`: the line it writes, if any.
+    Line tryFailed(Clock::time_point now);
+    // The device is there again: true when its absence was logged, so that
+    // its return is logged too.
+    bool deviceBack();
+
+private:
+    std::optional<Clock::time_point> since_;
+    int reminders_ = 0;
 };
 
 // What a failure means for the run.

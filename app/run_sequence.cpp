@@ -146,7 +146,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
             if (options.count("output")) outputs->attachFiles(outputNamer(options), identity);
             else outputs->attachStandardOutput();
             if (http) outputs->add(http->listener(), OnFailure::logged, "http");  // never ends the run
-            code = dumpMode(session, identity, settings, *outputs, stop,
+            code = dumpMode(session, identity, settings, retry, *outputs, stop,
                             [&outputs] { return outputs->heldRows(); });
             break;
         }

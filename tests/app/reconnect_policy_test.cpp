@@ -110,3 +110,38 @@ TEST(ClassifyFailure, WhatARunSurvivesWithWhichReasonAndCode) {
         EXPECT_EQ(verdict.exitCode, c.exitCode) << c.legend;
     }
 }
+
+TEST(AbsenceLog, FirstFailureAReminderAnHourAndTheReturn) {
+    // Events at their minute since the first failure, 'f' a failed try and
+    // 'b' the device back; the lines that the tries write, and whether the
+    // last return was logged.
+    using Line = AbsenceLog::Line;
+    const Line F = Line::first, R = Line::reminder;
+    struct Case {
+        const char* legend;
+        std::vector<std::pair<char, int>> events;
+        std::vector<Line> lines;
+        bool returnLogged;
+    } cases[] = {
+        {"nothing failed, no return to tell", {{'b', 0}}, {}, false},
+        {"first failure only", {{'f', 0}, {'f', 1}, {'f', 30}, {'f', 59}, {'b', 59}}, {F}, true},
+        {"on the hour", {{'f', 0}, {'f', 59}, {'f', 60}, {'f', 61}, {'f', 119}, {'f', 121}, {'b', 122}}, {F, R, R},
+         true},
+        {"late tries do not shift the next hour", {{'f', 0}, {'f', 65}, {'f', 119}, {'f', 120}}, {F, R, R}, false},
+        {"a night's gap: one reminder", {{'f', 0}, {'f', 600}, {'f', 601}, {'f', 660}}, {F, R, R}, false},
+        {"a failure after the return is a first one",
+         {{'f', 0}, {'f', 60}, {'b', 70}, {'f', 75}, {'f', 134}, {'f', 135}}, {F, R, F, R}, true},
+    };
+    for (const auto& c : cases) {
+        AbsenceLog log;
+        std::vector<Line> lines;
+        bool returnLogged = false;
+        for (auto [kind, minute] : c.events) {
+            const auto now = AbsenceLog::Clock::time_point{} + std::chrono::minutes(minute);
+            if (kind == 'b') returnLogged = log.deviceBack();
+            else if (Line line = log.tryFailed(now); line != Line::none) lines.push_back(line);
+        }
+        EXPECT_EQ(lines, c.lines) << c.legend;
+        EXPECT_EQ(returnLogged, c.returnLogged) << c.legend;
+    }
+}

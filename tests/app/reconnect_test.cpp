@@ -157,13 +157,14 @@ TEST(Reconnect, SameDeviceAfterALossGetsNoSecondHeader) {
     auto solwatch = reconnectingDump(link, file);
     ASSERT_TRUE(waitForRows(file, 3, 20s)) << solwatch->errSoFar();
     sim.reset();
-    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: link lost: ", 10s));
+    ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: cannot reach the device: ", 10s)) << solwatch->errSoFar();
     sim.emplace(withSim({}, link));
     std::size_t before = checkedTable(readFile(file)).rows.size();
     ASSERT_TRUE(waitForRows(file, before + 1 + 2, 30s)) << solwatch->errSoFar();
     ProcessResult r = stopped(*solwatch);
     EXPECT_EQ(checkedTable(readFile(file)).headers.size(), 1u);
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(hasLine(unstamped(r.err), "ERR.solwatch: device reachable again: Alder 15A mid HQ2042SIM01")) << r.err;
 }
 
 TEST(Reconnect, StopWhileWaitingToRetryEndsAtOnce) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Prometheus and Grafana files as their users load them: the scrape
 # config and the alert rules as Prometheus reads them, the rules' unit tests,
+# the site agent's config and its join query (the README's too),
 # and the dashboard as Grafana imports it (JSON whose every query asks the
 # data source chosen at import). Every solwatch metric that they name must
 # be one that the man page lists.
@@ -30,8 +31,28 @@ else
     fail "dashboard: $(cat "$work/out")"
 fi
 
+agent=$prometheus/solwatch-agent.yml
+promtool check config "$agent" > "$work/out" 2>&1 || fail "promtool check config (agent): $(cat "$work/out")"
+! grep -qE '^(rule_files|alerting):' "$agent" || fail "agent: rule_files or alerting, which agent mode refuses"
+query=$(sed -n 's/^#   \(solwatch_.*solwatch_device_info\)$/\1/p' "$agent")
+grep -qF "$query" "$source_dir/README.md" || fail "the README lacks the agent's query: $query"
+# Two sites whose targets have the same name: each value gets its own site's serial.
+series() { echo "      - {series: '$1{site=\"$2\", job=\"solwatch\", instance=\"localhost:8537\"$3}', values: '$4x2'}"; }
+sample() { echo "          - {labels: '{site=\"$1\", job=\"solwatch\", instance=\"localhost:8537\", serial=\"$2\"}', value: $3}"; }
+{
+    printf 'tests:\n  - interval: 1m\n    input_series:\n'
+    series solwatch_battery_voltage_volts cabin '' 12.5
+    series solwatch_battery_voltage_volts boat '' 13.1
+    series solwatch_device_info cabin ', serial="HQ2042ABC01", model="Alder 15A mid"' 1
+    series solwatch_device_info boat ', serial="HQ2042XYZ07", model="Alder 15A mid"' 1
+    printf "    promql_expr_test:\n      - expr: '%s'\n        eval_time: 1m\n        exp_samples:\n" "$query"
+    sample cabin HQ2042ABC01 12.5
+    sample boat HQ2042XYZ07 13.1
+} > "$work/join.test.yml"
+promtool test rules "$work/join.test.yml" > "$work/out" 2>&1 || fail "the agent's join query: $(cat "$work/out")"
+
 documented=$(grep -oE 'solwatch_[a-z_]+' "$source_dir/dist/solwatch.1" | sort -u)
-for metric in $(grep -hoE 'solwatch_[a-z_]+' "$prometheus/solwatch-rules.yml" "$dashboard" | sort -u); do
+for metric in $(grep -hoE 'solwatch_[a-z_]+' "$prometheus/solwatch-rules.yml" "$agent" "$dashboard" | sort -u); do
     grep -qx "$metric" <<< "$documented" || fail "$metric is not in the man page's list of metrics"
 done
 exit "$failed"

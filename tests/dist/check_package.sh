@@ -34,7 +34,8 @@ unit="$work/root/usr/lib/systemd/system/solwatch@.service"
 grep -q "^ExecStart=/usr/bin/solwatch " "$unit" || fail "unit: $(grep ExecStart= "$unit")"
 cp "$unit" "$work"
 examples="$work/root/usr/share/doc/solwatch/examples"
-for example in prometheus/solwatch.yml prometheus/solwatch-rules.yml grafana/solwatch.json; do
+for example in prometheus/solwatch.yml prometheus/solwatch-rules.yml prometheus/solwatch-agent.yml \
+    grafana/solwatch.json mosquitto/site-bridge.conf; do
     [ -f "$examples/$example" ] || fail "no example $example"
 done
 security=$(systemd-analyze security --offline=true --threshold=20 --no-pager "$work/solwatch@ttyUSB0.service" 2>&1) ||

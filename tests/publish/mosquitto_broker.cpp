@@ -67,7 +67,7 @@ std::string toolPath(const std::string& name) {
     throw std::runtime_error(name + " not found (scripts/install-deps.sh installs it)");
 }
 
-MosquittoBroker::MosquittoBroker(const std::string& dir, BrokerConfig config)
+MosquittoBroker::MosquittoBroker(const std::string& dir, BrokerConfig config, const std::string& extraConfig)
     : dir_(dir), config_(std::move(config)), port_(freePort()) {
     // Stays root when started as root, so that it reads the test's files.
     std::string conf = "user root\nlog_dest file " + dir_ + "/mosquitto.log\nlistener " + std::to_string(port_) +
@@ -84,6 +84,7 @@ MosquittoBroker::MosquittoBroker(const std::string& dir, BrokerConfig config)
         conf += "allow_anonymous false\npassword_file " + dir_ + "/passwords\n";
     }
     if (config_.persistence) conf += "persistence true\npersistence_location " + dir_ + "/\n";
+    conf += extraConfig;
     writeFile(dir_ + "/mosquitto.conf", conf);
     start();
 }

@@ -26,8 +26,9 @@ struct BrokerConfig {
 
 class MosquittoBroker {
 public:
-    // Writes its files into `dir` and starts.
-    MosquittoBroker(const std::string& dir, BrokerConfig config = {});
+    // Writes its files into `dir` and starts; `extraConfig` goes at the end
+    // of the config as it is (a bridge, for example).
+    MosquittoBroker(const std::string& dir, BrokerConfig config = {}, const std::string& extraConfig = "");
     ~MosquittoBroker();
     MosquittoBroker(const MosquittoBroker&) = delete;
     MosquittoBroker& operator=(const MosquittoBroker&) = delete;
