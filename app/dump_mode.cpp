@@ -70,7 +70,7 @@ public:
         tabled_ = identity;
         retry_.backoff.linkWorked();
         if (retry_.absence.deviceBack())
-            logError("solwatch", "device reachable again: %s", deviceName(identity).c_str());
+            logNotice("solwatch", "device reachable again: %s", deviceName(identity).c_str());
         if (tables_++ == 0) {
             notifyReady(dumpingStatus());
         } else {

@@ -73,7 +73,7 @@ struct MqttClient::Callbacks {
         self.connected_ = true;
         self.everConnected_ = true;
         if (self.absenceLogged_.exchange(false))
-            logError("publish", "broker %s reachable again", self.uri_.c_str());
+            logNotice("publish", "broker %s reachable again", self.uri_.c_str());
         else
             logInfo("publish", "connected to %s", self.uri_.c_str());
         self.events_.onConnected();

@@ -164,7 +164,7 @@ TEST(Reconnect, SameDeviceAfterALossGetsNoSecondHeader) {
     ProcessResult r = stopped(*solwatch);
     EXPECT_EQ(checkedTable(readFile(file)).headers.size(), 1u);
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(hasLine(unstamped(r.err), "ERR.solwatch: device reachable again: Alder 15A mid HQ2042SIM01")) << r.err;
+    EXPECT_TRUE(hasLine(unstamped(r.err), "INF.solwatch: device reachable again: Alder 15A mid HQ2042SIM01")) << r.err;
 }
 
 TEST(Reconnect, StopWhileWaitingToRetryEndsAtOnce) {
