@@ -50,6 +50,7 @@ TEST(HttpRoutes, FixedRoutesAnswerWithTheirTypeAndTheCommonHeaders) {
         {"/api/state?x=1", 200, "application/json"},
         {"/api/history", 200, "application/json"},
         {"/api/link", 200, "application/json"},
+        {"/api/fields", 200, "application/json"},
         {"/healthz", 200, "text/plain; charset=utf-8"},
         {"http://127.0.0.1:8537/healthz", 200, "text/plain; charset=utf-8"},
         {"https://solar.example/api/state?x=1", 200, "application/json"},
