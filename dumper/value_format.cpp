@@ -41,7 +41,7 @@ bool truncatedValue(const DumpItem& item, long long& number) {
     return true;
 }
 
-// The quoted name for the truncated value: UNKNOWN for one no integer holds.
+// The name and index of the truncated value: UNKNOWN for one no integer holds.
 TableCell nameOf(const DumpItem& item, const Enumeration& names) {
     if (!hasValue(item)) return missingCell();
     long long value = -1;
@@ -98,9 +98,15 @@ TableCell formatNow(DumpItem&) { return textCell(asctimeText(dumpClock().now()))
 
 TableCell formatState(DumpItem& item) { return nameOf(item, chargeStates()); }
 
-TableCell formatOnOff(DumpItem& item) { return nameOf(item, *catalogueField(Record::live, "load").names); }
+TableCell formatOnOff(DumpItem& item) {
+    static const Enumeration& names = *catalogueField(Record::live, "load").names;
+    return nameOf(item, names);
+}
 
-TableCell formatDayNight(DumpItem& item) { return nameOf(item, *catalogueField(Record::live, "rtcstate").names); }
+TableCell formatDayNight(DumpItem& item) {
+    static const Enumeration& names = *catalogueField(Record::live, "rtcstate").names;
+    return nameOf(item, names);
+}
 
 TableCell formatClock(DumpItem& item) {
     if (!hasValue(item)) return missingCell();
