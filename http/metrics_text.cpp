@@ -1,8 +1,7 @@
 #include "http/metrics_text.h"
 
-#include <cstdio>
-#include <iterator>
 #include <cmath>
+#include <cstdio>
 
 #include "fields/field_catalogue.h"
 #include "http/table_cells.h"
@@ -122,6 +121,9 @@ bool feedsMetric(const TableColumn& column, const Field& field) {
 
 }  // namespace
 
+// Family by family in the page's order, so that a family's HELP and TYPE
+// come once, before all of its samples; where several of a family's fields
+// are in the table, the first in the catalogue's order feeds each sample.
 MetricsPage::MetricsPage(const std::vector<TableColumn>& columns) {
     for (const MetricFamily* family : metricFamilies()) {
         for (const Field& field : allFields()) {
