@@ -7,6 +7,7 @@
 #include "bench/proc_status.h"
 #include "dumper/table_items.h"
 #include "dumper/dump_table.h"
+#include "fields/field_catalogue.h"
 #include "http/live_state.h"
 #include "log/log.h"
 
@@ -22,9 +23,9 @@ int main() {
     const std::vector<TableColumn> columns = DumpTable(tableItems(DumpVariant::full, info)).columns();
     TableRow row{1796692380, {}};
     for (const TableColumn& column : columns)
-        row.cells.push_back(column.header == "Timestamp" ? textCell("\"Tue Dec  8 01:13:00 2026\"")
-                          : column.header == "State"    ? textCell("\"FLOAT\"")
-                                                        : numberCell("13.45"));
+        row.cells.push_back(column.field->kind == FieldKind::timestamp ? textCell("Tue Dec  8 01:13:00 2026")
+                            : column.field == &catalogueField(Record::live, "state") ? nameCell("FLOAT", 5)
+                                                                                     : numberCell("13.45", 13.45));
     const long before = statusKb("VmRSS:");
     LiveState state("bench", nullptr);
     state.onTableStart(Identity{"m", "model", "BENCH", "1.16", 0xA042}, info, columns);

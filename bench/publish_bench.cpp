@@ -10,6 +10,7 @@
 
 #include "dumper/table_items.h"
 #include "dumper/dump_table.h"
+#include "fields/field_catalogue.h"
 #include "log/log.h"
 #include "publish/mqtt_publisher.h"
 #include "publish/state_message.h"
@@ -36,9 +37,9 @@ std::vector<TableColumn> columnsOf(DumpVariant variant) {
 TableRow rowOf(const std::vector<TableColumn>& columns) {
     TableRow row{1796692380, {}};
     for (const TableColumn& column : columns) {
-        if (column.header == "Timestamp") row.cells.push_back(textCell("\"Tue Dec  8 01:13:00 2026\""));
-        else if (column.header == "State") row.cells.push_back(textCell("\"BULK\""));
-        else row.cells.push_back(numberCell("13.45"));
+        if (column.field->kind == FieldKind::timestamp) row.cells.push_back(textCell("Tue Dec  8 01:13:00 2026"));
+        else if (column.field == &catalogueField(Record::live, "state")) row.cells.push_back(nameCell("BULK", 3));
+        else row.cells.push_back(numberCell("13.45", 13.45));
     }
     return row;
 }

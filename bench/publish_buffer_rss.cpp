@@ -11,6 +11,7 @@
 #include "bench/proc_status.h"
 #include "dumper/table_items.h"
 #include "dumper/dump_table.h"
+#include "fields/field_catalogue.h"
 #include "log/log.h"
 #include "publish/mqtt_publisher.h"
 #include "publish/state_message.h"
@@ -28,8 +29,8 @@ void fill(DumpVariant variant, const char* name, int messages) {
     std::vector<TableColumn> columns = DumpTable(tableItems(variant, info)).columns();
     TableRow row{1796692380, {}};
     for (const TableColumn& column : columns)
-        row.cells.push_back(column.header == "Timestamp" ? textCell("\"Tue Dec  8 01:13:00 2026\"")
-                                                         : numberCell("13.45"));
+        row.cells.push_back(column.field->kind == FieldKind::timestamp ? textCell("Tue Dec  8 01:13:00 2026")
+                                                                       : numberCell("13.45", 13.45));
     MqttSettings settings;
     settings.broker = parseBrokerUrl("mqtt://127.0.0.1:1");  // nobody listens
     settings.topicPattern = "bench/%s";

@@ -4,14 +4,14 @@ namespace tessline {
 
 namespace {
 
-// No cell or header holds a comma: texts are single words in quotes and the
-// time stamp has none.
-template <typename Part, typename TextOf>
-std::string joined(const std::vector<Part>& parts, TextOf textOf) {
+// No cell or header holds a comma: texts are single words or clock times
+// and the time stamp has none.
+template <typename Part, typename AppendText>
+std::string joined(const std::vector<Part>& parts, AppendText appendText) {
     std::string line;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i) line += ',';
-        line += textOf(parts[i]);
+        appendText(line, parts[i]);
     }
     return line;
 }
@@ -19,11 +19,16 @@ std::string joined(const std::vector<Part>& parts, TextOf textOf) {
 }  // namespace
 
 std::string csvLine(const std::vector<TableCell>& cells) {
-    return joined(cells, [](const TableCell& cell) -> const std::string& { return cell.text; });
+    return joined(cells, [](std::string& line, const TableCell& cell) {
+        bool quoted = cell.kind == CellKind::text;
+        if (quoted) line += '"';
+        line += cell.text;
+        if (quoted) line += '"';
+    });
 }
 
 std::string csvHeader(const std::vector<TableColumn>& columns) {
-    return joined(columns, [](const TableColumn& column) -> const std::string& { return column.header; });
+    return joined(columns, [](std::string& line, const TableColumn& column) { line += column.header; });
 }
 
 void CsvTableWriter::onTableStart(const Identity& identity, const DeviceInfo&,

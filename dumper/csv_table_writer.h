@@ -13,7 +13,8 @@
 
 namespace tessline {
 
-// The texts of `cells` (or the headers of `columns`) joined by commas.
+// The texts of `cells`, a text cell's in double quotes, (or the headers of
+// `columns`) joined by commas.
 std::string csvLine(const std::vector<TableCell>& cells);
 std::string csvHeader(const std::vector<TableColumn>& columns);
 

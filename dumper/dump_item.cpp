@@ -58,6 +58,12 @@ DumpItem::DumpItem(std::int32_t registerId, std::string textLabel, std::uint8_t 
 DumpItem::DumpItem(std::int32_t registerId, std::uint8_t flags, std::string header, RecordFormatter recordFormatter)
     : registerId(registerId), flags(flags), header(std::move(header)), recordFormatter(std::move(recordFormatter)) {}
 
+DumpItem::DumpItem(const Field& field, std::int32_t registerId, std::string textLabel, std::uint8_t flags,
+                   std::uint8_t type, Parser parser)
+    : DumpItem(registerId, std::move(textLabel), flags, field.header, type, std::move(parser), formatterOf(field)) {
+    this->field = &field;
+}
+
 int DumpItem::hexRegister() const { return (flags & HEX_REGISTER) ? registerId : -1; }
 
 void DumpItem::setFromHex(const HexMsg& answer) {
@@ -85,7 +91,11 @@ void DumpItem::setFromText(const std::string& text) {
     updatedAt = dumpClock().now();
 }
 
-TableCell DumpItem::format() { return formatter ? formatter(*this) : formatFixed3(*this); }
+TableCell DumpItem::format() {
+    TableCell cell = formatter ? formatter(*this) : formatFixed3(*this);
+    cell.field = field;
+    return cell;
+}
 
 void DumpItem::appendCells(std::vector<TableCell>& cells) {
     if (!recordFormatter) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dumper/table_row.h"
+#include "fields/field.h"
 #include "hex/hex_msg.h"
 
 namespace tessline {
@@ -35,6 +36,9 @@ struct DumpItem {
     DumpItem(std::int32_t registerId, std::string textLabel, std::uint8_t flags, std::string header,
              std::uint8_t type, Parser parser, Formatter formatter);
     DumpItem(std::int32_t registerId, std::uint8_t flags, std::string header, RecordFormatter recordFormatter);
+    // A column of the catalogue: its header and formatter come from `field`.
+    DumpItem(const Field& field, std::int32_t registerId, std::string textLabel, std::uint8_t flags,
+             std::uint8_t type, Parser parser);
 
     // registerId when the item is read by HEX, else -1.
     int hexRegister() const;
@@ -45,7 +49,7 @@ struct DumpItem {
     void setFromHex(const HexMsg& answer);
     // Throws the parser's conversion error and then leaves the item unchanged.
     void setFromText(const std::string& text);
-    // The item's cell; without a formatter, formatFixed3's.
+    // The item's cell, with the item's field; without a formatter, formatFixed3's.
     TableCell format();
     // Adds the item's cells, one or a record's group, to `cells`.
     void appendCells(std::vector<TableCell>& cells);
@@ -55,6 +59,7 @@ struct DumpItem {
     std::string textLabel;
     std::uint8_t flags = 0;
     std::string header;
+    const Field* field = nullptr;  // of a catalogue column; nullptr for a record or a bare item
     std::uint8_t type = RAW;
     std::string lastText;
     std::int64_t updatedAt = 0;  // seconds since the epoch; 0: no current value

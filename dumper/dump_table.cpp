@@ -29,9 +29,9 @@ int historyOf(const DumpItem& item) {
 }
 
 // A history record's item gives a column per field of its record.
-std::vector<std::string> columnHeaders(const DumpItem& item, int history) {
-    if (!item.recordFormatter || history == kLiveColumn) return {item.header};
-    return history == kHistoryTotal ? historyTotalHeaders() : historyDayHeaders(history);
+std::vector<TableColumn> itemColumns(const DumpItem& item, int history) {
+    if (!item.recordFormatter || history == kLiveColumn) return {TableColumn{item.header, kLiveColumn, item.field}};
+    return history == kHistoryTotal ? historyTotalColumns() : historyDayColumns(history);
 }
 
 }  // namespace
@@ -102,9 +102,7 @@ std::vector<TableColumn> DumpTable::columns() const {
     std::lock_guard<std::mutex> lock(mutex_);
     for (const DumpItem& item : items_) {
         if (item.flags & DumpItem::HIDDEN) continue;
-        int history = historyOf(item);
-        for (std::string& header : columnHeaders(item, history))
-            columns.push_back(TableColumn{std::move(header), history});
+        for (TableColumn& column : itemColumns(item, historyOf(item))) columns.push_back(std::move(column));
     }
     return columns;
 }

@@ -1,56 +1,83 @@
 #include "dumper/history_records.h"
 
 #include "dumper/value_format.h"
+#include "fields/field_catalogue.h"
 
 namespace tessline {
 
 namespace {
 
-using FieldFormatter = TableCell (*)(DumpItem&);
-
-// One field of a record layout; a field without a header is skipped.
+// One field of a record layout, by its key in the catalogue; a field
+// without a key is read and skipped.
 struct RecordField {
     unsigned size;
-    const char* header;
+    const char* key;
     double divisor;
-    FieldFormatter format;
 };
 
 const RecordField kTotalFields[] = {
-    {1, nullptr, 1, nullptr},  // record version, read on its own
-    {1, nullptr, 1, nullptr},  // reserved
-    {1, "Err[0]", 1, formatInt},
-    {1, "Err[1]", 1, formatInt},
-    {1, "Err[2]", 1, formatInt},
-    {1, "Err[3]", 1, formatInt},
-    {4, "Yield_user[kWh]", 100, formatFixed2},
-    {4, "Yield_sys[kWh]", 100, formatFixed2},
-    {2, "Vpnl_max[V]", 100, formatFixed1},
-    {2, "Vbat_max[V]", 100, formatFixed2},
-    {1, "#Days", 1, formatInt},
+    {1, nullptr, 1},  // record version, read on its own
+    {1, nullptr, 1},  // reserved
+    {1, "err_0", 1},
+    {1, "err_1", 1},
+    {1, "err_2", 1},
+    {1, "err_3", 1},
+    {4, "yield_user_kwh", 100},
+    {4, "yield_sys_kwh", 100},
+    {2, "vpnl_max_v", 100},
+    {2, "vbat_max_v", 100},
+    {1, "days", 1},
 };
 // Present from record version 1 on.
-const RecordField kTotalVbatMin = {2, "Vbat_min[V]", 100, formatFixed2};
+const RecordField kTotalVbatMin = {2, "vbat_min_v", 100};
 
 const RecordField kDayFields[] = {
-    {1, nullptr, 1, nullptr},  // reserved
-    {4, "Yield[kWh]", 100, formatFixed2},
-    {4, "Cons[kWh]", 100, formatFixed2},
-    {2, "Vbat_max[V]", 100, formatFixed2},
-    {2, "Vbat_min[V]", 100, formatFixed2},
-    {1, nullptr, 1, nullptr},  // reserved
-    {1, "Err[0]", 1, formatInt},
-    {1, "Err[1]", 1, formatInt},
-    {1, "Err[2]", 1, formatInt},
-    {1, "Err[3]", 1, formatInt},
-    {2, "TimeBulk[min]", 1, formatInt},
-    {2, "TimeAbs[min]", 1, formatInt},
-    {2, "TimeFloat[min]", 1, formatInt},
-    {4, "Pmax[W]", 1, formatInt},
-    {2, "Ibat_max[A]", 10, formatFixed1},
-    {2, "Vpnl_max[V]", 100, formatFixed1},
-    {2, "Day#", 1, formatInt},
+    {1, nullptr, 1},  // reserved
+    {4, "yield_kwh", 100},
+    {4, "cons_kwh", 100},
+    {2, "vbat_max_v", 100},
+    {2, "vbat_min_v", 100},
+    {1, nullptr, 1},  // reserved
+    {1, "err_0", 1},
+    {1, "err_1", 1},
+    {1, "err_2", 1},
+    {1, "err_3", 1},
+    {2, "timebulk_min", 1},
+    {2, "timeabs_min", 1},
+    {2, "timefloat_min", 1},
+    {4, "pmax_w", 1},
+    {2, "ibat_max_a", 10},
+    {2, "vpnl_max_v", 100},
+    {2, "day", 1},
 };
+
+// A layout's fields with their catalogue entries, looked up once.
+struct ResolvedField {
+    const RecordField* layout;
+    const Field* field;  // nullptr for a skipped one
+};
+
+template <std::size_t N>
+std::vector<ResolvedField> resolved(Record record, const RecordField (&fields)[N]) {
+    std::vector<ResolvedField> result;
+    for (const RecordField& layout : fields)
+        result.push_back({&layout, layout.key ? &catalogueField(record, layout.key) : nullptr});
+    return result;
+}
+
+const std::vector<ResolvedField>& totalFields() {
+    static const std::vector<ResolvedField> fields = [] {
+        std::vector<ResolvedField> all = resolved(Record::total, kTotalFields);
+        all.push_back({&kTotalVbatMin, &catalogueField(Record::total, kTotalVbatMin.key)});
+        return all;
+    }();
+    return fields;
+}
+
+const std::vector<ResolvedField>& dayFields() {
+    static const std::vector<ResolvedField> fields = resolved(Record::day, kDayFields);
+    return fields;
+}
 
 std::string joined(const std::vector<std::string>& headers) {
     std::string text;
@@ -61,43 +88,53 @@ std::string joined(const std::vector<std::string>& headers) {
 std::uint32_t nonePattern(unsigned size) { return size >= 4 ? 0xFFFFFFFFu : (1u << (8 * size)) - 1; }
 
 // Reads one field and returns its cell; the caller leaves out a field
-// without a header.
-TableCell readField(const RecordField& field, HexMsg& record, std::int64_t updatedAt) {
-    std::uint32_t number = record.readValue(field.size);
-    if (!field.header || record.failed() || number == nonePattern(field.size)) return missingCell();
+// without a catalogue entry.
+TableCell readField(const ResolvedField& resolved, HexMsg& record, std::int64_t updatedAt) {
+    const RecordField& layout = *resolved.layout;
+    std::uint32_t number = record.readValue(layout.size);
+    if (!resolved.field || record.failed() || number == nonePattern(layout.size)) return missingCell();
     DumpItem column;
-    column.value = number / field.divisor;
+    column.field = resolved.field;
+    column.value = number / layout.divisor;
     column.updatedAt = updatedAt;
-    return field.format(column);
+    TableCell cell = formatterOf(*resolved.field)(column);
+    cell.field = resolved.field;
+    return cell;
 }
 
-template <std::size_t N>
-std::vector<TableCell> readFields(const RecordField (&fields)[N], HexMsg& record, std::int64_t updatedAt) {
+std::vector<TableCell> readFields(const std::vector<ResolvedField>& fields, std::size_t count, HexMsg& record,
+                                  std::int64_t updatedAt) {
     std::vector<TableCell> cells;
-    for (const RecordField& field : fields) {
-        TableCell cell = readField(field, record, updatedAt);
-        if (field.header) cells.push_back(std::move(cell));
+    for (std::size_t i = 0; i < count; ++i) {
+        TableCell cell = readField(fields[i], record, updatedAt);
+        if (fields[i].field) cells.push_back(std::move(cell));
     }
     return cells;
 }
 
+std::vector<TableColumn> columnsOf(const std::vector<ResolvedField>& fields, int history) {
+    std::vector<TableColumn> columns;
+    for (const ResolvedField& resolved : fields)
+        if (resolved.field)
+            columns.push_back(TableColumn{columnHeader(*resolved.field, history), history, resolved.field});
+    return columns;
+}
+
+std::vector<std::string> headersOf(const std::vector<TableColumn>& columns) {
+    std::vector<std::string> headers;
+    for (const TableColumn& column : columns) headers.push_back(column.header);
+    return headers;
+}
+
 }  // namespace
 
-std::vector<std::string> historyTotalHeaders() {
-    std::vector<std::string> headers;
-    for (const RecordField& field : kTotalFields)
-        if (field.header) headers.push_back(field.header);
-    headers.push_back(kTotalVbatMin.header);
-    return headers;
-}
+std::vector<TableColumn> historyTotalColumns() { return columnsOf(totalFields(), kHistoryTotal); }
 
-std::vector<std::string> historyDayHeaders(int day) {
-    std::vector<std::string> headers;
-    std::string prefix = "Day" + std::to_string(day);
-    for (const RecordField& field : kDayFields)
-        if (field.header) headers.push_back(prefix + field.header);
-    return headers;
-}
+std::vector<TableColumn> historyDayColumns(int day) { return columnsOf(dayFields(), day); }
+
+std::vector<std::string> historyTotalHeaders() { return headersOf(historyTotalColumns()); }
+
+std::vector<std::string> historyDayHeaders(int day) { return headersOf(historyDayColumns(day)); }
 
 std::string historyTotalHeader() { return joined(historyTotalHeaders()); }
 
@@ -108,15 +145,19 @@ std::vector<TableCell> formatHistoryTotal(DumpItem& item) {
     std::uint8_t version = record.readU8();
     bool hasVersion = !record.failed();
     record.rewind();
-    std::vector<TableCell> cells = readFields(kTotalFields, record, item.updatedAt);
+    const std::vector<ResolvedField>& fields = totalFields();
+    std::vector<TableCell> cells = readFields(fields, fields.size() - 1, record, item.updatedAt);
     bool hasVbatMin = hasVersion && version >= 1;
-    cells.push_back(hasVbatMin ? readField(kTotalVbatMin, record, item.updatedAt) : missingCell());
+    TableCell vbatMin = hasVbatMin ? readField(fields.back(), record, item.updatedAt) : missingCell();
+    vbatMin.field = fields.back().field;
+    cells.push_back(std::move(vbatMin));
     return cells;
 }
 
 std::vector<TableCell> formatHistoryDay(DumpItem& item) {
     HexMsg record = answerValueBytes(item.raw);
-    return readFields(kDayFields, record, item.updatedAt);
+    const std::vector<ResolvedField>& fields = dayFields();
+    return readFields(fields, fields.size(), record, item.updatedAt);
 }
 
 }  // namespace tessline

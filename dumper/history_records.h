@@ -7,15 +7,18 @@
 #include <vector>
 
 #include "dumper/dump_item.h"
+#include "fields/field_catalogue.h"
 
 namespace tessline {
 
 constexpr std::uint16_t kHistoryTotalRegister = 0x104F;
 constexpr std::uint16_t kHistoryDay0Register = 0x1050;
-constexpr int kHistoryDays = 31;  // day 0 (today) to day 30
+constexpr int kHistoryDays = kDayRecords;  // day 0 (today) to day 30
 
-// The column headers of the total record and of day `day`, one by one and
-// comma-joined (the item's header).
+// The columns of the total record and of day `day`, with their catalogue
+// fields; their headers one by one and comma-joined (the item's header).
+std::vector<TableColumn> historyTotalColumns();
+std::vector<TableColumn> historyDayColumns(int day);
 std::vector<std::string> historyTotalHeaders();
 std::vector<std::string> historyDayHeaders(int day);
 std::string historyTotalHeader();

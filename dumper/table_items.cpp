@@ -2,28 +2,28 @@
 
 #include "dumper/history_records.h"
 #include "dumper/value_format.h"
+#include "fields/field_catalogue.h"
 
 namespace tessline {
 
 namespace {
 
 using ParserFn = void (*)(DumpItem&, const std::string&);
-using FormatterFn = TableCell (*)(DumpItem&);
 using Condition = bool (*)(const DeviceInfo&);
 
 constexpr std::uint8_t kNoFlags = 0;
 constexpr std::uint8_t kHex = DumpItem::HEX_REGISTER;
 constexpr std::uint8_t kHidden = DumpItem::HIDDEN;
 
-// One table row; a null label, parser, formatter or condition means none.
+// One table row: a live field of the catalogue (which says how it prints)
+// and where its value comes from. A null label, parser or condition means none.
 struct ChannelRow {
-    const char* header;
+    const char* key;
     std::int32_t registerId;
     const char* textLabel;
     std::uint8_t flags;
     std::uint8_t type;
     ParserFn parser;
-    FormatterFn formatter;
     Condition condition;
 };
 
@@ -39,74 +39,74 @@ bool candidateTimer(const DeviceInfo& d) { return d.releaseCandidate && d.hasSol
 bool candidate(const DeviceInfo& d) { return d.releaseCandidate; }
 
 const ChannelRow kChannelsRows[] = {
-    {"Vout", 0xEE80, nullptr, kHex, DumpItem::S32, parseThousandths, formatFixed3, nullptr},
-    {"Iout1", 0xEE81, nullptr, kHex, DumpItem::S32, parseThousandths, formatFixed3, nullptr},
-    {"Iout2", 0xEE85, nullptr, kHex, DumpItem::S32, parseThousandths, formatFixed3, nullptr},
-    {"Vpanel", 0xEE82, nullptr, kHex, DumpItem::S32, parseThousandths, formatFixed3, nullptr},
-    {"Temp", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, formatFixed1, nullptr},
+    {"vout", 0xEE80, nullptr, kHex, DumpItem::S32, parseThousandths, nullptr},
+    {"iout1", 0xEE81, nullptr, kHex, DumpItem::S32, parseThousandths, nullptr},
+    {"iout2", 0xEE85, nullptr, kHex, DumpItem::S32, parseThousandths, nullptr},
+    {"vpanel", 0xEE82, nullptr, kHex, DumpItem::S32, parseThousandths, nullptr},
+    {"temp", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, nullptr},
 };
 
 const ChannelRow kFastRows[] = {
-    {"Timestamp", -1, nullptr, kNoFlags, DumpItem::RAW, nullptr, formatNow, nullptr},
-    {"State", 0x0201, nullptr, kHex, DumpItem::U8, parseNumber, formatState, nullptr},
-    {"Ichr[A]", 0xEDD7, nullptr, kHex, DumpItem::U16, parseTenths, formatFixed1, nullptr},
-    {"Vchr[V]", 0xEDD5, nullptr, kHex, DumpItem::U16, parseHundredths, formatFixed2, nullptr},
-    {"Ipnl[A]", 0xEDBD, nullptr, kHex, DumpItem::U16, parseTenths, formatFixed1, panelCurrent},
-    {"Vpnl[V]", 0xEDBB, nullptr, kHex, DumpItem::U16, parseHundredths, formatFixed1, nullptr},
-    {"Ppnl[W]", 0xEDBC, nullptr, kHex, DumpItem::U16, parseHundredths, formatFixed1, nullptr},
-    {"Temp[C]", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, formatFixed1, nullptr},
-    {"Err", 0xEDDA, nullptr, kHex, DumpItem::U8, parseNumber, formatInt, nullptr},
-    {"Load", 0xEDA8, nullptr, kHex, DumpItem::U8, parseNumber, formatOnOff, newFirmwareLoad},
-    {"Iload[A]", 0xEDAD, nullptr, kHex, DumpItem::U16, parseTenths, formatFixed1, newFirmwareLoadCurrent},
+    {"timestamp", -1, nullptr, kNoFlags, DumpItem::RAW, nullptr, nullptr},
+    {"state", 0x0201, nullptr, kHex, DumpItem::U8, parseNumber, nullptr},
+    {"ichr_a", 0xEDD7, nullptr, kHex, DumpItem::U16, parseTenths, nullptr},
+    {"vchr_v", 0xEDD5, nullptr, kHex, DumpItem::U16, parseHundredths, nullptr},
+    {"ipnl_a", 0xEDBD, nullptr, kHex, DumpItem::U16, parseTenths, panelCurrent},
+    {"vpnl_v", 0xEDBB, nullptr, kHex, DumpItem::U16, parseHundredths, nullptr},
+    {"ppnl_w", 0xEDBC, nullptr, kHex, DumpItem::U16, parseHundredths, nullptr},
+    {"temp_c", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, nullptr},
+    {"err", 0xEDDA, nullptr, kHex, DumpItem::U8, parseNumber, nullptr},
+    {"load", 0xEDA8, nullptr, kHex, DumpItem::U8, parseNumber, newFirmwareLoad},
+    {"iload_a", 0xEDAD, nullptr, kHex, DumpItem::U16, parseTenths, newFirmwareLoadCurrent},
 };
 
 const ChannelRow kFullHeadRows[] = {
-    {"Timestamp", -1, nullptr, kNoFlags, DumpItem::RAW, nullptr, formatNow, nullptr},
+    {"timestamp", -1, nullptr, kNoFlags, DumpItem::RAW, nullptr, nullptr},
     // Neither TEXT-fed nor read: it never has a value and never prints.
-    {"Custom State", 0xEDD4, nullptr, kHidden, DumpItem::U8, nullptr, nullptr, nullptr},
+    {"customstate", 0xEDD4, nullptr, kHidden, DumpItem::U8, nullptr, nullptr},
 };
 
 const ChannelRow kHexDeviceRows[] = {
-    {"State", 0x0201, "CS", kHex, DumpItem::U8, parseNumber, formatState, nullptr},
-    {"Ibat[A]", 0xEDD7, "I", kHex, DumpItem::U16, parseTenths, formatFixed1, nullptr},
-    {"Vbat[V]", 0xEDD5, "V", kHex, DumpItem::U16, parseHundredths, formatFixed2, nullptr},
-    {"Vpnl[V]", 0xEDBB, "VPV", kHex, DumpItem::U16, parseHundredths, formatFixed1, nullptr},
-    {"Ppnl[W]", 0xEDBC, "PPV", kHex, DumpItem::U16, parseHundredths, formatFixed1, nullptr},
-    {"Temp[C]", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, formatFixed1, nullptr},
-    {"Err", 0xEDDA, "ERR", kHex, DumpItem::U8, parseNumber, formatInt, nullptr},
-    {"Load", 0xEDA8, nullptr, kHex, DumpItem::U8, parseNumber, formatOnOff, newFirmwareLoad},
-    {"Iload[A]", 0xEDAD, nullptr, kHex, DumpItem::U16, parseTenths, formatFixed1, newFirmwareLoadCurrent},
+    {"state", 0x0201, "CS", kHex, DumpItem::U8, parseNumber, nullptr},
+    {"ibat_a", 0xEDD7, "I", kHex, DumpItem::U16, parseTenths, nullptr},
+    {"vbat_v", 0xEDD5, "V", kHex, DumpItem::U16, parseHundredths, nullptr},
+    {"vpnl_v", 0xEDBB, "VPV", kHex, DumpItem::U16, parseHundredths, nullptr},
+    {"ppnl_w", 0xEDBC, "PPV", kHex, DumpItem::U16, parseHundredths, nullptr},
+    {"temp_c", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, nullptr},
+    {"err", 0xEDDA, "ERR", kHex, DumpItem::U8, parseNumber, nullptr},
+    {"load", 0xEDA8, nullptr, kHex, DumpItem::U8, parseNumber, newFirmwareLoad},
+    {"iload_a", 0xEDAD, nullptr, kHex, DumpItem::U16, parseTenths, newFirmwareLoadCurrent},
 };
 
 // Items without HEX_REGISTER carry their register id but take TEXT alone.
 const ChannelRow kMixedRows[] = {
-    {"State", 0x0201, "CS", kNoFlags, DumpItem::U8, parseNumber, formatState, nullptr},
-    {"Ibat[A]", 0xEDD7, "I", kNoFlags, DumpItem::U16, parseThousandths, formatFixed1, nullptr},
-    {"Vbat[V]", 0xEDD5, "V", kNoFlags, DumpItem::U16, parseThousandths, formatFixed2, nullptr},
-    {"Vpnl[V]", 0xEDBB, "VPV", kNoFlags, DumpItem::U16, parseThousandths, formatFixed1, nullptr},
+    {"state", 0x0201, "CS", kNoFlags, DumpItem::U8, parseNumber, nullptr},
+    {"ibat_a", 0xEDD7, "I", kNoFlags, DumpItem::U16, parseThousandths, nullptr},
+    {"vbat_v", 0xEDD5, "V", kNoFlags, DumpItem::U16, parseThousandths, nullptr},
+    {"vpnl_v", 0xEDBB, "VPV", kNoFlags, DumpItem::U16, parseThousandths, nullptr},
     // PPV is the one TEXT value in whole units (watts), not milli-units.
-    {"Ppnl[W]", 0xEDBC, "PPV", kNoFlags, DumpItem::U16, parseNumber, formatFixed1, nullptr},
-    {"Temp[C]", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, formatFixed1, nullptr},
-    {"Err", 0xEDDA, "ERR", kNoFlags, DumpItem::U8, parseNumber, formatInt, nullptr},
-    {"RtcState", 0x2030, nullptr, kHex, DumpItem::U8, parseNumber, formatDayNight, realTimeClock},
-    {"RtcTime", 0x2031, nullptr, kHex, DumpItem::U16, parseNumber, formatClock, solarTimerClock},
-    {"Load", 0xEDA8, "LOAD", kNoFlags, DumpItem::U8, parseOnOff, formatOnOff, loadOutput},
-    {"Iload[A]", 0xEDAD, "IL", kNoFlags, DumpItem::U16, parseThousandths, formatFixed1, loadCurrent},
-    {"Light[%]", 0xEDA6, nullptr, kHex, DumpItem::U8, parseNumber, formatInt, solarTimer},
-    {"rtcStratum", 0xED96, nullptr, kHex, DumpItem::U8, parseNumber, formatInt, candidateTimer},
-    {"rtcTonExpected", 0xED95, nullptr, kHex, DumpItem::U16, parseNumber, formatClock, candidateTimer},
-    {"rtcToffExpected", 0xED94, nullptr, kHex, DumpItem::U16, parseNumber, formatClock, candidateTimer},
-    {"rtcOffTime", 0xED93, nullptr, kHex, DumpItem::U16, parseNumber, formatClock, candidate},
-    {"rtcOnTime", 0xED92, nullptr, kHex, DumpItem::U16, parseNumber, formatClock, candidate},
+    {"ppnl_w", 0xEDBC, "PPV", kNoFlags, DumpItem::U16, parseNumber, nullptr},
+    {"temp_c", 0xEDDB, nullptr, kHex, DumpItem::S16, parseHundredths, nullptr},
+    {"err", 0xEDDA, "ERR", kNoFlags, DumpItem::U8, parseNumber, nullptr},
+    {"rtcstate", 0x2030, nullptr, kHex, DumpItem::U8, parseNumber, realTimeClock},
+    {"rtctime", 0x2031, nullptr, kHex, DumpItem::U16, parseNumber, solarTimerClock},
+    {"load", 0xEDA8, "LOAD", kNoFlags, DumpItem::U8, parseOnOff, loadOutput},
+    {"iload_a", 0xEDAD, "IL", kNoFlags, DumpItem::U16, parseThousandths, loadCurrent},
+    {"light_pct", 0xEDA6, nullptr, kHex, DumpItem::U8, parseNumber, solarTimer},
+    {"rtcstratum", 0xED96, nullptr, kHex, DumpItem::U8, parseNumber, candidateTimer},
+    {"rtctonexpected", 0xED95, nullptr, kHex, DumpItem::U16, parseNumber, candidateTimer},
+    {"rtctoffexpected", 0xED94, nullptr, kHex, DumpItem::U16, parseNumber, candidateTimer},
+    {"rtcofftime", 0xED93, nullptr, kHex, DumpItem::U16, parseNumber, candidate},
+    {"rtcontime", 0xED92, nullptr, kHex, DumpItem::U16, parseNumber, candidate},
 };
 
 // Chargers before history version 5 report their history by TEXT only.
 const ChannelRow kTextHistoryRows[] = {
-    {"Yield_user[kWh]", 0xEDDC, "H19", kNoFlags, DumpItem::U32, parseHundredths, formatFixed1, nullptr},
-    {"Yield_today[kWh]", 0xEDD3, "H20", kNoFlags, DumpItem::U16, parseHundredths, formatFixed1, nullptr},
-    {"Pmax_today[W]", 0xEDD2, "H21", kNoFlags, DumpItem::U16, parseNumber, formatFixed0, nullptr},
-    {"Yield_yesterday[kWh]", 0xEDD1, "H22", kNoFlags, DumpItem::U16, parseHundredths, formatFixed1, nullptr},
-    {"Pmax_yesterday[W]", 0xEDD0, "H23", kNoFlags, DumpItem::U16, parseNumber, formatFixed0, nullptr},
+    {"yield_user_kwh", 0xEDDC, "H19", kNoFlags, DumpItem::U32, parseHundredths, nullptr},
+    {"yield_today_kwh", 0xEDD3, "H20", kNoFlags, DumpItem::U16, parseHundredths, nullptr},
+    {"pmax_today_w", 0xEDD2, "H21", kNoFlags, DumpItem::U16, parseNumber, nullptr},
+    {"yield_yesterday_kwh", 0xEDD1, "H22", kNoFlags, DumpItem::U16, parseHundredths, nullptr},
+    {"pmax_yesterday_w", 0xEDD0, "H23", kNoFlags, DumpItem::U16, parseNumber, nullptr},
 };
 
 constexpr std::uint8_t kFirstRecordHistoryVersion = 6;
@@ -116,8 +116,8 @@ template <std::size_t N>
 void appendRows(std::list<DumpItem>& items, const ChannelRow (&rows)[N], const DeviceInfo& info) {
     for (const ChannelRow& row : rows) {
         if (row.condition && !row.condition(info)) continue;
-        items.emplace_back(row.registerId, row.textLabel ? row.textLabel : "", row.flags, row.header, row.type,
-                           row.parser, row.formatter);
+        items.emplace_back(catalogueField(Record::live, row.key), row.registerId, row.textLabel ? row.textLabel : "",
+                           row.flags, row.type, row.parser);
     }
 }
 

@@ -8,6 +8,8 @@
 #include <boost/lexical_cast.hpp>
 
 #include "dumper/dump_clock.h"
+#include "fields/field_catalogue.h"
+#include "fields/field_value.h"
 
 namespace tessline {
 
@@ -28,8 +30,6 @@ std::string printfText(const char* format, ...) {
     return text;
 }
 
-TableCell quoted(const std::string& name) { return textCell("\"" + name + "\""); }
-
 bool hasValue(const DumpItem& item) { return item.updatedAt != 0; }
 
 // Truncation toward zero; false for a value no integer can hold (NaN,
@@ -41,34 +41,33 @@ bool truncatedValue(const DumpItem& item, long long& number) {
     return true;
 }
 
-// The quoted name for the truncated value, or "UNKNOWN".
-template <std::size_t N>
-TableCell nameOf(const DumpItem& item, const char* const (&names)[N]) {
+// The name and index of the truncated value: UNKNOWN for one no integer holds.
+TableCell nameOf(const DumpItem& item, const Enumeration& names) {
     if (!hasValue(item)) return missingCell();
-    long long index = 0;
-    bool known = truncatedValue(item, index) && index >= 0 && index < static_cast<long long>(N);
-    return quoted(known ? names[index] : "UNKNOWN");
+    long long value = -1;
+    if (!truncatedValue(item, value)) value = -1;
+    int index = enumIndex(names, value);
+    return nameCell(enumName(names, index), index);
 }
 
 // printf writes "nan" or "inf" for a value that is not finite: words, not numbers.
-TableCell fixedPoint(const DumpItem& item, const char* format) __attribute__((format(printf, 2, 0)));
-
-TableCell fixedPoint(const DumpItem& item, const char* format) {
+TableCell fixedPoint(const DumpItem& item, int digits) {
     if (!hasValue(item)) return missingCell();
-    std::string text = printfText(format, item.value);
-    return std::isfinite(item.value) ? numberCell(std::move(text)) : textCell(std::move(text));
+    std::string text = printfText("%.*f", digits, item.value);
+    if (!std::isfinite(item.value)) return wordCell(std::move(text));
+    return numberCell(std::move(text), roundedAsPrinted(item.value, digits));
+}
+
+TableCell formatDecimal(DumpItem& item) { return fixedPoint(item, item.field ? item.field->digits : 3); }
+
+TableCell formatEnumeration(DumpItem& item) {
+    return item.field && item.field->names ? nameOf(item, *item.field->names) : missingCell();
 }
 
 void parseScaled(DumpItem& item, const std::string& text, double divisor) {
     item.value = boost::lexical_cast<double>(text) / divisor;
 }
 
-const char* const kStateNames[] = {"OFF",   "LOW_POWER_MODE", "FAULT",     "BULK",
-                                   "ABSORPTION", "FLOAT",     "STORAGE",   "EQUALIZE",
-                                   "PASSTHRU",   "INVERTING", "ASSISTING", "PSU"};
-constexpr long long kStateUnavailable = 255;
-const char* const kOnOffNames[] = {"OFF", "ON"};
-const char* const kDayNightNames[] = {"NIGHT", "DAY"};
 constexpr double kMinutesPerDay = 1440;
 
 }  // namespace
@@ -95,41 +94,51 @@ std::string asctimeText(std::int64_t secondsSinceEpoch) {
                       local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 1900 + local.tm_year);
 }
 
-TableCell formatNow(DumpItem&) { return quoted(asctimeText(dumpClock().now())); }
+TableCell formatNow(DumpItem&) { return textCell(asctimeText(dumpClock().now())); }
 
-TableCell formatState(DumpItem& item) {
-    long long state = 0;
-    if (hasValue(item) && truncatedValue(item, state) && state == kStateUnavailable)
-        return quoted("UNAVAILABLE");
-    return nameOf(item, kStateNames);
+TableCell formatState(DumpItem& item) { return nameOf(item, chargeStates()); }
+
+TableCell formatOnOff(DumpItem& item) {
+    static const Enumeration& names = *catalogueField(Record::live, "load").names;
+    return nameOf(item, names);
 }
 
-TableCell formatOnOff(DumpItem& item) { return nameOf(item, kOnOffNames); }
-
-TableCell formatDayNight(DumpItem& item) { return nameOf(item, kDayNightNames); }
-
-std::vector<std::string> stateNames() { return {std::begin(kStateNames), std::end(kStateNames)}; }
-std::vector<std::string> onOffNames() { return {std::begin(kOnOffNames), std::end(kOnOffNames)}; }
-std::vector<std::string> dayNightNames() { return {std::begin(kDayNightNames), std::end(kDayNightNames)}; }
+TableCell formatDayNight(DumpItem& item) {
+    static const Enumeration& names = *catalogueField(Record::live, "rtcstate").names;
+    return nameOf(item, names);
+}
 
 TableCell formatClock(DumpItem& item) {
     if (!hasValue(item)) return missingCell();
     long long minutes = 0;
     // A negative minute count has no clock time either.
     if (!(item.value < kMinutesPerDay) || !truncatedValue(item, minutes) || minutes < 0)
-        return quoted("--:--");
-    return textCell(printfText("\"%02d:%02d\"", static_cast<int>(minutes / 60), static_cast<int>(minutes % 60)));
+        return textCell("--:--");
+    return textCell(printfText("%02d:%02d", static_cast<int>(minutes / 60), static_cast<int>(minutes % 60)));
 }
 
 TableCell formatInt(DumpItem& item) {
     long long number = 0;
     if (!hasValue(item) || !truncatedValue(item, number)) return missingCell();
-    return numberCell(printfText("%lld", number));
+    return numberCell(printfText("%lld", number), static_cast<double>(number));
 }
 
-TableCell formatFixed0(DumpItem& item) { return fixedPoint(item, "%01.0f"); }
-TableCell formatFixed1(DumpItem& item) { return fixedPoint(item, "%02.1f"); }
-TableCell formatFixed2(DumpItem& item) { return fixedPoint(item, "%02.2f"); }
-TableCell formatFixed3(DumpItem& item) { return fixedPoint(item, "%02.3f"); }
+// The widths of "%02.1f" and the like never pad: a fixed-point text has at
+// least three characters.
+TableCell formatFixed0(DumpItem& item) { return fixedPoint(item, 0); }
+TableCell formatFixed1(DumpItem& item) { return fixedPoint(item, 1); }
+TableCell formatFixed2(DumpItem& item) { return fixedPoint(item, 2); }
+TableCell formatFixed3(DumpItem& item) { return fixedPoint(item, 3); }
+
+DumpItem::Formatter formatterOf(const Field& field) {
+    switch (field.kind) {
+    case FieldKind::integer: return formatInt;
+    case FieldKind::decimal: return formatDecimal;
+    case FieldKind::enumeration: return formatEnumeration;
+    case FieldKind::clockTime: return formatClock;
+    case FieldKind::timestamp: return formatNow;
+    }
+    return formatFixed3;
+}
 
 }  // namespace tessline

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dumper/dump_item.h"
+#include "fields/field.h"
 
 namespace tessline {
 
@@ -21,8 +22,10 @@ void parseThousandths(DumpItem& item, const std::string& text);
 void parseOnOff(DumpItem& item, const std::string& text);
 
 // Every formatter but formatNow gives a missing "-" for an item without a
-// value. Names and clock times are text cells between double-quote
-// characters; a fixed-point value that is not finite ("nan") is text too.
+// value. Names, clock times and the time stamp are text cells (which the
+// CSV prints in double quotes); a fixed-point value that is not finite
+// ("nan") is a word.
+// A number cell carries its value as its text shows it, a name its index.
 TableCell formatNow(DumpItem& item);
 TableCell formatState(DumpItem& item);
 TableCell formatOnOff(DumpItem& item);
@@ -34,11 +37,8 @@ TableCell formatFixed1(DumpItem& item);
 TableCell formatFixed2(DumpItem& item);
 TableCell formatFixed3(DumpItem& item);
 
-// The names formatState, formatOnOff and formatDayNight print, in value
-// order and without quotes; "UNAVAILABLE" and "UNKNOWN" are not among them.
-std::vector<std::string> stateNames();
-std::vector<std::string> onOffNames();
-std::vector<std::string> dayNightNames();
+// The formatter of a catalogue field's kind, digits and names.
+DumpItem::Formatter formatterOf(const Field& field);
 
 // Local time of `secondsSinceEpoch` in the 24-character asctime form.
 std::string asctimeText(std::int64_t secondsSinceEpoch);

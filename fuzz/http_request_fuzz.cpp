@@ -13,6 +13,7 @@
 #include <boost/beast/http/parser.hpp>
 #include <boost/beast/http/write.hpp>
 
+#include "fields/field_catalogue.h"
 #include "http/routes.h"
 
 namespace {
@@ -23,13 +24,17 @@ using namespace tessline;
 LiveState& liveState() {
     static LiveState* state = [] {
         auto* s = new LiveState("0.0", nullptr);
-        std::vector<TableColumn> columns = {{"Timestamp"}, {"State"}, {"Vbat[V]"}, {"Ppnl[W]"}, {"Load"}};
+        std::vector<TableColumn> columns;
+        for (const char* key : {"timestamp", "state", "vbat_v", "ppnl_w", "load"}) {
+            const Field& field = catalogueField(Record::live, key);
+            columns.push_back({field.header, kLiveColumn, &field});
+        }
         Identity identity;
         identity.model = "SolarUnit 15A mid";
         identity.serialNumber = "HQ2042SIM01";
         s->onTableStart(identity, DeviceInfo{}, columns);
-        s->onRow(TableRow{1796692380, {textCell("\"Tue Dec  8 01:13:00 2026\""), textCell("\"BULK\""),
-                                        numberCell("13.65"), numberCell("57.0"), textCell("\"ON\"")}});
+        s->onRow(TableRow{1796692380, {textCell("Tue Dec  8 01:13:00 2026"), nameCell("BULK", 3),
+                                        numberCell("13.65", 13.65), numberCell("57.0", 57.0), nameCell("ON", 1)}});
         return s;
     }();
     return *state;

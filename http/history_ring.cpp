@@ -1,11 +1,10 @@
 #include "http/history_ring.h"
 
 #include <algorithm>
-#include <optional>
 #include <cmath>
 #include <cstdio>
 
-#include "dumper/value_format.h"
+#include "fields/field_catalogue.h"
 #include "http/table_cells.h"
 
 namespace tessline {
@@ -20,8 +19,7 @@ std::int64_t minuteOf(std::int64_t time) {
 }
 
 float floatOf(const TableCell& cell) {
-    std::optional<double> value = cellNumber(cell);
-    return value ? static_cast<float>(*value) : NAN;
+    return cell.kind == CellKind::number ? static_cast<float>(cell.number) : NAN;
 }
 
 // Seven significant digits: what a float holds, so the CSV's "13.65" comes
@@ -33,12 +31,6 @@ std::string floatJson(float value) {
     return text;
 }
 
-// Either column of a pair, whichever the table has.
-std::size_t findEither(const std::vector<TableColumn>& columns, const char* first, const char* second) {
-    std::size_t column = findColumn(columns, first);
-    return column != kNoColumn ? column : findColumn(columns, second);
-}
-
 }  // namespace
 
 HistoryRing::HistoryRing(std::size_t capacity)
@@ -47,17 +39,13 @@ HistoryRing::HistoryRing(std::size_t capacity)
       voltageColumn_(kNoColumn),
       currentColumn_(kNoColumn),
       stateColumn_(kNoColumn),
-      stateNames_(stateNames()) {
-    // The names the dump writes besides the enum's; any other text is UNKNOWN.
-    stateNames_.push_back("UNAVAILABLE");
-    stateNames_.push_back("UNKNOWN");
-}
+      stateNames_(allNames(chargeStates())) {}
 
 void HistoryRing::setColumns(const std::vector<TableColumn>& columns) {
-    powerColumn_ = findColumn(columns, "Ppnl[W]");
-    voltageColumn_ = findEither(columns, "Vbat[V]", "Vchr[V]");
-    currentColumn_ = findEither(columns, "Ibat[A]", "Ichr[A]");
-    stateColumn_ = findColumn(columns, "State");
+    powerColumn_ = findRole(columns, PlotRole::panelPower);
+    voltageColumn_ = findRole(columns, PlotRole::batteryVoltage);
+    currentColumn_ = findRole(columns, PlotRole::chargeCurrent);
+    stateColumn_ = findRole(columns, PlotRole::chargeState);
 }
 
 void HistoryRing::add(const TableRow& row) {
@@ -95,10 +83,8 @@ HistoryRing::Point HistoryRing::pointOf(const TableRow& row) const {
 }
 
 std::uint8_t HistoryRing::stateOf(const TableCell& cell) const {
-    if (cell.kind != CellKind::text) return kNoState;
-    auto found = std::find(stateNames_.begin(), stateNames_.end(), cellName(cell));
-    if (found == stateNames_.end()) found = stateNames_.end() - 1;  // UNKNOWN
-    return static_cast<std::uint8_t>(found - stateNames_.begin());
+    if (cell.index < 0 || static_cast<std::size_t>(cell.index) >= stateNames_.size()) return kNoState;
+    return static_cast<std::uint8_t>(cell.index);
 }
 
 HistoryRing::Point& HistoryRing::newest() { return points_[(oldest_ + count_ - 1) % points_.size()]; }

@@ -18,8 +18,9 @@ public:
 
     explicit HistoryRing(std::size_t capacity = kMinutes);
 
-    // Which cells of the rows to come feed the points: panel power, battery
-    // (or charger) voltage, charge current, charge state. Keeps the points.
+    // Which cells of the rows to come feed the points: the columns of the
+    // chart roles panel power, battery voltage, charge current and charge
+    // state. Keeps the points.
     void setColumns(const std::vector<TableColumn>& columns);
     // Adds the row's point, or replaces the point of the same minute.
     void add(const TableRow& row);
@@ -36,7 +37,7 @@ private:
         float panelPower;    // NaN: missing
         float batteryVoltage;
         float chargeCurrent;
-        std::uint8_t state;  // index into stateNames_, or kNoState
+        std::uint8_t state;  // index into stateNames_ (the charge states), or kNoState
     };
     static constexpr std::uint8_t kNoState = 0xFF;
     // 48 hours of points in under 70 KB.

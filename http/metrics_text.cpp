@@ -1,10 +1,9 @@
 #include "http/metrics_text.h"
 
+#include <cmath>
 #include <cstdio>
-#include <iterator>
-#include <optional>
 
-#include "dumper/value_format.h"
+#include "fields/field_catalogue.h"
 #include "http/table_cells.h"
 
 namespace tessline {
@@ -13,83 +12,17 @@ const char* const kMetricsContentType = "text/plain; version=0.0.4; charset=utf-
 
 namespace {
 
-struct Family {
-    const char* name;
-    const char* type;
-    const char* help;
-};
+using Family = MetricFamily;
 
-// Live values.
-const Family kBatteryVoltage{"solwatch_battery_voltage_volts", "gauge", "Battery voltage (charger output voltage on the fast table)."};
-const Family kBatteryCurrent{"solwatch_battery_current_amperes", "gauge", "Battery charge current (charger output current on the fast table)."};
-const Family kPanelVoltage{"solwatch_panel_voltage_volts", "gauge", "Solar panel voltage."};
-const Family kPanelCurrent{"solwatch_panel_current_amperes", "gauge", "Solar panel current."};
-const Family kPanelPower{"solwatch_panel_power_watts", "gauge", "Solar panel power."};
-const Family kOutputVoltage{"solwatch_output_voltage_volts", "gauge", "Voltage of the outputs."};
-const Family kOutputCurrent{"solwatch_output_current_amperes", "gauge", "Current of each output."};
-const Family kTemperature{"solwatch_temperature_celsius", "gauge", "Charger temperature."};
-const Family kLoadCurrent{"solwatch_load_current_amperes", "gauge", "Load output current."};
-const Family kLoadOn{"solwatch_load_on", "gauge", "Whether the load output is on (1) or off (0)."};
-const Family kErrorCode{"solwatch_error_code", "gauge", "The charger's error code (0: no error)."};
-const Family kLightRatio{"solwatch_light_ratio", "gauge", "Street light dimming level (0 to 1)."};
-const Family kChargeState{"solwatch_charge_state", "gauge", "The charge state: 1 for the current one, 0 for the others."};
-// The charger's history (or its live counters on older chargers).
-const Family kYieldToday{"solwatch_yield_today_joules", "gauge", "Energy harvested today."};
-const Family kYieldTotal{"solwatch_yield_joules_total", "counter", "Energy harvested since the user's last reset."};
-const Family kMaxPowerToday{"solwatch_max_power_today_watts", "gauge", "Highest panel power today."};
-// The program's own health.
-const Family kLinkUp{"solwatch_link_up", "gauge", "Whether rows come from the charger (1) or the link is lost (0)."};
-const Family kRows{"solwatch_rows_total", "counter", "Table rows written since the start."};
-const Family kLinkLosses{"solwatch_link_losses_total", "counter", "Times the link to the charger was lost."};
-const Family kLastRowTime{"solwatch_last_row_timestamp_seconds", "gauge", "When the last row was written, in seconds since the epoch."};
-const Family kMqttConnected{"solwatch_mqtt_connected", "gauge", "Whether the MQTT broker is connected (1) or not (0)."};
-const Family kMqttDropped{"solwatch_mqtt_dropped_total", "counter", "MQTT messages dropped while the broker was away."};
-const Family kDeviceInfo{"solwatch_device_info", "gauge", "The charger's identity."};
-const Family kBuildInfo{"solwatch_build_info", "gauge", "The version of solwatch."};
-
-// How a cell becomes a sample's value.
-enum class Reading { number, onOff, state };
-
-constexpr double kJoulesPerKwh = 3.6e6;
-
-struct ColumnMetric {
-    const char* header;
-    int history;  // where the column's value comes from, as in TableColumn
-    const Family& family;
-    const char* labels;  // the sample's own labels, or ""
-    Reading reading;
-    double scale;
-};
-
-// Where a family has several candidate columns, the first one the table has
-// feeds it. Columns of one family stand together: a family's HELP and TYPE
-// come once, before all of its samples.
-const ColumnMetric kColumnMetrics[] = {
-    {"Vbat[V]", kLiveColumn, kBatteryVoltage, "", Reading::number, 1},
-    {"Vchr[V]", kLiveColumn, kBatteryVoltage, "", Reading::number, 1},
-    {"Ibat[A]", kLiveColumn, kBatteryCurrent, "", Reading::number, 1},
-    {"Ichr[A]", kLiveColumn, kBatteryCurrent, "", Reading::number, 1},
-    {"Vpnl[V]", kLiveColumn, kPanelVoltage, "", Reading::number, 1},
-    {"Vpanel", kLiveColumn, kPanelVoltage, "", Reading::number, 1},
-    {"Ipnl[A]", kLiveColumn, kPanelCurrent, "", Reading::number, 1},
-    {"Ppnl[W]", kLiveColumn, kPanelPower, "", Reading::number, 1},
-    {"Vout", kLiveColumn, kOutputVoltage, "", Reading::number, 1},
-    {"Iout1", kLiveColumn, kOutputCurrent, "output=\"1\"", Reading::number, 1},
-    {"Iout2", kLiveColumn, kOutputCurrent, "output=\"2\"", Reading::number, 1},
-    {"Temp[C]", kLiveColumn, kTemperature, "", Reading::number, 1},
-    {"Temp", kLiveColumn, kTemperature, "", Reading::number, 1},
-    {"Iload[A]", kLiveColumn, kLoadCurrent, "", Reading::number, 1},
-    {"Load", kLiveColumn, kLoadOn, "", Reading::onOff, 1},
-    {"Err", kLiveColumn, kErrorCode, "", Reading::number, 1},
-    {"Light[%]", kLiveColumn, kLightRatio, "", Reading::number, 0.01},
-    {"State", kLiveColumn, kChargeState, "", Reading::state, 1},
-    {"Day0Yield[kWh]", 0, kYieldToday, "", Reading::number, kJoulesPerKwh},
-    {"Yield_today[kWh]", kLiveColumn, kYieldToday, "", Reading::number, kJoulesPerKwh},
-    {"Yield_user[kWh]", kHistoryTotal, kYieldTotal, "", Reading::number, kJoulesPerKwh},
-    {"Yield_user[kWh]", kLiveColumn, kYieldTotal, "", Reading::number, kJoulesPerKwh},
-    {"Day0Pmax[W]", 0, kMaxPowerToday, "", Reading::number, 1},
-    {"Pmax_today[W]", kLiveColumn, kMaxPowerToday, "", Reading::number, 1},
-};
+// The program's own health; the columns' families are the catalogue's.
+const Family kLinkUp{"solwatch_link_up", "gauge", "Whether rows come from the charger (1) or the link is lost (0).", nullptr};
+const Family kRows{"solwatch_rows_total", "counter", "Table rows written since the start.", nullptr};
+const Family kLinkLosses{"solwatch_link_losses_total", "counter", "Times the link to the charger was lost.", nullptr};
+const Family kLastRowTime{"solwatch_last_row_timestamp_seconds", "gauge", "When the last row was written, in seconds since the epoch.", nullptr};
+const Family kMqttConnected{"solwatch_mqtt_connected", "gauge", "Whether the MQTT broker is connected (1) or not (0).", nullptr};
+const Family kMqttDropped{"solwatch_mqtt_dropped_total", "counter", "MQTT messages dropped while the broker was away.", nullptr};
+const Family kDeviceInfo{"solwatch_device_info", "gauge", "The charger's identity.", nullptr};
+const Family kBuildInfo{"solwatch_build_info", "gauge", "The version of solwatch.", nullptr};
 
 // 15 significant digits: exact for the CSV's decimals, and short for a
 // scaled one (456.78 kWh is 1644408000 J, not 1644408000.0000002).
@@ -137,22 +70,25 @@ private:
     const Family* current_ = nullptr;
 };
 
-void writeState(PageWriter& page, const std::vector<std::string>& names, const TableCell& cell) {
-    if (cell.kind != CellKind::text) return;
-    // A state outside the enum (UNKNOWN, UNAVAILABLE) leaves every name at 0.
-    std::string current = cellName(cell);
-    for (const std::string& name : names)
-        page.sample(kChargeState, label("state", name), name == current ? "1" : "0");
+// An enumeration gives one sample per name where its family says so (a
+// value outside the names, UNKNOWN or UNAVAILABLE, leaves every name at 0),
+// else its index, for the names alone.
+void writeEnumeration(PageWriter& page, const Field& field, const TableCell& cell) {
+    if (cell.index < 0) return;
+    const Enumeration& names = *field.names;
+    const MetricFamily& family = *field.metric;
+    if (family.oneHotLabel) {
+        for (int i = 0; i < names.count; ++i)
+            page.sample(family, label(family.oneHotLabel, names.names[i]), i == cell.index ? "1" : "0");
+    } else if (cell.index < names.count) {
+        page.sample(family, field.metricLabels, std::to_string(cell.index));
+    }
 }
 
-void writeOnOff(PageWriter& page, const ColumnMetric& metric, const TableCell& cell) {
-    std::string name = cellName(cell);
-    if (name == "ON" || name == "OFF") page.sample(metric.family, metric.labels, name == "ON" ? "1" : "0");
-}
-
-void writeNumber(PageWriter& page, const ColumnMetric& metric, const TableCell& cell) {
-    if (std::optional<double> value = cellNumber(cell))
-        page.sample(metric.family, metric.labels, numberText(*value * metric.scale));
+void writeNumber(PageWriter& page, const Field& field, const TableCell& cell) {
+    if (cell.kind != CellKind::number || !std::isfinite(cell.number)) return;
+    double toSi = field.unit ? field.unit->toSi : 1;
+    page.sample(*field.metric, field.metricLabels, numberText(cell.number * toSi));
 }
 
 void writeHealth(PageWriter& page, const ServiceHealth& health) {
@@ -174,20 +110,31 @@ void writeDevice(PageWriter& page, const DeviceLabels& device) {
     page.sample(kDeviceInfo, labels, "1");
 }
 
-bool sameSample(const ColumnMetric& a, const ColumnMetric& b) {
-    return &a.family == &b.family && std::string(a.labels) == b.labels;
+bool sameSample(const Field& a, const Field& b) {
+    return a.metric == b.metric && std::string(a.metricLabels) == b.metricLabels;
+}
+
+// A day record's field feeds its metric from today's record.
+bool feedsMetric(const TableColumn& column, const Field& field) {
+    return column.field == &field && (column.history < 0 || column.history == 0);
 }
 
 }  // namespace
 
-MetricsPage::MetricsPage(const std::vector<TableColumn>& columns) : stateNames_(stateNames()) {
-    for (std::size_t m = 0; m < std::size(kColumnMetrics); ++m) {
-        const ColumnMetric& metric = kColumnMetrics[m];
-        std::size_t column = findColumn(columns, metric.header, metric.history);
-        if (column == kNoColumn) continue;
-        bool taken = false;
-        for (const Source& source : sources_) taken = taken || sameSample(kColumnMetrics[source.metric], metric);
-        if (!taken) sources_.push_back({m, column});
+// Family by family in the page's order, so that a family's HELP and TYPE
+// come once, before all of its samples; where several of a family's fields
+// are in the table, the first in the catalogue's order feeds each sample.
+MetricsPage::MetricsPage(const std::vector<TableColumn>& columns) {
+    for (const MetricFamily* family : metricFamilies()) {
+        for (const Field& field : allFields()) {
+            if (field.metric != family) continue;
+            std::size_t column = 0;
+            while (column < columns.size() && !feedsMetric(columns[column], field)) ++column;
+            if (column == columns.size()) continue;
+            bool taken = false;
+            for (const Source& source : sources_) taken = taken || sameSample(*source.field, field);
+            if (!taken) sources_.push_back({&field, column});
+        }
     }
 }
 
@@ -197,13 +144,9 @@ std::string MetricsPage::render(const TableRow* lastRow, const DeviceLabels* dev
     PageWriter page(out);
     for (const Source& source : sources_) {
         if (!lastRow) break;  // the link is lost or no row came yet: no live values
-        const ColumnMetric& metric = kColumnMetrics[source.metric];
         const TableCell& cell = cellAt(*lastRow, source.column);
-        switch (metric.reading) {
-        case Reading::number: writeNumber(page, metric, cell); break;
-        case Reading::onOff: writeOnOff(page, metric, cell); break;
-        case Reading::state: writeState(page, stateNames_, cell); break;
-        }
+        if (source.field->names) writeEnumeration(page, *source.field, cell);
+        else writeNumber(page, *source.field, cell);
     }
     writeHealth(page, health);
     if (device) writeDevice(page, *device);

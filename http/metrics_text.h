@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dumper/table_row.h"
+#include "fields/field.h"
 
 namespace tessline {
 
@@ -48,12 +49,11 @@ public:
 private:
     // A metric that one of this table's columns feeds.
     struct Source {
-        std::size_t metric;  // index into the metrics of columns
+        const Field* field;  // with the metric family
         std::size_t column;
     };
 
-    std::vector<Source> sources_;          // in the page's order of families
-    std::vector<std::string> stateNames_;  // the charge state's enum
+    std::vector<Source> sources_;  // in the page's order of families
 };
 
 }  // namespace tessline

@@ -6,6 +6,7 @@
 
 #include <boost/beast/http/error.hpp>
 
+#include "http/page_fields.h"
 #include "http/process_metrics.h"
 #include "http/site_files.h"
 
@@ -84,6 +85,7 @@ HttpResponse routeGet(boost::string_view path, const Site& site, std::time_t now
     if (path == "/api/info") return jsonOrWait(state.info(), "no device yet", version);
     if (path == "/api/history") return answer(http::status::ok, kJsonType, state.history(), version);
     if (path == "/api/link") return answer(http::status::ok, kJsonType, state.linkEvent(), version);
+    if (path == "/api/fields") return answer(http::status::ok, kJsonType, pageFieldsJson(), version, false);
     if (path == "/healthz") {
         std::optional<std::string> trouble = state.trouble(now);
         if (trouble) return answer(http::status::service_unavailable, kTextType, *trouble + "\n", version);

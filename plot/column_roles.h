@@ -4,6 +4,8 @@
 
 #include <string_view>
 
+#include "fields/field_catalogue.h"
+
 namespace tessline {
 
 // The measured quantities that the plot draws as lines.
@@ -16,21 +18,23 @@ struct ColumnRole {
     int index = 0;  // the Quantity, or the history day (0 is today)
 };
 
-constexpr int kHistoryDayCount = 31;
+constexpr int kHistoryDayCount = kDayRecords;
 
+// The role of a column by its header, as the catalogue gives its field.
 ColumnRole columnRole(std::string_view header);
 
 // The quantity's series name ("panel power") and unit ("W").
 const char* quantityName(Quantity quantity);
 const char* quantityUnit(Quantity quantity);
 
-// Charge states in solwatch's names, each with its band colour.
+// Charge states in solwatch's names, each with its band colour, as the
+// catalogue lists them.
 struct ChargeState {
     const char* name;
     const char* colour;  // "#rrggbb"
 };
-constexpr int kChargeStates = 14;
-extern const ChargeState kChargeStateTable[kChargeStates];
+constexpr int kChargeStates = kChargeStateNames;
+ChargeState chargeState(int index);
 
 // The index of a state name in the table; a name it does not know is the
 // "UNKNOWN" state.

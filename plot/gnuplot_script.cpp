@@ -161,7 +161,7 @@ void DayScript::addStateBand() {
     std::string bands = data_.stateBands(present);
     if (!present.empty()) job_.files.emplace_back("states.dat", bands);
     for (std::size_t block = 0; block < present.size(); ++block) {
-        const ChargeState& state = kChargeStateTable[present[block]];
+        const ChargeState state = chargeState(present[block]);
         band.plots.push_back("'states.dat' index " + std::to_string(block) +
                              " using 1:(0.5):1:2:(0):(1) with boxxyerror fs solid 1.0 noborder lc rgb '" +
                              state.colour + "' title '" + state.name + "'");

@@ -4,9 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "dumper/value_format.h"
+#include "fields/field_catalogue.h"
 #include "identity/device_info.h"
-#include "publish/json_key.h"
 
 namespace tessline {
 
@@ -25,108 +24,42 @@ std::string capabilityKey(const char* name) {
     return key;
 }
 
-// What Home Assistant makes of a column with this unit.
-struct UnitClass {
-    const char* unit;
-    const char* shownUnit;
-    const char* deviceClass;
-    const char* stateClass;
-};
-
-const UnitClass kUnitClasses[] = {
-    {"V", "V", "voltage", "measurement"},
-    {"A", "A", "current", "measurement"},
-    {"W", "W", "power", "measurement"},
-    {"C", "°C", "temperature", "measurement"},
-    // Yields count up and restart; Home Assistant's energy view wants that.
-    {"kWh", "kWh", "energy", "total_increasing"},
-    {"min", "min", "duration", "measurement"},
-};
-
-// The names a text column can show, for the columns that print names.
-std::vector<std::string> enumOptions(const std::string& name) {
-    std::vector<std::string> options;
-    if (name == "State") {
-        options = stateNames();
-        options.push_back("UNAVAILABLE");
-    } else if (name == "Load") {
-        options = onOffNames();
-    } else if (name == "RtcState") {
-        options = dayNightNames();
-    } else {
-        return options;
-    }
-    options.push_back("UNKNOWN");
-    return options;
-}
-
-// The channels variant's headers carry no unit in brackets.
-const std::pair<const char*, const char*> kChannelUnits[] = {
-    {"Vout", "V"}, {"Iout1", "A"}, {"Iout2", "A"}, {"Vpanel", "V"}, {"Temp", "C"},
-};
-
-// "Err[0]" has an index in its brackets, not a unit.
-bool isIndex(const std::string& bracketed) {
-    return !bracketed.empty() && bracketed.find_first_not_of("0123456789") == std::string::npos;
-}
-
-std::string unitOf(const std::string& header) {
-    std::string unit = headerUnit(header);
-    if (isIndex(unit)) return std::string();
-    if (!unit.empty()) return unit;
-    for (const auto& [name, channelUnit] : kChannelUnits)
-        if (header == name) return channelUnit;
-    return unit;
-}
-
-// "Err[2]" is "Err 2": four error columns need four names.
-std::string entityName(const std::string& header) {
-    std::string bracketed = headerUnit(header);
-    return headerName(header) + (isIndex(bracketed) ? " " + bracketed : std::string());
-}
-
-void addClasses(Json& config, const std::string& header) {
-    std::string unit = unitOf(header);
-    std::vector<std::string> options = enumOptions(headerName(header));
-    if (!options.empty()) {
+void addClasses(Json& config, const Field& field) {
+    if (field.names) {
         config["device_class"] = "enum";
-        config["options"] = options;
+        config["options"] = allNames(*field.names);
         return;
     }
-    if (unit.empty()) return;
-    for (const UnitClass& known : kUnitClasses) {
-        if (unit != known.unit) continue;
-        config["unit_of_measurement"] = known.shownUnit;
-        config["device_class"] = known.deviceClass;
-        config["state_class"] = known.stateClass;
-        return;
-    }
-    // Any other unit ("%") is shown as it is; numbers with a unit are measurements.
-    config["unit_of_measurement"] = unit;
-    config["state_class"] = "measurement";
+    const Unit* unit = field.unit;
+    if (!unit) return;
+    config["unit_of_measurement"] = unit->shown;
+    if (unit->deviceClass) config["device_class"] = unit->deviceClass;
+    config["state_class"] = unit->stateClass;
 }
 
 struct Entity {
     std::string objectId;  // unique within the device
     std::string name;
     std::string valuePath;  // after value_json
-    std::string header;
+    const Field* field;
 };
 
+// The live columns, the total record and today's record; the time stamp
+// and the past days are no sensors.
 std::vector<Entity> entitiesOf(const std::vector<TableColumn>& columns) {
     std::vector<Entity> entities;
     for (const TableColumn& column : columns) {
-        std::string key = jsonKey(column.header);
-        if (column.history == kLiveColumn && key != "timestamp") {
-            entities.push_back({key, entityName(column.header), "." + key, column.header});
+        const Field* field = column.field;
+        if (!field) continue;
+        std::string key = field->key;
+        if (column.history == kLiveColumn && field->kind != FieldKind::timestamp) {
+            entities.push_back({key, field->name, "." + key, field});
         } else if (column.history == kHistoryTotal) {
-            entities.push_back({"history_total_" + key, "Total " + entityName(column.header),
-                                ".history.total." + key, column.header});
+            entities.push_back({"history_total_" + key, std::string("Total ") + field->name,
+                                ".history.total." + key, field});
         } else if (column.history == 0) {
-            std::string header = column.header.substr(column.header.compare(0, 4, "Day0") == 0 ? 4 : 0);
-            std::string dayKey = jsonKey(header);
-            entities.push_back({"history_day0_" + dayKey, "Today " + entityName(header),
-                                ".history.days[0]." + dayKey, header});
+            entities.push_back({"history_day0_" + key, std::string("Today ") + field->name,
+                                ".history.days[0]." + key, field});
         }
     }
     return entities;
@@ -181,7 +114,7 @@ std::vector<RetainedMessage> discoveryConfigs(const std::string& prefix, const T
             // A null value renders as "None", which Home Assistant shows as unknown.
             {"value_template", "{{ value_json" + entity.valuePath + " }}"},
         };
-        addClasses(config, entity.header);
+        addClasses(config, *entity.field);
         config["availability_topic"] = topics.status;
         config["payload_available"] = "online";
         config["payload_not_available"] = "offline";

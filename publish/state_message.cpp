@@ -1,11 +1,9 @@
 #include "publish/state_message.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include <nlohmann/json.hpp>
 
-#include "publish/json_key.h"
 
 namespace tessline {
 
@@ -14,14 +12,6 @@ namespace {
 std::string jsonString(const std::string& text) {
     // Device texts may hold bytes that are not UTF-8; they must not end the row.
     return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-}
-
-// A day record's headers carry their day: "Day3Yield[kWh]" is "Yield[kWh]".
-std::string withoutDayPrefix(const std::string& header) {
-    if (header.compare(0, 3, "Day") != 0) return header;
-    std::size_t end = 3;
-    while (end < header.size() && std::isdigit(static_cast<unsigned char>(header[end]))) ++end;
-    return end > 3 ? header.substr(end) : header;
 }
 
 }  // namespace
@@ -41,24 +31,26 @@ std::string cellJson(const TableCell& cell) {
     switch (cell.kind) {
     case CellKind::number: return cell.text;
     case CellKind::missing: return "null";
-    case CellKind::text: break;
+    case CellKind::text:
+    case CellKind::word: break;
     }
-    return jsonString(cellName(cell));
+    return jsonString(cell.text);
 }
 
 StateMessageBuilder::StateMessageBuilder(const std::vector<TableColumn>& columns) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
         const TableColumn& column = columns[i];
+        if (!column.field) continue;
+        std::string key = jsonString(column.field->key) + ":";
         if (column.history == kLiveColumn) {
-            std::string key = jsonKey(column.header);
             // The row's time comes as "timestamp" and "time" in every variant.
-            if (key != "timestamp" && key != "time") live_.push_back({i, jsonString(key) + ":"});
+            if (column.field->kind != FieldKind::timestamp) live_.push_back({i, key});
         } else if (column.history == kHistoryTotal) {
-            total_.push_back({i, jsonString(jsonKey(column.header)) + ":"});
+            total_.push_back({i, key});
         } else if (column.history >= 0) {
             std::size_t day = static_cast<std::size_t>(column.history);
             if (days_.size() <= day) days_.resize(day + 1);
-            days_[day].push_back({i, jsonString(jsonKey(withoutDayPrefix(column.header))) + ":"});
+            days_[day].push_back({i, key});
         }
     }
 }

@@ -14,11 +14,11 @@ namespace tessline {
 std::string isoLocalTime(std::time_t time);
 
 // A cell as a JSON value: a number its own digits (so "4.20" keeps its
-// decimals), a text a string without the CSV's quotes, a missing value null.
+// decimals), a text or a word a string, a missing value null.
 std::string cellJson(const TableCell& cell);
 
 // Builds the objects of one table's rows: "timestamp" and "time" first, then
-// the live columns by their keys, then the history records in a nested
+// the live columns by their fields' keys (a column of no field is left out), then the history records in a nested
 // "history" object with "total" and "days" (day 0 first).
 class StateMessageBuilder {
 public:

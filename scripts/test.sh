@@ -52,7 +52,7 @@ echo "== arm64: cross build and package, tests under qemu-user"
 stage=$SECONDS
 bash scripts/build-arm64.sh --tests build-arm64
 dpkg-deb -f build-arm64/solwatch_*_arm64.deb Architecture Depends
-run_ctest ctest --test-dir build-arm64 -j2 --output-on-failure -L '^(log|hex|image|identity|dumper|sim)$' \
+run_ctest ctest --test-dir build-arm64 -j2 --output-on-failure -L '^(log|hex|image|identity|fields|dumper|sim)$' \
   -E '^SimProcess\.'  # these start the simulator program itself, which needs binfmt_misc
 bash scripts/arm64-e2e.sh build-arm64 build
 echo "-- arm64: $((SECONDS - stage)) s"

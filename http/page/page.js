@@ -16,23 +16,12 @@
 //   chart-note   shown instead of the chart when dygraphs is missing
 'use strict';
 
-// Battery keys of the full, fast and channels tables.
-const BATTERY_VOLTAGE_KEYS = ['vbat_v', 'vchr_v', 'vout'];
-const BATTERY_CURRENT_KEYS = ['ibat_a', 'ichr_a', 'iout1'];
-
-// Where each value comes from: the first of its keys that the state has.
-const VALUES = [
-  ['battery-voltage', BATTERY_VOLTAGE_KEYS],
-  ['battery-current', BATTERY_CURRENT_KEYS],
-  ['panel-power', ['ppnl_w']],
-  ['panel-voltage', ['vpnl_v', 'vpanel']],
-  ['charge-state', ['state']],
-  ['yield-today', ['history.days.0.yield_kwh', 'yield_today_kwh']],
-  ['temperature', ['temp_c', 'temp']],
-  ['load', ['load']],
-  ['load-current', ['iload_a']],
-];
-const CHART_KEYS = [['ppnl_w'], BATTERY_VOLTAGE_KEYS, BATTERY_CURRENT_KEYS];
+// The tiles' labels and units, where each value comes from (the first of
+// its keys that the state has), the chart's keys and the charge states'
+// colours are solwatch's field catalogue, from /api/fields.
+let VALUES = [];       // [element id, keys]
+let CHART_KEYS = [[], [], []];
+let STATE_COLOURS = {};
 const HISTORY_FIELDS = ['time', 'panel_power_w', 'battery_voltage_v', 'charge_current_a', 'state'];
 const STATE = HISTORY_FIELDS.indexOf('state');
 const MAX_POINTS = 48 * 60;
@@ -44,12 +33,8 @@ const ROW_LATENESS = 5;
 // Past this the values are only history.
 const STALE_SECONDS = 600;
 
-// Charge states as bands behind the chart's lines; others are grey.
-const STATE_COLOURS = {
-  BULK: '#fbd7a8', ABSORPTION: '#fdf0a6', FLOAT: '#c9ecc4', STORAGE: '#c3e4ef',
-  EQUALIZE: '#e2cdf2', FAULT: '#f6b9b3', OFF: '#e4e6ea',
-};
-const OTHER_STATE_COLOUR = '#eef0f2';
+// Charge states as pale bands behind the chart's lines.
+const BAND_OPACITY = 0.3;
 
 let lastRowTime = null;
 let rowInterval = 60;  // seconds between the last two rows
@@ -177,11 +162,13 @@ function chartRows() {
 }
 
 function stateColour(state) {
-  return STATE_COLOURS[state] || OTHER_STATE_COLOUR;
+  return STATE_COLOURS[state] || STATE_COLOURS.UNKNOWN;
 }
 
 // One band per run of points in the same state, ending at the next point.
 function drawStateBands(context, area, graph) {
+  context.save();
+  context.globalAlpha = BAND_OPACITY;
   let start = 0;
   for (let i = 1; i <= points.length; i++) {
     const joined = i < points.length && !isGap(points[i - 1], points[i]);
@@ -192,6 +179,7 @@ function drawStateBands(context, area, graph) {
     context.fillRect(left, area.y, graph.toDomXCoord(end * 1000) - left, area.h);
     start = i;
   }
+  context.restore();
 }
 
 const SERIES = ['Panel power W (left)', 'Battery voltage V (right)', 'Charge current A (right)'];
@@ -245,13 +233,43 @@ function redrawSoon() {
 
 function showStateLegend() {
   const list = document.getElementById('state-legend');
-  for (const [name, colour] of [...Object.entries(STATE_COLOURS), ['other', OTHER_STATE_COLOUR]]) {
+  list.replaceChildren();
+  for (const [name, colour] of Object.entries(STATE_COLOURS)) {
     const item = document.createElement('li');
     const swatch = document.createElement('span');
     swatch.className = 'swatch';
     swatch.style.backgroundColor = colour;
+    swatch.style.opacity = BAND_OPACITY;
     item.append(swatch, name);
     list.appendChild(item);
+  }
+}
+
+// Labels and units into the tiles (a part of a tile keeps the tile's label).
+function takeFields(fields) {
+  VALUES = fields.tiles.map(tile => [tile.id, tile.keys]);
+  for (const tile of fields.tiles) {
+    const element = document.getElementById(tile.id);
+    if (!element) continue;
+    const unit = element.nextElementSibling;
+    if (unit && unit.classList.contains('unit')) unit.textContent = tile.unit;
+    if (!element.closest('.part')) element.closest('.tile').querySelector('h2').textContent = tile.label;
+  }
+  CHART_KEYS = fields.chart;
+  STATE_COLOURS = Object.fromEntries(fields.states.map(state => [state.name, state.colour]));
+  showStateLegend();
+}
+
+// The page waits for the catalogue; without it, it tries again at each poll's turn.
+async function fetchFields() {
+  for (;;) {
+    try {
+      const fields = await fetchText('/api/fields');
+      if (fields.ok) return takeFields(JSON.parse(fields.text));
+    } catch (error) {
+      showServer(false, false);
+    }
+    await new Promise(resolve => setTimeout(resolve, POLL_SECONDS * 1000));
   }
 }
 
@@ -341,14 +359,14 @@ function connectEvents() {
   });
 }
 
-function start() {
+async function start() {
   if (typeof Dygraph === 'undefined') {
     const note = document.getElementById('chart-note');
     note.textContent = 'The chart needs dygraphs (Debian package libjs-dygraphs), which this server does not have.';
     note.hidden = false;
     document.getElementById('chart-area').hidden = true;
   }
-  showStateLegend();
+  await fetchFields();
   setInterval(showAge, 1000);
   fetchLink().catch(() => {});
   refresh().catch(() => {});

@@ -8,6 +8,7 @@
 #include "dumper/csv_table_writer.h"
 #include "publish/json_lines_writer.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/typed_row.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ using testing_support::readFile;
 using testing_support::ScratchDir;
 using testing_support::writeFile;
 
-const std::vector<TableColumn> kColumns = {{"Timestamp"}, {"Vbat[V]"}, {"Err"}};
+const std::vector<TableColumn> kColumns = testing_support::catalogueColumns({"Timestamp", "Vbat[V]", "Err"});
 
 Identity charger(const char* serial, std::uint16_t productId = 0xA042) {
     Identity identity;
@@ -46,7 +47,7 @@ TEST(CsvTableWriter, HeaderRuleOverTheTablesOfARun) {
         CsvTableWriter csv(out, c.appended);
         for (const Identity& identity : c.tables) {
             csv.onTableStart(identity, DeviceInfo(), kColumns);
-            csv.onRow(TableRow{0, {textCell("\"t\""), numberCell("12.80"), missingCell()}});
+            csv.onRow(TableRow{0, {textCell("t"), numberCell("12.80", 12.80), missingCell()}});
         }
         std::string written;
         std::istringstream lines(out.str());
@@ -75,7 +76,7 @@ TEST(CsvTableWriter, FailedRowNamesTheReason) {
     CsvTableWriter csv(out, true);
     out.setstate(std::ios::badbit);
     try {
-        csv.onRow(TableRow{0, {numberCell("1")}});
+        csv.onRow(TableRow{0, {numberCell("1", 1)}});
         ADD_FAILURE() << "no error";
     } catch (const std::runtime_error& e) {
         EXPECT_EQ(std::string(e.what()), "cannot write the table: output stream failed");
@@ -113,7 +114,7 @@ TEST(CsvTableWriter, HeaderRuleOfAFileAppendedTo) {
         {"own header, then another", header + "1,2,-\nTimestamp,State\n1,2,-\n", true},
         {"another, then own header", "Timestamp,State\n1,2,-\n" + header + "1,2,-\n", false},
     };
-    const TableRow row{0, {textCell("\"t\""), numberCell("12.80"), missingCell()}};
+    const TableRow row{0, {textCell("t"), numberCell("12.80", 12.80), missingCell()}};
     const std::string jsonLine = StateMessageBuilder(kColumns).build(row) + "\n";
     for (const auto& c : cases) {
         ScratchDir dir;
@@ -144,7 +145,7 @@ TEST(CsvTableWriter, AnotherChargerGetsItsFileOrItsHeader) {
     for (const char* serial : {"A", "B", "A"}) {
         for (CsvTableWriter* csv : {&bySerial, &shared}) {
             csv->onTableStart(charger(serial), DeviceInfo(), kColumns);
-            csv->onRow(TableRow{0, {textCell(serial), numberCell("1"), missingCell()}});
+            csv->onRow(TableRow{0, {wordCell(serial), numberCell("1", 1), missingCell()}});
         }
     }
     const std::string header = "Timestamp,Vbat[V],Err\n";

@@ -15,6 +15,7 @@
 #include "output/table_file.h"
 #include "publish/json_lines_writer.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/typed_row.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ using testing_support::readFile;
 using testing_support::ScratchDir;
 using testing_support::writeFile;
 
-const std::vector<TableColumn> kColumns = {{"Timestamp"}, {"Vbat[V]"}};
+const std::vector<TableColumn> kColumns = testing_support::catalogueColumns({"Timestamp", "Vbat[V]"});
 const std::string kHeader = "Timestamp,Vbat[V]\n";
 
 // The period dates are local ones: the tests pin the zone to UTC.
@@ -60,7 +61,7 @@ protected:
 // 2026-12-07 23:59:59 UTC, the last second of a day.
 constexpr std::time_t kLastOfDec7 = 1796687999;
 
-TableRow row(std::time_t time) { return TableRow{time, {numberCell(std::to_string(time)), numberCell("12.80")}}; }
+TableRow row(std::time_t time) { return TableRow{time, {numberCell(std::to_string(time), time), numberCell("12.80", 12.80)}}; }
 std::string line(std::time_t time) { return std::to_string(time) + ",12.80\n"; }
 
 TEST_F(RotatingOutput, PeriodFileNames) {

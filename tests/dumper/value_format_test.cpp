@@ -4,6 +4,7 @@
 #include <boost/lexical_cast.hpp>
 #include <gtest/gtest.h>
 
+#include "dumper/csv_table_writer.h"
 #include "dumper/value_format.h"
 #include "tests/dumper/dump_test_support.h"
 
@@ -68,16 +69,18 @@ const FormatCase kFormatCases[] = {
     {"fixed2 negative", formatFixed2, -3.5, "-3.50", CellKind::number},
     {"fixed3", formatFixed3, 1.5, "1.500", CellKind::number},
     {"fixed3 huge value is printed whole", formatFixed3, 1e20, "100000000000000000000.000", CellKind::number},
-    {"fixed1 NaN is a word", formatFixed1, kNaN, "nan", CellKind::text},
-    {"fixed2 infinity is a word", formatFixed2, -HUGE_VAL, "-inf", CellKind::text},
+    {"fixed1 NaN is a word", formatFixed1, kNaN, "nan", CellKind::word},
+    {"fixed2 infinity is a word", formatFixed2, -HUGE_VAL, "-inf", CellKind::word},
 };
 
 TEST(ValueFormat, FormattersOfAValue) {
     for (const FormatCase& c : kFormatCases) {
         DumpItem item = itemWithValue(c.value);
         TableCell cell = c.formatter(item);
-        EXPECT_EQ(cell.text, c.expected) << c.legend;
+        EXPECT_EQ(csvLine({cell}), c.expected) << c.legend;
         EXPECT_EQ(cell.kind, c.kind) << c.legend;
+        // The number the other outputs take is the one the CSV shows.
+        if (cell.kind == CellKind::number) EXPECT_EQ(cell.number, std::stod(c.expected)) << c.legend;
     }
 }
 
@@ -97,7 +100,7 @@ TEST(ValueFormat, FormatNowPrintsTheClockTimeQuotedEvenWithoutAValue) {
     dumper_test::useUtc();
     dumper_test::FakeClock clock(1796595465);
     DumpItem item;
-    EXPECT_EQ(formatNow(item).text, "\"Sun Dec  6 22:17:45 2026\"");
+    EXPECT_EQ(csvLine({formatNow(item)}), "\"Sun Dec  6 22:17:45 2026\"");
 }
 
 struct ParseCase {

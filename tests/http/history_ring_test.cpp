@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/typed_row.h"
+
 namespace tessline {
 namespace {
 
@@ -9,19 +11,15 @@ constexpr std::time_t kStart = 1796692380;  // on a minute's start
 const char* const kFields =
     R"({"fields":["time","panel_power_w","battery_voltage_v","charge_current_a","state"],"points":[)";
 
-std::vector<TableColumn> columns(const std::vector<std::string>& headers) {
-    std::vector<TableColumn> result;
-    for (const std::string& header : headers) result.push_back(TableColumn{header, kLiveColumn});
-    return result;
-}
+using testing_support::catalogueColumns;
+using testing_support::typedRow;
 
-const std::vector<TableColumn> kFull = columns({"Timestamp", "State", "Ibat[A]", "Vbat[V]", "Vpnl[V]", "Ppnl[W]"});
+const std::vector<TableColumn> kFull =
+    catalogueColumns({"Timestamp", "State", "Ibat[A]", "Vbat[V]", "Vpnl[V]", "Ppnl[W]"});
 
 // A row of kFull with the panel power as its mark.
 TableRow fullRow(std::time_t time, const std::string& power) {
-    return TableRow{time,
-                    {textCell("\"x\""), textCell("\"FLOAT\""), numberCell("4.20"), numberCell("13.65"),
-                     numberCell("38.1"), numberCell(power)}};
+    return typedRow(time, kFull, "\"x\",\"FLOAT\",4.20,13.65,38.1," + power);
 }
 
 HistoryRing fullRing(std::size_t capacity = HistoryRing::kMinutes) {
@@ -71,10 +69,9 @@ TEST(HistoryRing, ClockGoingBackDropsThePointsAfterIt) {
 
 TEST(HistoryRing, MissingValuesAreNull) {
     HistoryRing ring = fullRing();
-    ring.add(TableRow{kStart, {textCell("\"x\""), missingCell(), numberCell("4.2"), textCell("nan"),
-                               numberCell("38.1"), missingCell()}});
-    ring.add(TableRow{kStart + 60, {textCell("\"x\""), textCell("\"UNAVAILABLE\"")}});  // a short row
-    ring.add(TableRow{kStart + 120, {textCell("\"x\""), textCell("\"NEW_STATE\"")}});
+    ring.add(typedRow(kStart, kFull, "\"x\",-,4.2,nan,38.1,-"));
+    ring.add(typedRow(kStart + 60, kFull, "\"x\",\"UNAVAILABLE\""));  // a short row
+    ring.add(typedRow(kStart + 120, kFull, "\"x\",\"NEW_STATE\""));
     EXPECT_EQ(ring.json(), std::string(kFields) + "[1796692380,null,null,4.2,null]," +
                                "[1796692440,null,null,null,\"UNAVAILABLE\"]," +
                                "[1796692500,null,null,null,\"UNKNOWN\"]]}");
@@ -84,9 +81,9 @@ TEST(HistoryRing, NewColumnsKeepThePoints) {
     HistoryRing ring = fullRing();
     ring.add(fullRow(kStart, "57.0"));
     // The fast table after a reconnection: charger columns in other places.
-    ring.setColumns(columns({"State", "Ppnl[W]", "Vchr[V]", "Ichr[A]"}));
-    ring.add(TableRow{kStart + 60,
-                      {textCell("\"BULK\""), numberCell("45.7"), numberCell("13.42"), numberCell("12.3")}});
+    const std::vector<TableColumn> fast = catalogueColumns({"State", "Ppnl[W]", "Vchr[V]", "Ichr[A]"});
+    ring.setColumns(fast);
+    ring.add(typedRow(kStart + 60, fast, "\"BULK\",45.7,13.42,12.3"));
     EXPECT_EQ(ring.json(), kFields + point(kStart, "57") + ",[1796692440,45.7,13.42,12.3,\"BULK\"]]}");
 }
 

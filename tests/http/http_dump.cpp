@@ -83,8 +83,8 @@ const Cells* HttpDump::rowAt(std::time_t time, std::chrono::milliseconds timeout
     }
 }
 
-std::optional<std::string> HttpDump::cell(const Cells& row, const std::vector<const char*>& names) const {
-    for (const char* name : names) {
+std::optional<std::string> HttpDump::cell(const Cells& row, const std::vector<std::string>& names) const {
+    for (const std::string& name : names) {
         auto column = std::find(header_.begin(), header_.end(), name);
         if (column != header_.end() && static_cast<std::size_t>(column - header_.begin()) < row.size())
             return row[column - header_.begin()];

@@ -42,7 +42,7 @@ public:
     // within the time; null if none.
     const Cells* rowAt(std::time_t time, std::chrono::milliseconds timeout);
     // The cell of `row` under the first of `names` that the header has.
-    std::optional<std::string> cell(const Cells& row, const std::vector<const char*>& names) const;
+    std::optional<std::string> cell(const Cells& row, const std::vector<std::string>& names) const;
 
 private:
     std::optional<testing_support::SimProcess> sim_;

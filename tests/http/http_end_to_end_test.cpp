@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "publish/json_key.h"
+#include "fields/field_catalogue.h"
 #include "tests/http/http_client.h"
 #include "tests/http/http_dump.h"
 #include "tests/support/pty.h"
@@ -31,7 +31,7 @@ void expectStateIsRow(const Cells& header, const Cells& row, const json& state) 
     ASSERT_EQ(row.size(), header.size());
     EXPECT_EQ(state["time"], csvTime(row[0])) << state;
     for (std::size_t i = 1; i < header.size(); ++i) {
-        const std::string key = tessline::jsonKey(header[i]);
+        const std::string key = tessline::fieldOfHeader(header[i]).field->key;
         const std::string& cell = row[i];
         ASSERT_TRUE(state.contains(key)) << key << " in " << state;
         if (cell == "-") EXPECT_TRUE(state[key].is_null()) << key;

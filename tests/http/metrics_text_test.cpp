@@ -7,9 +7,10 @@
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
 #include "dumper/table_items.h"
-#include "dumper/value_format.h"
+#include "fields/field_catalogue.h"
 #include "tests/support/process.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/typed_row.h"
 
 namespace tessline {
 namespace {
@@ -25,21 +26,6 @@ DeviceInfo charger(std::uint16_t appVersion, bool hexTable = false) {
     info.deviceId = hexTable ? kHexTableDeviceId : 0xA042;
     info.appVersion = appVersion;
     return info;
-}
-
-// The cells of a CSV line, typed as the table writer types them; the
-// columns after them (later history days) missing.
-TableRow csvRow(const std::string& line, std::size_t columns) {
-    TableRow row{1796692380, {}};
-    std::stringstream in(line);
-    for (std::string text; std::getline(in, text, ',');) {
-        std::istringstream number(text);
-        double value = 0;
-        bool isNumber = (number >> value) && number.eof();
-        row.cells.push_back(text == "-" ? missingCell() : isNumber ? numberCell(text) : textCell(text));
-    }
-    if (row.cells.size() < columns) row.cells.resize(columns, missingCell());
-    return row;
 }
 
 const std::vector<TableColumn> kFullHex = tableColumns(DumpVariant::full, charger(0x117, true));
@@ -135,7 +121,7 @@ std::vector<std::string> samplesOf(const std::string& page, const std::string& p
 
 std::string renderVariant(const Variant& variant, const DeviceLabels* device = nullptr,
                           const ServiceHealth& health = upHealth()) {
-    TableRow row = csvRow(variant.row, variant.columns.size());
+    TableRow row = testing_support::typedRow(1796692380, variant.columns, variant.row);
     EXPECT_EQ(row.cells.size(), variant.columns.size()) << variant.legend << ": more cells than columns";
     return MetricsPage(variant.columns).render(&row, device, health, "1.10");
 }
@@ -166,7 +152,8 @@ TEST(MetricsPage, LiveValuesOfEachVariant) {
 TEST(MetricsPage, ChargeStateIsAnEnumOverEveryStateName) {
     std::string page = renderVariant(kVariants[1]);
     std::vector<std::string> expected;
-    for (const std::string& name : stateNames())
+    const Enumeration& states = chargeStates();
+    for (const std::string name : std::vector<std::string>(states.names, states.names + states.count))
         expected.push_back("solwatch_charge_state{state=\"" + name + "\"} " + (name == "FLOAT" ? "1" : "0"));
     EXPECT_EQ(samplesOf(page, "solwatch_charge_state"), expected);
     // The table without a State column has no such family at all.

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fields/field_catalogue.h"
 #include "tests/http/devtools_page.h"
 #include "tests/http/http_client.h"
 #include "tests/http/http_dump.h"
@@ -24,17 +25,15 @@ using namespace testing_support;
 using namespace std::chrono_literals;
 using nlohmann::json;
 
-// Each element of the page and the CSV columns its number comes from.
-const std::map<std::string, std::vector<const char*>> kShownColumns = {
-    {"battery-voltage", {"Vbat[V]", "Vchr[V]"}},
-    {"battery-current", {"Ibat[A]", "Ichr[A]"}},
-    {"panel-power", {"Ppnl[W]"}},
-    {"panel-voltage", {"Vpnl[V]"}},
-    {"load", {"Load"}},
-    {"temperature", {"Temp[C]"}},
-    {"charge-state", {"State"}},
-    {"yield-today", {"Day0Yield[kWh]", "Yield_today[kWh]"}},
-};
+// Each element of the page and the CSV columns its number comes from, as
+// the catalogue gives them.
+const std::map<std::string, std::vector<std::string>> kShownColumns = [] {
+    std::map<std::string, std::vector<std::string>> shown;
+    for (const tessline::Field& field : tessline::allFields())
+        if (field.tile != tessline::PageTile::none)
+            shown[tessline::tileId(field.tile)].push_back(tessline::columnHeader(field, 0));
+    return shown;
+}();
 
 const char* const kNothingYet = "\u2013";  // what an element shows before the first row
 

@@ -4,6 +4,8 @@
 #include <regex>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/typed_row.h"
 #include <nlohmann/json.hpp>
 
 #include <boost/beast/http/error.hpp>
@@ -22,9 +24,9 @@ struct Fixture {
     Site site{state, "/nonexistent/dygraph.min.js", &counters};
 
     Fixture() {
-        state.onTableStart(Identity{}, DeviceInfo{}, {{"Timestamp"}, {"State"}, {"Vbat[V]"}});
-        state.onRow(TableRow{kRowTime, {textCell("\"Tue Dec  8 01:13:00 2026\""), textCell("\"BULK\""),
-                                        numberCell("13.65")}});
+        const std::vector<TableColumn> columns = testing_support::catalogueColumns({"Timestamp", "State", "Vbat[V]"});
+        state.onTableStart(Identity{}, DeviceInfo{}, columns);
+        state.onRow(testing_support::typedRow(kRowTime, columns, "\"Tue Dec  8 01:13:00 2026\",\"BULK\",13.65"));
     }
 
     HttpResponse get(const std::string& target, http::verb verb = http::verb::get, std::time_t now = kRowTime) {
@@ -48,6 +50,7 @@ TEST(HttpRoutes, FixedRoutesAnswerWithTheirTypeAndTheCommonHeaders) {
         {"/api/state?x=1", 200, "application/json"},
         {"/api/history", 200, "application/json"},
         {"/api/link", 200, "application/json"},
+        {"/api/fields", 200, "application/json"},
         {"/healthz", 200, "text/plain; charset=utf-8"},
         {"http://127.0.0.1:8537/healthz", 200, "text/plain; charset=utf-8"},
         {"https://solar.example/api/state?x=1", 200, "application/json"},
@@ -144,10 +147,10 @@ TEST(HttpRoutes, HealthAndStateFollowTheLink) {
     EXPECT_EQ(answer("/api/state", kRowTime), "503 {\"error\":\"no row yet\"}");
     EXPECT_EQ(answer("/api/info", kRowTime), "503 {\"error\":\"no device yet\"}");
 
-    state.onTableStart(Identity{}, DeviceInfo{}, {{"Timestamp"}, {"Vbat[V]"}});
+    state.onTableStart(Identity{}, DeviceInfo{}, testing_support::catalogueColumns({"Timestamp", "Vbat[V]"}));
     line.noteValidFrame(LineActivity::Clock::now());
-    state.onRow(TableRow{kRowTime, {textCell("\"x\""), numberCell("12.80")}});
-    state.onRow(TableRow{kRowTime + 1, {textCell("\"x\""), numberCell("12.80")}});
+    state.onRow(TableRow{kRowTime, {textCell("x"), numberCell("12.80", 12.80)}});
+    state.onRow(TableRow{kRowTime + 1, {textCell("x"), numberCell("12.80", 12.80)}});
     EXPECT_EQ(answer("/healthz", kRowTime + 8), "200 ok\n");
     // Rows a second apart: none for twice that and 5 s is a stop.
     EXPECT_EQ(answer("/healthz", kRowTime + 9), "503 no row for 8 s\n");

@@ -14,12 +14,13 @@
 
 #include "dumper/history_records.h"
 #include "identity/device_info.h"
+#include "fields/field_catalogue.h"
 #include "publish/device_payloads.h"
-#include "publish/json_key.h"
 #include "publish/mqtt_settings.h"
 #include "publish/state_message.h"
 #include "publish/topics.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/typed_row.h"
 
 namespace {
 
@@ -46,8 +47,9 @@ private:
     std::string old_;
 };
 
-TableCell N(const char* text) { return numberCell(text); }
+TableCell N(const char* text) { return numberCell(text, std::strtod(text, nullptr)); }
 TableCell T(const char* text) { return textCell(text); }
+TableCell W(const char* text) { return wordCell(text); }
 const TableCell M = missingCell();
 
 Identity simIdentity(const std::string& serial = "HQ2042SIM01") {
@@ -56,35 +58,29 @@ Identity simIdentity(const std::string& serial = "HQ2042SIM01") {
 
 // Live columns, the total record and two day records, as the dump gives them.
 std::vector<TableColumn> fullColumns() {
-    std::vector<TableColumn> columns = {{"Timestamp"}, {"State"}, {"Ibat[A]"}, {"Light[%]"}, {"RtcTime"}};
-    columns.push_back({"Yield_user[kWh]", kHistoryTotal});
-    columns.push_back({"#Days", kHistoryTotal});
+    std::vector<TableColumn> columns =
+        testing_support::catalogueColumns({"Timestamp", "State", "Ibat[A]", "Light[%]", "RtcTime"});
+    for (const char* key : {"yield_user_kwh", "days"}) {
+        const Field& field = catalogueField(Record::total, key);
+        columns.push_back({columnHeader(field, 0), kHistoryTotal, &field});
+    }
     for (int day = 0; day < 2; ++day) {
-        columns.push_back({"Day" + std::to_string(day) + "Yield[kWh]", day});
-        columns.push_back({"Day" + std::to_string(day) + "Day#", day});
+        for (const char* key : {"yield_kwh", "day"}) {
+            const Field& field = catalogueField(Record::day, key);
+            columns.push_back({columnHeader(field, day), day, &field});
+        }
     }
     return columns;
 }
 
-TEST(JsonKey, FollowsTheNamingRule) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"Ibat[A]", "ibat_a"},          {"Temp[C]", "temp_c"},     {"Light[%]", "light_pct"},
-        {"State", "state"},             {"Yield[kWh]", "yield_kwh"}, {"#Days", "days"},
-        {"Err[0]", "err_0"},            {"Day#", "day"},           {"Yield_user[kWh]", "yield_user_kwh"},
-        {"Custom State", "customstate"}, {"rtcTonExpected", "rtctonexpected"}, {"[V]", "v"},
-        {"#", "column"},               {"Ppnl[W]x", "ppnlwx"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(jsonKey(c.first), c.second) << c.first;
-}
-
 TEST(StateMessage, CellsKeepTheCsvText) {
     const std::pair<TableCell, const char*> cases[] = {
-        {M, "null"},           {T("\"BULK\""), "\"BULK\""}, {N("4.20"), "4.20"},     {N("-7.0"), "-7.0"},
-        {N("0"), "0"},         {T("\"12:30\""), "\"12:30\""}, {T("nan"), "\"nan\""},   {T("-inf"), "\"-inf\""},
-        {T("\""), "\"\\\"\""}, {N("2e3"), "2e3"},           {T("\"\""), "\"\""},
+        {M, "null"},           {T("BULK"), "\"BULK\""}, {N("4.20"), "4.20"},     {N("-7.0"), "-7.0"},
+        {N("0"), "0"},         {T("12:30"), "\"12:30\""}, {W("nan"), "\"nan\""},   {W("-inf"), "\"-inf\""},
+        {T("\""), "\"\\\"\""}, {N("2e3"), "2e3"},         {T(""), "\"\""},
     };
     for (const auto& c : cases) EXPECT_EQ(cellJson(c.first), c.second) << c.first.text;
-    EXPECT_NO_THROW(json::parse(cellJson(T("\"\xff\xfe\""))));  // not UTF-8: replaced, not thrown
+    EXPECT_NO_THROW(json::parse(cellJson(T("\xff\xfe"))));  // not UTF-8: replaced, not thrown
 }
 
 TEST(StateMessage, IsoTimeCarriesTheOffset) {
@@ -101,7 +97,7 @@ TEST(StateMessage, LiveColumnsFlatHistoryNested) {
     ZoneScope zone("UTC0");
     StateMessageBuilder builder(fullColumns());
     TableRow row{1796692380,
-                 {T("\"Tue Dec  8 01:13:00 2026\""), T("\"FLOAT\""), N("4.20"), M, T("\"12:30\""), N("456.78"), N("45"),
+                 {T("Tue Dec  8 01:13:00 2026"), T("FLOAT"), N("4.20"), M, T("12:30"), N("456.78"), N("45"),
                   N("10.00"), N("44"), N("10.10"), M}};
     std::string text = builder.build(row);
     json state = json::parse(text);
@@ -125,7 +121,7 @@ TEST(StateMessage, StateHasTodayHistoryHasAllDays) {
     ZoneScope zone("UTC0");
     StateMessageBuilder builder(fullColumns());
     TableRow row{1796692380,
-                 {T("\"Tue Dec  8 01:13:00 2026\""), T("\"FLOAT\""), N("4.20"), M, T("\"12:30\""), N("456.78"), N("45"),
+                 {T("Tue Dec  8 01:13:00 2026"), T("FLOAT"), N("4.20"), M, T("12:30"), N("456.78"), N("45"),
                   N("10.00"), N("44"), N("10.10"), N("43")}};
     json state = json::parse(builder.buildState(row));
     EXPECT_EQ(state["ibat_a"], 4.2);
@@ -148,13 +144,13 @@ TEST(StateMessage, StateHasTodayHistoryHasAllDays) {
         changed.cells[change.cell] = change.value;
         EXPECT_EQ(builder.pastHistoryCells(changed) != past, change.due) << change.cell << " " << change.value.text;
     }
-    StateMessageBuilder channels({{"Vout"}});
+    StateMessageBuilder channels(testing_support::catalogueColumns({"Vout"}));
     EXPECT_FALSE(channels.hasHistory());
     EXPECT_TRUE(builder.hasHistory());
 }
 
 TEST(StateMessage, ChannelsVariantHasNoHistoryObject) {
-    StateMessageBuilder builder({{"Vout"}, {"Temp"}});
+    StateMessageBuilder builder(testing_support::catalogueColumns({"Vout", "Temp"}));
     json state = json::parse(builder.build(TableRow{5, {N("13.450"), N("25.3")}}));
     EXPECT_EQ(state["vout"], 13.45);
     EXPECT_EQ(state["time"], 5);
@@ -324,11 +320,12 @@ TEST(DevicePayloads, DiscoveryConfigPerColumn) {
 // Error counters have an index in their brackets, no unit; the channels
 // variant's headers have no brackets but known quantities.
 TEST(DevicePayloads, DiscoveryClassesOfErrorAndChannelColumns) {
-    std::vector<TableColumn> columns = {{"Timestamp"}, {"Vout"}, {"Iout1"}, {"Iout2"}, {"Vpanel"}, {"Temp"}, {"Err"}};
+    std::vector<std::string> headers = {"Timestamp", "Vout", "Iout1", "Iout2", "Vpanel", "Temp", "Err"};
     for (int i = 0; i < 4; ++i) {
-        columns.push_back({"Err[" + std::to_string(i) + "]", kHistoryTotal});
-        columns.push_back({"Day0Err[" + std::to_string(i) + "]", 0});
+        headers.push_back("Err[" + std::to_string(i) + "]");
+        headers.push_back("Day0Err[" + std::to_string(i) + "]");
     }
+    std::vector<TableColumn> columns = testing_support::catalogueColumns(headers);
     struct Expected {
         const char* key;
         const char* name;

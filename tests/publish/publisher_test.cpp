@@ -11,6 +11,7 @@
 #include "tests/publish/mosquitto_broker.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/typed_row.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ TEST(MqttPublisher, FullBufferDropsTheOldestAndSaysHowMany) {
     broker.stop();
     {
         MqttPublisher publisher(settingsFor(broker, 5));
-        publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
-        for (int row = 0; row < 12; ++row) publisher.onRow(TableRow{row, {numberCell(std::to_string(row))}});
+        publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
+        for (int row = 0; row < 12; ++row) publisher.onRow(TableRow{row, {numberCell(std::to_string(row), row)}});
         broker.start();
         const auto& messages = subscriber.waitFor(5, 15s);
         ASSERT_EQ(messages.size(), 5u);
@@ -61,8 +62,8 @@ TEST(MqttPublisher, LongBacklogGoesOutInOrderOnceTheBrokerIsBack) {
     const int rows = 350;
     {
         MqttPublisher publisher(settingsFor(broker, 1000));
-        publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
-        for (int row = 0; row < rows; ++row) publisher.onRow(TableRow{row, {numberCell(std::to_string(row))}});
+        publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
+        for (int row = 0; row < rows; ++row) publisher.onRow(TableRow{row, {numberCell(std::to_string(row), row)}});
         broker.start();
         const auto& messages = subscriber.waitFor(rows, 30s);
         ASSERT_EQ(messages.size(), static_cast<std::size_t>(rows));
@@ -81,10 +82,10 @@ TEST(MqttPublisher, RefusedCredentialsEndTheNextRow) {
     settings.hasPassword = true;
     settings.password = "wrong";
     MqttPublisher publisher(settings);
-    publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
+    publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
     for (int i = 0; i < 100 && publisher.failure().empty(); ++i) std::this_thread::sleep_for(50ms);
     try {
-        publisher.onRow(TableRow{0, {numberCell("0")}});
+        publisher.onRow(TableRow{0, {numberCell("0", 0)}});
         ADD_FAILURE() << "a refused connection let the rows go on";
     } catch (const broker_refused& e) {
         std::string expected = "broker " + broker.url() + " refused the connection: not authorized";
@@ -103,16 +104,16 @@ TEST(MqttPublisher, AnotherChargerNeverHoldsUpTheDump) {
     MosquittoBroker broker(dir.path());
     Subscriber subscriber(broker, "test/+/state");
     MqttPublisher publisher(settingsFor(broker, 10));
-    publisher.onTableStart(kCharger, DeviceInfo(), {{"Err"}});
+    publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
     for (int i = 0; i < 200 && !publisher.health().connected; ++i) std::this_thread::sleep_for(50ms);
     ASSERT_TRUE(publisher.health().connected);
     broker.pause();
-    publisher.onRow(TableRow{0, {numberCell("1")}});
+    publisher.onRow(TableRow{0, {numberCell("1", 1)}});
     Identity other = kCharger;
     other.serialNumber = "HQ2042SIM02";
     auto started = std::chrono::steady_clock::now();
-    publisher.onTableStart(other, DeviceInfo(), {{"Err"}});
-    publisher.onRow(TableRow{1, {numberCell("2")}});
+    publisher.onTableStart(other, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
+    publisher.onRow(TableRow{1, {numberCell("2", 2)}});
     EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
     broker.resume();
     const auto& messages = subscriber.waitFor(2, 15s);
