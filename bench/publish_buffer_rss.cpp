@@ -13,7 +13,7 @@
 #include "dumper/dump_table.h"
 #include "log/log.h"
 #include "publish/mqtt_publisher.h"
-#include "publish/state_message.h"
+#include "output/state_message.h"
 
 namespace {
 

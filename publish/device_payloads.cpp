@@ -6,7 +6,7 @@
 
 #include "dumper/value_format.h"
 #include "identity/device_info.h"
-#include "publish/json_key.h"
+#include "output/json_key.h"
 
 namespace tessline {
 

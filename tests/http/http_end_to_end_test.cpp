@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "publish/json_key.h"
+#include "output/json_key.h"
 #include "tests/http/http_client.h"
 #include "tests/http/http_dump.h"
 #include "tests/support/pty.h"

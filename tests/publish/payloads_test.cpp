@@ -15,9 +15,9 @@
 #include "dumper/history_records.h"
 #include "identity/device_info.h"
 #include "publish/device_payloads.h"
-#include "publish/json_key.h"
+#include "output/json_key.h"
 #include "publish/mqtt_settings.h"
-#include "publish/state_message.h"
+#include "output/state_message.h"
 #include "publish/topics.h"
 #include "tests/support/scratch_dir.h"
 

@@ -1,11 +1,11 @@
-#include "publish/state_message.h"
+#include "output/state_message.h"
 
 #include <algorithm>
 #include <cctype>
 
 #include <nlohmann/json.hpp>
 
-#include "publish/json_key.h"
+#include "output/json_key.h"
 
 namespace tessline {
 

@@ -1,4 +1,4 @@
-#include "publish/json_key.h"
+#include "output/json_key.h"
 
 #include <cctype>
 
