@@ -21,7 +21,8 @@
 #include "hex/hex_proto.h"
 #include "http/http_output.h"
 #include "link/tam_serial.h"
-#include "publish/table_outputs.h"
+#include "output/table_output.h"
+#include "publish/mqtt_publisher.h"
 
 namespace tessline {
 
@@ -117,13 +118,17 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
     DumpSettings settings = dumpSettings(options, mode);
     settings.link.activity = &lineActivity;
     settings.link.capture = openCapture(options);
-    // Before the port opens: a bad broker address or password file ends the run at once.
-    std::unique_ptr<TableOutputs> outputs;
+    // Before the port opens: a bad table option, broker address or password
+    // file ends the run at once (the client connects with the first table).
+    std::unique_ptr<TableOutput> table;
+    std::unique_ptr<MqttPublisher> mqtt;
     std::unique_ptr<HttpOutput> http;
     if (mode == Mode::dump) {
-        outputs = std::make_unique<TableOutputs>(options);
+        table = std::make_unique<TableOutput>(options);
+        if (std::optional<MqttSettings> mqttSettings = mqttSettingsFrom(options))
+            mqtt = std::make_unique<MqttPublisher>(*mqttSettings);
         if (options.count("http"))
-            http = std::make_unique<HttpOutput>(options["http"].as<std::string>(), outputs->brokerHealth(),
+            http = std::make_unique<HttpOutput>(options["http"].as<std::string>(), mqtt ? &mqtt->health() : nullptr,
                                                  kVersionNumber, LineWatch{&lineActivity, silenceTimeout(options)});
     }
 
@@ -143,11 +148,18 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
         }
         case Mode::dump: {
             // A rotating output opens its period's file with the first row.
-            if (options.count("output")) outputs->attachFiles(outputNamer(options), identity);
-            else outputs->attachStandardOutput();
-            if (http) outputs->add(http->listener(), OnFailure::logged, "http");  // never ends the run
-            code = dumpMode(session, identity, settings, retry, *outputs, stop,
-                            [&outputs] { return outputs->heldRows(); });
+            if (options.count("output")) table->attachFiles(outputNamer(options), identity);
+            else table->attachStandardOutput();
+            // The table first, then the broker, then the server. A table
+            // that cannot be written ends the run (its file layer throws
+            // only without --reconnect), the broker's refusal ends it with
+            // its exit code, nothing else that the broker or the server
+            // meets does.
+            TableListeners outputs;
+            if (table->writer()) outputs.add(*table->writer(), OnFailure::endsRun);
+            if (mqtt) outputs.add(*mqtt, OnFailure::endsRunOnlyWithExitCode, "mqtt");
+            if (http) outputs.add(http->listener(), OnFailure::logged, "http");
+            code = dumpMode(session, identity, settings, retry, outputs, stop, [&table] { return table->heldRows(); });
             break;
         }
     }

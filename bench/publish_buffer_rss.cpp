@@ -14,7 +14,7 @@
 #include "fields/field_catalogue.h"
 #include "log/log.h"
 #include "publish/mqtt_publisher.h"
-#include "publish/state_message.h"
+#include "output/state_message.h"
 
 namespace {
 

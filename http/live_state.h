@@ -15,7 +15,7 @@
 #include "http/history_ring.h"
 #include "http/metrics_text.h"
 #include "link/line_activity.h"
-#include "publish/state_message.h"
+#include "output/state_message.h"
 
 namespace tessline {
 

@@ -14,7 +14,7 @@
 
 #include "dumper/table_listener.h"
 #include "publish/mqtt_settings.h"
-#include "publish/state_message.h"
+#include "output/state_message.h"
 
 namespace tessline {
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "dumper/csv_table_writer.h"
-#include "publish/json_lines_writer.h"
+#include "output/csv_table_writer.h"
+#include "output/json_lines_writer.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/typed_row.h"
 

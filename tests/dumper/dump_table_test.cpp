@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "dumper/table_items.h"
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
 #include "dumper/value_format.h"

@@ -5,7 +5,7 @@
 #include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 #include "dumper/dumper.h"
 #include "link/tam_serial.h"
 #include "tests/dumper/dump_test_support.h"

@@ -10,12 +10,12 @@
 #include <gtest/gtest.h>
 
 #include "dumper/table_items.h"
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/dump_loop.h"
 #include "dumper/history_records.h"
-#include "publish/json_lines_writer.h"
-#include "publish/state_message.h"
+#include "output/json_lines_writer.h"
+#include "output/state_message.h"
 #include "tests/dumper/dump_test_support.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 #include "dumper/history_records.h"
 #include "tests/dumper/dump_test_support.h"
 

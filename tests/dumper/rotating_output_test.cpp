@@ -8,12 +8,12 @@
 
 #include <gtest/gtest.h>
 
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 #include <signal.h>
 #include <sys/resource.h>
 
 #include "output/table_file.h"
-#include "publish/json_lines_writer.h"
+#include "output/json_lines_writer.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/typed_row.h"
 

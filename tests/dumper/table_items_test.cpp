@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dumper/table_items.h"
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
 #include "tests/dumper/dump_test_support.h"

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "dumper/table_items.h"
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "plot/table_reader.h"
 

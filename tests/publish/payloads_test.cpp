@@ -17,7 +17,7 @@
 #include "fields/field_catalogue.h"
 #include "publish/device_payloads.h"
 #include "publish/mqtt_settings.h"
-#include "publish/state_message.h"
+#include "output/state_message.h"
 #include "publish/topics.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/typed_row.h"

@@ -1,4 +1,4 @@
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 
 namespace tessline {
 

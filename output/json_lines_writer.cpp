@@ -1,4 +1,4 @@
-#include "publish/json_lines_writer.h"
+#include "output/json_lines_writer.h"
 
 namespace tessline {
 

@@ -1,4 +1,4 @@
-#include "publish/state_message.h"
+#include "output/state_message.h"
 
 #include <algorithm>
 

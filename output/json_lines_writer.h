@@ -7,7 +7,7 @@
 
 #include "dumper/table_listener.h"
 #include "output/table_destination.h"
-#include "publish/state_message.h"
+#include "output/state_message.h"
 
 namespace tessline {
 
