@@ -4,7 +4,7 @@
 #include <boost/lexical_cast.hpp>
 #include <gtest/gtest.h>
 
-#include "dumper/csv_table_writer.h"
+#include "output/csv_table_writer.h"
 #include "dumper/value_format.h"
 #include "tests/dumper/dump_test_support.h"
 
