@@ -18,25 +18,19 @@ namespace tessline {
 std::string csvLine(const std::vector<TableCell>& cells);
 std::string csvHeader(const std::vector<TableColumn>& columns);
 
-class CsvTableWriter : public TableListener {
+class CsvTableWriter : public TableWriter {
 public:
     // `out` outlives the writer. `appended`: the output already holds rows,
     // so the first table has no header.
-    explicit CsvTableWriter(std::ostream& out, bool appended = false) : destination_(out, appended) {}
+    explicit CsvTableWriter(std::ostream& out, bool appended = false)
+        : TableWriter(TableDestination(out, appended)) {}
     // Writes into the table's files.
-    explicit CsvTableWriter(std::unique_ptr<TableFile> file) : destination_(std::move(file)) {}
+    explicit CsvTableWriter(std::unique_ptr<TableFile> file) : TableWriter(TableDestination(std::move(file))) {}
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
     // Both throw as TableDestination does.
     void onRow(const TableRow& row) override;
-    void onLinkLost(const std::string&) override {}
-    void onEnd() override { destination_.end(); }
-
-    std::size_t heldRows() const { return destination_.heldRows(); }
-
-private:
-    TableDestination destination_;
 };
 
 }  // namespace tessline

@@ -11,25 +11,20 @@
 
 namespace tessline {
 
-class JsonLinesWriter : public TableListener {
+class JsonLinesWriter : public TableWriter {
 public:
     // `out` outlives the writer.
-    explicit JsonLinesWriter(std::ostream& out) : destination_(out) {}
+    explicit JsonLinesWriter(std::ostream& out) : TableWriter(TableDestination(out)) {}
     // Writes into the table's files.
-    explicit JsonLinesWriter(std::unique_ptr<TableFile> file) : destination_(std::move(file)) {}
+    explicit JsonLinesWriter(std::unique_ptr<TableFile> file) : TableWriter(TableDestination(std::move(file))) {}
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
     // Throws when the line cannot be written, as the CSV table does: a full
     // disk must not lose rows without a word.
     void onRow(const TableRow& row) override;
-    void onLinkLost(const std::string&) override {}
-    void onEnd() override { destination_.end(); }
-
-    std::size_t heldRows() const { return destination_.heldRows(); }
 
 private:
-    TableDestination destination_;
     std::unique_ptr<StateMessageBuilder> builder_;
 };
 

@@ -7,6 +7,7 @@
 #include <ostream>
 #include <string>
 
+#include "dumper/table_listener.h"
 #include "identity/identity.h"
 #include "output/table_file.h"
 
@@ -41,6 +42,19 @@ private:
     bool started_ = false;
     Identity device_;         // of the last table on the stream
     std::string lastHeader_;  // the last header written on the stream
+};
+
+// A table written line by line into its destination: the CSV table or the
+// JSON lines. The link's loss changes nothing in the rows.
+class TableWriter : public TableListener {
+public:
+    void onLinkLost(const std::string&) override {}
+    void onEnd() override { destination_.end(); }
+    std::size_t heldRows() const { return destination_.heldRows(); }
+
+protected:
+    explicit TableWriter(TableDestination destination) : destination_(std::move(destination)) {}
+    TableDestination destination_;
 };
 
 }  // namespace tessline

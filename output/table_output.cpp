@@ -51,19 +51,12 @@ void TableOutput::attachFiles(std::function<std::string(const Identity&)> nameFo
     attach(std::move(file));
 }
 
-std::size_t TableOutput::heldRows() const {
-    return csvWriter_ ? csvWriter_->heldRows() : jsonWriter_ ? jsonWriter_->heldRows() : 0;
-}
+std::size_t TableOutput::heldRows() const { return writer_ ? writer_->heldRows() : 0; }
 
 // At most one table: the CSV and --json exclude each other.
 void TableOutput::attach(std::unique_ptr<TableFile> file) {
-    if (csv_) {
-        csvWriter_ = tableWriter<CsvTableWriter>(std::move(file));
-        writer_ = csvWriter_.get();
-    } else if (json_) {
-        jsonWriter_ = tableWriter<JsonLinesWriter>(std::move(file));
-        writer_ = jsonWriter_.get();
-    }
+    if (csv_) writer_ = tableWriter<CsvTableWriter>(std::move(file));
+    else if (json_) writer_ = tableWriter<JsonLinesWriter>(std::move(file));
 }
 
 }  // namespace tessline

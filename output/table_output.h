@@ -31,7 +31,7 @@ public:
     void attachFiles(std::function<std::string(const Identity&)> nameFor, const Identity& first);
     // The writer once attached; null with --no-table. Its file layer throws
     // only when the run is to end (without --reconnect).
-    TableListener* writer() const { return writer_; }
+    TableListener* writer() const { return writer_.get(); }
     bool rotates() const { return rotation_.has_value(); }
     // Rows that wait for a file that cannot take them (with --reconnect).
     std::size_t heldRows() const;
@@ -44,9 +44,7 @@ private:
     std::optional<Rotation> rotation_;
     int keep_ = 0;
     bool holdRows_ = false;
-    std::unique_ptr<CsvTableWriter> csvWriter_;
-    std::unique_ptr<JsonLinesWriter> jsonWriter_;
-    TableListener* writer_ = nullptr;
+    std::unique_ptr<TableWriter> writer_;
 };
 
 }  // namespace tessline
