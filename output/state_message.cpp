@@ -4,7 +4,6 @@
 
 #include <nlohmann/json.hpp>
 
-
 namespace tessline {
 
 namespace {
