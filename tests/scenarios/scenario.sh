@@ -63,11 +63,22 @@ masked_log() { sed -E -e 's/^[0-9]{3}\.[0-9]{3} //' -e "s#$1/line#PORT#g" -e 's#
 # Whether the lines of file $1 appear in file $2 in this order.
 in_order() { awk 'BEGIN { i = 0 } FILENAME == ARGV[1] { want[n++] = $0; next } i < n && $0 == want[i] { i++ } END { exit (i < n) }' "$1" "$2"; }
 
+# The full table writes its first row at the whole minute. Started just
+# before one, solwatch would write that row before the first TEXT block since
+# its table was built, with "-" in place of the recorded values; so a full
+# table starts well clear of the minute.
+clear_of_the_minute() {  # clear_of_the_minute DIR
+  grep -q -x -E -e '-f|--fast|-c|--channels|-g|--get' -- <(words "$1/args") && return 0
+  local second; second=$((10#$(date +%S)))
+  if [ "$second" -ge 45 ]; then sleep $((61 - second)); fi
+}
+
 # run and record run in subshells, whose exit stops the device and cleans up.
 run() (
   local solwatch=$1 sim=$2 dir=$3 work; work=$(mktemp -d)
   trap 'stop_device; rm -rf "$work"' EXIT
   local -a replay; mapfile -t replay < <(words "$dir/replay")
+  clear_of_the_minute "$dir"
   start_device "$work" "$sim" --replay "$dir/capture.cap" "${replay[@]}"
   run_solwatch "$solwatch" "$dir" "$work"
   masked_out "$dir" "$work" > "$work/got-out"
@@ -88,6 +99,7 @@ record() (
   local solwatch=$1 dir=$2; shift 3  # the third word is "--"
   local work; work=$(mktemp -d)
   trap 'stop_device; rm -rf "$work"' EXIT
+  clear_of_the_minute "$dir"
   start_device "$work" "$@"
   # A little longer than the replay waits: the capture outlasts its lines.
   linger=${RECORD_LINGER:-3} run_solwatch "$solwatch" "$dir" "$work" --capture "$work/capture.cap"
