@@ -164,6 +164,7 @@ private:
     Clock::time_point waitingSince_;  // of the request being waited for
     bool lingering_ = false;          // after the last answer, until the close
     bool closed_ = false;
+    bool streaming_ = false;  // the /events head is out: events may be written
     bool writing_ = false;
     std::deque<Event> events_;  // not yet written
     std::size_t eventBytes_ = 0;
@@ -225,9 +226,15 @@ void Session::onAnswered(const error_code& error, bool events) {
     stream_.expires_never();
     if (events) {
         watchForClose();
+        // The retry time and the link come first, ahead of what was
+        // broadcast while the head was on its way.
         static const Event retry = std::make_shared<const std::string>(std::string(kEventRetry) + "\n");
-        push(retry);
-        return push(eventText("link", sessions_.site.state.linkEvent()));
+        const Event link = eventText("link", sessions_.site.state.linkEvent());
+        events_.push_front(link);
+        events_.push_front(retry);
+        eventBytes_ += retry->size() + link->size();
+        streaming_ = true;
+        return writeNextEvent();
     }
     if (!response_.keep_alive()) return closeAfterAnswer();
     response_ = {};
@@ -270,7 +277,9 @@ void Session::push(const Event& event) {
     if (eventBytes_ + event->size() > sessions_.limits.eventBacklog) return close();
     events_.push_back(event);
     eventBytes_ += event->size();
-    if (!writing_) writeNextEvent();
+    // The client joined the broadcasts before its answer's head went out:
+    // until then its events wait, as a stream takes one write at a time.
+    if (streaming_ && !writing_) writeNextEvent();
 }
 
 void Session::writeNextEvent() {
