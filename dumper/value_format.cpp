@@ -58,12 +58,6 @@ TableCell fixedPoint(const DumpItem& item, int digits) {
     return numberCell(std::move(text), roundedAsPrinted(item.value, digits));
 }
 
-TableCell formatDecimal(DumpItem& item) { return fixedPoint(item, item.field ? item.field->digits : 3); }
-
-TableCell formatEnumeration(DumpItem& item) {
-    return item.field && item.field->names ? nameOf(item, *item.field->names) : missingCell();
-}
-
 void parseScaled(DumpItem& item, const std::string& text, double divisor) {
     item.value = boost::lexical_cast<double>(text) / divisor;
 }
@@ -130,11 +124,29 @@ TableCell formatFixed1(DumpItem& item) { return fixedPoint(item, 1); }
 TableCell formatFixed2(DumpItem& item) { return fixedPoint(item, 2); }
 TableCell formatFixed3(DumpItem& item) { return fixedPoint(item, 3); }
 
+namespace {
+
+DumpItem::Formatter fixedFormatterOf(int digits) {
+    static const DumpItem::Formatter kByDigits[] = {formatFixed0, formatFixed1, formatFixed2, formatFixed3};
+    return digits >= 0 && digits < 4 ? kByDigits[digits] : formatFixed3;
+}
+
+// The catalogue's three enumerations, each with its own formatter.
+DumpItem::Formatter namesFormatterOf(const Field& field) {
+    if (field.names == &chargeStates()) return formatState;
+    if (field.names == catalogueField(Record::live, "load").names) return formatOnOff;
+    if (field.names == catalogueField(Record::live, "rtcstate").names) return formatDayNight;
+    const Enumeration* names = field.names;
+    return [names](DumpItem& item) { return names ? nameOf(item, *names) : missingCell(); };
+}
+
+}  // namespace
+
 DumpItem::Formatter formatterOf(const Field& field) {
     switch (field.kind) {
     case FieldKind::integer: return formatInt;
-    case FieldKind::decimal: return formatDecimal;
-    case FieldKind::enumeration: return formatEnumeration;
+    case FieldKind::decimal: return fixedFormatterOf(field.digits);
+    case FieldKind::enumeration: return namesFormatterOf(field);
     case FieldKind::clockTime: return formatClock;
     case FieldKind::timestamp: return formatNow;
     }
