@@ -19,6 +19,12 @@ void checkSilenceTimeout(long long seconds) {
         throw po::error("the argument ('" + std::to_string(seconds) +
                         "') for option '--silence-timeout' is invalid: use 1 to 86400 seconds, or 0 for off");
 }
+
+void checkFirstRowAfter(int seconds) {
+    if (seconds < 1 || seconds > 60)
+        throw po::error("the argument ('" + std::to_string(seconds) +
+                        "') for option '--first-row-after' is invalid: use 1 to 60 seconds");
+}
 }  // namespace
 
 OptionGroups::OptionGroups()
@@ -67,7 +73,10 @@ OptionGroups::OptionGroups()
         ("verbose,v", "verbose")
         ("fast,f", "fast dump")
         ("output,o", po::value<std::string>(), "dump to file")
-        ("channels,c", "channel dump");
+        ("channels,c", "channel dump")
+        // For tests, which cannot wait for the whole minute.
+        ("first-row-after", po::value<int>()->value_name("SECONDS")->notifier(checkFirstRowAfter),
+         "full table: the first row SECONDS after the table starts, then one a minute");
     all.add(visible).add(service).add(network).add(hidden);
 }
 

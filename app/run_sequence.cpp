@@ -17,6 +17,7 @@
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
 #include "capture/capture_writer.h"
+#include "dumper/dump_loop.h"
 #include "hex/exit_codes.h"
 #include "hex/hex_proto.h"
 #include "http/http_output.h"
@@ -124,6 +125,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
     std::unique_ptr<MqttPublisher> mqtt;
     std::unique_ptr<HttpOutput> http;
     if (mode == Mode::dump) {
+        if (options.count("first-row-after")) setFirstFullRowAfter(options["first-row-after"].as<int>());
         table = std::make_unique<TableOutput>(options);
         if (std::optional<MqttSettings> mqttSettings = mqttSettingsFrom(options))
             mqtt = std::make_unique<MqttPublisher>(*mqttSettings);

@@ -10,8 +10,15 @@
 namespace tessline {
 
 // When the row of a period that starts at `now` is due: full at the next
-// whole minute, fast a second later, channels at once.
-std::int64_t rowDeadline(DumpVariant variant, std::int64_t now);
+// minute, fast a second later, channels at once. The full table's minutes
+// begin at second `minutePhase` (0 to 59) of the clock's: 0, the whole minutes.
+std::int64_t rowDeadline(DumpVariant variant, std::int64_t now, int minutePhase = 0);
+
+// Moves the full table's minutes for runs that cannot wait for the whole
+// minute (tests): the first row comes `seconds` (1 to 60) after the dump
+// loop starts, then one a minute. 0, the default, keeps the whole minutes.
+// Set it before the dump starts.
+void setFirstFullRowAfter(int seconds);
 
 // Polls the table's registers and hands a row per period to `listener`
 // until `stop` is set, which it checks between requests; the wait for a row's time ends at

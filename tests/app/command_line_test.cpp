@@ -33,7 +33,7 @@ TEST(CommandLine, HelpShowsOnlyVisibleOptions) {
         EXPECT_EQ(r.exitCode, 0) << flag;
         EXPECT_EQ(r.out.rfind(kVisibleOptions + "\nService options:\n", 0), 0u) << flag << r.out;
         EXPECT_NE(r.out.find("  --reconnect "), std::string::npos) << flag;
-        EXPECT_EQ(r.out.find("--fast"), std::string::npos) << flag;
+        for (const char* hidden : {"--fast", "--first-row-after"}) EXPECT_EQ(r.out.find(hidden), std::string::npos) << flag;
         EXPECT_EQ(r.err, "") << flag;
     }
 }
@@ -83,6 +83,10 @@ TEST(CommandLine, OptionErrorsPrintOnlyTheLibraryMessage) {
         {{"-s"}, "the required argument for option '--serial' is missing\n"},
         {{"-s", "a", "-s", "b"}, "option '--serial' cannot be specified more than once\n"},
         {{"--bogus"}, "unrecognised option '--bogus'\n"},
+        {{"-s", "a", "--first-row-after", "0"},
+         "the argument ('0') for option '--first-row-after' is invalid: use 1 to 60 seconds\n"},
+        {{"-s", "a", "--first-row-after", "61"},
+         "the argument ('61') for option '--first-row-after' is invalid: use 1 to 60 seconds\n"},
     };
     for (const auto& c : cases) {
         ProcessResult r = solwatch(c.args);
