@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Scenario tests: a capture of a device and what solwatch made of it, in a
-# folder of files (README.md here). Adding a scenario is adding a folder.
+# Scenario tests: a capture of a device, or the simulator's options, and what
+# solwatch made of it, in a folder of files (README.md here). Adding a
+# scenario is adding a folder.
 #
 #   scenario.sh run SOLWATCH SOLWATCH-SIM DIR
-#       replays DIR/capture.cap, runs solwatch on it and compares; a
-#       difference prints a diff and fails
+#       replays DIR/capture.cap (or runs the simulator with DIR/sim-args),
+#       runs solwatch on it and compares; a difference prints a diff and fails
 #   scenario.sh record SOLWATCH DIR -- DEVICE COMMAND...
 #       runs solwatch with --capture against the device (a program that
 #       prints its terminal's path first and takes --link PATH) and writes
@@ -15,6 +16,9 @@ set -euo pipefail
 
 # Whole-run limit: a run that waits for rows that never come ends here.
 run_limit=100
+# The full table's first row comes this long after its table starts rather
+# than at the whole minute: long enough for TEXT blocks to fill the row.
+first_row_after=5
 
 words() { [ -f "$1" ] && grep -v '^#' "$1" || true; }
 
@@ -41,7 +45,8 @@ run_solwatch() {  # run_solwatch SOLWATCH DIR WORK [EXTRA OPTIONS...]
   local -a args; mapfile -t args < <(words "$dir/args")
   local stop_after; stop_after=$(words "$dir/stop-after")
   : > "$work/out"  # there before the background job opens it, for the count below
-  timeout -s KILL "$run_limit" "$solwatch" -s "$work/line" "${args[@]}" "$@" > "$work/out" 2> "$work/err" &
+  timeout -s KILL "$run_limit" "$solwatch" -s "$work/line" --first-row-after "$first_row_after" \
+    "${args[@]}" "$@" > "$work/out" 2> "$work/err" &
   local pid=$!
   if [ -n "$stop_after" ]; then
     while kill -0 "$pid" 2> /dev/null && [ "$(wc -l < "$work/out")" -lt "$stop_after" ]; do sleep 0.05; done
@@ -63,23 +68,14 @@ masked_log() { sed -E -e 's/^[0-9]{3}\.[0-9]{3} //' -e "s#$1/line#PORT#g" -e 's#
 # Whether the lines of file $1 appear in file $2 in this order.
 in_order() { awk 'BEGIN { i = 0 } FILENAME == ARGV[1] { want[n++] = $0; next } i < n && $0 == want[i] { i++ } END { exit (i < n) }' "$1" "$2"; }
 
-# The full table writes its first row at the whole minute. Started just
-# before one, solwatch would write that row before the first TEXT block since
-# its table was built, with "-" in place of the recorded values; so a full
-# table starts well clear of the minute.
-clear_of_the_minute() {  # clear_of_the_minute DIR
-  grep -q -x -E -e '-f|--fast|-c|--channels|-g|--get' -- <(words "$1/args") && return 0
-  local second; second=$((10#$(date +%S)))
-  if [ "$second" -ge 45 ]; then sleep $((61 - second)); fi
-}
-
 # run and record run in subshells, whose exit stops the device and cleans up.
 run() (
   local solwatch=$1 sim=$2 dir=$3 work; work=$(mktemp -d)
   trap 'stop_device; rm -rf "$work"' EXIT
-  local -a replay; mapfile -t replay < <(words "$dir/replay")
-  clear_of_the_minute "$dir"
-  start_device "$work" "$sim" --replay "$dir/capture.cap" "${replay[@]}"
+  local -a device
+  if [ -f "$dir/sim-args" ]; then mapfile -t device < <(words "$dir/sim-args")
+  else mapfile -t device < <(echo --replay; echo "$dir/capture.cap"; words "$dir/replay"); fi
+  start_device "$work" "$sim" "${device[@]}"
   run_solwatch "$solwatch" "$dir" "$work"
   masked_out "$dir" "$work" > "$work/got-out"
   masked_log "$work" > "$work/got-log"
@@ -91,6 +87,9 @@ run() (
   if ! in_order "$dir/expected-log" "$work/got-log"; then
     echo "-- log lines missing or out of order:"; diff -u "$dir/expected-log" "$work/got-log" || true; failed=1
   fi
+  if [ -f "$dir/expected-err" ] && ! diff -u "$dir/expected-err" "$work/got-log"; then
+    echo "-- standard error differs"; failed=1
+  fi
   if [ "$failed" -ne 0 ]; then echo "-- standard error:"; head -n 80 "$work/err"; return 1; fi
   echo "scenario $(basename "$dir"): same output, exit code and log lines"
 )
@@ -99,7 +98,6 @@ record() (
   local solwatch=$1 dir=$2; shift 3  # the third word is "--"
   local work; work=$(mktemp -d)
   trap 'stop_device; rm -rf "$work"' EXIT
-  clear_of_the_minute "$dir"
   start_device "$work" "$@"
   # A little longer than the replay waits: the capture outlasts its lines.
   linger=${RECORD_LINGER:-3} run_solwatch "$solwatch" "$dir" "$work" --capture "$work/capture.cap"
