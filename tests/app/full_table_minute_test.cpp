@@ -27,21 +27,15 @@ private:
 };
 
 // The clock's time of each row, until `rows` are out.
-class RowTimes : public TableListener {
-public:
-    RowTimes(std::atomic<bool>& stop, std::size_t rows) : stop_(stop), rows_(rows) {}
-    void onTableStart(const Identity&, const DeviceInfo&, const std::vector<TableColumn>&) override {}
+struct RowTimes : TableListeners {
+    RowTimes(std::atomic<bool>& stop, std::size_t rows) : stop(stop), rows(rows) {}
     void onRow(const TableRow&) override {
         times.push_back(dumpClock().now());
-        if (times.size() == rows_) stop_ = true;
+        if (times.size() == rows) stop = true;
     }
-    void onLinkLost(const std::string&) override {}
-    void onEnd() override {}
+    std::atomic<bool>& stop;
+    std::size_t rows;
     std::vector<std::int64_t> times;
-
-private:
-    std::atomic<bool>& stop_;
-    std::size_t rows_;
 };
 
 std::vector<std::int64_t> fullRowTimes(std::int64_t start, int firstRowAfter) {
