@@ -33,7 +33,8 @@ TEST(CommandLine, HelpShowsOnlyVisibleOptions) {
         EXPECT_EQ(r.exitCode, 0) << flag;
         EXPECT_EQ(r.out.rfind(kVisibleOptions + "\nService options:\n", 0), 0u) << flag << r.out;
         EXPECT_NE(r.out.find("  --reconnect "), std::string::npos) << flag;
-        for (const char* hidden : {"--fast", "--first-row-after"}) EXPECT_EQ(r.out.find(hidden), std::string::npos) << flag;
+        for (const char* hidden : {"--fast", "--first-row-after"})
+            EXPECT_EQ(r.out.find(hidden), std::string::npos) << flag << hidden;
         EXPECT_EQ(r.err, "") << flag;
     }
 }
