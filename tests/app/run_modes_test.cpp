@@ -130,12 +130,3 @@ TEST(OutputFile, JsonLinesAfterATornLineStartOnALineOfTheirOwn) {
     EXPECT_EQ(lines[0], torn);
     for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind("{\"timestamp\":\"", 0), 0u) << lines[i];
 }
-
-TEST(OutputFile, FileThatCannotBeOpenedIsReported) {
-    SimProcess sim({});
-    ProcessResult r = runSolwatch({"-s", sim.path(), "-o", "/nonexistent-dir/out.csv"});
-    EXPECT_EQ(r.exitCode, 255);
-    EXPECT_NE(r.err.find("cannot open output file /nonexistent-dir/out.csv: No such file or directory====="),
-              std::string::npos)
-        << r.err;
-}
