@@ -9,10 +9,12 @@
 
 #include "hex/hex_frame.h"
 #include "link/tam_serial.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/scripted_device.h"
 
 using namespace tessline;
-using testing_support::frameOf;
+using testing_support::Bytes;
+using testing_support::hexFrame;
 using testing_support::ScriptedDevice;
 using namespace std::chrono_literals;
 
@@ -20,7 +22,7 @@ namespace {
 
 const std::string kGetBatteryVoltage = ":7D5ED8C";
 // Answer to get register 0xEDD5: flags 0, value 1345 (0x0541).
-const std::string kBatteryVoltage = frameOf({0x7, 0xD5, 0xED, 0x00, 0x41, 0x05});
+const std::string kBatteryVoltage = hexFrame({0x7, 0xD5, 0xED, 0x00, 0x41, 0x05});
 
 struct Link {
     explicit Link(const std::string& path) : serial(path), hex(&serial) { serial.start(); }
@@ -50,10 +52,10 @@ TEST(HexProto, GetRegisterAnswersThatEndTheExchange) {
         std::string answer;
         int result;
     } cases[] = {
-        {"code 0x3 ends at once without success", frameOf({0x3, 0xD5, 0xED, 0x00}), kHexRequestFailed},
-        {"another register echoed", frameOf({0x7, 0xD6, 0xED, 0x00, 0x41, 0x05}), kHexRequestFailed},
-        {"nonzero flags", frameOf({0x7, 0xD5, 0xED, 0x01}), kHexRequestFailed},
-        {"too short to hold the flags", frameOf({0x7, 0xD5}), kHexRequestFailed},
+        {"code 0x3 ends at once without success", hexFrame({0x3, 0xD5, 0xED, 0x00}), kHexRequestFailed},
+        {"another register echoed", hexFrame({0x7, 0xD6, 0xED, 0x00, 0x41, 0x05}), kHexRequestFailed},
+        {"nonzero flags", hexFrame({0x7, 0xD5, 0xED, 0x01}), kHexRequestFailed},
+        {"too short to hold the flags", hexFrame({0x7, 0xD5}), kHexRequestFailed},
     };
     for (const auto& c : cases) {
         ScriptedDevice device([&](const std::string&, int) { return c.answer; });
@@ -65,7 +67,7 @@ TEST(HexProto, GetRegisterAnswersThatEndTheExchange) {
 }
 
 TEST(HexProto, UnrelatedFramesAreIgnored) {
-    ScriptedDevice device([](const std::string&, int) { return frameOf({0xA, 0x01, 0x02}) + kBatteryVoltage; });
+    ScriptedDevice device([](const std::string&, int) { return hexFrame({0xA, 0x01, 0x02}) + kBatteryVoltage; });
     Link link(device.path());
     HexMsg answer;
     EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), 0);
@@ -87,7 +89,7 @@ TEST(HexProto, SilentDeviceGetsThreeSendsASecondApart) {
 
 TEST(HexProto, ReceptionErrorWithResendWordSendsAgainAtOnce) {
     ScriptedDevice device([](const std::string&, int index) {
-        return index == 0 ? frameOf({0x4, 0xAA, 0xAA}) : kBatteryVoltage;
+        return index == 0 ? hexFrame({0x4, 0xAA, 0xAA}) : kBatteryVoltage;
     });
     Link link(device.path());
     HexMsg answer;
@@ -102,7 +104,7 @@ TEST(HexProto, ReceptionErrorWithResendWordSendsAgainAtOnce) {
 }
 
 TEST(HexProto, ReceptionErrorWithoutResendWordKeepsWaiting) {
-    for (const std::string& error : {frameOf({0x2, 0x12, 0x34}), frameOf({0x2})}) {
+    for (const std::string& error : {hexFrame({0x2, 0x12, 0x34}), hexFrame({0x2})}) {
         ScriptedDevice device([&](const std::string&, int) { return error + kBatteryVoltage; });
         Link link(device.path());
         HexMsg answer;
@@ -138,7 +140,7 @@ TEST(HexProto, LateAnswerAfterATimeOutIsNotTakenForTheNextRequest) {
         if (index < 2) return std::string();
         if (index == 2) {
             std::this_thread::sleep_for(1100ms);  // past the last deadline
-            return frameOf({0x7, 0xD5, 0xED, 0x00, 0x11, 0x11});
+            return hexFrame({0x7, 0xD5, 0xED, 0x00, 0x11, 0x11});
         }
         return kBatteryVoltage;
     });
@@ -166,8 +168,8 @@ TEST(HexProto, PingWithoutAnswerThrowsNoResponseAfterTenSends) {
 
 TEST(HexProto, PingAndDeviceIdReadTheirWords) {
     ScriptedDevice device([](const std::string& request, int) {
-        if (request == ":154") return frameOf({0x5, 0x16, 0x41});
-        if (request == ":451") return frameOf({0x1, 0x53, 0xA0});
+        if (request == ":154") return hexFrame({0x5, 0x16, 0x41});
+        if (request == ":451") return hexFrame({0x1, 0x53, 0xA0});
         return std::string();
     });
     Link link(device.path());
@@ -179,14 +181,14 @@ TEST(HexProto, PingAndDeviceIdReadTheirWords) {
 }
 
 TEST(HexProto, ShortPingAnswerReturnsFalse) {
-    ScriptedDevice device([](const std::string&, int) { return frameOf({0x5}); });
+    ScriptedDevice device([](const std::string&, int) { return hexFrame({0x5}); });
     Link link(device.path());
     std::uint16_t word = 0x1234;
     EXPECT_FALSE(link.hex.ping(boost::chrono::seconds(1), word));
 }
 
 TEST(HexProto, SetRegisterSendsTheAddressPointer) {
-    ScriptedDevice device([](const std::string&, int) { return frameOf({0x8, 0x91, 0xED, 0x00}); });
+    ScriptedDevice device([](const std::string&, int) { return hexFrame({0x8, 0x91, 0xED, 0x00}); });
     Link link(device.path());
     EXPECT_TRUE(link.hex.setRegister(0x0001));
     EXPECT_EQ(device.requests(), std::vector<std::string>{":891ED000100CE"});
@@ -212,8 +214,10 @@ TEST(HexProto, PortErrorPropagatesAndReleasesTheLink) {
 // late behind a TEXT block; every byte reaches the link's listeners in
 // order; and the device gets its quiet time before the next request.
 TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
-    const std::string textBlock = "\r\nPID\t0xA042\r\nV\t12800\r\nI\t-1200\r\nVPV\t35050\r\nPPV\t22\r\nCS\t3\r\n"
-                                  "ERR\t0\r\nLOAD\tON\r\nIL\t500\r\nH19\t5558\r\nH20\t0\r\nChecksum\t\x42";
+    const std::string textBlock = testing_support::textBlock({{"PID", "0xA042"}, {"V", "12800"}, {"I", "-1200"},
+                                                              {"VPV", "35050"}, {"PPV", "22"}, {"CS", "3"},
+                                                              {"ERR", "0"}, {"LOAD", "ON"}, {"IL", "500"},
+                                                              {"H19", "5558"}, {"H20", "0"}});
     std::mutex mutex;
     std::string sent;  // guarded by mutex
     std::atomic<ScriptedDevice*> self{nullptr};  // set before the first request
@@ -224,7 +228,7 @@ TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
         self.load()->send(part);
     };
     ScriptedDevice device([&](const std::string&, int index) {
-        const std::string reply = frameOf({0x7, 0x00u + index, 0xED, 0x00, 0x00u + index, 0x01});
+        const std::string reply = hexFrame({0x7, static_cast<std::uint8_t>(index), 0xED, 0x00, static_cast<std::uint8_t>(index), 0x01});
         if (index % 2 == 1) {  // late, behind a TEXT block
             sendNow(textBlock);
             std::this_thread::sleep_for(30ms);
@@ -262,48 +266,35 @@ TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
 
 namespace {
 
-// A link in the test's own process: it records the frames sent and answers
-// each at once with what `answer` gives (nothing when it gives no bytes),
-// or reports a short write.
-class InProcessLink : public HexLink {
+// A link whose every write goes out short.
+class ShortWriteLink : public HexLink {
 public:
-    std::function<std::vector<std::uint8_t>(const HexMsg&)> answer;
-    bool shortWrite = false;
-    std::vector<std::string> sent;
-
-    int write(const HexMsg& msg) override {
-        sent.push_back(encodeHexFrame(msg));
-        if (shortWrite) return kHexRequestFailed;
-        std::vector<std::uint8_t> bytes = answer ? answer(msg) : std::vector<std::uint8_t>();
-        if (!bytes.empty()) {
-            HexMsg reply;
-            for (std::uint8_t b : bytes) reply.appendByte(b);
-            rxHexMsg(reply);
-        }
-        return kHexOk;
+    int writes = 0;
+    int write(const HexMsg&) override {
+        ++writes;
+        return kHexRequestFailed;
     }
 };
 
 }  // namespace
 
 TEST(HexProto, RunsOnAnyLinkWithoutAPort) {
-    InProcessLink link;
-    link.answer = [](const HexMsg&) { return std::vector<std::uint8_t>{0x7, 0xD5, 0xED, 0x00, 0x41, 0x05}; };
+    testing_support::FakeLink link(
+        [](const HexMsg&, int) { return std::vector<Bytes>{{0x7, 0xD5, 0xED, 0x00, 0x41, 0x05}}; });
     HexProto hex(&link);
     HexMsg answer;
     ASSERT_EQ(hex.getRegister(0xEDD5, answer), kHexOk);
     EXPECT_EQ(answer.readU16(), 1345);
-    EXPECT_EQ(link.sent, std::vector<std::string>{kGetBatteryVoltage + "\n"});
+    EXPECT_EQ(link.sent(), std::vector<std::string>{kGetBatteryVoltage});
     EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
 }
 
 TEST(HexProto, ShortWriteFailsTheRequestAtOnce) {
-    InProcessLink link;
-    link.shortWrite = true;
+    ShortWriteLink link;
     HexProto hex(&link);
     HexMsg answer;
     // No resend and no wait for an answer: what went out was not a request.
     EXPECT_EQ(hex.getRegister(0xEDD5, answer), kHexRequestFailed);
-    EXPECT_EQ(link.sent.size(), 1u);
+    EXPECT_EQ(link.writes, 1);
     EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
 }

@@ -11,10 +11,13 @@
 
 #include "link/tam_serial_dump.h"
 #include "log/log.h"
+#include "tests/support/device_frames.h"
 #include "tests/support/pty.h"
+#include "tests/support/wait_until.h"
 
 using namespace tessline;
 using testing_support::Pty;
+using testing_support::sealedTextBlock;
 using namespace std::chrono_literals;
 
 namespace {
@@ -41,14 +44,6 @@ private:
     std::condition_variable changed_;
     std::string bytes_;
 };
-
-// A TEXT block: the body and the checksum field that makes it sum to 0.
-std::string sealedTextBlock(std::string body) {
-    body += "\r\nChecksum\t";
-    std::uint8_t sum = 0;
-    for (char c : body) sum = static_cast<std::uint8_t>(sum + c);
-    return body + static_cast<char>(0x100 - sum);
-}
 
 // The reason of the link's loss, once it is reported on the reader thread.
 class LossWatch {
@@ -116,7 +111,7 @@ TEST(TamSerial, RestingReaderLosesNothingAndEndsItsRestOnRequest) {
     std::string sent = allBytes();
     for (std::size_t i = 0; i < sent.size(); i += 2) {
         pty.write(sent.substr(i, 2));
-        std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(1ms);  // in parts over time, so that some come during a rest
     }
     ASSERT_TRUE(seen.waitForSize(sent.size(), 5s));
     HexMsg ping;
@@ -166,13 +161,10 @@ TEST(TamSerial, DeliversFramesAndFieldsFromTheWire) {
     });
     link.start();
     pty.write(":154\n" + sealedTextBlock("\r\nV\t12800"));
-    for (int i = 0; i < 200; ++i) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            if (events.size() >= 3) break;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
+    testing_support::waitUntil([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events.size() >= 3;
+    });
     link.close();
     link.join();
     EXPECT_EQ(events, (std::vector<std::string>{"hex 2", "text V", "text Checksum"}));
@@ -202,9 +194,12 @@ TEST(TamSerial, CloseEndsTheReaderThreadAndWriteThenThrows) {
     Pty pty;
     TamSerial link(pty.slavePath());
     logLevel = 3;
+    Collector seen;
+    link.rxChar.connect([&](char c) { seen.add(c); });
     ::testing::internal::CaptureStderr();
     link.start();
-    std::this_thread::sleep_for(50ms);
+    pty.write("x");  // once it is seen, the reader is in its read loop
+    EXPECT_TRUE(seen.waitForSize(1, 20s));
     link.close();
     link.join();
     std::string err = ::testing::internal::GetCapturedStderr();
@@ -276,10 +271,14 @@ TEST(TamSerial, SilenceTimeoutTellsSilenceFromBytesWithoutValidBlocks) {
         LossWatch loss(link);
         link.start();
         pty.write(c.first);
-        for (int tick = 0; tick < 30 && loss.reason().empty(); ++tick) {
-            if (!c.repeat.empty()) pty.write(c.repeat);
-            std::this_thread::sleep_for(100ms);
-        }
+        // Time is the subject: three silence timeouts long, the device sends
+        // its repeat every 100 ms, and a link that should stay must stay.
+        testing_support::waitUntil(
+            [&] {
+                if (!c.repeat.empty()) pty.write(c.repeat);
+                return !loss.reason().empty();
+            },
+            3s, 100ms);
         EXPECT_EQ(loss.reason(), c.reason) << c.legend;
         link.close();
         link.join();
@@ -329,9 +328,12 @@ TEST(TamSerial, SecondStartLogsThreadNotAvailable) {
         ++frames;
     });
     pty.write(":154\n");
-    std::this_thread::sleep_for(200ms);
+    testing_support::waitUntil([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return frames >= 1;
+    });
     link.close();
-    link.join();
+    link.join();  // a second path would have decoded the same read by now
     EXPECT_EQ(frames, 1);
 }
 
