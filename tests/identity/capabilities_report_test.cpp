@@ -26,7 +26,7 @@ const std::string kPing = ":154";
 const std::string kGetDeviceId = ":451";
 
 std::string requestFor(std::uint16_t reg) {
-    std::string frame = testing_support::hexFrame(codeAndWord(0x7, reg));
+    std::string frame = testing_support::registerRequestFrame(reg);
     frame.pop_back();  // the line feed
     return frame;
 }

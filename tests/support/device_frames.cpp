@@ -46,6 +46,8 @@ Bytes littleEndian(std::uint32_t number, unsigned width) {
     return bytes;
 }
 
+std::string registerRequestFrame(std::uint16_t id) { return hexFrame(codeAndWord(0x07, id)); }
+
 Bytes registerAnswerBytes(std::uint16_t id, const Bytes& value) {
     Bytes bytes = codeAndWord(0x07, id);
     bytes.push_back(0x00);  // flags

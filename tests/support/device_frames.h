@@ -29,6 +29,8 @@ std::string hexFrame(const Bytes& bytes);
 Bytes codeAndWord(std::uint8_t code, std::uint16_t word);
 // The `width` low bytes of a number, low byte first.
 Bytes littleEndian(std::uint32_t number, unsigned width);
+// The frame text of a get-register request, line feed included.
+std::string registerRequestFrame(std::uint16_t id);
 // A successful get-register answer (code 7, id, flags 0, value), without checksum.
 Bytes registerAnswerBytes(std::uint16_t id, const Bytes& value);
 
