@@ -30,9 +30,9 @@ public:
         bytes_ += c;
         changed_.notify_all();
     }
-    bool waitForSize(std::size_t size, std::chrono::milliseconds timeout) {
+    bool waitForSize(std::size_t size) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] { return bytes_.size() >= size; });
+        return changed_.wait_for(lock, testing_support::kEventBound, [&] { return bytes_.size() >= size; });
     }
     std::string bytes() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -92,7 +92,7 @@ TEST(TamSerial, EmitsReceivedBytesInOrder) {
     link.start();
     std::string sent = allBytes() + allBytes();
     pty.write(sent);
-    ASSERT_TRUE(seen.waitForSize(sent.size(), 5s));
+    ASSERT_TRUE(seen.waitForSize(sent.size()));
     EXPECT_EQ(seen.bytes(), sent);
     link.close();
     link.join();
@@ -113,14 +113,14 @@ TEST(TamSerial, RestingReaderLosesNothingAndEndsItsRestOnRequest) {
         pty.write(sent.substr(i, 2));
         std::this_thread::sleep_for(1ms);  // in parts over time, so that some come during a rest
     }
-    ASSERT_TRUE(seen.waitForSize(sent.size(), 5s));
+    ASSERT_TRUE(seen.waitForSize(sent.size()));
     HexMsg ping;
     ping.appendByte(0x01);
     EXPECT_EQ(link.write(ping), 0);
-    EXPECT_EQ(pty.readUntil("\n", 2s), ":154\n");
+    EXPECT_EQ(pty.readUntil("\n", testing_support::kEventBound), ":154\n");
     const std::string answer = ":51641F9\n";
     pty.write(answer);
-    ASSERT_TRUE(seen.waitForSize(sent.size() + answer.size(), 5s));
+    ASSERT_TRUE(seen.waitForSize(sent.size() + answer.size()));
     EXPECT_EQ(seen.bytes(), sent + answer);
     link.close();
     link.join();
@@ -141,7 +141,7 @@ TEST(TamSerial, TxDataSeesTheFrameBeforeThePort) {
     EXPECT_EQ(link.write(ping), 0);
     EXPECT_EQ(seenByListener, ":154\n");
     EXPECT_EQ(onWireWhenSeen, "");
-    EXPECT_EQ(pty.readUntil("\n", 2s), ":154\n");
+    EXPECT_EQ(pty.readUntil("\n", testing_support::kEventBound), ":154\n");
     link.close();
     link.join();
 }
@@ -181,7 +181,7 @@ TEST(TamSerial, ListenerExceptionIsLoggedAndReceptionGoesOn) {
     ::testing::internal::CaptureStderr();
     link.start();
     pty.write("ab!cd");
-    bool arrived = seen.waitForSize(4, 5s);
+    bool arrived = seen.waitForSize(4);
     link.close();
     link.join();
     std::string err = ::testing::internal::GetCapturedStderr();
@@ -199,7 +199,7 @@ TEST(TamSerial, CloseEndsTheReaderThreadAndWriteThenThrows) {
     ::testing::internal::CaptureStderr();
     link.start();
     pty.write("x");  // once it is seen, the reader is in its read loop
-    EXPECT_TRUE(seen.waitForSize(1, 20s));
+    EXPECT_TRUE(seen.waitForSize(1));
     link.close();
     link.join();
     std::string err = ::testing::internal::GetCapturedStderr();
@@ -302,7 +302,7 @@ TEST(TamSerial, LineGoneDuringARestIsReportedByTheReaderBeforeAWriteFails) {
     link.rxChar.connect([&](char c) { seen.add(c); });
     link.start();
     pty.write("\r\nV\t12800");
-    ASSERT_TRUE(seen.waitForSize(9, 5s));  // the reader rests after this read
+    ASSERT_TRUE(seen.waitForSize(9));  // the reader rests after this read
     pty.closeMaster();
     HexMsg ping;
     ping.appendByte(0x01);
@@ -370,11 +370,11 @@ TEST(TamSerialDump, CopiesBothDirectionsUnchanged) {
     HexMsg ping;
     ping.appendByte(0x01);
     link.write(ping);
-    pty.readUntil("\n", 2s);
+    pty.readUntil("\n", testing_support::kEventBound);
     Collector seen;
     link.rxChar.connect([&](char c) { seen.add(c); });
     pty.write(allBytes());
-    ASSERT_TRUE(seen.waitForSize(256, 5s));
+    ASSERT_TRUE(seen.waitForSize(256));
     link.close();
     link.join();
     dump.disconnect();
