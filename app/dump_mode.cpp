@@ -125,7 +125,7 @@ void dumpSession(LinkSession& session, const Identity& identity, DumpVariant var
     // Rows at set times can wait a few ms for a byte; the channels table
     // runs as fast as the line allows.
     session.link().setRestBetweenReads(variant != DumpVariant::channels);
-    Dumper dumper(session.link());
+    Dumper dumper(session.link(), session.link());
     dumper.setListener(&listener, identity);
     StopRequest::Waker waker(stop, [&dumper] { dumper.requestStop(); });
     if (stop.requested() || !session.lossReason().empty()) dumper.requestStop();

@@ -112,7 +112,7 @@ bool identifyDevice(LinkSession& session, StopRequest& stop, Identity& identity)
     TamSerial& link = session.link();
     boost::lock_guard<boost::recursive_mutex> lock(link.linkMutex);
     ValueDictionary values;
-    TamGetParser parser(&link, values);
+    TamGetParser parser(&link, &link, values);
     TamReader reader(&link);
     reader.start();
     bool complete;

@@ -5,14 +5,14 @@
 #include "dumper/dump_clock.h"
 #include "dumper/dump_loop.h"
 #include "hex/hex_proto.h"
+#include "hex/text_field_source.h"
 #include "identity/capabilities.h"
-#include "link/tam_serial.h"
 
 namespace tessline {
 
 namespace {
 
-using TextSignal = decltype(TamSerial::rxTextField);
+using TextSignal = decltype(TextFieldSource::rxTextField);
 
 // Rows at set times: the request's own wait keeps the pause after it, one
 // wakeup instead of two. The channels table, which runs as fast as the line
@@ -37,12 +37,12 @@ private:
 
 }  // namespace
 
-Dumper::Dumper(TamSerial& link) : link_(&link) {
+Dumper::Dumper(HexLink& link, TextFieldSource& text) : link_(&link) {
     DumpTable* table = table_.get();
     TextSignal::slot_type slot(
         [table](const std::string& label, const std::string& value) { table->onText(label, value); });
     slot.track_foreign(std::weak_ptr<DumpTable>(table_));
-    textConnection_ = link.rxTextField.connect(slot);
+    textConnection_ = text.rxTextField.connect(slot);
 }
 
 Dumper::~Dumper() { textConnection_.disconnect(); }

@@ -14,14 +14,16 @@
 
 namespace tessline {
 
+class HexLink;
 class HexProto;
-class TamSerial;
+class TextFieldSource;
 struct DeviceInfo;
 
 class Dumper {
 public:
-    // Subscribes to the link's TEXT fields at once.
-    explicit Dumper(TamSerial& link);
+    // Polls through `link`; subscribes to the TEXT fields of `text` (the
+    // same serial link in a run) at once.
+    Dumper(HexLink& link, TextFieldSource& text);
     ~Dumper();
     Dumper(const Dumper&) = delete;
     Dumper& operator=(const Dumper&) = delete;
@@ -58,7 +60,7 @@ private:
     TableListener& listener();
 
     boost::signals2::scoped_connection textConnection_;
-    TamSerial* link_;
+    HexLink* link_;
     // Shared with the TEXT slot, which keeps it alive while a call is under way.
     std::shared_ptr<DumpTable> table_ = std::make_shared<DumpTable>();
     std::atomic<bool> stopRequested_{false};

@@ -8,7 +8,6 @@
 #include "hex/hex_proto.h"
 #include "identity/capability_rules.h"
 #include "identity/firmware.h"
-#include "link/tam_serial.h"
 #include "log/log.h"
 
 namespace tessline {
@@ -50,7 +49,7 @@ int refusalExitCode(const device_refused& refusal) {
     return carriedExitCode(refusal);
 }
 
-DeviceInfo capabilitiesReport(TamSerial& link) {
+DeviceInfo capabilitiesReport(HexLink& link) {
     DeviceInfo info;
     HexProto hex(&link);
     // Held across the whole series so no other request slips in between.

@@ -9,7 +9,7 @@
 
 namespace tessline {
 
-class TamSerial;
+class HexLink;
 
 // A device that the report does not accept. It carries the exit code that
 // ends the run (tag_exit_code) and the logged reason (what()); the caller
@@ -28,6 +28,6 @@ int refusalExitCode(const device_refused& refusal);
 // Returns the DeviceInfo, or logs the reason and throws device_refused with
 // 3 (no ping reply / no response), 81 (not an application), 22 (no device
 // id) or 91 (not a supported charger).
-DeviceInfo capabilitiesReport(TamSerial& link);
+DeviceInfo capabilitiesReport(HexLink& link);
 
 }  // namespace tessline

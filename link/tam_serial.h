@@ -19,6 +19,7 @@
 
 #include "hex/hex_link.h"
 #include "hex/hex_msg.h"
+#include "hex/text_field_source.h"
 #include "link/line_activity.h"
 #include "link/receive_path.h"
 
@@ -31,7 +32,7 @@ std::string devicePathForPort(const std::string& portName);
 // The line settings that start() applies, as a capture's header names them.
 constexpr const char* kLineSettingsText = "19200 8N1";
 
-class TamSerial : public HexLink {
+class TamSerial : public HexLink, public TextFieldSource {
 public:
     explicit TamSerial(const std::string& portName);
     ~TamSerial();
@@ -44,7 +45,7 @@ public:
     boost::signals2::signal<void(const char*, std::size_t)> rxChunk;  // reader thread
     // rxHexMsg (HexLink): reader thread
     boost::signals2::signal<void(std::string&)> txData;          // writer's thread
-    boost::signals2::signal<void(const std::string&, const std::string&)> rxTextField;  // reader thread
+    // rxTextField (TextFieldSource): reader thread
     // The line is gone: a read error (a hang-up, an unplugged adapter), or
     // silence or noise beyond the silence timeout. Emitted once, on the
     // reader thread; the reader thread ends after it.

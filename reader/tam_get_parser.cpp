@@ -1,6 +1,7 @@
 #include "reader/tam_get_parser.h"
 
-#include "link/tam_serial.h"
+#include "hex/hex_link.h"
+#include "hex/text_field_source.h"
 #include "log/log.h"
 
 namespace tessline {
@@ -48,11 +49,12 @@ bool enterHexTrace(ValueDictionary& values, const HexMsg& msg) {
 // The connected slots capture the dictionary, not this parser: an emission
 // already under way on the reader thread while the parser is destroyed then
 // touches only the dictionary, which the front end keeps beyond the parser.
-TamGetParser::TamGetParser(TamSerial* link, ValueDictionary& values) : link_(link), values_(values) {
+TamGetParser::TamGetParser(HexLink* link, TextFieldSource* text, ValueDictionary& values)
+    : link_(link), text_(text), values_(values) {
     logInfo("reader", "parser: establish hex protocol connection");
     hexConnection_ = link_->rxHexMsg.connect([&values](const HexMsg& msg) { enterHexTrace(values, msg); });
     logInfo("reader", "parser: establish text protocol connection");
-    textConnection_ = link_->rxTextField.connect(
+    textConnection_ = text_->rxTextField.connect(
         [&values](const std::string& label, const std::string& value) { enterTextField(values, label, value); });
 }
 

@@ -13,7 +13,8 @@
 
 namespace tessline {
 
-class TamSerial;
+class HexLink;
+class TextFieldSource;
 
 // The placeholder text of "PID" for a device seen only through HEX frames.
 extern const char* const kUnknownProductText;
@@ -26,7 +27,9 @@ bool enterHexTrace(ValueDictionary& values, const HexMsg& msg);
 
 class TamGetParser {
 public:
-    TamGetParser(TamSerial* link, ValueDictionary& values);
+    // Listens to the frames of `link` and the TEXT fields of `text` (the
+    // same serial link in a run) until destroyed.
+    TamGetParser(HexLink* link, TextFieldSource* text, ValueDictionary& values);
     ~TamGetParser();
     TamGetParser(const TamGetParser&) = delete;
     TamGetParser& operator=(const TamGetParser&) = delete;
@@ -38,7 +41,8 @@ public:
 private:
     boost::signals2::connection hexConnection_;
     boost::signals2::connection textConnection_;
-    TamSerial* link_;
+    HexLink* link_;
+    TextFieldSource* text_;
     ValueDictionary& values_;
 };
 

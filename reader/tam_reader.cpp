@@ -8,7 +8,6 @@
 
 #include "hex/hex_frame.h"
 #include "hex/hex_proto.h"
-#include "link/tam_serial.h"
 #include "log/log.h"
 
 namespace tessline {
@@ -19,7 +18,7 @@ const boost::chrono::milliseconds kPassPause(1000);
 
 }  // namespace
 
-TamReader::TamReader(TamSerial* link, std::vector<std::uint32_t> registers, std::ostream& out)
+TamReader::TamReader(HexLink* link, std::vector<std::uint32_t> registers, std::ostream& out)
     : registers_(std::move(registers)), link_(link), out_(out) {}
 
 TamReader::~TamReader() { stop(); }

@@ -14,13 +14,13 @@
 
 namespace tessline {
 
+class HexLink;
 class HexProto;
-class TamSerial;
 
 class TamReader {
 public:
     // Only the low 16 bits of each register id are sent. Starts nothing.
-    explicit TamReader(TamSerial* link, std::vector<std::uint32_t> registers = {}, std::ostream& out = std::cout);
+    explicit TamReader(HexLink* link, std::vector<std::uint32_t> registers = {}, std::ostream& out = std::cout);
     // Stops and joins the thread: it never outlives this object.
     ~TamReader();
     TamReader(const TamReader&) = delete;
@@ -41,7 +41,7 @@ private:
     void printAnswer(const HexMsg& answer);
 
     std::vector<std::uint32_t> registers_;
-    TamSerial* link_;
+    HexLink* link_;
     boost::thread thread_;
     std::atomic<bool> stopRequested_{false};
     std::atomic<bool> running_{false};

@@ -1,5 +1,6 @@
 // Shared helpers of the dumper tests: a clock that tests drive, a capture of
-// the diagnostic log, register answers as the request engine delivers them.
+// the diagnostic log, and (from tests/support) register answers as the
+// request engine delivers them.
 #pragma once
 
 #include <atomic>
@@ -12,8 +13,8 @@
 
 #include "dumper/dump_clock.h"
 #include "dumper/dump_table.h"
-#include "hex/hex_msg.h"
 #include "identity/device_info.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/sim_process.h"
 
@@ -41,25 +42,14 @@ private:
     std::atomic<std::int64_t> millis_;
 };
 
-// Printed times in these tests are in UTC.
-void useUtc();
+// Printed times in these tests are in UTC: the zone is pinned for the
+// whole suite (a test environment in dump_test_support.cpp).
 
 using testing_support::LogCapture;
 using testing_support::splitLines;
-
-// A get-register answer (code 7, id, flags 0, value bytes, checksum) with its
-// read position on the first value byte.
-tessline::HexMsg registerAnswer(std::uint16_t id, const std::vector<std::uint8_t>& value);
-std::vector<std::uint8_t> littleEndian(std::uint32_t number, unsigned width);
-
-// A register reader over fixed register numbers; other registers fail with -3.
-struct FakeRegisters {
-    std::map<std::uint16_t, std::vector<std::uint8_t>> values;
-    std::vector<std::uint16_t> requested;
-
-    void set(std::uint16_t id, std::uint32_t number, unsigned width) { values[id] = littleEndian(number, width); }
-    tessline::RegisterReader reader();
-};
+using testing_support::littleEndian;
+using testing_support::registerAnswer;
+using testing_support::FakeRegisters;
 
 std::vector<std::string> splitFields(const std::string& line);
 

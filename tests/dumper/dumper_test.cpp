@@ -7,28 +7,15 @@
 
 #include "output/csv_table_writer.h"
 #include "dumper/dumper.h"
-#include "link/tam_serial.h"
 #include "tests/dumper/dump_test_support.h"
-#include "tests/support/pty.h"
-#include "tests/support/scripted_device.h"
 
 namespace {
 
 using namespace tessline;
 using namespace dumper_test;
-using testing_support::Pty;
+using testing_support::Bytes;
+using testing_support::FakeLink;
 using std::chrono::milliseconds;
-
-// A TEXT block of the fields with the checksum byte that makes its sum 0.
-std::string textBlock(const std::vector<std::pair<std::string, std::string>>& fields) {
-    std::string block;
-    for (const auto& field : fields) block += "\r\n" + field.first + "\t" + field.second;
-    block += "\r\nChecksum\t";
-    unsigned char sum = 0;
-    for (char c : block) sum = static_cast<unsigned char>(sum + static_cast<unsigned char>(c));
-    block += static_cast<char>(static_cast<unsigned char>(0x100 - sum));
-    return block;
-}
 
 // The dumper's rows as the CSV table, with its header, for as long as it lives.
 class CsvCapture {
@@ -45,7 +32,7 @@ private:
     CsvTableWriter csv_;
 };
 
-bool linkMutexFree(TamSerial& link) {
+bool linkMutexFree(HexLink& link) {
     return std::async(std::launch::async, [&link] {
                bool locked = link.linkMutex.try_lock();
                if (locked) link.linkMutex.unlock();
@@ -59,32 +46,25 @@ std::string rowOutsideARun(Dumper& dumper) {
     return capture.text();
 }
 
-// The get-register answer to a request text such as ":7D5ED8C": the
-// register's number from `values` as four bytes.
-std::string registerReply(const std::string& request, const std::map<unsigned, std::int32_t>& values) {
-    unsigned low = std::stoul(request.substr(2, 2), nullptr, 16);
-    unsigned high = std::stoul(request.substr(4, 2), nullptr, 16);
-    auto number = static_cast<std::uint32_t>(values.at(high << 8 | low));
-    return testing_support::frameOf({7, low, high, 0, number & 0xFF, number >> 8 & 0xFF, number >> 16 & 0xFF,
-                                     number >> 24});
+// A device with these register numbers (four bytes each); it lacks any other.
+FakeLink::Device registerDevice(const std::map<std::uint16_t, std::int32_t>& numbers,
+                                std::function<void(int index)> onRequest = {}) {
+    auto registers = std::make_shared<FakeRegisters>();
+    for (const auto& n : numbers) registers->set(n.first, static_cast<std::uint32_t>(n.second), 4);
+    return [registers, onRequest](const HexMsg& request, int index) {
+        if (onRequest) onRequest(index);
+        return std::vector<Bytes>{registers->answerTo(request)};
+    };
 }
 
 TEST(Dumper, TextFieldsOfTheLinkReachTheItems) {
-    useUtc();
     FakeClock clock(1705312830);
     LogCapture log;
-    Pty pty;
-    TamSerial link(pty.slavePath());
-    Dumper dumper(link);
-    std::promise<void> blockDone;
-    link.rxTextField.connect([&blockDone](const std::string& label, const std::string&) {
-        if (label == "Checksum") blockDone.set_value();
-    });
-    link.start();
+    FakeLink link;
+    Dumper dumper(link, link);
     dumper.buildTable(DumpVariant::full, plainCharger(kHexTableDeviceId));
 
-    pty.write(textBlock({{"V", "1345"}, {"cs", "3"}, {"I", "oops"}, {"ERR", "0"}}));
-    ASSERT_EQ(blockDone.get_future().wait_for(std::chrono::seconds(5)), std::future_status::ready);
+    link.sendText({{"V", "1345"}, {"cs", "3"}, {"I", "oops"}, {"ERR", "0"}});
 
     EXPECT_EQ(rowOutsideARun(dumper), "\"Mon Jan 15 10:00:30 2024\",\"BULK\",-,13.45,-,-,-,0\n");
     auto lines = log.lines();
@@ -95,28 +75,24 @@ TEST(Dumper, TextFieldsOfTheLinkReachTheItems) {
 }
 
 TEST(Dumper, StopRequestedBeforeTheRunEndsItAtOnce) {
-    Pty pty;
-    TamSerial link(pty.slavePath());
-    Dumper dumper(link);
+    FakeLink link;
+    Dumper dumper(link, link);
     dumper.requestStop();
     CsvCapture out(dumper);
     EXPECT_EQ(dumper.run(DumpVariant::full), 0);
     EXPECT_EQ(out.text(), "");
-    EXPECT_EQ(pty.readFor(milliseconds(50)), "");  // no request went out
+    EXPECT_TRUE(link.sent().empty());  // no request went out
 }
 
 TEST(Dumper, RunPollsThroughTheLinkUntilStopped) {
-    const std::map<unsigned, std::int32_t> values = {
-        {0xEE80, 12840}, {0xEE81, 1500}, {0xEE85, -250}, {0xEE82, 35100}, {0xEDDB, 2530}};
-    std::atomic<Dumper*> running{nullptr};
-    testing_support::ScriptedDevice device([&](const std::string& request, int index) {
-        if (index == 11) running.load()->requestStop();  // in the third period
-        return registerReply(request, values);
-    });
-    TamSerial link(device.path());
-    Dumper dumper(link);
+    FakeClock clock(1705312830);
+    Dumper* running = nullptr;
+    FakeLink link(registerDevice({{0xEE80, 12840}, {0xEE81, 1500}, {0xEE85, -250}, {0xEE82, 35100}, {0xEDDB, 2530}},
+                                 [&running](int index) {
+                                     if (index == 11) running->requestStop();  // in the third period
+                                 }));
+    Dumper dumper(link, link);
     running = &dumper;
-    link.start();
     std::string text;
     {
         CsvCapture out(dumper);
@@ -133,11 +109,8 @@ TEST(Dumper, RunPollsThroughTheLinkUntilStopped) {
 
 TEST(Dumper, PortWriteErrorEndsTheRunAndReachesTheCaller) {
     LogCapture quiet;
-    Pty pty;
-    TamSerial link(pty.slavePath());
-    Dumper dumper(link);
-    link.start();
-    pty.closeMaster();  // the cable is pulled
+    FakeLink link(testing_support::brokenPort());
+    Dumper dumper(link, link);
     std::string text;
     {
         CsvCapture out(dumper);
@@ -150,10 +123,9 @@ TEST(Dumper, PortWriteErrorEndsTheRunAndReachesTheCaller) {
 }
 
 TEST(Dumper, DestroyedDumperTakesNoMoreFields) {
-    Pty pty;
-    TamSerial link(pty.slavePath());
+    FakeLink link;
     {
-        Dumper dumper(link);
+        Dumper dumper(link, link);
         EXPECT_EQ(link.rxTextField.num_slots(), 1u);
     }
     EXPECT_EQ(link.rxTextField.num_slots(), 0u);
@@ -189,14 +161,8 @@ private:
 TEST(Dumper, StopRequestEndsTheWaitForAFullRow) {
     LogCapture quiet;  // the device lacks every register
     StillClock clock;
-    testing_support::ScriptedDevice device([](const std::string& request, int) {
-        unsigned low = std::stoul(request.substr(2, 2), nullptr, 16);
-        unsigned high = std::stoul(request.substr(4, 2), nullptr, 16);
-        return testing_support::frameOf({7, low, high, 1});
-    });
-    TamSerial link(device.path());
-    Dumper dumper(link);
-    link.start();
+    FakeLink link(registerDevice({}));
+    Dumper dumper(link, link);
     CsvCapture out(dumper);
     auto run = std::async(std::launch::async, [&] { return dumper.runTable(plainCharger(), DumpVariant::full); });
     clock.waiting.get_future().wait();

@@ -291,7 +291,6 @@ const GoldenCase kGoldenCases[] = {
 
 class GoldenOutputs : public testing::TestWithParam<GoldenCase> {
 protected:
-    void SetUp() override { useUtc(); }
     LogCapture log_;  // expected failures of absent registers stay out of the test's output
 };
 

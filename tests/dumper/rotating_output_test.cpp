@@ -1,4 +1,3 @@
-#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -27,14 +26,9 @@ using testing_support::writeFile;
 const std::vector<TableColumn> kColumns = testing_support::catalogueColumns({"Timestamp", "Vbat[V]"});
 const std::string kHeader = "Timestamp,Vbat[V]\n";
 
-// The period dates are local ones: the tests pin the zone to UTC.
+// The period dates are local ones, in UTC throughout the suite.
 class RotatingOutput : public testing::Test {
 protected:
-    void SetUp() override {
-        setenv("TZ", "UTC", 1);
-        tzset();
-    }
-
     // The period files of dir/NAME.
     std::unique_ptr<TableFile> periodFiles(const std::string& name, Rotation rotation, int keep = 0,
                                            bool holdRows = false) {

@@ -97,7 +97,6 @@ TEST(ValueFormat, EveryFormatterButNowPrintsDashWithoutAValue) {
 }
 
 TEST(ValueFormat, FormatNowPrintsTheClockTimeQuotedEvenWithoutAValue) {
-    dumper_test::useUtc();
     dumper_test::FakeClock clock(1796595465);
     DumpItem item;
     EXPECT_EQ(csvLine({formatNow(item)}), "\"Sun Dec  6 22:17:45 2026\"");

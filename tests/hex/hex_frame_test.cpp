@@ -4,15 +4,13 @@
 
 #include <vector>
 
+#include "tests/support/fake_link.h"
+
 using namespace tessline;
 
 namespace {
 
-HexMsg message(std::vector<std::uint8_t> bytes) {
-    HexMsg msg;
-    for (auto b : bytes) msg.appendByte(b);
-    return msg;
-}
+HexMsg message(const std::vector<std::uint8_t>& bytes) { return testing_support::hexMsgOf(bytes); }
 
 // Feeds text; returns the bytes of every frame that completed.
 std::vector<std::vector<std::uint8_t>> decodeAll(HexFrameDecoder& decoder, const std::string& text) {
@@ -25,13 +23,8 @@ std::vector<std::vector<std::uint8_t>> decodeAll(HexFrameDecoder& decoder, const
 // The bytes of a valid frame with `count` bytes after the code, checksum included.
 std::vector<std::uint8_t> longFrameBytes(unsigned count) {
     std::vector<std::uint8_t> bytes{0x7};
-    std::uint8_t sum = 0x7;
-    for (unsigned i = 0; i + 1 < count; ++i) {
-        bytes.push_back(static_cast<std::uint8_t>(i));
-        sum = static_cast<std::uint8_t>(sum + i);
-    }
-    bytes.push_back(static_cast<std::uint8_t>(0x55 - sum));
-    return bytes;
+    for (unsigned i = 0; i + 1 < count; ++i) bytes.push_back(static_cast<std::uint8_t>(i));
+    return testing_support::withHexChecksum(bytes);
 }
 
 std::string longFrame(unsigned count) {

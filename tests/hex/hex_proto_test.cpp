@@ -1,4 +1,5 @@
-// The HEX requests against a device scripted on a pseudo-terminal.
+// The HEX requests: their logic against a device in the test's own process,
+// their timing against one scripted on a pseudo-terminal behind the serial link.
 #include "hex/hex_proto.h"
 
 #include <gtest/gtest.h>
@@ -9,10 +10,14 @@
 
 #include "hex/hex_frame.h"
 #include "link/tam_serial.h"
+#include "tests/support/fake_link.h"
 #include "tests/support/scripted_device.h"
+#include "tests/support/wait_until.h"
 
 using namespace tessline;
-using testing_support::frameOf;
+using testing_support::Bytes;
+using testing_support::FakeLink;
+using testing_support::hexFrame;
 using testing_support::ScriptedDevice;
 using namespace std::chrono_literals;
 
@@ -20,8 +25,14 @@ namespace {
 
 const std::string kGetBatteryVoltage = ":7D5ED8C";
 // Answer to get register 0xEDD5: flags 0, value 1345 (0x0541).
-const std::string kBatteryVoltage = frameOf({0x7, 0xD5, 0xED, 0x00, 0x41, 0x05});
+const Bytes kBatteryVoltage = {0x7, 0xD5, 0xED, 0x00, 0x41, 0x05};
 
+// A device that answers each request with the same frames.
+FakeLink::Device always(std::vector<Bytes> frames) {
+    return [frames](const HexMsg&, int) { return frames; };
+}
+
+// The serial link on a scripted device, for the tests of timing.
 struct Link {
     explicit Link(const std::string& path) : serial(path), hex(&serial) { serial.start(); }
     ~Link() {
@@ -32,44 +43,130 @@ struct Link {
     HexProto hex;
 };
 
+// A link whose every write goes out short.
+class ShortWriteLink : public HexLink {
+public:
+    int writes = 0;
+    int write(const HexMsg&) override {
+        ++writes;
+        return kHexRequestFailed;
+    }
+};
+
 }  // namespace
 
 TEST(HexProto, GetRegisterReadsTheValue) {
-    ScriptedDevice device([](const std::string&, int) { return kBatteryVoltage; });
-    Link link(device.path());
+    FakeLink link(always({kBatteryVoltage}));
+    HexProto hex(&link);
     HexMsg answer;
-    ASSERT_EQ(link.hex.getRegister(0xEDD5, answer), 0);
+    ASSERT_EQ(hex.getRegister(0xEDD5, answer), kHexOk);
     EXPECT_EQ(answer.readU16(), 1345);
     EXPECT_FALSE(answer.failed());
-    EXPECT_EQ(device.requests(), std::vector<std::string>{kGetBatteryVoltage});
+    EXPECT_EQ(link.sent(), std::vector<std::string>{kGetBatteryVoltage});
+    EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);  // the queue went with the request
 }
 
-TEST(HexProto, GetRegisterAnswersThatEndTheExchange) {
+// Answers that end the exchange at once: with or without success, after a
+// resend or none, and what the request engine says about them on stderr.
+TEST(HexProto, GetRegisterAnswers) {
+    const std::string kReceptionError = "Reception error received! attempts left: 2\n";
     struct Case {
         const char* legend;
-        std::string answer;
+        std::vector<std::vector<Bytes>> answers;  // by send; sends beyond get none
         int result;
+        std::size_t sends;
+        std::string err;
     } cases[] = {
-        {"code 0x3 ends at once without success", frameOf({0x3, 0xD5, 0xED, 0x00}), kHexRequestFailed},
-        {"another register echoed", frameOf({0x7, 0xD6, 0xED, 0x00, 0x41, 0x05}), kHexRequestFailed},
-        {"nonzero flags", frameOf({0x7, 0xD5, 0xED, 0x01}), kHexRequestFailed},
-        {"too short to hold the flags", frameOf({0x7, 0xD5}), kHexRequestFailed},
+        {"code 0x3 ends at once without success", {{{0x3, 0xD5, 0xED, 0x00}}}, kHexRequestFailed, 1, ""},
+        {"another register echoed", {{{0x7, 0xD6, 0xED, 0x00, 0x41, 0x05}}}, kHexRequestFailed, 1, ""},
+        {"nonzero flags", {{{0x7, 0xD5, 0xED, 0x01}}}, kHexRequestFailed, 1, ""},
+        {"too short to hold the flags", {{{0x7, 0xD5}}}, kHexRequestFailed, 1, ""},
+        {"an unrelated frame first is ignored", {{{0xA, 0x01, 0x02}, kBatteryVoltage}}, kHexOk, 1, ""},
+        {"reception error with the resend word: sent again at once", {{{0x4, 0xAA, 0xAA}}, {kBatteryVoltage}},
+         kHexOk, 2, kReceptionError},
+        {"reception error with another word: the wait goes on", {{{0x2, 0x12, 0x34}, kBatteryVoltage}}, kHexOk, 1,
+         kReceptionError},
+        {"reception error without a word: the wait goes on", {{{0x2}, kBatteryVoltage}}, kHexOk, 1,
+         kReceptionError},
     };
     for (const auto& c : cases) {
-        ScriptedDevice device([&](const std::string&, int) { return c.answer; });
-        Link link(device.path());
+        FakeLink link([&c](const HexMsg&, int index) {
+            return index < static_cast<int>(c.answers.size()) ? c.answers[index] : std::vector<Bytes>{};
+        });
+        HexProto hex(&link);
         HexMsg answer;
-        EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), c.result) << c.legend;
-        EXPECT_EQ(device.requests().size(), 1u) << c.legend;
+        const auto start = std::chrono::steady_clock::now();
+        ::testing::internal::CaptureStderr();
+        const int result = hex.getRegister(0xEDD5, answer);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.err) << c.legend;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms) << c.legend;  // no wait for a time-out
+        EXPECT_EQ(result, c.result) << c.legend;
+        EXPECT_EQ(link.sent().size(), c.sends) << c.legend;
     }
 }
 
-TEST(HexProto, UnrelatedFramesAreIgnored) {
-    ScriptedDevice device([](const std::string&, int) { return frameOf({0xA, 0x01, 0x02}) + kBatteryVoltage; });
-    Link link(device.path());
+TEST(HexProto, PingWithoutAnswerThrowsNoResponseAfterTenSends) {
+    FakeLink link;
+    HexProto hex(&link);
+    std::uint16_t word = 0;
+    try {
+        hex.ping(boost::chrono::milliseconds(100), word);
+        FAIL() << "no exception";
+    } catch (const no_response& e) {
+        const char* const* what = boost::get_error_info<tag_what>(e);
+        ASSERT_NE(what, nullptr);
+        EXPECT_STREQ(*what, "no response");
+    }
+    EXPECT_EQ(link.sent(), std::vector<std::string>(10, ":154"));
+}
+
+TEST(HexProto, PingAndDeviceIdReadTheirWords) {
+    FakeLink link([](const HexMsg& request, int) {
+        const std::uint8_t code = request.bytes().at(0);
+        return std::vector<Bytes>{code == 0x1 ? Bytes{0x5, 0x16, 0x41} : Bytes{0x1, 0x53, 0xA0}};
+    });
+    HexProto hex(&link);
+    std::uint16_t word = 0, id = 0;
+    EXPECT_TRUE(hex.ping(boost::chrono::seconds(1), word));
+    EXPECT_EQ(word, 0x4116);
+    EXPECT_TRUE(hex.getDeviceId(id));
+    EXPECT_EQ(id, 0xA053);
+    EXPECT_EQ(link.sent(), (std::vector<std::string>{":154", ":451"}));
+}
+
+TEST(HexProto, ShortPingAnswerReturnsFalse) {
+    FakeLink link(always({{0x5}}));
+    HexProto hex(&link);
+    std::uint16_t word = 0x1234;
+    EXPECT_FALSE(hex.ping(boost::chrono::seconds(1), word));
+}
+
+TEST(HexProto, SetRegisterSendsTheAddressPointer) {
+    FakeLink link(always({{0x8, 0x91, 0xED, 0x00}}));
+    HexProto hex(&link);
+    EXPECT_TRUE(hex.setRegister(0x0001));
+    EXPECT_EQ(link.sent(), std::vector<std::string>{":891ED000100CE"});
+}
+
+TEST(HexProto, PortErrorPropagatesAndReleasesTheLink) {
+    FakeLink link(testing_support::brokenPort());
+    HexProto hex(&link);
     HexMsg answer;
-    EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), 0);
-    EXPECT_EQ(device.requests().size(), 1u);
+    EXPECT_THROW(hex.getRegister(0xEDD5, answer), boost::system::system_error);
+    // The lock was released and the queue disconnected on the way out.
+    EXPECT_TRUE(link.linkMutex.try_lock());
+    link.linkMutex.unlock();
+    EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
+}
+
+TEST(HexProto, ShortWriteFailsTheRequestAtOnce) {
+    ShortWriteLink link;
+    HexProto hex(&link);
+    HexMsg answer;
+    // No resend and no wait for an answer: what went out was not a request.
+    EXPECT_EQ(hex.getRegister(0xEDD5, answer), kHexRequestFailed);
+    EXPECT_EQ(link.writes, 1);
+    EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
 }
 
 TEST(HexProto, SilentDeviceGetsThreeSendsASecondApart) {
@@ -85,41 +182,11 @@ TEST(HexProto, SilentDeviceGetsThreeSendsASecondApart) {
     }
 }
 
-TEST(HexProto, ReceptionErrorWithResendWordSendsAgainAtOnce) {
-    ScriptedDevice device([](const std::string&, int index) {
-        return index == 0 ? frameOf({0x4, 0xAA, 0xAA}) : kBatteryVoltage;
-    });
-    Link link(device.path());
-    HexMsg answer;
-    ::testing::internal::CaptureStderr();
-    int result = link.hex.getRegister(0xEDD5, answer);
-    std::string err = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(result, 0);
-    EXPECT_EQ(err, "Reception error received! attempts left: 2\n");
-    auto arrivals = device.arrivals();
-    ASSERT_EQ(arrivals.size(), 2u);
-    EXPECT_LT(arrivals[1] - arrivals[0], 500ms);
-}
-
-TEST(HexProto, ReceptionErrorWithoutResendWordKeepsWaiting) {
-    for (const std::string& error : {frameOf({0x2, 0x12, 0x34}), frameOf({0x2})}) {
-        ScriptedDevice device([&](const std::string&, int) { return error + kBatteryVoltage; });
-        Link link(device.path());
-        HexMsg answer;
-        ::testing::internal::CaptureStderr();
-        int result = link.hex.getRegister(0xEDD5, answer);
-        std::string err = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(result, 0) << error;
-        EXPECT_EQ(err, "Reception error received! attempts left: 2\n");
-        EXPECT_EQ(device.requests().size(), 1u);
-    }
-}
-
 TEST(HexProto, LateAnswerToAnEarlierSendIsAccepted) {
     ScriptedDevice device([&](const std::string&, int index) {
         if (index == 0) {
             std::this_thread::sleep_for(1200ms);  // past the first deadline
-            return kBatteryVoltage;
+            return hexFrame(kBatteryVoltage);
         }
         return std::string();
     });
@@ -127,6 +194,8 @@ TEST(HexProto, LateAnswerToAnEarlierSendIsAccepted) {
     HexMsg answer;
     EXPECT_EQ(link.hex.getRegister(0xEDD5, answer), 0);
     EXPECT_EQ(answer.readU16(), 1345);
+    // The device takes in the resend after it gave its late answer.
+    EXPECT_TRUE(testing_support::waitUntil([&] { return device.requests().size() >= 2; }));
     EXPECT_EQ(device.requests().size(), 2u);
 }
 
@@ -138,9 +207,9 @@ TEST(HexProto, LateAnswerAfterATimeOutIsNotTakenForTheNextRequest) {
         if (index < 2) return std::string();
         if (index == 2) {
             std::this_thread::sleep_for(1100ms);  // past the last deadline
-            return frameOf({0x7, 0xD5, 0xED, 0x00, 0x11, 0x11});
+            return hexFrame({0x7, 0xD5, 0xED, 0x00, 0x11, 0x11});
         }
-        return kBatteryVoltage;
+        return hexFrame(kBatteryVoltage);
     });
     Link link(device.path());
     HexMsg answer;
@@ -149,71 +218,15 @@ TEST(HexProto, LateAnswerAfterATimeOutIsNotTakenForTheNextRequest) {
     EXPECT_EQ(answer.readU16(), 1345);
 }
 
-TEST(HexProto, PingWithoutAnswerThrowsNoResponseAfterTenSends) {
-    ScriptedDevice device([](const std::string&, int) { return std::string(); });
-    Link link(device.path());
-    std::uint16_t word = 0;
-    try {
-        link.hex.ping(boost::chrono::milliseconds(100), word);
-        FAIL() << "no exception";
-    } catch (const no_response& e) {
-        const char* const* what = boost::get_error_info<tag_what>(e);
-        ASSERT_NE(what, nullptr);
-        EXPECT_STREQ(*what, "no response");
-    }
-    EXPECT_EQ(device.requests(), std::vector<std::string>(10, ":154"));
-}
-
-TEST(HexProto, PingAndDeviceIdReadTheirWords) {
-    ScriptedDevice device([](const std::string& request, int) {
-        if (request == ":154") return frameOf({0x5, 0x16, 0x41});
-        if (request == ":451") return frameOf({0x1, 0x53, 0xA0});
-        return std::string();
-    });
-    Link link(device.path());
-    std::uint16_t word = 0, id = 0;
-    EXPECT_TRUE(link.hex.ping(boost::chrono::seconds(1), word));
-    EXPECT_EQ(word, 0x4116);
-    EXPECT_TRUE(link.hex.getDeviceId(id));
-    EXPECT_EQ(id, 0xA053);
-}
-
-TEST(HexProto, ShortPingAnswerReturnsFalse) {
-    ScriptedDevice device([](const std::string&, int) { return frameOf({0x5}); });
-    Link link(device.path());
-    std::uint16_t word = 0x1234;
-    EXPECT_FALSE(link.hex.ping(boost::chrono::seconds(1), word));
-}
-
-TEST(HexProto, SetRegisterSendsTheAddressPointer) {
-    ScriptedDevice device([](const std::string&, int) { return frameOf({0x8, 0x91, 0xED, 0x00}); });
-    Link link(device.path());
-    EXPECT_TRUE(link.hex.setRegister(0x0001));
-    EXPECT_EQ(device.requests(), std::vector<std::string>{":891ED000100CE"});
-}
-
-TEST(HexProto, PortErrorPropagatesAndReleasesTheLink) {
-    ScriptedDevice device([](const std::string&, int) { return std::string(); });
-    TamSerial serial(device.path());
-    serial.start();
-    serial.close();
-    serial.join();
-    HexProto hex(&serial);
-    HexMsg answer;
-    EXPECT_THROW(hex.getRegister(0xEDD5, answer), boost::system::system_error);
-    // The lock was released and the queue disconnected on the way out.
-    EXPECT_TRUE(serial.linkMutex.try_lock());
-    serial.linkMutex.unlock();
-    EXPECT_EQ(serial.rxHexMsg.num_slots(), 0u);
-}
-
 // As a dump runs its requests: the link rests between reads and every
 // request is followed by a pause. Each answer is taken, also one that comes
 // late behind a TEXT block; every byte reaches the link's listeners in
 // order; and the device gets its quiet time before the next request.
 TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
-    const std::string textBlock = "\r\nPID\t0xA042\r\nV\t12800\r\nI\t-1200\r\nVPV\t35050\r\nPPV\t22\r\nCS\t3\r\n"
-                                  "ERR\t0\r\nLOAD\tON\r\nIL\t500\r\nH19\t5558\r\nH20\t0\r\nChecksum\t\x42";
+    const std::string textBlock = testing_support::textBlock({{"PID", "0xA042"}, {"V", "12800"}, {"I", "-1200"},
+                                                              {"VPV", "35050"}, {"PPV", "22"}, {"CS", "3"},
+                                                              {"ERR", "0"}, {"LOAD", "ON"}, {"IL", "500"},
+                                                              {"H19", "5558"}, {"H20", "0"}});
     std::mutex mutex;
     std::string sent;  // guarded by mutex
     std::atomic<ScriptedDevice*> self{nullptr};  // set before the first request
@@ -224,7 +237,7 @@ TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
         self.load()->send(part);
     };
     ScriptedDevice device([&](const std::string&, int index) {
-        const std::string reply = frameOf({0x7, 0x00u + index, 0xED, 0x00, 0x00u + index, 0x01});
+        const std::string reply = hexFrame({0x7, static_cast<std::uint8_t>(index), 0xED, 0x00, static_cast<std::uint8_t>(index), 0x01});
         if (index % 2 == 1) {  // late, behind a TEXT block
             sendNow(textBlock);
             std::this_thread::sleep_for(30ms);
@@ -258,52 +271,4 @@ TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
     }
     auto arrivals = device.arrivals();
     for (std::size_t i = 1; i < arrivals.size(); ++i) EXPECT_GE(arrivals[i] - arrivals[i - 1], 10ms) << i;
-}
-
-namespace {
-
-// A link in the test's own process: it records the frames sent and answers
-// each at once with what `answer` gives (nothing when it gives no bytes),
-// or reports a short write.
-class InProcessLink : public HexLink {
-public:
-    std::function<std::vector<std::uint8_t>(const HexMsg&)> answer;
-    bool shortWrite = false;
-    std::vector<std::string> sent;
-
-    int write(const HexMsg& msg) override {
-        sent.push_back(encodeHexFrame(msg));
-        if (shortWrite) return kHexRequestFailed;
-        std::vector<std::uint8_t> bytes = answer ? answer(msg) : std::vector<std::uint8_t>();
-        if (!bytes.empty()) {
-            HexMsg reply;
-            for (std::uint8_t b : bytes) reply.appendByte(b);
-            rxHexMsg(reply);
-        }
-        return kHexOk;
-    }
-};
-
-}  // namespace
-
-TEST(HexProto, RunsOnAnyLinkWithoutAPort) {
-    InProcessLink link;
-    link.answer = [](const HexMsg&) { return std::vector<std::uint8_t>{0x7, 0xD5, 0xED, 0x00, 0x41, 0x05}; };
-    HexProto hex(&link);
-    HexMsg answer;
-    ASSERT_EQ(hex.getRegister(0xEDD5, answer), kHexOk);
-    EXPECT_EQ(answer.readU16(), 1345);
-    EXPECT_EQ(link.sent, std::vector<std::string>{kGetBatteryVoltage + "\n"});
-    EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
-}
-
-TEST(HexProto, ShortWriteFailsTheRequestAtOnce) {
-    InProcessLink link;
-    link.shortWrite = true;
-    HexProto hex(&link);
-    HexMsg answer;
-    // No resend and no wait for an answer: what went out was not a request.
-    EXPECT_EQ(hex.getRegister(0xEDD5, answer), kHexRequestFailed);
-    EXPECT_EQ(link.sent.size(), 1u);
-    EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
 }

@@ -1,76 +1,61 @@
-// The report against a charger scripted on a pseudo-terminal: the requests it
-// sends, what it returns, and the exits of a device that does not qualify.
+// The report against a charger played in the test's own process: the
+// requests it sends, what it returns, and the exits of a device that does
+// not qualify.
 #include "identity/capabilities.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "tests/support/log_capture.h"
-#include "link/tam_serial.h"
 #include "tests/identity/device_info_view.h"
-#include "tests/support/scripted_device.h"
+#include "tests/support/fake_link.h"
+#include "tests/support/log_capture.h"
 
 namespace tessline {
 namespace {
 
-using testing_support::frameOf;
-using testing_support::ScriptedDevice;
+using testing_support::Bytes;
+using testing_support::codeAndWord;
+using testing_support::FakeLink;
+using testing_support::FakeRegisters;
 
 const std::string kPing = ":154";
 const std::string kGetDeviceId = ":451";
 
-// Code byte, then a 16-bit number low byte first.
-std::vector<unsigned> codeAndWord(unsigned code, unsigned word) {
-    return {code, word & 0xFF, word >> 8};
-}
-
 std::string requestFor(std::uint16_t reg) {
-    std::string frame = frameOf(codeAndWord(0x7, reg));
-    frame.pop_back();  // the device sees the request without its line feed
+    std::string frame = testing_support::registerRequestFrame(reg);
+    frame.pop_back();  // the line feed
     return frame;
 }
 
-std::string wordAnswer(unsigned code, std::uint16_t word) {
-    return frameOf(codeAndWord(code, word));
-}
-
-// Answers ping and device id as given, registers from the map, any other
-// register with the final "no success" code.
+// Answers ping and device id as given (no frame for an empty answer),
+// registers from its set, any other register with the final "no success" code.
 struct ScriptedCharger {
-    std::string pingAnswer;
-    std::string deviceIdAnswer;
-    std::map<std::uint16_t, std::vector<unsigned>> registers;
+    Bytes pingAnswer;
+    Bytes deviceIdAnswer;
+    FakeRegisters registers;
 
-    std::string answer(const std::string& request) const {
-        if (request == kPing) return pingAnswer;
-        if (request == kGetDeviceId) return deviceIdAnswer;
-        const auto reg = static_cast<std::uint16_t>(std::stoul(request.substr(4, 2) + request.substr(2, 2), nullptr, 16));
-        auto found = registers.find(reg);
-        std::vector<unsigned> bytes = codeAndWord(found == registers.end() ? 0x3 : 0x7, reg);
-        bytes.push_back(0x00);  // flags
-        if (found == registers.end()) return frameOf(bytes);
-        bytes.insert(bytes.end(), found->second.begin(), found->second.end());
-        return frameOf(bytes);
+    std::vector<Bytes> answer(const HexMsg& request) {
+        const std::uint8_t code = request.bytes().at(0);
+        if (code == 0x7) return {registers.answerTo(request)};
+        const Bytes& given = code == 0x1 ? pingAnswer : deviceIdAnswer;
+        return given.empty() ? std::vector<Bytes>{} : std::vector<Bytes>{given};
     }
 };
 
-DeviceInfo reportOn(const ScriptedCharger& charger, std::vector<std::string>* requests = nullptr) {
-    ScriptedDevice device([&](const std::string& request, int) { return charger.answer(request); });
-    TamSerial serial(device.path());
-    serial.start();
-    DeviceInfo info = capabilitiesReport(serial);
-    serial.close();
-    serial.join();
-    if (requests) *requests = device.requests();
+DeviceInfo reportOn(ScriptedCharger charger, std::vector<std::string>* requests = nullptr) {
+    FakeLink link([&charger](const HexMsg& request, int) { return charger.answer(request); });
+    DeviceInfo info = capabilitiesReport(link);
+    if (requests) *requests = link.sent();
     return info;
 }
 
 TEST(CapabilitiesReport, SelfDescribingCharger) {
-    ScriptedCharger charger{wordAnswer(0x5, 0x4116), wordAnswer(0x1, 0xA046), {}};
-    charger.registers = {
+    ScriptedCharger charger{codeAndWord(0x5, 0x4116), codeAndWord(0x1, 0xA046), {}};
+    charger.registers.values = {
         {0x0140, {0x04, 0x02, 0x00, 0x00}},  // history support and solar timer
         {0xEDCD, {0x07}},
         {0xEDCC, {0x03}},
@@ -94,8 +79,8 @@ TEST(CapabilitiesReport, SelfDescribingCharger) {
 }
 
 TEST(CapabilitiesReport, ReleaseCandidateWithoutNameOrModelRow) {
-    ScriptedCharger charger{wordAnswer(0x5, 0xC113), wordAnswer(0x1, 0xA07F), {}};
-    charger.registers[0x010B] = {'S', 'o', 'l', 'a', 'r', 'U', 'n', 'i', 't', ' ', '\r', '\n'};
+    ScriptedCharger charger{codeAndWord(0x5, 0xC113), codeAndWord(0x1, 0xA07F), {}};
+    charger.registers.values[0x010B] = {'S', 'o', 'l', 'a', 'r', 'U', 'n', 'i', 't', ' ', '\r', '\n'};
     std::vector<std::string> requests;
     const DeviceInfo info = reportOn(charger, &requests);
     EXPECT_EQ(requests, (std::vector<std::string>{kPing, kGetDeviceId, requestFor(0x010B)}));
@@ -114,18 +99,18 @@ struct RefusalCase {
 // A device id answer without its number stops the report with 22, so the
 // firmware refusals below also show that the id was not asked first.
 const RefusalCase kRefusals[] = {
-    {"ping reply without its word", {frameOf({0x5}), wordAnswer(0x1, 0xA040), {}}, 3, "no ping reply"},
-    {"boot code", {wordAnswer(0x5, 0x0116), frameOf({0x1}), {}}, 81,
+    {"ping reply without its word", {Bytes{0x5}, codeAndWord(0x1, 0xA040), {}}, 3, "no ping reply"},
+    {"boot code", {codeAndWord(0x5, 0x0116), Bytes{0x1}, {}}, 81,
      "application required to determine capabilities..."},
-    {"tester", {wordAnswer(0x5, 0x8116), frameOf({0x1}), {}}, 81,
+    {"tester", {codeAndWord(0x5, 0x8116), Bytes{0x1}, {}}, 81,
      "application required to determine capabilities..."},
-    {"device id reply without its number", {wordAnswer(0x5, 0x4116), frameOf({0x1}), {}}, 22,
+    {"device id reply without its number", {codeAndWord(0x5, 0x4116), Bytes{0x1}, {}}, 22,
      "no device id reply"},
-    {"above the charger range", {wordAnswer(0x5, 0x4116), wordAnswer(0x1, 0xA080), {}}, 91,
+    {"above the charger range", {codeAndWord(0x5, 0x4116), codeAndWord(0x1, 0xA080), {}}, 91,
      "only mppt chargers are supported"},
-    {"next to the older charger", {wordAnswer(0x5, 0x4116), wordAnswer(0x1, 0x0301), {}}, 91,
+    {"next to the older charger", {codeAndWord(0x5, 0x4116), codeAndWord(0x1, 0x0301), {}}, 91,
      "only mppt chargers are supported"},
-    {"device id unanswered", {wordAnswer(0x5, 0x4116), "", {}}, 3,
+    {"device id unanswered", {codeAndWord(0x5, 0x4116), {}, {}}, 3,
      "no response received (check power / correct serial port)"},
 };
 

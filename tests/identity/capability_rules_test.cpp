@@ -5,11 +5,13 @@
 #include <vector>
 
 #include "tests/identity/device_info_view.h"
-#include "tests/identity/fake_registers.h"
 #include "identity/capability_rules.h"
+#include "tests/support/fake_link.h"
 
 namespace tessline {
 namespace {
+
+using testing_support::FakeRegisters;
 
 DeviceInfo charger(std::uint16_t deviceId, std::uint16_t appVersion) {
     DeviceInfo info;

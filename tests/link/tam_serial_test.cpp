@@ -11,10 +11,13 @@
 
 #include "link/tam_serial_dump.h"
 #include "log/log.h"
+#include "tests/support/device_frames.h"
 #include "tests/support/pty.h"
+#include "tests/support/wait_until.h"
 
 using namespace tessline;
 using testing_support::Pty;
+using testing_support::sealedTextBlock;
 using namespace std::chrono_literals;
 
 namespace {
@@ -27,9 +30,9 @@ public:
         bytes_ += c;
         changed_.notify_all();
     }
-    bool waitForSize(std::size_t size, std::chrono::milliseconds timeout) {
+    bool waitForSize(std::size_t size) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return changed_.wait_for(lock, timeout, [&] { return bytes_.size() >= size; });
+        return changed_.wait_for(lock, testing_support::kEventBound, [&] { return bytes_.size() >= size; });
     }
     std::string bytes() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -41,14 +44,6 @@ private:
     std::condition_variable changed_;
     std::string bytes_;
 };
-
-// A TEXT block: the body and the checksum field that makes it sum to 0.
-std::string sealedTextBlock(std::string body) {
-    body += "\r\nChecksum\t";
-    std::uint8_t sum = 0;
-    for (char c : body) sum = static_cast<std::uint8_t>(sum + c);
-    return body + static_cast<char>(0x100 - sum);
-}
 
 // The reason of the link's loss, once it is reported on the reader thread.
 class LossWatch {
@@ -97,7 +92,7 @@ TEST(TamSerial, EmitsReceivedBytesInOrder) {
     link.start();
     std::string sent = allBytes() + allBytes();
     pty.write(sent);
-    ASSERT_TRUE(seen.waitForSize(sent.size(), 5s));
+    ASSERT_TRUE(seen.waitForSize(sent.size()));
     EXPECT_EQ(seen.bytes(), sent);
     link.close();
     link.join();
@@ -116,16 +111,16 @@ TEST(TamSerial, RestingReaderLosesNothingAndEndsItsRestOnRequest) {
     std::string sent = allBytes();
     for (std::size_t i = 0; i < sent.size(); i += 2) {
         pty.write(sent.substr(i, 2));
-        std::this_thread::sleep_for(1ms);
+        std::this_thread::sleep_for(1ms);  // in parts over time, so that some come during a rest
     }
-    ASSERT_TRUE(seen.waitForSize(sent.size(), 5s));
+    ASSERT_TRUE(seen.waitForSize(sent.size()));
     HexMsg ping;
     ping.appendByte(0x01);
     EXPECT_EQ(link.write(ping), 0);
-    EXPECT_EQ(pty.readUntil("\n", 2s), ":154\n");
+    EXPECT_EQ(pty.readUntil("\n", testing_support::kEventBound), ":154\n");
     const std::string answer = ":51641F9\n";
     pty.write(answer);
-    ASSERT_TRUE(seen.waitForSize(sent.size() + answer.size(), 5s));
+    ASSERT_TRUE(seen.waitForSize(sent.size() + answer.size()));
     EXPECT_EQ(seen.bytes(), sent + answer);
     link.close();
     link.join();
@@ -146,7 +141,7 @@ TEST(TamSerial, TxDataSeesTheFrameBeforeThePort) {
     EXPECT_EQ(link.write(ping), 0);
     EXPECT_EQ(seenByListener, ":154\n");
     EXPECT_EQ(onWireWhenSeen, "");
-    EXPECT_EQ(pty.readUntil("\n", 2s), ":154\n");
+    EXPECT_EQ(pty.readUntil("\n", testing_support::kEventBound), ":154\n");
     link.close();
     link.join();
 }
@@ -166,13 +161,10 @@ TEST(TamSerial, DeliversFramesAndFieldsFromTheWire) {
     });
     link.start();
     pty.write(":154\n" + sealedTextBlock("\r\nV\t12800"));
-    for (int i = 0; i < 200; ++i) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            if (events.size() >= 3) break;
-        }
-        std::this_thread::sleep_for(10ms);
-    }
+    testing_support::waitUntil([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events.size() >= 3;
+    });
     link.close();
     link.join();
     EXPECT_EQ(events, (std::vector<std::string>{"hex 2", "text V", "text Checksum"}));
@@ -189,7 +181,7 @@ TEST(TamSerial, ListenerExceptionIsLoggedAndReceptionGoesOn) {
     ::testing::internal::CaptureStderr();
     link.start();
     pty.write("ab!cd");
-    bool arrived = seen.waitForSize(4, 5s);
+    bool arrived = seen.waitForSize(4);
     link.close();
     link.join();
     std::string err = ::testing::internal::GetCapturedStderr();
@@ -202,9 +194,12 @@ TEST(TamSerial, CloseEndsTheReaderThreadAndWriteThenThrows) {
     Pty pty;
     TamSerial link(pty.slavePath());
     logLevel = 3;
+    Collector seen;
+    link.rxChar.connect([&](char c) { seen.add(c); });
     ::testing::internal::CaptureStderr();
     link.start();
-    std::this_thread::sleep_for(50ms);
+    pty.write("x");  // once it is seen, the reader is in its read loop
+    EXPECT_TRUE(seen.waitForSize(1));
     link.close();
     link.join();
     std::string err = ::testing::internal::GetCapturedStderr();
@@ -276,10 +271,14 @@ TEST(TamSerial, SilenceTimeoutTellsSilenceFromBytesWithoutValidBlocks) {
         LossWatch loss(link);
         link.start();
         pty.write(c.first);
-        for (int tick = 0; tick < 30 && loss.reason().empty(); ++tick) {
-            if (!c.repeat.empty()) pty.write(c.repeat);
-            std::this_thread::sleep_for(100ms);
-        }
+        // Time is the subject: three silence timeouts long, the device sends
+        // its repeat every 100 ms, and a link that should stay must stay.
+        testing_support::waitUntil(
+            [&] {
+                if (!c.repeat.empty()) pty.write(c.repeat);
+                return !loss.reason().empty();
+            },
+            3s, 100ms);
         EXPECT_EQ(loss.reason(), c.reason) << c.legend;
         link.close();
         link.join();
@@ -303,7 +302,7 @@ TEST(TamSerial, LineGoneDuringARestIsReportedByTheReaderBeforeAWriteFails) {
     link.rxChar.connect([&](char c) { seen.add(c); });
     link.start();
     pty.write("\r\nV\t12800");
-    ASSERT_TRUE(seen.waitForSize(9, 5s));  // the reader rests after this read
+    ASSERT_TRUE(seen.waitForSize(9));  // the reader rests after this read
     pty.closeMaster();
     HexMsg ping;
     ping.appendByte(0x01);
@@ -329,9 +328,12 @@ TEST(TamSerial, SecondStartLogsThreadNotAvailable) {
         ++frames;
     });
     pty.write(":154\n");
-    std::this_thread::sleep_for(200ms);
+    testing_support::waitUntil([&] {
+        std::lock_guard<std::mutex> lock(mutex);
+        return frames >= 1;
+    });
     link.close();
-    link.join();
+    link.join();  // a second path would have decoded the same read by now
     EXPECT_EQ(frames, 1);
 }
 
@@ -368,11 +370,11 @@ TEST(TamSerialDump, CopiesBothDirectionsUnchanged) {
     HexMsg ping;
     ping.appendByte(0x01);
     link.write(ping);
-    pty.readUntil("\n", 2s);
+    pty.readUntil("\n", testing_support::kEventBound);
     Collector seen;
     link.rxChar.connect([&](char c) { seen.add(c); });
     pty.write(allBytes());
-    ASSERT_TRUE(seen.waitForSize(256, 5s));
+    ASSERT_TRUE(seen.waitForSize(256));
     link.close();
     link.join();
     dump.disconnect();

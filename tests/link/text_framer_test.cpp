@@ -6,32 +6,16 @@
 #include <vector>
 
 #include "log/log.h"
+#include "tests/support/device_frames.h"
 
 using namespace tessline;
+using testing_support::sealedTextBlock;
+using testing_support::textBlock;
 
 namespace {
 
 using Field = std::pair<std::string, std::string>;
 using Fields = std::vector<Field>;
-
-std::uint8_t sumOf(const std::string& bytes) {
-    std::uint8_t sum = 0;
-    for (char c : bytes) sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(c));
-    return sum;
-}
-
-// Closes a block body with the checksum field whose byte makes it sum to 0.
-std::string sealed(std::string body) {
-    body += "\r\nChecksum\t";
-    body += static_cast<char>(static_cast<std::uint8_t>(0x100 - sumOf(body)));
-    return body;
-}
-
-std::string block(const Fields& fields) {
-    std::string body;
-    for (const auto& f : fields) body += "\r\n" + f.first + "\t" + f.second;
-    return sealed(body);
-}
 
 std::string withLastByte(std::string text, char last) {
     text.back() = last;
@@ -70,10 +54,10 @@ Field checksumField(const std::string& blockText) { return {"Checksum", blockTex
 }  // namespace
 
 TEST(TextFramer, Blocks) {
-    const std::string vi = block({{"V", "512"}, {"I", "0"}});
-    const std::string next = block({{"PID", "0xA053"}});
-    const std::string onlyChecksum = block({});
-    const std::string noTab = sealed("\r\nnotab\r\nV\t1");
+    const std::string vi = textBlock({{"V", "512"}, {"I", "0"}});
+    const std::string next = textBlock({{"PID", "0xA053"}});
+    const std::string onlyChecksum = textBlock({});
+    const std::string noTab = sealedTextBlock("\r\nnotab\r\nV\t1");
     struct Case {
         const char* legend;
         std::string input;
@@ -110,9 +94,9 @@ TEST(TextFramer, ChecksumByteOfCrDeliversAllButTheChecksumField) {
     // Choose the value byte so that the byte that balances the block is CR.
     for (int v = 0x20; v < 0x100; ++v) {
         std::string value = "12" + std::string(1, static_cast<char>(v));
-        std::string body = "\r\nV\t" + value + "\r\nChecksum\t";
-        if (static_cast<std::uint8_t>(0x100 - sumOf(body)) != '\r' || v == ':') continue;
-        Outcome outcome = frame(body + '\r');
+        const std::string sealed = sealedTextBlock("\r\nV\t" + value);
+        if (sealed.back() != '\r' || v == ':') continue;
+        Outcome outcome = frame(sealed);
         EXPECT_EQ(outcome.fields, (Fields{{"V", value}}));
         EXPECT_TRUE(outcome.infoLines.empty());
         return;
@@ -121,7 +105,7 @@ TEST(TextFramer, ChecksumByteOfCrDeliversAllButTheChecksumField) {
 }
 
 TEST(TextFramer, TooLongBlockIsDroppedAndReportedOnce) {
-    Outcome outcome = frame(std::string(1025, 'a') + block({{"V", "1"}}));
+    Outcome outcome = frame(std::string(1025, 'a') + textBlock({{"V", "1"}}));
     // The first 1025 bytes go; the block after them starts fresh and passes.
     EXPECT_EQ(outcome.infoLines, std::vector<std::string>{kLengthLine});
     ASSERT_EQ(outcome.fields.size(), 2u);
@@ -130,7 +114,7 @@ TEST(TextFramer, TooLongBlockIsDroppedAndReportedOnce) {
 
 TEST(TextFramer, BlockEndingAtByte1025IsHandledThenReportedTooLong) {
     std::string tail = "\r\nV\t1";
-    std::string full = sealed("\r\nX\t" + std::string(1025 - 4 - tail.size() - 12, 'y') + tail);
+    std::string full = sealedTextBlock("\r\nX\t" + std::string(1025 - 4 - tail.size() - 12, 'y') + tail);
     ASSERT_EQ(full.size(), 1025u);
     Outcome outcome = frame(full);
     EXPECT_EQ(outcome.fields.size(), 3u);
@@ -138,7 +122,7 @@ TEST(TextFramer, BlockEndingAtByte1025IsHandledThenReportedTooLong) {
 }
 
 TEST(TextFramer, SplitFeedsGiveTheSameFields) {
-    std::string stream = block({{"V", "12800"}, {"CS", "3"}}) + ":154\n" + block({{"PPV", "77"}});
+    std::string stream = textBlock({{"V", "12800"}, {"CS", "3"}}) + ":154\n" + textBlock({{"PPV", "77"}});
     Fields whole = frame(stream).fields;
     Fields collected;
     TextFramer framer([&](const std::string& l, const std::string& v) { collected.emplace_back(l, v); });
@@ -168,7 +152,7 @@ TEST(TextFramer, ThrowingListenerLeavesFramingReady) {
         ++calls;
         throw std::runtime_error("listener failed");
     });
-    std::string b = block({{"V", "1"}});
+    std::string b = textBlock({{"V", "1"}});
     EXPECT_THROW(for (char c : b) framer.feed(c), std::runtime_error);
     EXPECT_TRUE(framer.textBlock().empty());
     EXPECT_EQ(framer.textChecksum(), 0);

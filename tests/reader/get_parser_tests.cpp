@@ -1,21 +1,18 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "hex/hex_frame.h"
-#include "link/tam_serial.h"
 #include "reader/tam_get_parser.h"
-#include "tests/reader/reader_fixtures.h"
-#include "tests/support/scripted_device.h"
+#include "tests/support/fake_link.h"
+#include "tests/support/log_capture.h"
 
 namespace tessline {
 namespace {
+
+using testing_support::FakeLink;
+using testing_support::hexMsgOf;
+using testing_support::LogCapture;
 
 // One event on the link: a TEXT field, or a received HEX frame (its bytes
 // as the decoder delivers them, checksum byte included).
@@ -29,12 +26,6 @@ struct Event {
 Event field(const std::string& label, const std::string& value) { return {false, label, value, {}}; }
 Event frame(std::vector<std::uint8_t> bytes) { return {true, "", "", std::move(bytes)}; }
 
-HexMsg toMsg(const std::vector<std::uint8_t>& bytes) {
-    HexMsg msg;
-    for (auto b : bytes) msg.appendByte(b);
-    return msg;
-}
-
 struct ParserCase {
     const char* legend;
     std::vector<Event> events;
@@ -43,7 +34,7 @@ struct ParserCase {
 
 const std::vector<std::uint8_t> kPingAnswer = {0x05, 0x34, 0x12, 0x0A};
 
-std::vector<std::string> dictionaryAddLines(const test::LogCapture& log) {
+std::vector<std::string> dictionaryAddLines(const LogCapture& log) {
     std::vector<std::string> found;
     for (const auto& line : log.lines())
         if (line.find("parser: dictionary add") != std::string::npos) found.push_back(line);
@@ -59,9 +50,10 @@ TEST(GetParser, EntersWantedFieldsAndThePlaceholder) {
         {"lower-case pid keeps its name, a later PID is ignored",
          {field("pid", "0xA001"), field("PID", "0xA042")},
          {{"0xA001", "pid"}}},
-        {"ping answer before any field: placeholder first, PID field ignored",
-         {frame(kPingAnswer), field("PID", "0xA042"), field("FW", "150")},
-         {{"????", "PID"}, {"150", "FW"}}},
+        {"ping answer before a block: placeholder first, PID field ignored",
+         {frame(kPingAnswer), field("PID", "0xA042"), field("V", "12800"), field("FW", "150"),
+          field("SER#", "HQ1234"), field("Checksum", "x")},
+         {{"????", "PID"}, {"150", "FW"}, {"HQ1234", "SER#"}}},
         {"ping answer after a field changes nothing", {field("FW", "150"), frame(kPingAnswer)}, {{"150", "FW"}}},
         {"two-byte frame of another code", {frame({0x07, 0x4E})}, {}},
         {"two-byte ping answer", {frame({0x05, 0x50})}, {{"????", "PID"}}},
@@ -78,10 +70,10 @@ TEST(GetParser, EntersWantedFieldsAndThePlaceholder) {
          {{"SolarUnit", "prod"}, {"HQ1", "SER#"}, {"1.2", "Ver#"}, {"x", "tam"}, {"0xA042", "pid"}, {"150", "fw"}}},
     };
     for (const auto& c : cases) {
-        test::LogCapture log;
+        LogCapture log;
         ValueDictionary values;
         for (const auto& e : c.events) {
-            if (e.isFrame) enterHexTrace(values, toMsg(e.frame));
+            if (e.isFrame) enterHexTrace(values, hexMsgOf(e.frame));
             else enterTextField(values, e.label, e.value);
         }
         auto entries = values.entries();
@@ -98,27 +90,15 @@ TEST(GetParser, EntersWantedFieldsAndThePlaceholder) {
     }
 }
 
-// The block bytes of TEXT fields, closed by the checksum field.
-std::string textBlock(const std::vector<std::pair<std::string, std::string>>& fields) {
-    std::string block;
-    for (const auto& f : fields) block += "\r\n" + f.first + "\t" + f.second;
-    block += "\r\nChecksum\t";
-    unsigned sum = 0;
-    for (unsigned char c : block) sum += c;
-    block += static_cast<char>((256 - sum % 256) % 256);
-    return block;
-}
-
 TEST(GetParser, FollowsTheLinkSignalsUntilDestroyed) {
-    test::LogCapture log;
-    testing_support::Pty pty;
-    TamSerial link(pty.slavePath());
+    LogCapture log;
+    FakeLink link;
     ValueDictionary values;
     {
-        TamGetParser parser(&link, values);
-        link.rxHexMsg(toMsg({0x07, 0x4E}));  // too short: no trace
+        TamGetParser parser(&link, &link, values);
+        link.rxHexMsg(hexMsgOf({0x07, 0x4E}));  // too short: no trace
         link.rxTextField("FW", "150");
-        link.rxHexMsg(toMsg(kPingAnswer));  // too late for the placeholder
+        link.rxHexMsg(hexMsgOf(kPingAnswer));  // too late for the placeholder
         link.rxTextField("V", "512");
     }
     EXPECT_EQ(link.rxHexMsg.num_slots(), 0u);
@@ -135,59 +115,6 @@ TEST(GetParser, FollowsTheLinkSignalsUntilDestroyed) {
         "INF.reader: parser: disconnect text protocol connection",
     };
     EXPECT_EQ(log.lines(), expected);
-}
-
-// Ends a wait that would otherwise hang the suite when bytes go missing.
-class WaitGuard {
-public:
-    explicit WaitGuard(ValueDictionary& values)
-        : thread_([this, &values] {
-              std::unique_lock<std::mutex> lock(mutex_);
-              if (!done_.wait_for(lock, std::chrono::seconds(10), [this] { return finished_; })) values.interrupt();
-          }) {}
-    ~WaitGuard() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            finished_ = true;
-        }
-        done_.notify_all();
-        thread_.join();
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable done_;
-    bool finished_ = false;
-    std::thread thread_;
-};
-
-TEST(GetParser, CollectsFromBytesOnTheLine) {
-    test::LogCapture log;
-    testing_support::ScriptedDevice device([](const std::string&, int) { return std::string(); });
-    TamSerial link(device.path());
-    ValueDictionary values;
-    TamGetParser parser(&link, values);
-    link.start();
-
-    HexMsg pingAnswer{0x05, 0x34, 0x12};
-    device.send(encodeHexFrame(pingAnswer));
-    device.send(textBlock({{"PID", "0xA042"}, {"V", "12800"}, {"FW", "150"}, {"SER#", "HQ1234"}}));
-    bool complete;
-    {
-        WaitGuard guard(values);
-        complete = values.waitForSize(3);
-    }
-    ASSERT_TRUE(complete);
-    TamValue out;
-    ASSERT_TRUE(findValue(values, "pid", out));
-    EXPECT_EQ(out.text, "????");
-    ASSERT_TRUE(findValue(values, "ser#", out));
-    EXPECT_EQ(out.text, "HQ1234");
-    ASSERT_TRUE(findValue(values, "FW", out));
-    EXPECT_EQ(out.text, "150");
-    EXPECT_EQ(values.entries().front().name, "PID");
-    link.close();
-    link.join();
 }
 
 }  // namespace

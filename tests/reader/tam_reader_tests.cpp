@@ -6,13 +6,18 @@
 #include <string>
 #include <vector>
 
-#include "link/tam_serial.h"
 #include "reader/tam_reader.h"
-#include "tests/reader/reader_fixtures.h"
-#include "tests/support/scripted_device.h"
+#include "tests/support/fake_link.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/wait_until.h"
 
 namespace tessline {
 namespace {
+
+using testing_support::Bytes;
+using testing_support::FakeLink;
+using testing_support::LogCapture;
+using testing_support::waitUntil;
 
 const std::string kThreadStart = "INF.reader: thread start";
 const std::string kReaderStart = "INF.reader: reader start";
@@ -20,7 +25,7 @@ const std::string kStoppedByInterrupt = "INF.reader: thread stop (int)";
 
 // With an empty register list the reader never touches the link.
 TEST(TamReader, SecondStartWhileRunningStartsNothingAndStoppedReaderRestarts) {
-    test::LogCapture log;
+    LogCapture log;
     std::ostringstream out;
     TamReader reader(nullptr, {}, out);
     reader.start();
@@ -41,7 +46,7 @@ TEST(TamReader, SecondStartWhileRunningStartsNothingAndStoppedReaderRestarts) {
 }
 
 TEST(TamReader, DestructionEndsTheThread) {
-    test::LogCapture log;
+    LogCapture log;
     std::ostringstream out;
     {
         TamReader reader(nullptr, {}, out);
@@ -50,43 +55,36 @@ TEST(TamReader, DestructionEndsTheThread) {
     EXPECT_EQ(log.count(kStoppedByInterrupt), 1);
 }
 
-using testing_support::frameOf;
-using testing_support::ScriptedDevice;
-
 const std::string kAskEDD5 = ":7D5ED8C";
 const std::string kAskEDD7 = ":7D7ED8A";
 const std::string kAsk0100 = ":700014D";
 
 // Answers the requests it knows until it has given `limit` answers.
-ScriptedDevice::Script answerFirst(std::map<std::string, std::string> answers, int limit) {
-    auto given = std::make_shared<int>(0);  // touched only on the device's thread
-    return [answers, limit, given](const std::string& request, int) {
-        auto known = answers.find(request);
-        if (known == answers.end() || *given >= limit) return std::string();
+FakeLink::Device answerFirst(std::map<std::string, Bytes> answers, int limit) {
+    auto given = std::make_shared<int>(0);  // touched only on the reader's thread
+    return [answers, limit, given](const HexMsg& request, int) {
+        std::string frame = encodeHexFrame(request);
+        frame.pop_back();
+        auto known = answers.find(frame);
+        if (known == answers.end() || *given >= limit) return std::vector<Bytes>{};
         ++*given;
-        return known->second;
+        return std::vector<Bytes>{known->second};
     };
-}
-
-ScriptedDevice::Script silent() {
-    return [](const std::string&, int) { return std::string(); };
 }
 
 // One pass over three registers: the first answers, the second never does
 // (three sends, then "<" alone), the third answers. The device falls silent
 // after two answers, so the second pass prints nothing before the stop.
 TEST(TamReader, PrintsEachAnswerOfAPass) {
-    test::LogCapture log;
-    ScriptedDevice device(answerFirst({{kAskEDD5, frameOf({0x07, 0xD5, 0xED, 0x00, 0x9C, 0x04})},
-                                       {kAskEDD7, frameOf({0x07, 0xD7, 0xED, 0x00, 0x10, 0x00})}},
-                                      2));
-    TamSerial link(device.path());
-    link.start();
+    LogCapture log;
+    FakeLink link(answerFirst({{kAskEDD5, {0x07, 0xD5, 0xED, 0x00, 0x9C, 0x04}},
+                               {kAskEDD7, {0x07, 0xD7, 0xED, 0x00, 0x10, 0x00}}},
+                              2));
     std::ostringstream out;
     TamReader reader(&link, {0x1EDD5, 0x0100, 0xEDD7}, out);
     reader.start();
     // 1 + 3 + 1 requests in the first pass, then the second pass begins.
-    ASSERT_TRUE(test::waitUntil([&] { return device.requests().size() >= 6; }));
+    ASSERT_TRUE(waitUntil([&] { return link.sent().size() >= 6; }));
     reader.stop();
 
     // Received frame (its own checksum byte kept), the encoder's 00, two line ends.
@@ -94,7 +92,7 @@ TEST(TamReader, PrintsEachAnswerOfAPass) {
               "<:7D5ED009C04EC00\n\n"
               "<\n"
               "<:7D7ED0010007A00\n\n");
-    auto requests = device.requests();
+    auto requests = link.sent();
     requests.resize(6);
     const std::vector<std::string> sent = {kAskEDD5, kAsk0100, kAsk0100, kAsk0100, kAskEDD7, kAskEDD5};
     EXPECT_EQ(requests, sent);
@@ -102,14 +100,12 @@ TEST(TamReader, PrintsEachAnswerOfAPass) {
 }
 
 TEST(TamReader, StopDuringARequestReleasesTheLink) {
-    test::LogCapture log;
-    ScriptedDevice device(silent());
-    TamSerial link(device.path());
-    link.start();
+    LogCapture log;
+    FakeLink link;  // silent
     std::ostringstream out;
     TamReader reader(&link, {0x0100}, out);
     reader.start();
-    ASSERT_TRUE(test::waitUntil([&] { return !device.requests().empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !link.sent().empty(); }));
     reader.stop();
 
     EXPECT_EQ(out.str(), "");
@@ -120,14 +116,12 @@ TEST(TamReader, StopDuringARequestReleasesTheLink) {
 }
 
 TEST(TamReader, PortErrorEndsOnlyTheReaderThread) {
-    test::LogCapture log;
-    testing_support::Pty pty;
-    TamSerial link(pty.slavePath());
-    link.close();
+    LogCapture log;
+    FakeLink link(testing_support::brokenPort());
     std::ostringstream out;
     TamReader reader(&link, {0xEDD5}, out);
     reader.start();
-    ASSERT_TRUE(test::waitUntil([&] { return !reader.running(); }));
+    ASSERT_TRUE(waitUntil([&] { return !reader.running(); }));
     reader.stop();
 
     EXPECT_EQ(out.str(), "");

@@ -3,8 +3,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <cstdio>
-
 namespace testing_support {
 
 ScriptedDevice::ScriptedDevice(Script script)
@@ -48,19 +46,6 @@ std::vector<std::string> ScriptedDevice::requests() {
 std::vector<std::chrono::milliseconds> ScriptedDevice::arrivals() {
     std::lock_guard<std::mutex> lock(mutex_);
     return arrivals_;
-}
-
-std::string frameOf(const std::vector<unsigned>& bytes) {
-    std::string text = ":";
-    char digits[4];
-    unsigned sum = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        std::snprintf(digits, sizeof digits, i == 0 ? "%X" : "%02X", bytes[i]);
-        text += digits;
-        sum += bytes[i];
-    }
-    std::snprintf(digits, sizeof digits, "%02X", (0x55 - sum) & 0xFF);
-    return text + digits + "\n";
 }
 
 }  // namespace testing_support

@@ -42,7 +42,4 @@ private:
     std::thread thread_;
 };
 
-// The answer frame text for bytes (code first); the checksum is added.
-std::string frameOf(const std::vector<unsigned>& bytes);
-
 }  // namespace testing_support
