@@ -10,8 +10,8 @@
 #include <algorithm>
 
 #include "app/output_name.h"
-#include "hex/hex_frame.h"
 #include "identity/product_table.h"
+#include "tests/support/device_frames.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/wait_until.h"
@@ -23,13 +23,6 @@ namespace {
 
 const std::string kFastHeader = "Timestamp,State,Ichr[A],Vchr[V],Ipnl[A],Vpnl[V],Ppnl[W],Temp[C],Err";
 const std::string kFrozenFastRow = "\"BULK\",4.2,13.45,1.7,35.1,58.2,25.3,0";
-
-std::string getRegisterFrame(std::uint16_t id) {
-    tessline::HexMsg msg;
-    msg.appendByte(0x07);
-    msg.appendWord(id);
-    return encodeHexFrame(msg);
-}
 
 std::string afterTimestamp(const std::string& row) {
     std::size_t comma = row.find("\",");
@@ -56,7 +49,7 @@ TEST(GetMode, AsksTheDeviceForWhatTheTextBlockLeavesOut) {
         SimProcess sim(c.sim);
         ProcessResult r = runSolwatch({"-s", sim.path(), "-g", "-d"});
         EXPECT_NE(r.out.find(c.line), std::string::npos) << c.sim[1] << r.out;
-        EXPECT_EQ(r.out.find(getRegisterFrame(c.reg)) != std::string::npos, c.asked) << c.sim[1];
+        EXPECT_EQ(r.out.find(testing_support::registerRequestFrame(c.reg)) != std::string::npos, c.asked) << c.sim[1];
         // get device id still runs and its answer sets the exit code
         EXPECT_EQ(r.exitCode, 0xA042 & 0xFF) << c.sim[1];
         const std::size_t ping = r.out.find(":451\n"), answer = r.out.find(":142A0");
