@@ -3,16 +3,14 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include <nlohmann/json.hpp>
 
 #include "tests/http/http_client.h"
+#include "tests/support/wait_until.h"
 
 namespace http_test {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using testing_support::Process;
 
 const char* const kPrometheus = "/usr/bin/prometheus";
@@ -35,10 +33,9 @@ PrometheusServer::~PrometheusServer() {
     process_->wait(10s);
 }
 
-bool PrometheusServer::waitUntilReady(std::chrono::seconds timeout) {
-    for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(200ms))
-        if (process_->listensOn(port_) && httpGet(port_, "/-/ready", "GET", 1s).status == 200) return true;
-    return false;
+bool PrometheusServer::waitUntilReady() {
+    return testing_support::waitUntil(
+        [&] { return process_->listensOn(port_) && httpGet(port_, "/-/ready", "GET", 1s).status == 200; }, 30s, 50ms);
 }
 
 std::optional<double> PrometheusServer::query(const std::string& expression, double time) {
@@ -51,10 +48,8 @@ std::optional<double> PrometheusServer::query(const std::string& expression, dou
     return std::stod(result[0]["value"][1].get<std::string>());
 }
 
-bool PrometheusServer::waitFor(const std::string& expression, double wanted, std::chrono::seconds timeout) {
-    for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(250ms))
-        if (query(expression) == wanted) return true;
-    return false;
+bool PrometheusServer::waitFor(const std::string& expression, double wanted) {
+    return testing_support::waitUntil([&] { return query(expression) == wanted; }, testing_support::kEventBound, 50ms);
 }
 
 }  // namespace http_test

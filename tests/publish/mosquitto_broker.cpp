@@ -9,9 +9,9 @@
 #include <cstdlib>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace publish_test {
 
@@ -112,10 +112,7 @@ void MosquittoBroker::makeCertificates() {
 
 void MosquittoBroker::start() {
     process_ = std::make_unique<Process>(std::vector<std::string>{toolPath("mosquitto"), "-c", dir_ + "/mosquitto.conf"});
-    for (int i = 0; i < 500; ++i) {
-        if (process_->listensOn(port_) && accepts(port_)) return;
-        std::this_thread::sleep_for(10ms);
-    }
+    if (testing_support::waitUntil([&] { return process_->listensOn(port_) && accepts(port_); })) return;
     throw std::runtime_error("mosquitto does not listen: " + process_->wait(1s).err);
 }
 

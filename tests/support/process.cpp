@@ -133,8 +133,8 @@ bool Process::waitForOutput(const std::string& text, std::chrono::milliseconds t
     return pumpUntil([&] { return out_.find(text) != std::string::npos; }, timeout);
 }
 
-bool Process::waitForErr(const std::string& text, std::chrono::milliseconds timeout) {
-    return pumpUntil([&] { return err_.find(text) != std::string::npos; }, timeout);
+bool Process::waitForErr(const std::string& text, std::chrono::milliseconds timeout, std::size_t from) {
+    return pumpUntil([&] { return err_.find(text, from) != std::string::npos; }, timeout);
 }
 
 ProcessResult Process::wait(std::chrono::milliseconds timeout) {
