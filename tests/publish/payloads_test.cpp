@@ -125,17 +125,14 @@ TEST(StateMessage, StateHasTodayHistoryHasAllDays) {
         changed.cells[change.cell] = change.value;
         EXPECT_EQ(builder.pastHistoryCells(changed) != past, change.due) << change.cell << " " << change.value.text;
     }
-    StateMessageBuilder channels(testing_support::catalogueColumns({"Vout"}));
-    EXPECT_FALSE(channels.hasHistory());
     EXPECT_TRUE(builder.hasHistory());
-}
-
-TEST(StateMessage, ChannelsVariantHasNoHistoryObject) {
-    StateMessageBuilder builder(testing_support::catalogueColumns({"Vout", "Temp"}));
-    json state = json::parse(builder.build(TableRow{5, {N("13.450"), N("25.3")}}));
-    EXPECT_EQ(state["vout"], 13.45);
-    EXPECT_EQ(state["time"], 5);
-    EXPECT_FALSE(state.contains("history"));
+    // The channels variant has no history object.
+    StateMessageBuilder channels(testing_support::catalogueColumns({"Vout", "Temp"}));
+    EXPECT_FALSE(channels.hasHistory());
+    json channelState = json::parse(channels.build(TableRow{5, {N("13.450"), N("25.3")}}));
+    EXPECT_EQ(channelState["vout"], 13.45);
+    EXPECT_EQ(channelState["time"], 5);
+    EXPECT_FALSE(channelState.contains("history"));
 }
 
 TEST(Topics, ExpandLikeTheOutputTemplateButStayOneLevel) {
