@@ -18,6 +18,14 @@ const char* const kPromtool = "/usr/bin/promtool";
 
 bool installed(const char* program) { return ::access(program, X_OK) == 0; }
 
+std::string promtoolComplaints(const std::string& page) {
+    testing_support::ScratchDir dir;
+    testing_support::writeFile(dir.file("page"), page);
+    testing_support::ProcessResult lint =
+        testing_support::runProcess({"/bin/sh", "-c", std::string(kPromtool) + " check metrics < " + dir.file("page")});
+    return (lint.exitCode == 0 ? "" : "exit code " + std::to_string(lint.exitCode) + ": ") + lint.out + lint.err;
+}
+
 PrometheusServer::PrometheusServer(const testing_support::ScratchDir& dir, int target) : port_(freePort()) {
     testing_support::writeFile(dir.file("prometheus.yml"),
                                "global:\n  scrape_interval: 1s\n  scrape_timeout: 1s\n  evaluation_interval: 1s\n"

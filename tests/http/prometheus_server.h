@@ -17,6 +17,9 @@ extern const char* const kPromtool;
 
 bool installed(const char* program);
 
+// What promtool's linter says about a /metrics page ("" when nothing).
+std::string promtoolComplaints(const std::string& page);
+
 class PrometheusServer {
 public:
     // Scrapes 127.0.0.1:target every second.

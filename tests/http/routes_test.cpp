@@ -11,6 +11,7 @@
 #include <boost/beast/http/error.hpp>
 
 #include "http/listen_address.h"
+#include "tests/http/prometheus_server.h"
 
 using namespace tessline;
 
@@ -96,6 +97,9 @@ TEST(HttpRoutes, MetricsHaveTheProcessAndTheServer) {
         EXPECT_NE(metrics.find(line), std::string::npos) << line << " in " << metrics;
     const std::size_t rss = metrics.find("\nprocess_resident_memory_bytes ");
     EXPECT_GT(std::stod(metrics.substr(rss + 31)), 1e6) << "a resident size in bytes, not pages";
+    if (http_test::installed(http_test::kPromtool)) {
+        EXPECT_EQ(http_test::promtoolComplaints(metrics), "") << metrics;
+    }
 }
 
 TEST(HttpRoutes, HeadHasTheGetsHeadAndNoBody) {
