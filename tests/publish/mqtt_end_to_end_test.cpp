@@ -133,8 +133,10 @@ TEST_F(MqttEndToEnd, InfoAndStatusAreRetainedAndTheLastWillSaysOffline) {
     ASSERT_EQ(subscriber.waitFor(1, 10s).size(), 1u);
     // The presence follows the rows that waited for the connection.
     std::map<std::string, Message> retained;
-    for (int i = 0; i < 20 && retained.size() < 2; ++i)
+    waitUntil([&] {
         for (const Message& m : retainedMessages(broker, kBase + "/+")) retained[m.topic] = m;
+        return retained.size() >= 2;
+    });
     ASSERT_EQ(retained.count(kBase + "/info"), 1u);
     json info = json::parse(retained[kBase + "/info"].payload);
     EXPECT_EQ(info["serial_number"], "HQ2042SIM01");
@@ -146,10 +148,10 @@ TEST_F(MqttEndToEnd, InfoAndStatusAreRetainedAndTheLastWillSaysOffline) {
     solwatch->signal(SIGKILL);
     solwatch->wait(5s);
     std::string status;
-    for (int i = 0; i < 50 && status != "offline"; ++i) {
+    waitUntil([&] {
         std::vector<Message> now = retainedMessages(broker, kBase + "/status");
-        status = now.empty() ? "" : now[0].payload;
-    }
+        return (status = now.empty() ? "" : now[0].payload) == "offline";
+    });
     EXPECT_EQ(status, "offline");
     EXPECT_EQ(solwatch->wait(1s).out, "") << "--no-table writes no table";
 }
