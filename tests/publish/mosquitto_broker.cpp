@@ -17,27 +17,12 @@
 namespace publish_test {
 
 using namespace std::chrono_literals;
+using testing_support::freePort;
 using testing_support::Process;
 using testing_support::runProcess;
 using testing_support::writeFile;
 
 namespace {
-
-// A port nobody listens on now; the broker takes it a moment later.
-int freePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        throw std::runtime_error("no free port");
-    }
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 bool accepts(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -56,6 +56,10 @@ private:
     ProcessResult result_;
 };
 
+// A port of 127.0.0.1 that nothing listened on a moment ago (0 if none was
+// to be had); a server of the test takes it a moment later.
+int freePort();
+
 // Runs a program to its end (at most `timeout`).
 ProcessResult runProcess(const std::vector<std::string>& argv,
                          std::chrono::milliseconds timeout = std::chrono::seconds(30));
