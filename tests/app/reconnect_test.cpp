@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <optional>
-#include <thread>
 
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/wait_until.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -43,13 +43,12 @@ Table checkedTable(const std::string& text) {
 
 // Waits until the file holds at least `rows` lines.
 bool waitForRows(const std::string& file, std::size_t rows, std::chrono::seconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::string text = readFile(file);
-        if (static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= rows) return true;
-        std::this_thread::sleep_for(100ms);
-    }
-    return false;
+    return waitUntil(
+        [&] {
+            std::string text = readFile(file);
+            return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= rows;
+        },
+        timeout);
 }
 
 std::vector<std::string> withSim(std::vector<std::string> options, const std::string& link) {
@@ -174,9 +173,10 @@ TEST(Reconnect, StopWhileWaitingToRetryEndsAtOnce) {
     auto solwatch = reconnectingDump(link, file);
     // The stop comes within the 2 s pause after the first failed try.
     ASSERT_TRUE(solwatch->waitForErr("ERR.solwatch: cannot reach the device: ", 20s)) << solwatch->errSoFar();
-    std::this_thread::sleep_for(500ms);
+    const auto stopped = std::chrono::steady_clock::now();
     solwatch->signal(SIGTERM);
-    ProcessResult r = solwatch->wait(3s);
+    ProcessResult r = solwatch->wait(5s);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, 1500ms) << "it waited out the pause";
     EXPECT_FALSE(r.timedOut);
     EXPECT_EQ(r.exitCode, 0);
     checkedTable(readFile(file));

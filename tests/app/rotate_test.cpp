@@ -18,6 +18,8 @@
 #include "tests/support/csv_row.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/time_zone.h"
+#include "tests/support/wait_until.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -68,7 +70,7 @@ TEST(Rotate, DailyFileWithHeaderAndOldFilesPruned) {
     Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-o", dir.file("%s.csv"), "--rotate", "daily", "--keep",
                       "2"});
     const std::string today = todaysFile(dir);
-    for (int i = 0; i < 100 && splitLines(readFile(today)).size() < 3; ++i) std::this_thread::sleep_for(100ms);
+    waitUntil([&] { return splitLines(readFile(today)).size() >= 3; });
     solwatch.signal(SIGINT);
     ProcessResult r = solwatch.wait(10s);
     EXPECT_EQ(r.exitCode, 0) << r.err;
@@ -96,21 +98,12 @@ TEST(Rotate, FullDiskIsReported) {
     EXPECT_NE(r.err.find("cannot write " + todaysFile(dir) + ": No space left on device"), std::string::npos) << r.err;
 }
 
-// Local time for this process and its children in a zone where midnight
-// comes `seconds` from now.
-void midnightIn(int seconds) {
+// A zone (TZ) where midnight comes `seconds` from now.
+std::string zoneWithMidnightIn(int seconds) {
     long ahead = (2 * 86400 - std::time(nullptr) % 86400 - seconds) % 86400;
     char zone[32];
     std::snprintf(zone, sizeof zone, "LOC-%02ld:%02ld:%02ld", ahead / 3600, ahead / 60 % 60, ahead % 60);
-    setenv("TZ", zone, 1);
-    tzset();
-}
-
-// Waits until `done` holds, at most `tries` tenths of a second.
-template <typename Done>
-bool waitFor(Done done, int tries = 150) {
-    for (int i = 0; i < tries && !done(); ++i) std::this_thread::sleep_for(100ms);
-    return done();
+    return zone;
 }
 
 // The rows (not headers) of a table file, each checked whole: as many
@@ -133,7 +126,7 @@ std::vector<std::time_t> rowTimes(const std::string& file) {
 TEST(Rotate, SwitchToAFileThatCannotBeOpened) {
     for (bool reconnect : {true, false}) {
         ScratchDir dir;
-        midnightIn(8);
+        TimeZoneGuard zone(zoneWithMidnightIn(8));  // this process's and its children's
         const std::string today = todaysFile(dir), tomorrow = todaysFile(dir, 1);
         std::filesystem::create_directory(tomorrow);
         SimProcess sim({"--frozen", "--no-load"});
@@ -143,9 +136,10 @@ TEST(Rotate, SwitchToAFileThatCannotBeOpened) {
         const std::string reason = "cannot open output file " + tomorrow + ": Is a directory";
         ASSERT_TRUE(solwatch.waitForErr(reason, 20s)) << solwatch.errSoFar();
         if (reconnect) {
+            // Rows held for a while, which nothing shows but the clock.
             std::this_thread::sleep_for(2s);
             std::filesystem::remove(tomorrow);
-            EXPECT_TRUE(waitFor([&] { return rowTimes(tomorrow).size() >= 4; }));
+            EXPECT_TRUE(waitUntil([&] { return rowTimes(tomorrow).size() >= 4; }));
             solwatch.signal(SIGINT);
         }
         ProcessResult r = solwatch.wait(10s);
@@ -156,7 +150,6 @@ TEST(Rotate, SwitchToAFileThatCannotBeOpened) {
         std::vector<std::time_t> held = rowTimes(tomorrow);
         for (std::size_t i = 1; i < held.size(); ++i) EXPECT_LE(held[i] - held[i - 1], 2) << "rows held in order";
     }
-    unsetenv("TZ");
 }
 
 // A file moved away (logrotate without copytruncate) or deleted is noticed
@@ -167,12 +160,12 @@ TEST(Rotate, MovedOrDeletedFileIsWrittenAnew) {
     const std::string file = dir.file("day.csv");
     SimProcess sim({"--frozen", "--no-load"});
     Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-o", file});
-    ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return rowTimes(file).size() >= 2; }));
     std::filesystem::rename(file, file + ".1");
     const std::string moved = readFile(file + ".1");
-    ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 2; }));
+    ASSERT_TRUE(waitUntil([&] { return rowTimes(file).size() >= 2; }));
     std::filesystem::remove(file);
-    ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 1; }));
+    ASSERT_TRUE(waitUntil([&] { return rowTimes(file).size() >= 1; }));
     solwatch.signal(SIGINT);
     ProcessResult r = solwatch.wait(10s);
     EXPECT_EQ(r.exitCode, 0);
@@ -193,7 +186,7 @@ TEST(Rotate, FullDiskHoldsTheRowsUntilThereIsRoom) {
     {
         SimProcess sim({"--frozen", "--no-load"});
         Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "--reconnect", "-o", file});
-        ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 2; }));
+        ASSERT_TRUE(waitUntil([&] { return rowTimes(file).size() >= 2; }));
         {
             std::ofstream fill(filler, std::ios::binary);
             const std::string block(1024, 'x');
@@ -201,9 +194,9 @@ TEST(Rotate, FullDiskHoldsTheRowsUntilThereIsRoom) {
         }
         std::filesystem::rename(file, file + ".1");
         EXPECT_TRUE(solwatch.waitForErr("cannot write " + file + ": No space left on device", 20s)) << solwatch.errSoFar();
-        std::this_thread::sleep_for(3s);
+        std::this_thread::sleep_for(3s);  // rows held for a while, which nothing shows but the clock
         std::filesystem::remove(filler);
-        ASSERT_TRUE(waitFor([&] { return rowTimes(file).size() >= 6; }));
+        ASSERT_TRUE(waitUntil([&] { return rowTimes(file).size() >= 6; }));
         solwatch.signal(SIGINT);
         EXPECT_EQ(solwatch.wait(10s).exitCode, 0);
         std::vector<std::time_t> times = rowTimes(file + ".1"), after = rowTimes(file);

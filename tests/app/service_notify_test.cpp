@@ -2,7 +2,6 @@
 // NOTIFY_SOCKET and reads the datagrams of a reconnecting dump.
 #include <gtest/gtest.h>
 
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
@@ -11,6 +10,7 @@
 
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/wait_until.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -32,19 +32,16 @@ public:
         ::close(fd_);
     }
 
-    // Collects messages until one contains `text` or the time is up.
-    bool waitFor(const std::string& text, std::chrono::milliseconds timeout) {
-        auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            pollfd ready{fd_, POLLIN, 0};
-            if (::poll(&ready, 1, 100) <= 0) continue;
+    // Collects messages until one contains `text`.
+    bool waitFor(const std::string& text) {
+        return testing_support::waitUntil([&] {
             char buffer[4096];
-            ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0) continue;
-            messages_.emplace_back(buffer, static_cast<std::size_t>(n));
-            if (messages_.back().find(text) != std::string::npos) return true;
-        }
-        return false;
+            for (ssize_t n; (n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;) {
+                messages_.emplace_back(buffer, static_cast<std::size_t>(n));
+                if (messages_.back().find(text) != std::string::npos) return true;
+            }
+            return false;
+        });
     }
     const std::vector<std::string>& messages() const { return messages_; }
 
@@ -61,13 +58,13 @@ TEST(ServiceNotify, ReadyStatusAndWatchdogFollowTheDumpAndItsLoss) {
     NotifySocket systemd(dir.file("notify"));
     SimProcess sim({"--frozen", "--link", dir.file("port"), "--hangup-after", "4"});
     Process solwatch({SOLWATCH_BIN, "-s", dir.file("port"), "-f", "-o", dir.file("day.csv"), "--reconnect"});
-    EXPECT_TRUE(systemd.waitFor("READY=1", 20s));
-    EXPECT_TRUE(systemd.waitFor("STATUS=dumping Alder 15A mid HQ2042SIM01, 2 rows", 10s));
-    EXPECT_TRUE(systemd.waitFor("WATCHDOG=1", 5s));
-    EXPECT_TRUE(systemd.waitFor("STATUS=link lost (read: End of file), retry in 1 s", 10s));
+    EXPECT_TRUE(systemd.waitFor("READY=1"));
+    EXPECT_TRUE(systemd.waitFor("STATUS=dumping Alder 15A mid HQ2042SIM01, 2 rows"));
+    EXPECT_TRUE(systemd.waitFor("WATCHDOG=1"));
+    EXPECT_TRUE(systemd.waitFor("STATUS=link lost (read: End of file), retry in 1 s"));
     solwatch.signal(SIGTERM);
     EXPECT_EQ(solwatch.wait(10s).exitCode, 0);
-    EXPECT_TRUE(systemd.waitFor("STOPPING=1", 2s));
+    EXPECT_TRUE(systemd.waitFor("STOPPING=1"));
     int ready = 0;
     for (const std::string& message : systemd.messages()) ready += message.find("READY=1") != std::string::npos;
     EXPECT_EQ(ready, 1);

@@ -11,6 +11,7 @@
 
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/wait_until.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -32,11 +33,12 @@ TEST(TryoutFaults, TrafficDumpStaysOnStandardOutputAndTheFileHoldsTheTable) {
     ScratchDir dir;
     SimProcess sim({"--frozen"});
     Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-d", "-o", dir.file("day.csv")});
-    ASSERT_TRUE(solwatch.waitForOutput(":7D5ED", 20s));
-    std::this_thread::sleep_for(2500ms);
+    // The dump's standard output is a pipe, full blocks at a time: it is read at the end.
+    ASSERT_TRUE(waitUntil([&] { return splitLines(readFile(dir.file("day.csv"))).size() >= 2; }));
     solwatch.signal(SIGINT);
     ProcessResult r = solwatch.wait(10s);
     EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find(":7D5ED"), std::string::npos) << r.out;
     std::vector<std::string> lines = splitLines(readFile(dir.file("day.csv")));
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[0].rfind("Timestamp,", 0), 0u);
@@ -66,7 +68,7 @@ TEST(TryoutFaults, StopsAtRandomMomentsEndCleanly) {
         if (run % 2) options.insert(options.end(), {"--answer-delay-ms", "600"});
         SimProcess sim(options);
         Process solwatch({SOLWATCH_BIN, "-s", sim.path()});
-        std::this_thread::sleep_for(std::chrono::milliseconds(delayMillis(random)));
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMillis(random)));  // the moment is the subject
         solwatch.signal(SIGINT);
         ProcessResult r = solwatch.wait(15s);
         EXPECT_FALSE(r.timedOut) << run;

@@ -6,6 +6,7 @@
 
 #include "capture/capture_writer.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait_until.h"
 
 using namespace tessline;
 using Kind = CaptureEvent::Kind;
@@ -84,8 +85,9 @@ TEST(CaptureWriter, WritesWithinSecondsAndTheRestAtClose) {
     });
     reader.join();
     writer.sent(":154\n");
-    for (int i = 0; i < 40 && read(testing_support::readFile(path)).events.size() < 3; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // "Within seconds" is the subject: the bound is part of the check.
+    testing_support::waitUntil([&] { return read(testing_support::readFile(path)).events.size() >= 3; },
+                               std::chrono::seconds(4));
     Capture capture = read(testing_support::readFile(path));
     ASSERT_EQ(capture.events.size(), 3u);
     EXPECT_EQ(capture.events[1].bytes, "\r\nV\t512");

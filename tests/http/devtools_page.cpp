@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <stdexcept>
-#include <thread>
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/io_context.hpp>
@@ -15,6 +14,7 @@
 #include <boost/beast/websocket.hpp>
 
 #include "tests/http/http_client.h"
+#include "tests/support/wait_until.h"
 
 namespace http_test {
 
@@ -59,13 +59,13 @@ DevToolsPage::DevToolsPage(const std::string& profileDir, const std::string& url
     const int port = std::stoi(err.substr(err.find(kListening) + kListening.size()));
 
     std::string pagePath;
-    for (int i = 0; i < 50 && pagePath.empty(); ++i) {
+    testing_support::waitUntil([&] {
         Reply targets = httpGet(port, "/json/list");
         if (targets.status == 200)
             for (const json& target : json::parse(targets.body))
                 if (target["type"] == "page") pagePath = "/devtools/page/" + target["id"].get<std::string>();
-        if (pagePath.empty()) std::this_thread::sleep_for(100ms);
-    }
+        return !pagePath.empty();
+    });
     if (pagePath.empty()) throw std::runtime_error("Chromium showed no page");
 
     socket_ = std::make_unique<Socket>();
@@ -118,10 +118,7 @@ bool DevToolsPage::reload() {
     // A mark on the old document, which the new one does not have.
     evaluate("window.replacedByReload = true");
     if (call("Page.reload").is_null()) return false;
-    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;
-         std::this_thread::sleep_for(50ms))
-        if (evaluate("window.replacedByReload === undefined") == true) return true;
-    return false;
+    return testing_support::waitUntil([&] { return evaluate("window.replacedByReload === undefined") == true; });
 }
 
 std::string DevToolsPage::screenshot() {

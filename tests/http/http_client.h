@@ -7,10 +7,11 @@
 #include <map>
 #include <string>
 
+#include "tests/support/process.h"
+
 namespace http_test {
 
-// A port of 127.0.0.1 that nothing listened on a moment ago.
-int freePort();
+using testing_support::freePort;
 
 class Connection {
 public:

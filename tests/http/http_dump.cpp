@@ -4,9 +4,9 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/http/http_client.h"
+#include "tests/support/wait_until.h"
 
 namespace http_test {
 
@@ -35,10 +35,12 @@ HttpDump::HttpDump(std::vector<std::string> simOptions, std::vector<std::string>
         argv.insert(argv.end(), args.begin(), args.end());
         argv.insert(argv.end(), {"--http", "127.0.0.1:" + std::to_string(port_)});
         solwatch_ = std::make_unique<Process>(argv);
-        for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;) {
-            if (solwatch_->listensOn(port_) && httpGet(port_, "/healthz", "GET", 1s).status != 0) return;
-            if (solwatch_->waitForErr("cannot listen on", 100ms)) break;
-        }
+        bool refused = false;
+        const bool answers = testing_support::waitUntil([&] {
+            if (solwatch_->listensOn(port_) && httpGet(port_, "/healthz", "GET", 1s).status != 0) return true;
+            return refused = solwatch_->waitForErr("cannot listen on", 0ms);
+        });
+        if (answers && !refused) return;
         solwatch_->signal(SIGKILL);
         solwatch_->wait(5s);
     }

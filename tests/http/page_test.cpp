@@ -17,6 +17,7 @@
 #include "tests/http/http_client.h"
 #include "tests/http/http_dump.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -52,12 +53,11 @@ std::map<std::string, std::string> shownValues(DevToolsPage& page, HttpDump& dum
     const std::string texts = "Object.fromEntries([" + ids +
                               "].map(id => [id, document.getElementById(id)?.textContent ?? '(no element)']))";
     std::map<std::string, std::string> values;
-    for (auto deadline = std::chrono::steady_clock::now() + 10s; std::chrono::steady_clock::now() < deadline;
-         std::this_thread::sleep_for(100ms)) {
+    waitUntil([&] {
         json shown = page.evaluate(texts);
         if (shown.is_object()) values = shown.get<std::map<std::string, std::string>>();
-        if (showsAll(values)) break;
-    }
+        return showsAll(values);
+    });
     return values;
 }
 
@@ -115,12 +115,9 @@ std::string bannerText(DevToolsPage& page, const std::string& id) {
 }
 
 // Waits until the banner's text starts with `start` (is gone, for ""); returns what it showed last.
-std::string awaitBanner(DevToolsPage& page, const std::string& id, const std::string& start,
-                        std::chrono::seconds timeout) {
+std::string awaitBanner(DevToolsPage& page, const std::string& id, const std::string& start) {
     std::string text;
-    for (auto deadline = std::chrono::steady_clock::now() + timeout; std::chrono::steady_clock::now() < deadline;
-         std::this_thread::sleep_for(200ms))
-        if ((text = bannerText(page, id)).rfind(start, 0) == 0 && (!start.empty() || text.empty())) break;
+    waitUntil([&] { return (text = bannerText(page, id)).rfind(start, 0) == 0 && (!start.empty() || text.empty()); });
     return text;
 }
 
@@ -144,16 +141,16 @@ TEST_F(Page, SaysWhenItPollsAndWhenSolwatchIsGone) {
     }
     DevToolsPage page(dir.file("profile"), pageUrl(*dump));
     const std::string busy = "solwatch is busy: showing values every 10 s";
-    EXPECT_EQ(awaitBanner(page, "server-banner", busy, 10s), busy);
+    EXPECT_EQ(awaitBanner(page, "server-banner", busy), busy);
     EXPECT_GE(shownRow(*dump, shownValues(page, *dump)), 0) << "the polled values are no CSV row";
     keepScreenshot(page, "page-busy.png");
 
     streams.clear();
-    EXPECT_EQ(awaitBanner(page, "server-banner", "", 15s), "") << "the stream was not taken again";
+    EXPECT_EQ(awaitBanner(page, "server-banner", ""), "") << "the stream was not taken again";
 
     dump.reset();
     const std::string gone = "No connection to solwatch since ";
-    EXPECT_EQ(awaitBanner(page, "server-banner", gone, 15s).substr(0, gone.size()), gone);
+    EXPECT_EQ(awaitBanner(page, "server-banner", gone).substr(0, gone.size()), gone);
     EXPECT_EQ(page.evaluate("document.body.classList.contains('stale')"), true);
     keepScreenshot(page, "page-no-connection.png");
 }
@@ -163,10 +160,12 @@ TEST_F(Page, ReadmeScreenshot) {
     if (!update || std::string(update) != "1") GTEST_SKIP() << "SOLWATCH_UPDATE_SCREENSHOT=1 takes it";
     const char* minutes = std::getenv("SOLWATCH_SCREENSHOT_MINUTES");
     HttpDump dump({"--time-scale", "120"}, {});
+    // The picture shows a chart of some hours of the simulated day: they take this long.
     std::this_thread::sleep_for(std::chrono::minutes(minutes ? std::atoi(minutes) : 16));
     DevToolsPage page(dir.file("profile"), pageUrl(dump));
     ASSERT_TRUE(showsAll(shownValues(page, dump))) << dump.solwatch().errSoFar();
-    std::this_thread::sleep_for(2s);  // the chart draws after the values
+    // The chart draws after the values.
+    ASSERT_TRUE(waitUntil([&] { return page.evaluate("document.querySelector('#chart canvas') !== null") == true; }));
     const std::string picture = page.screenshot();
     ASSERT_GT(picture.size(), 10000u);
     writeFile(std::string(SOLWATCH_SOURCE_DIR) + "/docs/solwatch-page.png", picture);

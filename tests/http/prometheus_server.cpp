@@ -3,22 +3,28 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <thread>
-
 #include <nlohmann/json.hpp>
 
 #include "tests/http/http_client.h"
+#include "tests/support/wait_until.h"
 
 namespace http_test {
 
 using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
 using testing_support::Process;
 
 const char* const kPrometheus = "/usr/bin/prometheus";
 const char* const kPromtool = "/usr/bin/promtool";
 
 bool installed(const char* program) { return ::access(program, X_OK) == 0; }
+
+std::string promtoolComplaints(const std::string& page) {
+    testing_support::ScratchDir dir;
+    testing_support::writeFile(dir.file("page"), page);
+    testing_support::ProcessResult lint =
+        testing_support::runProcess({"/bin/sh", "-c", std::string(kPromtool) + " check metrics < " + dir.file("page")});
+    return (lint.exitCode == 0 ? "" : "exit code " + std::to_string(lint.exitCode) + ": ") + lint.out + lint.err;
+}
 
 PrometheusServer::PrometheusServer(const testing_support::ScratchDir& dir, int target) : port_(freePort()) {
     testing_support::writeFile(dir.file("prometheus.yml"),
@@ -35,10 +41,9 @@ PrometheusServer::~PrometheusServer() {
     process_->wait(10s);
 }
 
-bool PrometheusServer::waitUntilReady(std::chrono::seconds timeout) {
-    for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(200ms))
-        if (process_->listensOn(port_) && httpGet(port_, "/-/ready", "GET", 1s).status == 200) return true;
-    return false;
+bool PrometheusServer::waitUntilReady() {
+    return testing_support::waitUntil(
+        [&] { return process_->listensOn(port_) && httpGet(port_, "/-/ready", "GET", 1s).status == 200; }, 30s, 50ms);
 }
 
 std::optional<double> PrometheusServer::query(const std::string& expression, double time) {
@@ -51,10 +56,8 @@ std::optional<double> PrometheusServer::query(const std::string& expression, dou
     return std::stod(result[0]["value"][1].get<std::string>());
 }
 
-bool PrometheusServer::waitFor(const std::string& expression, double wanted, std::chrono::seconds timeout) {
-    for (auto deadline = Clock::now() + timeout; Clock::now() < deadline; std::this_thread::sleep_for(250ms))
-        if (query(expression) == wanted) return true;
-    return false;
+bool PrometheusServer::waitFor(const std::string& expression, double wanted) {
+    return testing_support::waitUntil([&] { return query(expression) == wanted; }, testing_support::kEventBound, 50ms);
 }
 
 }  // namespace http_test

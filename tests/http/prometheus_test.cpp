@@ -1,5 +1,5 @@
-// solwatch's /metrics as Prometheus reads it: promtool's linter, and a real
-// Prometheus server that scrapes a dump of solwatch-sim every second.
+// solwatch's /metrics as a real Prometheus server reads it, scraping a dump
+// of solwatch-sim every second.
 #include <signal.h>
 #include <unistd.h>
 
@@ -14,6 +14,7 @@
 #include "tests/http/http_dump.h"
 #include "tests/http/prometheus_server.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -23,24 +24,6 @@ using namespace std::chrono_literals;
 using nlohmann::json;
 using Clock = std::chrono::steady_clock;
 
-TEST(Prometheus, PromtoolHasNothingToSayAboutALiveScrape) {
-    if (!installed(kPromtool)) GTEST_SKIP() << kPromtool << " is not installed";
-    ScratchDir dir;
-    HttpDump dump({});
-    ASSERT_FALSE(dump.header().empty()) << dump.solwatch().errSoFar();
-    // The server hears of a row after the CSV has it: the next row shows
-    // that the first one has reached it.
-    ASSERT_FALSE(dump.nextRow(10s).empty()) << dump.solwatch().errSoFar();
-    Reply metrics = httpGet(dump.port(), "/metrics");
-    ASSERT_EQ(metrics.status, 200);
-    EXPECT_EQ(metrics.headers["content-type"], "text/plain; version=0.0.4; charset=utf-8");
-    EXPECT_NE(metrics.body.find("\nsolwatch_battery_voltage_volts "), std::string::npos) << metrics.body;
-    writeFile(dir.file("metrics.txt"), metrics.body);
-    ProcessResult lint = runProcess({"/bin/sh", "-c", std::string(kPromtool) + " check metrics < " + dir.file("metrics.txt")});
-    EXPECT_EQ(lint.exitCode, 0);
-    EXPECT_EQ(lint.out + lint.err, "") << metrics.body;
-}
-
 // The scraped battery voltage is the CSV's at the time of the scraped row;
 // a pulled cable shows as solwatch_link_up 0 and the live gauges go.
 TEST(Prometheus, ScrapesTheCsvValuesAndSeesTheLinkGo) {
@@ -49,16 +32,22 @@ TEST(Prometheus, ScrapesTheCsvValuesAndSeesTheLinkGo) {
     HttpDump dump({}, {"-f", "--reconnect"});
     ASSERT_FALSE(dump.header().empty()) << dump.solwatch().errSoFar();
     PrometheusServer prometheus(dir, dump.port());
-    ASSERT_TRUE(prometheus.waitUntilReady(15s)) << prometheus.log();
-    ASSERT_TRUE(prometheus.waitFor("up", 1, 10s)) << prometheus.log();
-    std::this_thread::sleep_for(1500ms);
+    ASSERT_TRUE(prometheus.waitUntilReady()) << prometheus.log();
+    ASSERT_TRUE(prometheus.waitFor("up", 1)) << prometheus.log();
 
     // Both series at one time a second ago, so of one stored scrape: the
     // row's time says which CSV row it was.
-    const double time = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() - 1;
-    std::optional<double> rowTime = prometheus.query("solwatch_last_row_timestamp_seconds", time);
-    std::optional<double> voltage = prometheus.query("solwatch_battery_voltage_volts", time);
-    ASSERT_TRUE(rowTime && voltage) << prometheus.log();
+    std::optional<double> rowTime, voltage;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const double time =
+                std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count() - 1;
+            rowTime = prometheus.query("solwatch_last_row_timestamp_seconds", time);
+            voltage = prometheus.query("solwatch_battery_voltage_volts", time);
+            return rowTime && voltage;
+        },
+        kEventBound, 50ms))
+        << prometheus.log();
     const Cells* row = dump.rowAt(static_cast<std::time_t>(*rowTime), 5s);
     ASSERT_NE(row, nullptr) << "no CSV row of " << *rowTime;
     std::optional<std::string> csvVoltage = dump.cell(*row, {"Vbat[V]", "Vchr[V]"});
@@ -66,7 +55,7 @@ TEST(Prometheus, ScrapesTheCsvValuesAndSeesTheLinkGo) {
     EXPECT_DOUBLE_EQ(*voltage, std::stod(*csvVoltage));
 
     dump.endSimulator();
-    EXPECT_TRUE(prometheus.waitFor("solwatch_link_up", 0, 10s)) << dump.solwatch().errSoFar();
+    EXPECT_TRUE(prometheus.waitFor("solwatch_link_up", 0)) << dump.solwatch().errSoFar();
     EXPECT_EQ(prometheus.query("solwatch_battery_voltage_volts"), std::nullopt);
     EXPECT_EQ(prometheus.query("up"), 1.0);
 }
@@ -85,19 +74,20 @@ TEST(Prometheus, SlowlorisFromOneAddressKeepsNoOtherClientOut) {
     std::optional<PrometheusServer> prometheus;
     if (installed(kPrometheus)) {
         prometheus.emplace(dir, dump.port());
-        ASSERT_TRUE(prometheus->waitUntilReady(15s)) << prometheus->log();
-        ASSERT_TRUE(prometheus->waitFor("up", 1, 10s)) << prometheus->log();
+        ASSERT_TRUE(prometheus->waitUntilReady()) << prometheus->log();
+        ASSERT_TRUE(prometheus->waitFor("up", 1)) << prometheus->log();
     }
-    Process slowloris({HTTP_SLOWLORIS_BIN, std::to_string(dump.port()), "127.0.0.2", "300", "18"});
-    std::this_thread::sleep_for(2s);
+    Process slowloris({HTTP_SLOWLORIS_BIN, std::to_string(dump.port()), "127.0.0.2", "300", "16"});
+    ASSERT_TRUE(slowloris.waitForOutput("slowloris: connecting\n", 10s)) << slowloris.errSoFar();
 
+    // The honest client's share of the attack's time is what is measured.
     const auto honestTime = 14s;
     int asked = 0, answered = 0;
     for (auto end = Clock::now() + honestTime; Clock::now() < end; ++asked) {
         const auto begin = Clock::now();
         Reply reply = httpGet(dump.port(), asked % 2 ? "/healthz" : "/metrics", "GET", 1s);
         if (reply.status != 0 && Clock::now() - begin <= 1s) ++answered;
-        std::this_thread::sleep_until(begin + 500ms);
+        std::this_thread::sleep_until(begin + 500ms);  // twice a second, as a dashboard asks
     }
     EXPECT_GE(answered * 100, asked * 95) << answered << " of " << asked << " answered within 1 s";
     if (prometheus) {
@@ -107,7 +97,7 @@ TEST(Prometheus, SlowlorisFromOneAddressKeepsNoOtherClientOut) {
     }
     ProcessResult attack = slowloris.wait(10s);
     long connects = 0;
-    std::sscanf(attack.out.c_str(), "slowloris: %ld connects", &connects);
+    std::sscanf(attack.out.c_str() + attack.out.rfind("slowloris: "), "slowloris: %ld connects", &connects);
     EXPECT_GE(connects, 300) << attack.out << attack.err;
 }
 

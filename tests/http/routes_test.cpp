@@ -11,6 +11,7 @@
 #include <boost/beast/http/error.hpp>
 
 #include "http/listen_address.h"
+#include "tests/http/prometheus_server.h"
 
 using namespace tessline;
 
@@ -61,6 +62,8 @@ TEST(HttpRoutes, FixedRoutesAnswerWithTheirTypeAndTheCommonHeaders) {
         {"/nothing", 404, "text/plain; charset=utf-8"},
         {"/../../etc/passwd", 404, "text/plain; charset=utf-8"},
         {"/%2e%2e/%2e%2e/etc/passwd", 404, "text/plain; charset=utf-8"},
+        {"/%2E%2E%2Fetc%2Fpasswd", 404, "text/plain; charset=utf-8"},
+        {"/page.js/../../../../etc/passwd", 404, "text/plain; charset=utf-8"},
         {"//etc/passwd", 404, "text/plain; charset=utf-8"},
         {"/api/state/", 404, "text/plain; charset=utf-8"},
         {"*", 404, "text/plain; charset=utf-8"},
@@ -73,6 +76,7 @@ TEST(HttpRoutes, FixedRoutesAnswerWithTheirTypeAndTheCommonHeaders) {
         EXPECT_EQ(response[http::field::content_type], c.type);
         EXPECT_EQ(response["Content-Security-Policy"], "default-src 'self'");
         EXPECT_EQ(response["X-Content-Type-Options"], "nosniff");
+        EXPECT_EQ(response.body().find("root:"), std::string::npos);
         EXPECT_TRUE(std::regex_match(std::string(response[http::field::date]),
                                      std::regex("[A-Z][a-z]{2}, \\d\\d [A-Z][a-z]{2} \\d{4} \\d\\d:\\d\\d:\\d\\d GMT")))
             << response[http::field::date];
@@ -93,6 +97,9 @@ TEST(HttpRoutes, MetricsHaveTheProcessAndTheServer) {
         EXPECT_NE(metrics.find(line), std::string::npos) << line << " in " << metrics;
     const std::size_t rss = metrics.find("\nprocess_resident_memory_bytes ");
     EXPECT_GT(std::stod(metrics.substr(rss + 31)), 1e6) << "a resident size in bytes, not pages";
+    if (http_test::installed(http_test::kPromtool)) {
+        EXPECT_EQ(http_test::promtoolComplaints(metrics), "") << metrics;
+    }
 }
 
 TEST(HttpRoutes, HeadHasTheGetsHeadAndNoBody) {
@@ -110,6 +117,7 @@ TEST(HttpRoutes, OtherMethodsAndBodiesAreRefused) {
         HttpResponse response = f.get("/api/state", verb);
         EXPECT_EQ(response.result_int(), 405);
         EXPECT_EQ(response[http::field::allow], "GET, HEAD");
+        EXPECT_EQ(response["Content-Security-Policy"], "default-src 'self'");
     }
     // A request with a body ends its connection, whatever the answer.
     struct BodyCase {

@@ -25,6 +25,7 @@
 #include "tests/support/process.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/wait_until.h"
 
 using namespace testing_support;
 using namespace std::chrono_literals;
@@ -221,7 +222,8 @@ TEST(PlotProgram, LiveFastRunAsPng) {
     {
         SimProcess sim({"--time-scale", "720"});
         Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "-o", dir.file("live.csv")});
-        std::this_thread::sleep_for(5s);
+        // Rows enough for lines and a charge state's band: a row a second.
+        ASSERT_TRUE(waitUntil([&] { return splitLines(readFile(dir.file("live.csv"))).size() >= 6; }));
         solwatch.signal(SIGINT);
         ASSERT_EQ(solwatch.wait(10s).exitCode, 0);
     }

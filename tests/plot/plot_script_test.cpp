@@ -12,6 +12,7 @@
 #include "plot/stamp_time.h"
 #include "plot/table_reader.h"
 #include "plot/time_axis.h"
+#include "tests/support/sim_process.h"
 
 namespace {
 
@@ -42,13 +43,6 @@ PlotData reduce(const Recording& r, std::size_t columns = PlotData::kMostColumns
     data.add(r);
     data.finish();
     return data;
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> all;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) all.push_back(line);
-    return all;
 }
 
 TEST(StampTime, ReadsTheCtimeFormAsLocalClockSeconds) {
@@ -145,7 +139,7 @@ TEST(PlotOptions, NamesThePictures) {
 // The number of points in each piece of a line.
 std::vector<std::size_t> pieces(const std::string& data) {
     std::vector<std::size_t> sizes(1, 0);
-    for (const std::string& line : lines(data)) line.empty() ? sizes.push_back(0) : void(++sizes.back());
+    for (const std::string& line : testing_support::splitLines(data)) line.empty() ? sizes.push_back(0) : void(++sizes.back());
     return sizes;
 }
 
@@ -166,7 +160,7 @@ TEST(PlotData, ManyRowsShrinkToTheirEnvelope) {
     for (int i = 0; i < 4000; ++i) power.push_back(static_cast<float>(i % 100));
     power[1234] = 500;
     Recording r = powerRows(power);
-    std::vector<std::string> points = lines(reduce(r, 100).seriesData(Quantity::panelPower));
+    std::vector<std::string> points = testing_support::splitLines(reduce(r, 100).seriesData(Quantity::panelPower));
     EXPECT_LE(points.size(), 200u);
     double low = 1e9, high = -1e9, lastX = -1;
     for (const std::string& point : points) {
@@ -218,7 +212,7 @@ TEST(PlotData, HoldsAFewColumnsWhateverTheSpan) {
         EXPECT_EQ(data.rows(), static_cast<std::size_t>(d.days * kSecondsPerDay / d.step)) << d.days;
         EXPECT_LE(data.columns(), PlotData::kMostColumns) << d.days;
         EXPECT_GT(data.columns(), PlotData::kMostColumns / 2) << d.days;  // a column a pixel or less
-        std::vector<std::string> points = lines(data.seriesData(Quantity::panelPower));
+        std::vector<std::string> points = testing_support::splitLines(data.seriesData(Quantity::panelPower));
         EXPECT_LE(points.size(), 2 * PlotData::kMostColumns) << d.days;
         double high = 0;
         for (const std::string& point : points) high = std::max(high, std::stod(point.substr(point.find(' '))));
@@ -234,7 +228,7 @@ TEST(PlotData, GapsAndBandsStayWithinAColumn) {
     EXPECT_LT(width, faultFor);
 
     // The line breaks once, over the missing day.
-    std::vector<std::string> points = lines(data.seriesData(Quantity::panelPower));
+    std::vector<std::string> points = testing_support::splitLines(data.seriesData(Quantity::panelPower));
     auto blank = std::find(points.begin(), points.end(), "");
     ASSERT_NE(blank, points.end());
     EXPECT_EQ(std::find(blank + 1, points.end(), ""), points.end());
@@ -243,7 +237,7 @@ TEST(PlotData, GapsAndBandsStayWithinAColumn) {
 
     // The fault's band, and no band over the missing day.
     std::vector<int> present;
-    std::vector<std::string> bands = lines(data.stateBands(present));
+    std::vector<std::string> bands = testing_support::splitLines(data.stateBands(present));
     ASSERT_EQ(present, (std::vector<int>{0, 2, 3}));
     std::size_t block = 0;
     std::vector<std::pair<double, double>> faults;
@@ -283,9 +277,9 @@ TEST(PlotData, HistoryDaysSitOnTheirDates) {
     history.yield[0] = 0.5f;
     history.yield[2] = 1.25f;
     history.maxPower[30] = 300;
-    EXPECT_EQ(lines(historyData(history, false)).size(), 2u);
+    EXPECT_EQ(testing_support::splitLines(historyData(history, false)).size(), 2u);
     double x, value;
-    ASSERT_EQ(std::sscanf(lines(historyData(history, false))[1].c_str(), "%lf %lf", &x, &value), 2);
+    ASSERT_EQ(std::sscanf(testing_support::splitLines(historyData(history, false))[1].c_str(), "%lf %lf", &x, &value), 2);
     EXPECT_EQ(stampText(x, "%d %b %H:%M"), "05 Dec 12:00");
     EXPECT_EQ(value, 1.25);
     ASSERT_EQ(std::sscanf(historyData(history, true).c_str(), "%lf %lf", &x, &value), 2);
@@ -318,7 +312,7 @@ TEST(GnuplotScript, DrawsThePanelsTheTableHas) {
     EXPECT_EQ(names, (std::vector<std::string>{"panel_power.dat", "battery_voltage.dat", "charge_current.dat",
                                                "states.dat"}));
     EXPECT_EQ(job.files[0].second.find('-'), std::string::npos);  // the gap is no value
-    EXPECT_EQ(lines(job.files[0].second).size(), 1u);
+    EXPECT_EQ(testing_support::splitLines(job.files[0].second).size(), 1u);
 }
 
 // The battery panel's range in the script: "lo:hi", or "*:*" when gnuplot

@@ -28,7 +28,7 @@ dump 200 -s "$port" -o full_history.csv
 start_sim first --time-scale 720 --start-time 10:00
 rm -f appended_runs.csv
 dump 9 -s "$port" -f -o appended_runs.csv
-sleep 15
+sleep 15  # the gap between the runs is what the fixture shows
 dump 9 -s "$port" -f -o appended_runs.csv
 start_sim other --time-scale 720 --start-time 11:00 --product-id 0xA040 --no-load --serial HQ2111OTHER
 dump 9 -s "$port" -f >> appended_runs.csv

@@ -7,36 +7,22 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/support/scratch_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace publish_test {
 
 using namespace std::chrono_literals;
+using testing_support::freePort;
 using testing_support::Process;
 using testing_support::runProcess;
 using testing_support::writeFile;
 
 namespace {
-
-// A port nobody listens on now; the broker takes it a moment later.
-int freePort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        throw std::runtime_error("no free port");
-    }
-    ::close(fd);
-    return ntohs(address.sin_port);
-}
 
 bool accepts(int port) {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -112,10 +98,7 @@ void MosquittoBroker::makeCertificates() {
 
 void MosquittoBroker::start() {
     process_ = std::make_unique<Process>(std::vector<std::string>{toolPath("mosquitto"), "-c", dir_ + "/mosquitto.conf"});
-    for (int i = 0; i < 500; ++i) {
-        if (process_->listensOn(port_) && accepts(port_)) return;
-        std::this_thread::sleep_for(10ms);
-    }
+    if (testing_support::waitUntil([&] { return process_->listensOn(port_) && accepts(port_); })) return;
     throw std::runtime_error("mosquitto does not listen: " + process_->wait(1s).err);
 }
 
@@ -142,46 +125,62 @@ std::vector<std::string> MosquittoBroker::clientArgs() const {
     return args;
 }
 
-Subscriber::Subscriber(const MosquittoBroker& broker, const std::string& filter, std::vector<std::string> extra) {
+namespace {
+
+// mosquitto_sub on `filter`, started; returns once the broker acknowledged
+// the subscription.
+std::unique_ptr<Process> subscribe(const MosquittoBroker& broker, const std::string& filter,
+                                   const std::vector<std::string>& extra) {
     // Line-buffered, so that the "received SUBACK" note of -d comes out at once.
     std::vector<std::string> argv = {toolPath("stdbuf"), "-oL", toolPath("mosquitto_sub"), "-d", "-q", "1",
                                      "-t", filter, "-F", "%r %t %p"};
     std::vector<std::string> client = broker.clientArgs();
     argv.insert(argv.end(), client.begin(), client.end());
     argv.insert(argv.end(), extra.begin(), extra.end());
-    process_ = std::make_unique<Process>(argv);
-    if (!process_->waitForOutput("received SUBACK", 10s))
-        throw std::runtime_error("mosquitto_sub did not subscribe: " + process_->errSoFar());
+    auto process = std::make_unique<Process>(argv);
+    if (!process->waitForOutput("received SUBACK", 10s))
+        throw std::runtime_error("mosquitto_sub did not subscribe: " + process->errSoFar());
+    return process;
 }
+
+// A "%r %t %p" line of mosquitto_sub as a message; -d mixes its protocol
+// notes ("Client ... received PUBLISH") into the output.
+std::optional<Message> messageOf(const std::string& line) {
+    const std::size_t space = line.find(' ', 2);
+    if (line.size() < 2 || (line[0] != '0' && line[0] != '1') || line[1] != ' ' || space == std::string::npos)
+        return std::nullopt;
+    return Message{line[0] == '1', line.substr(2, space - 2), line.substr(space + 1)};
+}
+
+}  // namespace
+
+Subscriber::Subscriber(const MosquittoBroker& broker, const std::string& filter, std::vector<std::string> extra)
+    : process_(subscribe(broker, filter, extra)) {}
 
 const std::vector<Message>& Subscriber::waitFor(std::size_t count, std::chrono::milliseconds timeout) {
     auto deadline = std::chrono::steady_clock::now() + timeout;
     while (messages_.size() < count) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
-        std::string line = process_->readLine(left);
-        // -d mixes its protocol notes ("Client ... received PUBLISH") into the output.
-        if (line.size() < 2 || (line[0] != '0' && line[0] != '1') || line[1] != ' ') continue;
-        std::size_t space = line.find(' ', 2);
-        if (space == std::string::npos) continue;
-        messages_.push_back({line[0] == '1', line.substr(2, space - 2), line.substr(space + 1)});
+        if (std::optional<Message> message = messageOf(process_->readLine(left))) messages_.push_back(*message);
     }
     return messages_;
 }
 
 std::vector<Message> retainedMessages(const MosquittoBroker& broker, const std::string& filter) {
-    std::vector<std::string> argv = {toolPath("mosquitto_sub"), "-t", filter, "--retained-only", "-W", "1",
-                                     "-F", "%r %t %p"};
+    // The broker sends what it retains as it takes the subscription. A
+    // message of ours after that, not retained, marks the end, where
+    // --retained-only stops: no fixed wait for messages that do not come.
+    const std::string end = "solwatch-test/end-of-retained";
+    std::unique_ptr<Process> subscriber = subscribe(broker, filter, {"-t", end, "--retained-only", "-W", "10"});
+    std::vector<std::string> argv = {toolPath("mosquitto_pub"), "-t", end, "-m", "end"};
     std::vector<std::string> client = broker.clientArgs();
     argv.insert(argv.end(), client.begin(), client.end());
-    testing_support::ProcessResult result = runProcess(argv, 10s);
+    runProcess(argv, 10s);
     std::vector<Message> messages;
-    std::istringstream lines(result.out);
-    for (std::string line; std::getline(lines, line);) {
-        std::size_t space = line.find(' ', 2);
-        if (line.size() > 2 && space != std::string::npos)
-            messages.push_back({line[0] == '1', line.substr(2, space - 2), line.substr(space + 1)});
-    }
+    std::istringstream lines(subscriber->wait(10s).out);
+    for (std::string line; std::getline(lines, line);)
+        if (std::optional<Message> message = messageOf(line); message && message->retained) messages.push_back(*message);
     return messages;
 }
 

@@ -20,32 +20,13 @@
 #include "output/state_message.h"
 #include "publish/topics.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/time_zone.h"
 #include "tests/support/typed_row.h"
 
 namespace {
 
 using namespace tessline;
 using nlohmann::json;
-
-// Sets TZ while it lives.
-class ZoneScope {
-public:
-    explicit ZoneScope(const char* zone) {
-        const char* old = ::getenv("TZ");
-        hadOld_ = old != nullptr;
-        if (old) old_ = old;
-        ::setenv("TZ", zone, 1);
-        ::tzset();
-    }
-    ~ZoneScope() {
-        hadOld_ ? ::setenv("TZ", old_.c_str(), 1) : ::unsetenv("TZ");
-        ::tzset();
-    }
-
-private:
-    bool hadOld_;
-    std::string old_;
-};
 
 TableCell N(const char* text) { return numberCell(text, std::strtod(text, nullptr)); }
 TableCell T(const char* text) { return textCell(text); }
@@ -85,16 +66,16 @@ TEST(StateMessage, CellsKeepTheCsvText) {
 
 TEST(StateMessage, IsoTimeCarriesTheOffset) {
     {
-        ZoneScope zone("UTC0");
+        testing_support::TimeZoneGuard zone("UTC0");
         EXPECT_EQ(isoLocalTime(1796692380), "2026-12-08T01:13:00+00:00");
     }
-    ZoneScope zone("CET-1CEST,M3.5.0,M10.5.0/3");
+    testing_support::TimeZoneGuard zone("CET-1CEST,M3.5.0,M10.5.0/3");
     EXPECT_EQ(isoLocalTime(1796692380), "2026-12-08T02:13:00+01:00");
     EXPECT_EQ(isoLocalTime(1782000000), "2026-06-21T02:00:00+02:00");
 }
 
 TEST(StateMessage, LiveColumnsFlatHistoryNested) {
-    ZoneScope zone("UTC0");
+    testing_support::TimeZoneGuard zone("UTC0");
     StateMessageBuilder builder(fullColumns());
     TableRow row{1796692380,
                  {T("Tue Dec  8 01:13:00 2026"), T("FLOAT"), N("4.20"), M, T("12:30"), N("456.78"), N("45"),
@@ -118,7 +99,7 @@ TEST(StateMessage, LiveColumnsFlatHistoryNested) {
 // The state carries today's record; the history message all days, and is
 // due again when the total or a past day changes, not today's record.
 TEST(StateMessage, StateHasTodayHistoryHasAllDays) {
-    ZoneScope zone("UTC0");
+    testing_support::TimeZoneGuard zone("UTC0");
     StateMessageBuilder builder(fullColumns());
     TableRow row{1796692380,
                  {T("Tue Dec  8 01:13:00 2026"), T("FLOAT"), N("4.20"), M, T("12:30"), N("456.78"), N("45"),
@@ -144,17 +125,14 @@ TEST(StateMessage, StateHasTodayHistoryHasAllDays) {
         changed.cells[change.cell] = change.value;
         EXPECT_EQ(builder.pastHistoryCells(changed) != past, change.due) << change.cell << " " << change.value.text;
     }
-    StateMessageBuilder channels(testing_support::catalogueColumns({"Vout"}));
-    EXPECT_FALSE(channels.hasHistory());
     EXPECT_TRUE(builder.hasHistory());
-}
-
-TEST(StateMessage, ChannelsVariantHasNoHistoryObject) {
-    StateMessageBuilder builder(testing_support::catalogueColumns({"Vout", "Temp"}));
-    json state = json::parse(builder.build(TableRow{5, {N("13.450"), N("25.3")}}));
-    EXPECT_EQ(state["vout"], 13.45);
-    EXPECT_EQ(state["time"], 5);
-    EXPECT_FALSE(state.contains("history"));
+    // The channels variant has no history object.
+    StateMessageBuilder channels(testing_support::catalogueColumns({"Vout", "Temp"}));
+    EXPECT_FALSE(channels.hasHistory());
+    json channelState = json::parse(channels.build(TableRow{5, {N("13.450"), N("25.3")}}));
+    EXPECT_EQ(channelState["vout"], 13.45);
+    EXPECT_EQ(channelState["time"], 5);
+    EXPECT_FALSE(channelState.contains("history"));
 }
 
 TEST(Topics, ExpandLikeTheOutputTemplateButStayOneLevel) {

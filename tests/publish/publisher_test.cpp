@@ -1,6 +1,5 @@
 // The publisher against a real broker, without a charger: what its backlog
 // keeps while the broker is away, and a refusal.
-#include <thread>
 
 #include <boost/exception/get_error_info.hpp>
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/typed_row.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ TEST(MqttPublisher, RefusedCredentialsEndTheNextRow) {
     settings.password = "wrong";
     MqttPublisher publisher(settings);
     publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
-    for (int i = 0; i < 100 && publisher.failure().empty(); ++i) std::this_thread::sleep_for(50ms);
+    testing_support::waitUntil([&] { return !publisher.failure().empty(); });
     try {
         publisher.onRow(TableRow{0, {numberCell("0", 0)}});
         ADD_FAILURE() << "a refused connection let the rows go on";
@@ -105,8 +105,7 @@ TEST(MqttPublisher, AnotherChargerNeverHoldsUpTheDump) {
     Subscriber subscriber(broker, "test/+/state");
     MqttPublisher publisher(settingsFor(broker, 10));
     publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
-    for (int i = 0; i < 200 && !publisher.health().connected; ++i) std::this_thread::sleep_for(50ms);
-    ASSERT_TRUE(publisher.health().connected);
+    ASSERT_TRUE(testing_support::waitUntil([&] { return publisher.health().connected.load(); }));
     broker.pause();
     publisher.onRow(TableRow{0, {numberCell("1", 1)}});
     Identity other = kCharger;

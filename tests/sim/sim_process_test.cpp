@@ -14,6 +14,7 @@
 
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ std::string readUntil(int fd, const std::string& wanted) {
 TEST(SimProcess, ServesReconnectingHostsAndCleansUp) {
     testing_support::ScratchDir dir;
     std::string link = dir.file("charger");
-    SimProcess sim({"--frozen", "--period-ms", "100", "--link", link});
+    SimProcess sim({"--frozen", "--period-ms", "100", "--link", link, "--verbose"});
     ASSERT_EQ(sim.path().rfind("/dev/pts/", 0), 0u) << sim.path();
 
     for (int visit = 0; visit < 2; ++visit) {
@@ -56,8 +57,10 @@ TEST(SimProcess, ServesReconnectingHostsAndCleansUp) {
         ASSERT_EQ(write(fd, ":154\n", 5), 5);
         EXPECT_NE(readUntil(fd, ":51641F9\n").find(":51641F9\n"), std::string::npos) << "visit " << visit;
         EXPECT_NE(readUntil(fd, "\r\nChecksum\t").find("\r\nPID\t0xA042"), std::string::npos) << "visit " << visit;
+        const std::size_t logged = sim.process().errSoFar().size();
         close(fd);
-        usleep(150000);  // the simulator notices that the host left
+        // The next host comes once the simulator has noticed that this one left.
+        ASSERT_TRUE(sim.process().waitForErr("host gone", 20s, logged)) << sim.process().errSoFar();
     }
     sim.process().signal(SIGTERM);
     EXPECT_EQ(sim.process().wait(5s).exitCode, 0);
@@ -76,13 +79,10 @@ TEST(SimProcess, HangUpLooksLikeAPulledCable) {
     readUntil(fd, "\r\nChecksum\t");
     // After the hang-up a read ends (EOF or EIO) instead of waiting for data.
     char buffer[256];
-    ssize_t n = 1;
-    for (int i = 0; i < 50 && n > 0; ++i) n = readable(fd, 200) ? read(fd, buffer, sizeof buffer) : 1;
-    EXPECT_LE(n, 0);
+    EXPECT_TRUE(testing_support::waitUntil([&] { return readable(fd, 10) && read(fd, buffer, sizeof buffer) <= 0; }));
     struct stat st;
-    bool linkThere = true;
-    for (int i = 0; i < 50 && linkThere; ++i, usleep(20000)) linkThere = lstat(link.c_str(), &st) == 0;
-    EXPECT_FALSE(linkThere) << "the link goes with the hang-up";
+    EXPECT_TRUE(testing_support::waitUntil([&] { return lstat(link.c_str(), &st) != 0; }))
+        << "the link goes with the hang-up";
     close(fd);
     sim.process().signal(SIGINT);
     EXPECT_EQ(sim.process().wait(5s).exitCode, 0);

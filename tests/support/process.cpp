@@ -1,8 +1,11 @@
 #include "tests/support/process.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,8 +136,8 @@ bool Process::waitForOutput(const std::string& text, std::chrono::milliseconds t
     return pumpUntil([&] { return out_.find(text) != std::string::npos; }, timeout);
 }
 
-bool Process::waitForErr(const std::string& text, std::chrono::milliseconds timeout) {
-    return pumpUntil([&] { return err_.find(text) != std::string::npos; }, timeout);
+bool Process::waitForErr(const std::string& text, std::chrono::milliseconds timeout, std::size_t from) {
+    return pumpUntil([&] { return err_.find(text, from) != std::string::npos; }, timeout);
 }
 
 ProcessResult Process::wait(std::chrono::milliseconds timeout) {
@@ -161,6 +164,20 @@ ProcessResult Process::wait(std::chrono::milliseconds timeout) {
     result_.out = out_;
     result_.err = err_;
     return result_;
+}
+
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
 }
 
 ProcessResult runProcess(const std::vector<std::string>& argv, std::chrono::milliseconds timeout) {

@@ -35,8 +35,8 @@ public:
     std::string readLine(std::chrono::milliseconds timeout);
     // Collects output until stdout holds `text` or the time is up.
     bool waitForOutput(const std::string& text, std::chrono::milliseconds timeout);
-    // Collects output until stderr holds `text` or the time is up.
-    bool waitForErr(const std::string& text, std::chrono::milliseconds timeout);
+    // Collects output until stderr holds `text` (at or after `from`) or the time is up.
+    bool waitForErr(const std::string& text, std::chrono::milliseconds timeout, std::size_t from = 0);
     const std::string& outSoFar() const { return out_; }
     const std::string& errSoFar() const { return err_; }
     // Waits for the end (killing the child after `timeout`) and returns all output.
@@ -55,6 +55,10 @@ private:
     bool finished_ = false;
     ProcessResult result_;
 };
+
+// A port of 127.0.0.1 that nothing listened on a moment ago (0 if none was
+// to be had); a server of the test takes it a moment later.
+int freePort();
 
 // Runs a program to its end (at most `timeout`).
 ProcessResult runProcess(const std::vector<std::string>& argv,

@@ -7,6 +7,8 @@
 #include <algorithm>
 
 #include <cctype>
+
+#include "tests/support/wait_until.h"
 #include <stdexcept>
 
 namespace testing_support {
@@ -30,7 +32,7 @@ SimProcess::SimProcess(std::vector<std::string> options, bool paced) {
     if (path_.empty()) throw std::runtime_error("solwatch-sim printed no device path: " + process_->errSoFar());
     if (link.empty()) return;
     path_ = link;
-    for (int i = 0; i < 100 && ::access(link.c_str(), F_OK) != 0; ++i) ::usleep(20000);
+    waitUntil([&] { return ::access(link.c_str(), F_OK) == 0; });
 }
 
 SimProcess::~SimProcess() {

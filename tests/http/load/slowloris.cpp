@@ -2,8 +2,9 @@
 // tests and benchmarks. CONNECTIONS sockets of FROM (an address of the
 // loopback, bound before connecting) each send one byte of a request head
 // every BYTE_EVERY seconds and never finish it; a socket that the server
-// closes connects again RECONNECT_AFTER seconds later. After SECONDS it
-// prints what it saw on one line and ends.
+// closes connects again RECONNECT_AFTER seconds later. It prints
+// "slowloris: connecting" once every socket has begun to connect; after
+// SECONDS it prints what it saw on one line and ends.
 //   http_slowloris PORT FROM CONNECTIONS SECONDS [BYTE_EVERY [RECONNECT_AFTER]]
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -126,6 +127,7 @@ void run(const Options& options, Counts& counts) {
     const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(Seconds(options.seconds));
     std::vector<pollfd> watched;
     std::vector<Slot*> watchedSlots;
+    bool announced = false;
     while (Clock::now() < end) {
         const auto now = Clock::now();
         watched.clear();
@@ -136,6 +138,12 @@ void run(const Options& options, Counts& counts) {
             if (slot.fd < 0) continue;
             watched.push_back({slot.fd, POLLIN, 0});
             watchedSlots.push_back(&slot);
+        }
+        if (!announced) {
+            // Every slot has begun its connect: a caller may start measuring.
+            std::printf("slowloris: connecting\n");
+            std::fflush(stdout);
+            announced = true;
         }
         if (::poll(watched.data(), watched.size(), 20) <= 0) continue;
         for (std::size_t i = 0; i < watched.size(); ++i)
