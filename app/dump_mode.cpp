@@ -120,13 +120,16 @@ public:
 };
 
 // Polls and prints until a stop request or a lost link ends the run.
-void dumpSession(LinkSession& session, const Identity& identity, DumpVariant variant, TableListener& listener,
-              StopRequest& stop) {
+void dumpSession(LinkSession& session, const Identity& identity, const DumpSettings& settings,
+                 TableListener& listener, StopRequest& stop) {
+    const DumpVariant variant = settings.variant;
     // Rows at set times can wait a few ms for a byte; the channels table
     // runs as fast as the line allows.
     session.link().setRestBetweenReads(variant != DumpVariant::channels);
     Dumper dumper(session.link(), session.link());
     dumper.setListener(&listener, identity);
+    // A reconnecting run logs a refusal as it logs an absent device.
+    dumper.setRefusalLog(settings.reconnect ? RefusalLog::byCaller : RefusalLog::here);
     StopRequest::Waker waker(stop, [&dumper] { dumper.requestStop(); });
     if (stop.requested() || !session.lossReason().empty()) dumper.requestStop();
     dumper.run(variant);
@@ -137,10 +140,13 @@ std::string lossReasonOf(const LinkSession* session) { return session ? session-
 // Call from a catch block: the reason a reconnecting run goes on after the
 // failure in flight. Any other failure, and every failure of a run without
 // reconnection, passes on.
-std::string survivedFailure(const LinkSession* session, bool reconnect) {
+FailureVerdict survivedVerdict(const LinkSession* session, bool reconnect) {
     const FailureVerdict verdict = classifyFailure(std::current_exception(), lossReasonOf(session));
     if (!reconnect || !verdict.survivable) throw;
-    return verdict.reason;
+    return verdict;
+}
+std::string survivedFailure(const LinkSession* session, bool reconnect) {
+    return survivedVerdict(session, reconnect).reason;
 }
 
 // Why a run could not go on with a session that ended without a failure.
@@ -195,17 +201,28 @@ int dumpMode(std::unique_ptr<LinkSession>& session, const Identity& firstIdentit
     Identity identity = firstIdentity;
     for (;;) {
         std::string reason;
+        bool refused = false;
         try {
             if (!session) session = connectDevice(settings, stop, identity, retry);
             if (!session) return stop.exitCode();
             listeners.progress.noteDevice(identity);
-            dumpSession(*session, identity, settings.variant, listeners, stop);
+            dumpSession(*session, identity, settings, listeners, stop);
         } catch (...) {
-            reason = survivedFailure(session.get(), settings.reconnect);
+            const FailureVerdict verdict = survivedVerdict(session.get(), settings.reconnect);
+            reason = verdict.reason;
+            // Only a refusal is survived and logged where it is found.
+            refused = verdict.loggedWhereFound;
         }
         if (stop.requested()) return stop.exitCode();
         if (reason.empty()) reason = quietEndReason(session.get(), "the dump ended");
-        logError("solwatch", "link lost: %s", reason.c_str());
+        if (refused) {
+            // The charger answers but is not taken: a line at the first
+            // refusal, a reminder an hour, and its return, as for an absence.
+            retry.reason = reason;
+            logFailedTry(retry);
+        } else {
+            logError("solwatch", "link lost: %s", reason.c_str());
+        }
         listeners.onLinkLost(reason);
         session.reset();
         retry.backoff.failed();

@@ -56,7 +56,7 @@ void Dumper::requestStop() {
 
 int Dumper::run(DumpVariant variant) {
     if (stopRequested_) return 0;
-    return runTable(capabilitiesReport(*link_), variant);
+    return runTable(capabilitiesReport(*link_, refusalLog_), variant);
 }
 
 int Dumper::runTable(const DeviceInfo& info, DumpVariant variant) {

@@ -11,6 +11,7 @@
 #include "dumper/table_items.h"
 #include "dumper/dump_table.h"
 #include "dumper/table_listener.h"
+#include "identity/capabilities.h"
 
 namespace tessline {
 
@@ -36,6 +37,8 @@ public:
     // after requestStop(); any exception (a port write error, say) releases
     // the lock and the items and passes on to the caller, which reports it.
     int run(DumpVariant variant);
+    // Who logs the report's refusal (set before run()): the report, by default.
+    void setRefusalLog(RefusalLog refusalLog) { refusalLog_ = refusalLog; }
     // run() after the capabilities report, for a charger described by `info`.
     int runTable(const DeviceInfo& info, DumpVariant variant);
     // Ends run() at its next request, or at once while it waits for a row's
@@ -65,6 +68,7 @@ private:
     std::shared_ptr<DumpTable> table_ = std::make_shared<DumpTable>();
     std::atomic<bool> stopRequested_{false};
     TableListener* listener_ = nullptr;
+    RefusalLog refusalLog_ = RefusalLog::here;
     Identity identity_;
 };
 

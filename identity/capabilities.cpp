@@ -17,7 +17,6 @@ namespace {
 const char* const kCategory = "capabilities";
 
 [[noreturn]] void refuse(const char* message, int exitCode) {
-    logError(kCategory, "%s", message);
     throw device_refused(message) << tag_exit_code(exitCode);
 }
 
@@ -43,13 +42,8 @@ void logReport(const DeviceInfo& info) {
     if (info.minVoltage == 0) logError(kCategory, "mppt charger model unknown...");
 }
 
-}  // namespace
-
-int refusalExitCode(const device_refused& refusal) {
-    return carriedExitCode(refusal);
-}
-
-DeviceInfo capabilitiesReport(HexLink& link) {
+// The whole report; a refusal passes on unlogged.
+DeviceInfo qualifiedDevice(HexLink& link) {
     DeviceInfo info;
     HexProto hex(&link);
     // Held across the whole series so no other request slips in between.
@@ -64,6 +58,21 @@ DeviceInfo capabilitiesReport(HexLink& link) {
     completeDeviceInfo(info, pingWord, hex.registerReader());
     logReport(info);
     return info;
+}
+
+}  // namespace
+
+int refusalExitCode(const device_refused& refusal) {
+    return carriedExitCode(refusal);
+}
+
+DeviceInfo capabilitiesReport(HexLink& link, RefusalLog refusalLog) {
+    try {
+        return qualifiedDevice(link);
+    } catch (const device_refused& refusal) {
+        if (refusalLog == RefusalLog::here) logError(kCategory, "%s", refusal.what());
+        throw;
+    }
 }
 
 }  // namespace tessline

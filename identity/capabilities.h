@@ -25,9 +25,14 @@ private:
 // The exit code that a refusal carries.
 int refusalExitCode(const device_refused& refusal);
 
-// Returns the DeviceInfo, or logs the reason and throws device_refused with
-// 3 (no ping reply / no response), 81 (not an application), 22 (no device
-// id) or 91 (not a supported charger).
-DeviceInfo capabilitiesReport(HexLink& link);
+// Where a refusal's reason is logged: here, as the report finds it, or by
+// the caller (a reconnecting run logs a lasting refusal as it logs an absent
+// device, not at every try).
+enum class RefusalLog { here, byCaller };
+
+// Returns the DeviceInfo, or logs the reason (as `refusalLog` says) and
+// throws device_refused with 3 (no ping reply / no response), 81 (not an
+// application), 22 (no device id) or 91 (not a supported charger).
+DeviceInfo capabilitiesReport(HexLink& link, RefusalLog refusalLog = RefusalLog::here);
 
 }  // namespace tessline
