@@ -16,6 +16,7 @@
 #include <fstream>
 
 #include "tests/support/csv_row.h"
+#include "tests/support/notify_socket.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/time_zone.h"
@@ -183,6 +184,8 @@ TEST(Rotate, FullDiskHoldsTheRowsUntilThereIsRoom) {
     if (mount("tmpfs", dir.path().c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a small file system here: " << std::strerror(errno);
     const std::string file = dir.file("day.csv"), filler = dir.file("filler");
+    ScratchDir notifyDir;  // off the small file system that fills up
+    NotifySocket systemd(notifyDir.file("notify"));  // its status counts the held rows
     {
         SimProcess sim({"--frozen", "--no-load"});
         Process solwatch({SOLWATCH_BIN, "-s", sim.path(), "-f", "--reconnect", "-o", file});
@@ -194,7 +197,7 @@ TEST(Rotate, FullDiskHoldsTheRowsUntilThereIsRoom) {
         }
         std::filesystem::rename(file, file + ".1");
         EXPECT_TRUE(solwatch.waitForErr("cannot write " + file + ": No space left on device", 20s)) << solwatch.errSoFar();
-        std::this_thread::sleep_for(3s);  // rows held for a while, which nothing shows but the clock
+        ASSERT_TRUE(systemd.waitFor(" 2 held: the file cannot be written"));
         std::filesystem::remove(filler);
         ASSERT_TRUE(waitUntil([&] { return rowTimes(file).size() >= 6; }));
         solwatch.signal(SIGINT);
