@@ -2,15 +2,25 @@
 # Builds the libFuzzer targets with clang, replays each seed corpus, then
 # fuzzes each target for the given number of seconds (default 30), two at a
 # time. Any crash, leak or sanitizer report fails the run.
+#   bash scripts/fuzz.sh [--build-only | --run-only] [SECONDS]
+# scripts/test.sh builds the targets beside other stages' tests, then runs them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+step=all
+case "${1:-}" in
+  --build-only) step=build; shift ;;
+  --run-only) step=run; shift ;;
+esac
 seconds=${1:-30}
-cmake -S . -B build-fuzz -G Ninja -DSOLWATCH_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1" > /dev/null
-# Only the fuzz targets and what they link: the programs are not fuzzed.
 fuzz_targets=()
 for source in fuzz/*_fuzz.cpp; do fuzz_targets+=("$(basename "$source" .cpp)"); done
-cmake --build build-fuzz -j"$(nproc)" --target "${fuzz_targets[@]}"
+if [ "$step" != run ]; then
+  cmake -S . -B build-fuzz -G Ninja -DSOLWATCH_FUZZ=ON -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1" > /dev/null
+  # Only the fuzz targets and what they link: the programs are not fuzzed.
+  cmake --build build-fuzz -j"$(nproc)" --target "${fuzz_targets[@]}"
+fi
+[ "$step" != build ] || exit 0
 
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 work=$(mktemp -d)
@@ -32,6 +42,7 @@ for source in fuzz/*_fuzz.cpp; do
   target=$(basename "$source" .cpp)
   [ -x "build-fuzz/fuzz/$target" ] && targets+=("$target")
 done
+[ ${#targets[@]} -gt 0 ] || { echo "fuzz: no target built in build-fuzz" >&2; exit 1; }
 
 failed=0
 for ((i = 0; i < ${#targets[@]}; i += 2)); do
