@@ -43,15 +43,19 @@ begin_stage() {
   stage=$1 stage_start=$SECONDS stage_tests=0 stage_passed=0
   echo "== $1"
 }
+stage_row() {  # stage_row [FAILED]: the stage's line of the table
+  local tests=- passed=-
+  # The package checks are no counted tests.
+  [ "$stage_tests" -eq 0 ] || tests=$stage_tests passed=$stage_passed
+  rows+=("$(printf '%-28s %6d %7s %7s%s' "$stage" $((SECONDS - stage_start)) "$tests" "$passed" "${1:+  $1}")")
+}
 end_stage() {
-  rows+=("$(printf '%-28s %6d %7d %7d' "$stage" $((SECONDS - stage_start)) "$stage_tests" "$stage_passed")")
+  stage_row
   stage=""
 }
 print_table() {
   local name seconds
-  if [ -n "$stage" ]; then
-    rows+=("$(printf '%-28s %6d %7d %7d  FAILED' "$stage" $((SECONDS - stage_start)) "$stage_tests" "$stage_passed")")
-  fi
+  [ -z "$stage" ] || stage_row FAILED
   # The builds beside the tests, each timed by itself.
   for seconds in "$work"/*.seconds "$work"/*.failed; do
     [ -e "$seconds" ] || continue
@@ -150,8 +154,11 @@ beside=()
 for name in tsan arm64; do wanted "$name" && beside+=("$name"); done
 if [ ${#beside[@]} -gt 0 ]; then
   set -m  # its own process group, which the end of the script stops whole
-  nice -n 10 bash -c "$(declare -p jobs sanitizer_flags tsan_targets work); $(declare -f configure \
-    build_asan build_tsan build_arm64 build_beside); build_beside ${beside[*]}" &
+  (
+    trap - EXIT  # the table is the script's own
+    exec nice -n 10 bash -c "$(declare -p jobs sanitizer_flags tsan_targets work); $(declare -f configure \
+      build_asan build_tsan build_arm64 build_beside); build_beside ${beside[*]}"
+  ) &
   builder=$!
   set +m
 fi
