@@ -102,6 +102,8 @@ configure() { cmake -S . -B "$1" -G Ninja "${@:2}" > /dev/null; }
 # One clang tree holds the AddressSanitizer tests and the fuzz targets: that
 # costs less than a GCC tree for the one and a clang tree for the other.
 build_asan() {
+  # A tree that an older script built with GCC starts afresh with clang.
+  grep -qs '^CMAKE_CXX_COMPILER:.*clang' build-asan/CMakeCache.txt || rm -rf build-asan
   configure build-asan -DCMAKE_CXX_COMPILER=clang++ -DSOLWATCH_SANITIZE=address -DSOLWATCH_FUZZ=ON \
     "${sanitizer_flags[@]}"
   cmake --build build-asan -j"$jobs"
