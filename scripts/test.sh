@@ -3,89 +3,235 @@
 # layout, the unit's exposure), an arm64 cross build run under qemu-user, an
 # AddressSanitizer + UBSan build, a ThreadSanitizer build of the threaded
 # suites and of whole dump runs, and the fuzz targets.
+#
+#   bash scripts/test.sh                      every stage
+#   STAGES="package tsan" bash scripts/test.sh  only those (normal, package,
+#                                             arm64, asan, tsan, fuzz); the
+#                                             package and arm64 stages need
+#                                             the normal build folder, fuzz
+#                                             builds the ASan tree
+#
+# Most tests wait on the simulator's line and clocks rather than on the
+# processor, so the later stages' builds run beside the earlier stages' tests,
+# at a lower priority. A table of the stages closes the run, also a failed one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+
+stages=" ${STAGES:-normal package arm64 asan tsan fuzz} "
+wanted() { [[ "$stages" == *" $1 "* ]]; }
 
 jobs=$(nproc)
 # Most end-to-end tests wait on the simulator's line and clock, not on the
 # processor, so more of them run at once than there are cores.
 test_jobs=$((jobs * 2))
-configure() { cmake -S . -B "$1" -G Ninja "${@:2}" > /dev/null; }
 # Sanitizer builds: light optimisation and line tables only, which keep
 # reports readable and the builds quick.
 sanitizer_flags=(-DCMAKE_BUILD_TYPE=None "-DCMAKE_CXX_FLAGS=-O1 -g1")
+fuzz_seconds=10
+
+work=$(mktemp -d)
 started=$SECONDS
-lap() { echo "-- $1 done after $((SECONDS - started)) s"; }
-counts=$(mktemp)
-trap 'rm -f "$counts"' EXIT
-# Runs a ctest command line and keeps the number of tests it ran for the
-# closing count (a failure ends the script here).
+builder=""       # the process (and process group) of the background builds
+rows=()          # the stage table
+stage=""         # the stage running now, its start and its test counts
+stage_start=0
+stage_tests=0
+stage_passed=0
+
+begin_stage() {
+  stage=$1 stage_start=$SECONDS stage_tests=0 stage_passed=0
+  echo "== $1"
+}
+stage_row() {  # stage_row [FAILED]: the stage's line of the table
+  local tests=- passed=-
+  # The package checks are no counted tests.
+  [ "$stage_tests" -eq 0 ] || tests=$stage_tests passed=$stage_passed
+  rows+=("$(printf '%-28s %6d %7s %7s%s' "$stage" $((SECONDS - stage_start)) "$tests" "$passed" "${1:+  $1}")")
+}
+end_stage() {
+  stage_row
+  stage=""
+}
+print_table() {
+  local name seconds
+  [ -z "$stage" ] || stage_row FAILED
+  # The builds beside the tests, each timed by itself.
+  for seconds in "$work"/*.seconds "$work"/*.failed; do
+    [ -e "$seconds" ] || continue
+    name=$(basename "${seconds%.*}")
+    if [ "${seconds##*.}" = failed ]; then
+      rows+=("$(printf '%-28s %6s %7s %7s  FAILED' "$name build (beside)" - - -)")
+    else
+      rows+=("$(printf '%-28s %6d %7s %7s' "$name build (beside)" "$(cat "$seconds")" - -)")
+    fi
+  done
+  echo
+  printf '%-28s %6s %7s %7s\n' stage seconds tests passed
+  printf '%s\n' "${rows[@]}"
+  printf '%-28s %6d\n' "whole run" $((SECONDS - started))
+}
+finish() {
+  local status=$?
+  # The builds beside the tests stop with the script, however it ends.
+  [ -z "$builder" ] || kill -- -"$builder" 2> /dev/null || true
+  print_table
+  rm -rf "$work"
+  exit "$status"
+}
+trap finish EXIT
+
+# Runs a ctest command line and adds its test counts to the stage's (a
+# failure ends the script, with ctest's output shown above).
 run_ctest() {
-  local log; log=$(mktemp)
-  "$@" 2>&1 | tee "$log"
-  grep -oE 'tests failed out of [0-9]+' "$log" | awk '{n += $5} END {print n + 0}' >> "$counts"
-  rm -f "$log"
+  local log=$work/ctest.log status=0
+  "$@" 2>&1 | tee "$log" || status=$?
+  local summary
+  summary=$(grep -oE '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
+  if [ -n "$summary" ]; then
+    set -- $summary  # "F tests failed out of T"
+    stage_tests=$((stage_tests + $6))
+    stage_passed=$((stage_passed + $6 - $1))
+  fi
+  return "$status"
+}
+configure() { cmake -S . -B "$1" -G Ninja "${@:2}" > /dev/null; }
+
+# The builds that run beside the tests, one after another, in their own
+# process group; each leaves NAME.seconds when done, its output in NAME.log.
+# One clang tree holds the AddressSanitizer tests and the fuzz targets: that
+# costs less than a GCC tree for the one and a clang tree for the other.
+build_asan() {
+  # A tree that an older script built with GCC starts afresh with clang.
+  grep -qs '^CMAKE_CXX_COMPILER:.*clang' build-asan/CMakeCache.txt || rm -rf build-asan
+  configure build-asan -DCMAKE_CXX_COMPILER=clang++ -DSOLWATCH_SANITIZE=address -DSOLWATCH_FUZZ=ON \
+    "${sanitizer_flags[@]}"
+  cmake --build build-asan -j"$jobs"
+}
+tsan_targets=(link_tests hex_tests reader_tests dumper_tests app_tests publish_tests http_tests capture_tests
+  solwatch solwatch-sim)
+build_tsan() {
+  configure build-tsan -DSOLWATCH_SANITIZE=thread "${sanitizer_flags[@]}"
+  cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"
+}
+build_arm64() { bash scripts/build-arm64.sh --tests build-arm64; }
+build_beside() {
+  local name start
+  for name in "$@"; do
+    start=$SECONDS
+    if ! "build_$name" > "$work/$name.log" 2>&1; then
+      touch "$work/$name.failed"
+      return 1
+    fi
+    echo $((SECONDS - start)) > "$work/$name.seconds"
+  done
+}
+# Waits for a build beside; its failure ends the script with its output.
+await_build() {
+  local name=$1
+  until [ -e "$work/$name.seconds" ]; do
+    if [ -e "$work/$name.failed" ] || { ! kill -0 "$builder" 2> /dev/null && [ ! -e "$work/$name.seconds" ]; }; then
+      echo "== the $name build failed:"
+      tail -n 100 "$work/$name.log"
+      exit 1
+    fi
+    sleep 1
+  done
 }
 
-echo "== normal build"
-# The default install prefix, named for a reused tree: the package must
-# install under /usr all the same. The tests are named too, as
-# scripts/run.sh turns them off in the same folder.
-configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX=/usr/local \
-  -DSOLWATCH_TESTS=ON
-cmake --build build -j"$jobs"
-run_ctest ctest --test-dir build -j"$test_jobs" --output-on-failure
-lap "normal build and tests"
+if wanted normal; then
+  begin_stage "normal build"
+  # The default install prefix, named for a reused tree: the package must
+  # install under /usr all the same. The tests are named too, as
+  # scripts/run.sh turns them off in the same folder.
+  configure build -DCMAKE_BUILD_TYPE=Release "-DCMAKE_CXX_FLAGS_RELEASE=-O2 -DNDEBUG" -DCMAKE_INSTALL_PREFIX=/usr/local \
+    -DSOLWATCH_TESTS=ON
+  cmake --build build -j"$jobs"
+  end_stage
+fi
 
-echo "== Debian package"
-stage=$SECONDS
-rm -f build/solwatch_*.deb
-(cd build && cpack -G DEB > /dev/null)
-dpkg-deb -f build/solwatch_*.deb Package Version Architecture Depends Recommends
-dpkg -c build/solwatch_*.deb
-bash tests/dist/check_package.sh build/solwatch_*.deb
-echo "-- package: $((SECONDS - stage)) s"
-lap "Debian package"
+# In the order the stages below take them.
+beside=()
+{ wanted asan || wanted fuzz; } && beside+=(asan)
+for name in tsan arm64; do wanted "$name" && beside+=("$name"); done
+if [ ${#beside[@]} -gt 0 ]; then
+  set -m  # its own process group, which the end of the script stops whole
+  (
+    trap - EXIT  # the table is the script's own
+    exec nice -n 10 bash -c "$(declare -p jobs sanitizer_flags tsan_targets work); $(declare -f configure \
+      build_asan build_tsan build_arm64 build_beside); build_beside ${beside[*]}"
+  ) &
+  builder=$!
+  set +m
+fi
 
-echo "== arm64: cross build and package, tests under qemu-user"
-stage=$SECONDS
-bash scripts/build-arm64.sh --tests build-arm64
-dpkg-deb -f build-arm64/solwatch_*_arm64.deb Architecture Depends
-run_ctest ctest --test-dir build-arm64 -j2 --output-on-failure -L '^(log|hex|image|identity|fields|dumper|sim)$' \
-  -E '^SimProcess\.'  # these start the simulator program itself, which needs binfmt_misc
-bash scripts/arm64-e2e.sh build-arm64 build
-echo "-- arm64: $((SECONDS - stage)) s"
-lap "arm64"
+if wanted normal; then
+  begin_stage "normal tests"
+  run_ctest ctest --test-dir build -j"$test_jobs" --output-on-failure
+  end_stage
+fi
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
-configure build-asan -DSOLWATCH_SANITIZE=address "${sanitizer_flags[@]}"
-cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  run_ctest ctest --test-dir build-asan -j"$test_jobs" --output-on-failure
-lap "ASan build and tests"
+if wanted package; then
+  begin_stage "Debian package"
+  rm -f build/solwatch_*.deb
+  (cd build && cpack -G DEB > /dev/null)
+  dpkg-deb -f build/solwatch_*.deb Package Version Architecture Depends Recommends
+  dpkg -c build/solwatch_*.deb
+  bash tests/dist/check_package.sh build/solwatch_*.deb
+  end_stage
+fi
 
-echo "== ThreadSanitizer"
-configure build-tsan -DSOLWATCH_SANITIZE=thread "${sanitizer_flags[@]}"
-cmake --build build-tsan -j"$jobs" --target link_tests hex_tests reader_tests dumper_tests app_tests publish_tests \
-  http_tests capture_tests solwatch solwatch-sim
-# TSan needs an address layout it knows; newer kernels randomise more. The
-# threaded suites, then whole dump runs of the TSan-built program.
-export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
-tsan_ctest=(setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 --output-on-failure)
-# The http suite's browser, Prometheus and limit cases add nothing here
-# that its two whole dump runs below do not.
-# The scenarios replay captures against the TSan-built program, a whole run
-# each; those of the full table spend a minute waiting for its first row,
-# with the same threads as the fast ones, and run in the other stages only.
-run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|dumper|http|capture|scenarios)$' \
-  -E '^(HttpEndToEnd|Prometheus|Page)\.|^Scenario\.(full-variant|history-version)'
-run_ctest "${tsan_ctest[@]}" -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom|MqttPublisher\.|MqttEndToEnd.StateMessagesAreTheCsvRows|HttpEndToEnd.EventsFollowTheCsvRows|HttpEndToEnd.HealthzFollowsTheLink'
-unset TSAN_OPTIONS
-lap "TSan build and tests"
+if wanted asan; then
+  await_build asan
+  begin_stage "ASan+UBSan tests"
+  # The browser, Prometheus, the site bridge and the slow client test other
+  # programs against ours, which the normal stage does; here run the tests
+  # of our own code's memory.
+  ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    run_ctest ctest --test-dir build-asan -j"$test_jobs" --output-on-failure \
+      -E '^(Page|Prometheus)\.|^MqttEndToEnd\.SiteBridge'
+  end_stage
+fi
 
-echo "== fuzz targets"
-bash scripts/fuzz.sh 20
-lap "fuzzing"
+if wanted tsan; then
+  await_build tsan
+  begin_stage "TSan tests"
+  # TSan needs an address layout it knows; newer kernels randomise more. The
+  # threaded suites, then whole dump runs of the TSan-built program.
+  export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+  tsan_ctest=(setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 --output-on-failure)
+  # The http suite's browser, Prometheus and limit cases add nothing here
+  # that its two whole dump runs below do not.
+  # The scenarios replay captures against the TSan-built program, a whole run
+  # each; those of the full table spend a minute waiting for its first row,
+  # with the same threads as the fast ones, and run in the other stages only.
+  run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|dumper|http|capture|scenarios)$' \
+    -E '^(HttpEndToEnd|Prometheus|Page)\.|^Scenario\.(full-variant|history-version)'
+  run_ctest "${tsan_ctest[@]}" -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom|MqttPublisher\.|MqttEndToEnd.StateMessagesAreTheCsvRows|HttpEndToEnd.EventsFollowTheCsvRows|HttpEndToEnd.HealthzFollowsTheLink'
+  unset TSAN_OPTIONS
+  end_stage
+fi
 
-echo "tests: $(awk '{n += $1} END {print n}' "$counts") passed, 0 failed"
+if wanted arm64; then
+  await_build arm64
+  begin_stage "arm64 under qemu"
+  dpkg-deb -f build-arm64/solwatch_*_arm64.deb Architecture Depends
+  run_ctest ctest --test-dir build-arm64 -j2 --output-on-failure -L '^(log|hex|image|identity|fields|dumper|sim)$' \
+    -E '^SimProcess\.'  # these start the simulator program itself, which needs binfmt_misc
+  bash scripts/arm64-e2e.sh build-arm64 build
+  end_stage
+fi
+
+if wanted fuzz; then
+  await_build asan
+  begin_stage "fuzz (${fuzz_seconds} s a target)"
+  # Each seed corpus is replayed whole before its target's fuzzing.
+  bash scripts/fuzz.sh "$fuzz_seconds" build-asan | tee "$work/fuzz.out"
+  # Its last line counts the targets, each a test here.
+  stage_tests=$(sed -n 's/^fuzz: \([0-9]*\) targets.*/\1/p' "$work/fuzz.out")
+  stage_tests=${stage_tests:-0} stage_passed=${stage_tests:-0}
+  end_stage
+fi
+
+[ -z "$builder" ] || wait "$builder"
+builder=""
