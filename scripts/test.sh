@@ -202,12 +202,11 @@ if wanted tsan; then
   tsan_ctest=(setarch "$(uname -m)" -R ctest --test-dir build-tsan -j2 --output-on-failure)
   # The http suite's browser, Prometheus and limit cases add nothing here
   # that its two whole dump runs below do not.
-  # The scenarios replay captures against the TSan-built program, a whole run
-  # each; those of the full table spend a minute waiting for its first row,
-  # with the same threads as the fast ones, and run in the other stages only.
+  # The scenarios are whole runs of the TSan-built program, each variant of
+  # the dump among them.
   run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|dumper|http|capture|scenarios)$' \
-    -E '^(HttpEndToEnd|Prometheus|Page)\.|^Scenario\.(full-variant|history-version)'
-  run_ctest "${tsan_ctest[@]}" -R 'DumpMode.FastVariant|DumpMode.ChannelsVariant|Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom|MqttPublisher\.|MqttEndToEnd.StateMessagesAreTheCsvRows|HttpEndToEnd.EventsFollowTheCsvRows|HttpEndToEnd.HealthzFollowsTheLink'
+    -E '^(HttpEndToEnd|Prometheus|Page)\.'
+  run_ctest "${tsan_ctest[@]}" -R 'Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom|MqttPublisher\.|MqttEndToEnd.StateMessagesAreTheCsvRows|HttpEndToEnd.EventsFollowTheCsvRows|HttpEndToEnd.HealthzFollowsTheLink'
   unset TSAN_OPTIONS
   end_stage
 fi
