@@ -225,7 +225,9 @@ namespace {
 ProcessResult dumpOneRow(const std::vector<std::string>& simOptions) {
     SimProcess sim(simOptions);
     Process solwatch(solwatchArgs({"-s", sim.path(), "-f", "-v", "-d"}));
-    solwatch.waitForOutput("\n\"", 30s);  // the line end before the first row's time stamp
+    // The first row's time stamp: the traffic dump beside it has no quote,
+    // but may leave its last line open before the row.
+    EXPECT_TRUE(solwatch.waitForOutput("\"", 30s)) << "no row";
     solwatch.signal(SIGINT);
     return solwatch.wait(10s);
 }
