@@ -92,7 +92,7 @@ mutant tenths-scale dumper/value_format.cpp \
   dumper_tests -L '^dumper$'
 # The full table prints its row at the next whole minute.
 mutant full-table-minute dumper/dump_loop.cpp \
-  'return now - now % 60 + 60;' 'return now - now % 60 + 61;' \
+  '% 60 + 60) % 60 + 60;' '% 60 + 60) % 60 + 61;' \
   dumper_tests -L '^dumper$'
 # The charge state's names, as the table prints them.
 mutant charge-state-name fields/field_catalogue.cpp \
