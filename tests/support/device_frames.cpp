@@ -1,6 +1,6 @@
 #include "tests/support/device_frames.h"
 
-#include <cstdio>
+#include "hex/hex_frame.h"
 
 namespace testing_support {
 
@@ -24,17 +24,13 @@ Bytes withHexChecksum(Bytes bytes) {
     return bytes;
 }
 
-std::string hexFrame(const Bytes& bytes) {
-    const Bytes sealed = withHexChecksum(bytes);
-    std::string text = ":";
-    char digits[4];
-    for (std::size_t i = 0; i < sealed.size(); ++i) {
-        // The code is one digit; with no code the checksum is a pair all the same.
-        std::snprintf(digits, sizeof digits, i == 0 && !bytes.empty() ? "%X" : "%02X", sealed[i]);
-        text += digits;
-    }
-    return text + "\n";
+tessline::HexMsg hexMsgOf(const Bytes& bytes) {
+    tessline::HexMsg msg;
+    for (std::uint8_t byte : bytes) msg.appendByte(byte);
+    return msg;
 }
+
+std::string hexFrame(const Bytes& bytes) { return tessline::encodeHexFrame(hexMsgOf(bytes)); }
 
 Bytes codeAndWord(std::uint8_t code, std::uint16_t word) {
     return {code, static_cast<std::uint8_t>(word & 0xFF), static_cast<std::uint8_t>(word >> 8)};

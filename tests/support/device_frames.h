@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "hex/hex_msg.h"
+
 namespace testing_support {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -21,8 +23,10 @@ std::string textBlock(const TextFields& fields);
 // The bytes (code first) with the checksum byte that makes them add up to
 // 0x55 appended: a HEX frame as the receiver delivers it.
 Bytes withHexChecksum(Bytes bytes);
-// The frame text of the bytes (code first): ":", code digit, byte pairs,
-// checksum pair, line feed.
+// The message of these bytes (code first), as a HexMsg.
+tessline::HexMsg hexMsgOf(const Bytes& bytes);
+// The frame text of the bytes (code first), checksum and line feed included,
+// by the program's own encoder (which its tests check against literal frames).
 std::string hexFrame(const Bytes& bytes);
 
 // Code byte, then a 16-bit word low byte first.

@@ -22,12 +22,6 @@
 
 namespace testing_support {
 
-inline tessline::HexMsg hexMsgOf(const Bytes& bytes) {
-    tessline::HexMsg msg;
-    for (std::uint8_t byte : bytes) msg.appendByte(byte);
-    return msg;
-}
-
 // A received get-register answer (checksum included) with its read position
 // on the first value byte, as a successful request leaves it.
 inline tessline::HexMsg registerAnswer(std::uint16_t id, const Bytes& value) {
