@@ -123,12 +123,6 @@ TEST(Reconnect, BlocksThatAllFailTheirChecksumAreALoss) {
     EXPECT_GE(table.rows.size(), 1u);
 }
 
-std::size_t occurrences(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
-}
-
 // The first charger goes, a refused one takes its port, then another
 // charger: the refusal is retried and logged like an absence (one line for
 // the first try, none for the next), and the other charger gets its header.

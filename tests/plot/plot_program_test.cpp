@@ -47,12 +47,6 @@ bool exists(const std::string& name) {
     return ::stat(name.c_str(), &info) == 0;
 }
 
-std::size_t count(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-    return n;
-}
-
 // A point of an SVG picture, in pixels from its top left corner.
 struct Point {
     double x, y;
@@ -296,7 +290,7 @@ TEST(PlotProgram, BadTablesLeaveNoPicture) {
         writeFile(dir.file("in.csv"), c.text);
         ProcessResult r = runPlot({dir.file("in.csv")}, "/usr/bin:/bin", dir.path());
         EXPECT_EQ(r.exitCode, 2) << c.legend;
-        EXPECT_EQ(count(r.err, "\n"), 1u) << c.legend << ": " << r.err;
+        EXPECT_EQ(occurrences(r.err, "\n"), 1u) << c.legend << ": " << r.err;
         EXPECT_NE(r.err.find(c.message), std::string::npos) << c.legend << ": " << r.err;
         EXPECT_EQ(dir.entries(), std::vector<std::string>{"in.csv"}) << c.legend;
     }

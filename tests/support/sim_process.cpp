@@ -75,4 +75,10 @@ bool hasLine(const std::string& text, const std::string& line) {
     return false;
 }
 
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 }  // namespace testing_support

@@ -43,4 +43,7 @@ std::string unstamped(const std::string& text);
 // Whether a line of `text` equals `line`.
 bool hasLine(const std::string& text, const std::string& line);
 
+// How often `part` occurs in `text` (overlapping occurrences counted).
+std::size_t occurrences(const std::string& text, const std::string& part);
+
 }  // namespace testing_support
