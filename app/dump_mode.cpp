@@ -137,16 +137,13 @@ void dumpSession(LinkSession& session, const Identity& identity, const DumpSetti
 
 std::string lossReasonOf(const LinkSession* session) { return session ? session->lossReason() : std::string(); }
 
-// Call from a catch block: the reason a reconnecting run goes on after the
-// failure in flight. Any other failure, and every failure of a run without
-// reconnection, passes on.
+// Call from a catch block: the verdict on the failure in flight, for a
+// reconnecting run that goes on after it. Any other failure, and every
+// failure of a run without reconnection, passes on.
 FailureVerdict survivedVerdict(const LinkSession* session, bool reconnect) {
     const FailureVerdict verdict = classifyFailure(std::current_exception(), lossReasonOf(session));
     if (!reconnect || !verdict.survivable) throw;
     return verdict;
-}
-std::string survivedFailure(const LinkSession* session, bool reconnect) {
-    return survivedVerdict(session, reconnect).reason;
 }
 
 // Why a run could not go on with a session that ended without a failure.
@@ -186,7 +183,7 @@ std::unique_ptr<LinkSession> connectDevice(const DumpSettings& settings, StopReq
             session = std::make_unique<LinkSession>(settings.link, stop);
             if (identifyDevice(*session, stop, identity)) return session;
         } catch (...) {
-            failure = survivedFailure(session.get(), settings.reconnect);
+            failure = survivedVerdict(session.get(), settings.reconnect).reason;
         }
         if (stop.requested()) return nullptr;
         retry.reason = failure.empty() ? quietEndReason(session.get(), "identification interrupted") : failure;
