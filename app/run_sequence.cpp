@@ -91,6 +91,13 @@ int getMode(const Identity& identity, OutputFile* file) {
     return identity.productId;
 }
 
+// The broker's link for the web server's metrics; nothing without --mqtt.
+BrokerStatusSource brokerStatus(const MqttPublisher* mqtt) {
+    if (!mqtt) return nullptr;
+    const BrokerHealth& health = mqtt->health();
+    return [&health] { return BrokerStatus{health.connected, health.dropped}; };
+}
+
 // The file of --output for a device.
 std::function<std::string(const Identity&)> outputNamer(const po::variables_map& options) {
     std::string pattern = options["output"].as<std::string>();
@@ -130,8 +137,9 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
         if (std::optional<MqttSettings> mqttSettings = mqttSettingsFrom(options))
             mqtt = std::make_unique<MqttPublisher>(*mqttSettings);
         if (options.count("http"))
-            http = std::make_unique<HttpOutput>(options["http"].as<std::string>(), mqtt ? &mqtt->health() : nullptr,
-                                                 kVersionNumber, LineWatch{&lineActivity, silenceTimeout(options)});
+            http = std::make_unique<HttpOutput>(HttpSettings{options["http"].as<std::string>(), kVersionNumber,
+                                                             brokerStatus(mqtt.get()),
+                                                             LineWatch{&lineActivity, silenceTimeout(options)}});
     }
 
     Identity identity;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "dumper/table_row.h"
+#include "row/table_row.h"
 #include "fields/field.h"
 #include "hex/hex_msg.h"
 

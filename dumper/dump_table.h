@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dumper/dump_item.h"
-#include "dumper/table_listener.h"
+#include "row/table_listener.h"
 #include "hex/hex_proto.h"
 
 namespace tessline {

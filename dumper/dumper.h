@@ -10,7 +10,7 @@
 
 #include "dumper/table_items.h"
 #include "dumper/dump_table.h"
-#include "dumper/table_listener.h"
+#include "row/table_listener.h"
 #include "identity/capabilities.h"
 
 namespace tessline {

@@ -18,11 +18,10 @@ ListenAddress listenAddress(const std::string& listen) {
 
 }  // namespace
 
-HttpOutput::HttpOutput(const std::string& listen, const BrokerHealth* broker, const std::string& version,
-                         LineWatch line)
-    : state_(version, broker, line) {
+HttpOutput::HttpOutput(HttpSettings settings)
+    : state_(std::move(settings.version), std::move(settings.broker), settings.line) {
     try {
-        server_ = std::make_unique<HttpServer>(listenAddress(listen), state_, SOLWATCH_DYGRAPHS_JS);
+        server_ = std::make_unique<HttpServer>(listenAddress(settings.listen), state_, SOLWATCH_DYGRAPHS_JS);
     } catch (const http_listen_failed& e) {
         logError("http", "%s", e.what());
         throw;

@@ -2,6 +2,7 @@
 // output of the dump.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "http/http_server.h"
@@ -9,13 +10,20 @@
 
 namespace tessline {
 
+// What the server is asked to be, as the program hands it in.
+struct HttpSettings {
+    std::string listen;         // "[ADDR:]PORT"
+    std::string version;        // the program's, as /metrics shows it
+    BrokerStatusSource broker;  // empty without --mqtt
+    LineWatch line;
+};
+
 class HttpOutput {
 public:
-    // Reads "[ADDR:]PORT" and binds its ports at once. Throws
+    // Reads the listen address and binds its ports at once. Throws
     // http_listen_failed (already logged) for a bad address or a port that
-    // cannot be bound. `broker` is null without --mqtt.
-    HttpOutput(const std::string& listen, const BrokerHealth* broker, const std::string& version,
-                LineWatch line);
+    // cannot be bound.
+    explicit HttpOutput(HttpSettings settings);
 
     TableListener& listener() { return state_; }
 

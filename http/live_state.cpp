@@ -2,8 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "publish/device_payloads.h"
-#include "publish/mqtt_publisher.h"
+#include "identity/info_payload.h"
 
 namespace tessline {
 
@@ -19,8 +18,8 @@ DeviceLabels labelsOf(const Identity& identity) {
 
 }  // namespace
 
-LiveState::LiveState(std::string version, const BrokerHealth* broker, LineWatch line)
-    : version_(std::move(version)), broker_(broker), line_(line) {}
+LiveState::LiveState(std::string version, BrokerStatusSource broker, LineWatch line)
+    : version_(std::move(version)), broker_(std::move(broker)), line_(line) {}
 
 void LiveState::setEventSink(EventSink sink) { sink_ = std::move(sink); }
 
@@ -88,9 +87,10 @@ std::string LiveState::metrics() const {
         health.lastRowTime = lastRowTime_;
     }
     if (broker_) {
+        const BrokerStatus broker = broker_();
         health.mqttOn = true;
-        health.mqttConnected = broker_->connected;
-        health.mqttDropped = broker_->dropped;
+        health.mqttConnected = broker.connected;
+        health.mqttDropped = broker.dropped;
     }
     // Before the first table there are no columns, only the health.
     static const MetricsPage kNoTable(std::vector<TableColumn>{});

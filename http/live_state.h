@@ -11,15 +11,21 @@
 #include <optional>
 #include <string>
 
-#include "dumper/table_listener.h"
 #include "http/history_ring.h"
 #include "http/metrics_text.h"
 #include "link/line_activity.h"
 #include "output/state_message.h"
+#include "row/table_listener.h"
 
 namespace tessline {
 
-struct BrokerHealth;
+// The broker's link as the metrics show it, asked for at each scrape.
+struct BrokerStatus {
+    bool connected = false;
+    std::uint64_t dropped = 0;  // state messages dropped from a full backlog
+};
+// Called on the server's thread; empty when nothing is published.
+using BrokerStatusSource = std::function<BrokerStatus()>;
 
 // The line's silence as --reconnect judges it, whatever the options: no
 // valid frame for the silence timeout (zero: not judged).
@@ -30,8 +36,9 @@ struct LineWatch {
 
 class LiveState : public TableListener {
 public:
-    // `broker` (null without --mqtt) and the line's activity outlive the state.
-    LiveState(std::string version, const BrokerHealth* broker, LineWatch line = {});
+    // The line's activity outlives the state, and so does what `broker`
+    // reads (empty without --mqtt).
+    LiveState(std::string version, BrokerStatusSource broker, LineWatch line = {});
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
@@ -63,7 +70,7 @@ private:
     std::time_t lastDataTime() const;
 
     const std::string version_;
-    const BrokerHealth* const broker_;
+    const BrokerStatusSource broker_;
     const LineWatch line_;
     EventSink sink_;  // set before the dump starts; the dump's thread only
 

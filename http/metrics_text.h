@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dumper/table_row.h"
+#include "row/table_row.h"
 #include "fields/field.h"
 
 namespace tessline {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "dumper/table_row.h"
+#include "row/table_row.h"
 #include "fields/field.h"
 
 namespace tessline {

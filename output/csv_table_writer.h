@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dumper/table_listener.h"
+#include "row/table_listener.h"
 #include "output/table_destination.h"
 
 namespace tessline {

@@ -5,7 +5,7 @@
 #include <memory>
 #include <ostream>
 
-#include "dumper/table_listener.h"
+#include "row/table_listener.h"
 #include "output/table_destination.h"
 #include "output/state_message.h"
 

@@ -112,14 +112,4 @@ std::string StateMessageBuilder::pastHistoryCells(const TableRow& row) const {
     return cells;
 }
 
-RowMessages::Messages RowMessages::forRow(const TableRow& row) {
-    Messages messages{builder_.buildState(row), ""};
-    if (!builder_.hasHistory()) return messages;
-    std::string cells = builder_.pastHistoryCells(row);
-    if (cells == historyCells_) return messages;
-    historyCells_ = std::move(cells);
-    messages.history = builder_.buildHistory(row);
-    return messages;
-}
-
 }  // namespace tessline

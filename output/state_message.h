@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dumper/table_listener.h"
+#include "row/table_row.h"
 
 namespace tessline {
 
@@ -49,24 +49,6 @@ private:
     std::vector<Slot> live_;
     std::vector<Slot> total_;
     std::vector<std::vector<Slot>> days_;
-};
-
-// What one table's rows send to the broker: each row's state message, and
-// the history message when the total or a past day changed (the past days
-// change once a day, the total with each yield step; a table's first row
-// sends it).
-class RowMessages {
-public:
-    explicit RowMessages(const std::vector<TableColumn>& columns) : builder_(columns) {}
-    struct Messages {
-        std::string state;
-        std::string history;  // "" when it is not due
-    };
-    Messages forRow(const TableRow& row);
-
-private:
-    StateMessageBuilder builder_;
-    std::string historyCells_;  // of the last history message
 };
 
 }  // namespace tessline

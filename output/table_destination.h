@@ -7,7 +7,7 @@
 #include <ostream>
 #include <string>
 
-#include "dumper/table_listener.h"
+#include "row/table_listener.h"
 #include "identity/identity.h"
 #include "output/table_file.h"
 

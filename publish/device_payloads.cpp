@@ -1,11 +1,8 @@
 #include "publish/device_payloads.h"
 
-#include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "fields/field_catalogue.h"
-#include "identity/device_info.h"
 
 namespace tessline {
 
@@ -14,15 +11,6 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 std::string dumped(const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); }
-
-// "KZ_REG_CAPABILITIES1_HAS_LOAD_OUTPUT" is "load_output".
-std::string capabilityKey(const char* name) {
-    std::string key = name;
-    std::size_t has = key.find("_HAS_");
-    if (has != std::string::npos) key = key.substr(has + 5);
-    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return key;
-}
 
 void addClasses(Json& config, const Field& field) {
     if (field.names) {
@@ -66,33 +54,6 @@ std::vector<Entity> entitiesOf(const std::vector<TableColumn>& columns) {
 }
 
 }  // namespace
-
-std::string productIdText(const Identity& identity) {
-    char productId[8];
-    std::snprintf(productId, sizeof productId, "0x%04X", static_cast<unsigned>(identity.productId));
-    return productId;
-}
-
-std::string infoPayload(const Identity& identity, const DeviceInfo& info) {
-    Json capabilities = Json::array();
-    for (const CapabilityFlag& flag : capabilityFlags)
-        if (info.*(flag.member)) capabilities.push_back(capabilityKey(flag.name));
-    Json payload = {
-        {"manufacturer", identity.manufacturer},
-        {"model", identity.model},
-        {"serial_number", identity.serialNumber},
-        {"software_version", identity.softwareVersion},
-        {"product_id", productIdText(identity)},
-        {"capabilities", capabilities},
-        {"history_version", info.historyVersion},
-        {"ratings",
-         {{"min_voltage_v", info.minVoltage},
-          {"max_voltage_v", info.maxVoltage},
-          {"max_current_a", info.maxCurrent},
-          {"max_pv_voltage_v", info.maxPvVoltage}}},
-    };
-    return dumped(payload);
-}
 
 std::vector<RetainedMessage> discoveryConfigs(const std::string& prefix, const Topics& topics,
                                               const Identity& identity, const std::vector<TableColumn>& columns) {

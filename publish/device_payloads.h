@@ -1,21 +1,15 @@
-// The retained payloads about a charger: BASE/info, and the Home Assistant
-// discovery configs of its columns.
+// The retained payloads about a charger: BASE/info (identity/info_payload.h
+// makes it), and the Home Assistant discovery configs of its columns.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "dumper/table_listener.h"
+#include "identity/info_payload.h"
+#include "row/table_listener.h"
 #include "publish/topics.h"
 
 namespace tessline {
-
-// The product id as the payloads show it: "0xA053".
-std::string productIdText(const Identity& identity);
-
-// Manufacturer, model, serial number, software version, product id (hex
-// text), the capabilities the report found and the ratings.
-std::string infoPayload(const Identity& identity, const DeviceInfo& info);
 
 struct RetainedMessage {
     std::string topic;

@@ -12,9 +12,9 @@
 #include <mutex>
 #include <string>
 
-#include "dumper/table_listener.h"
+#include "row/table_listener.h"
 #include "publish/mqtt_settings.h"
-#include "output/state_message.h"
+#include "publish/row_messages.h"
 
 namespace tessline {
 

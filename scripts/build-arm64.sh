@@ -16,7 +16,8 @@ build=${1:-build-arm64}
 
 # Pure logic without threads that wait on timers: quick and exact under
 # emulation. The others (link, reader, app...) run natively in the test script.
-arm64_suites=(log_tests hex_tests image_tests identity_tests fields_tests dumper_tests sim_tests)
+arm64_suites=(log_tests hex_tests image_tests identity_tests fields_tests row_tests dumper_tests output_tests
+  sim_tests)
 
 packages=(
   g++-aarch64-linux-gnu qemu-user dpkg-dev file

@@ -112,8 +112,8 @@ build_asan() {
     "${asan_flags[@]}"
   cmake --build build-asan -j"$jobs"
 }
-tsan_targets=(link_tests hex_tests reader_tests dumper_tests app_tests publish_tests http_tests capture_tests
-  solwatch solwatch-sim)
+tsan_targets=(link_tests hex_tests reader_tests row_tests dumper_tests output_tests app_tests publish_tests http_tests
+  capture_tests solwatch solwatch-sim)
 build_tsan() {
   configure build-tsan -DSOLWATCH_SANITIZE=thread "${sanitizer_flags[@]}"
   cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"
@@ -208,7 +208,7 @@ if wanted tsan; then
   # that its two whole dump runs below do not.
   # The scenarios are whole runs of the TSan-built program, each variant of
   # the dump among them.
-  run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|dumper|http|capture|scenarios)$' \
+  run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|row|dumper|output|http|capture|scenarios)$' \
     -E '^(HttpEndToEnd|Prometheus|Page)\.'
   run_ctest "${tsan_ctest[@]}" -R 'Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom|MqttPublisher\.|MqttEndToEnd.StateMessagesAreTheCsvRows|HttpEndToEnd.EventsFollowTheCsvRows|HttpEndToEnd.HealthzFollowsTheLink'
   unset TSAN_OPTIONS
@@ -219,7 +219,8 @@ if wanted arm64; then
   await_build arm64
   begin_stage "arm64 under qemu"
   dpkg-deb -f build-arm64/solwatch_*_arm64.deb Architecture Depends
-  run_ctest ctest --test-dir build-arm64 -j2 --output-on-failure -L '^(log|hex|image|identity|fields|dumper|sim)$' \
+  run_ctest ctest --test-dir build-arm64 -j2 --output-on-failure \
+    -L '^(log|hex|image|identity|fields|row|dumper|output|sim)$' \
     -E '^SimProcess\.'  # these start the simulator program itself, which needs binfmt_misc
   bash scripts/arm64-e2e.sh build-arm64 build
   end_stage

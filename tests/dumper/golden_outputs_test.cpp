@@ -16,6 +16,7 @@
 #include "dumper/history_records.h"
 #include "output/json_lines_writer.h"
 #include "output/state_message.h"
+#include "publish/row_messages.h"
 #include "tests/dumper/dump_test_support.h"
 
 namespace {

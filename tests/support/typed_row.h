@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dumper/table_row.h"
+#include "row/table_row.h"
 
 namespace testing_support {
 

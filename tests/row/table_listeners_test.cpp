@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dumper/table_listener.h"
+#include "row/table_listener.h"
 #include "hex/errors.h"
 #include "tests/support/log_capture.h"
 

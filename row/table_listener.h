@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "dumper/table_row.h"
 #include "identity/device_info.h"
 #include "identity/identity.h"
+#include "row/table_row.h"
 
 namespace tessline {
 

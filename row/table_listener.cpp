@@ -1,4 +1,4 @@
-#include "dumper/table_listener.h"
+#include "row/table_listener.h"
 
 #include <boost/exception/get_error_info.hpp>
 
