@@ -14,6 +14,7 @@
 #include "app/link_session.h"
 #include "app/options.h"
 #include "app/output_name.h"
+#include "app/output_settings.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
 #include "capture/capture_writer.h"
@@ -133,7 +134,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
     std::unique_ptr<HttpOutput> http;
     if (mode == Mode::dump) {
         if (options.count("first-row-after")) setFirstFullRowAfter(options["first-row-after"].as<int>());
-        table = std::make_unique<TableOutput>(options);
+        table = std::make_unique<TableOutput>(tableSettingsFrom(options));
         if (std::optional<MqttSettings> mqttSettings = mqttSettingsFrom(options))
             mqtt = std::make_unique<MqttPublisher>(*mqttSettings);
         if (options.count("http"))

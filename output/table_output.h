@@ -1,6 +1,6 @@
-// The table of the dump as the command line asks for it: CSV or --json
-// lines (none with --no-table), on standard output or into the files of
-// --output, by period with --rotate and --keep.
+// The table of the dump as the program's settings ask for it: CSV or JSON
+// lines (or none), on standard output or into the files of a name pattern,
+// by period and with a number of them kept.
 #pragma once
 
 #include <functional>
@@ -8,42 +8,45 @@
 #include <optional>
 #include <string>
 
-#include <boost/program_options/variables_map.hpp>
-
 #include "output/csv_table_writer.h"
 #include "output/json_lines_writer.h"
 #include "output/table_file.h"
 
 namespace tessline {
 
+enum class TableFormat { csv, jsonLines, none };
+
+struct TableOutputSettings {
+    TableFormat format = TableFormat::csv;
+    std::optional<Rotation> rotation;  // none: one file
+    int keep = 0;                      // with a rotation: the newest files kept (0: all)
+    // A service run holds rows that its file cannot take for now; any
+    // other run ends on such a failure.
+    bool holdRows = false;
+};
+
 class TableOutput {
 public:
-    // Checks the table's options before anything else happens; throws
-    // std::invalid_argument with the reason.
-    explicit TableOutput(const boost::program_options::variables_map& options);
+    explicit TableOutput(TableOutputSettings settings);
 
     // The table goes to standard output. Call it or attachFiles() once,
     // before the dump starts.
     void attachStandardOutput();
-    // The table goes into the files that `nameFor` names for a device (the
-    // expanded --output), by period with --rotate. Without it, the first
-    // device's file opens at once (throws OutputError when it cannot).
+    // The table goes into the files that `nameFor` names for a device, by
+    // period with a rotation. Without one, the first device's file opens at
+    // once (throws OutputError when it cannot).
     void attachFiles(std::function<std::string(const Identity&)> nameFor, const Identity& first);
-    // The writer once attached; null with --no-table. Its file layer throws
-    // only when the run is to end (without --reconnect).
+    // The writer once attached; null without a table. Its file layer throws
+    // only when the run is to end (when rows are not held).
     TableListener* writer() const { return writer_.get(); }
-    bool rotates() const { return rotation_.has_value(); }
-    // Rows that wait for a file that cannot take them (with --reconnect).
+    bool rotates() const { return settings_.rotation.has_value(); }
+    // Rows that wait for a file that cannot take them (when rows are held).
     std::size_t heldRows() const;
 
 private:
     void attach(std::unique_ptr<TableFile> file);
 
-    bool csv_ = true;
-    bool json_ = false;
-    std::optional<Rotation> rotation_;
-    int keep_ = 0;
-    bool holdRows_ = false;
+    const TableOutputSettings settings_;
     std::unique_ptr<TableWriter> writer_;
 };
 

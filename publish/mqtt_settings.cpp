@@ -151,43 +151,4 @@ void checkMqttSettings(const MqttSettings& settings) {
     }
 }
 
-namespace {
-
-const char* const kMqttCompanions[] = {"mqtt-topic",  "mqtt-qos",       "mqtt-password-file",
-                                       "mqtt-cafile", "mqtt-discovery", "mqtt-buffer"};
-
-template <typename T>
-T valueOr(const boost::program_options::variables_map& options, const char* name, T fallback) {
-    return options.count(name) ? options[name].as<T>() : fallback;
-}
-
-}  // namespace
-
-std::optional<MqttSettings> mqttSettingsFrom(const boost::program_options::variables_map& options) {
-    if (!options.count("mqtt")) {
-        // Only an option given on the command line counts, not a declared default.
-        for (const char* companion : kMqttCompanions)
-            if (options.count(companion) && !options[companion].defaulted())
-                throw std::invalid_argument(std::string("--") + companion + " needs --mqtt");
-        return std::nullopt;
-    }
-    MqttSettings settings;
-    settings.broker = parseBrokerUrl(options["mqtt"].as<std::string>());
-    settings.topicPattern = valueOr<std::string>(options, "mqtt-topic", kDefaultTopicPattern);
-    settings.qos = valueOr(options, "mqtt-qos", settings.qos);
-    settings.buffer = valueOr(options, "mqtt-buffer", settings.buffer);
-    settings.caFile = valueOr<std::string>(options, "mqtt-cafile", "");
-    settings.discovery = options.count("mqtt-discovery") > 0;
-    settings.discoveryPrefix = valueOr(options, "mqtt-discovery", settings.discoveryPrefix);
-    if (options.count("mqtt-password-file")) {
-        settings.password = readPasswordFile(options["mqtt-password-file"].as<std::string>(), std::cerr);
-        settings.hasPassword = true;
-    } else if (const char* password = std::getenv(kPasswordVariable); password && *password) {
-        settings.password = password;
-        settings.hasPassword = true;
-    }
-    checkMqttSettings(settings);
-    return settings;
-}
-
 }  // namespace tessline

@@ -6,8 +6,6 @@
 #include <optional>
 #include <string>
 
-#include <boost/program_options/variables_map.hpp>
-
 namespace tessline {
 
 struct BrokerUrl {
@@ -49,12 +47,5 @@ std::string readPasswordFile(const std::string& path, std::ostream& warnings);
 // without a user, a topic base that cannot be one, a CA file that cannot be
 // read or holds no certificate.
 void checkMqttSettings(const MqttSettings& settings);
-
-// --mqtt and its companions as settings, none without --mqtt, the password
-// read from its file or from SOLWATCH_MQTT_PASSWORD. Throws
-// std::invalid_argument (a companion without --mqtt, or as
-// checkMqttSettings()) or std::runtime_error (an unreadable password file)
-// with the reason.
-std::optional<MqttSettings> mqttSettingsFrom(const boost::program_options::variables_map& options);
 
 }  // namespace tessline
