@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "fields/field_catalogue.h"
-#include "http/table_cells.h"
+#include "http/row_cells.h"
 
 namespace tessline {
 

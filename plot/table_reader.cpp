@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "plot/stamp_time.h"
-#include "plot/table_cells.h"
+#include "plot/file_cells.h"
 
 namespace tessline {
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <sstream>
 
-#include "plot/table_cells.h"
+#include "plot/file_cells.h"
 #include "plot/table_reader.h"
 
 namespace {

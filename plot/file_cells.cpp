@@ -1,4 +1,4 @@
-#include "plot/table_cells.h"
+#include "plot/file_cells.h"
 
 #include <charconv>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "http/table_cells.h"
+#include "http/row_cells.h"
 
 namespace tessline {
 
