@@ -4,8 +4,9 @@ namespace tessline {
 
 namespace po = boost::program_options;
 
-const char* const kBanner = "solwatch 1.10 - solar charge controller monitor";
-const char* const kVersionNumber = "1.10";
+// SOLWATCH_VERSION comes from the project's version in the build.
+const char* const kBanner = "solwatch " SOLWATCH_VERSION " - solar charge controller monitor";
+const char* const kVersionNumber = SOLWATCH_VERSION;
 
 namespace {
 constexpr unsigned kLineLength = 80;

@@ -2,7 +2,7 @@
 // chunk, that a person can read and a diff can show, and that solwatch-sim
 // can serve again. Pure logic: no ports, no files.
 //
-//   solwatch-capture 1 (solwatch 1.10, 19200 8N1)
+//   solwatch-capture 1 (solwatch VERSION, 19200 8N1)
 //   # a comment
 //   0.000000 open
 //   0.048211 rx \r\nPID\t0xA042\r\nFW\t116...

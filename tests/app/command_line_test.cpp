@@ -42,7 +42,7 @@ TEST(CommandLine, HelpShowsOnlyVisibleOptions) {
 TEST(CommandLine, VersionLineWithoutOpeningThePort) {
     ProcessResult r = solwatch({"--version", "-s", "/dev/solwatch-no-such-port"});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, std::string("VERSION: 1.10 (build ") + __DATE__ + ")\n");
+    EXPECT_EQ(r.out, std::string("VERSION: " SOLWATCH_VERSION " (build ") + __DATE__ + ")\n");
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(solwatch({"--version", "--help"}).out.rfind(kVisibleOptions + "\n", 0), 0u);
 }
@@ -52,7 +52,7 @@ TEST(CommandLine, NoArgumentsPrintsUsage) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
-              "solwatch 1.10 - solar charge controller monitor\n"
+              "solwatch " SOLWATCH_VERSION " - solar charge controller monitor\n"
               "\n"
               "No parameters specified. " + kVisibleOptions + "\n"
               "To dump data from a device connected to the first COM port into a file, type:\n"

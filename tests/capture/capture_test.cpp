@@ -13,7 +13,7 @@ using Kind = CaptureEvent::Kind;
 
 namespace {
 
-const std::string kHeader = "solwatch-capture 1 (solwatch 1.10, 19200 8N1)\n";
+const std::string kHeader = "solwatch-capture 1 (solwatch " SOLWATCH_VERSION ", 19200 8N1)\n";
 
 Capture read(const std::string& text) {
     std::istringstream in(text);
@@ -50,7 +50,7 @@ TEST(CaptureFormat, BadCapturesNameTheirLine) {
         std::string error;
     } cases[] = {
         {"", "line 1: empty file"},
-        {"solwatch 1.10\n", "line 1: not a solwatch capture"},
+        {"solwatch " SOLWATCH_VERSION "\n", "line 1: not a solwatch capture"},
         {"solwatch-capture 2 (solwatch 9)\n", "line 1: format version \"2\" is not supported"},
         {kHeader + "0.5 rx abc\n", "line 2: traffic before the first \"open\""},
         {kHeader + "0 open\n1,5 rx a\n", "line 3: \"1,5\" is not a time"},

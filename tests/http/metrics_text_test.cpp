@@ -122,7 +122,7 @@ std::string renderVariant(const Variant& variant, const DeviceLabels* device = n
                           const ServiceHealth& health = upHealth()) {
     TableRow row = testing_support::typedRow(1796692380, variant.columns, variant.row);
     EXPECT_EQ(row.cells.size(), variant.columns.size()) << variant.legend << ": more cells than columns";
-    return MetricsPage(variant.columns).render(&row, device, health, "1.10");
+    return MetricsPage(variant.columns).render(&row, device, health, SOLWATCH_VERSION);
 }
 
 TEST(MetricsPage, LiveValuesOfEachVariant) {
@@ -131,7 +131,7 @@ TEST(MetricsPage, LiveValuesOfEachVariant) {
         std::vector<std::string> expected = variant.samples;
         for (const char* health : {"solwatch_link_up 1", "solwatch_rows_total 3", "solwatch_link_losses_total 1",
                                    "solwatch_last_row_timestamp_seconds 1796692380",
-                                   R"(solwatch_build_info{version="1.10"} 1)"})
+                                   R"(solwatch_build_info{version=")" SOLWATCH_VERSION R"("} 1)"})
             expected.push_back(health);
         std::vector<std::string> samples;
         for (const std::string& line : samplesOf(page))
@@ -162,16 +162,16 @@ TEST(MetricsPage, ChargeStateIsAnEnumOverEveryStateName) {
 TEST(MetricsPage, LinkLostLeavesTheLiveValuesOut) {
     ServiceHealth health = upHealth();
     health.linkUp = false;
-    std::string page = MetricsPage(kFullHistory).render(nullptr, nullptr, health, "1.10");
+    std::string page = MetricsPage(kFullHistory).render(nullptr, nullptr, health, SOLWATCH_VERSION);
     EXPECT_EQ(samplesOf(page), (std::vector<std::string>{"solwatch_link_up 0", "solwatch_rows_total 3",
                                                           "solwatch_link_losses_total 1",
                                                           "solwatch_last_row_timestamp_seconds 1796692380",
-                                                          R"(solwatch_build_info{version="1.10"} 1)"}));
+                                                          R"(solwatch_build_info{version=")" SOLWATCH_VERSION R"("} 1)"}));
     // Nor their HELP and TYPE lines.
     EXPECT_EQ(page.find("battery"), std::string::npos);
     EXPECT_EQ(page.find("charge_state"), std::string::npos);
     // Before the first row there is no row time to show.
-    page = MetricsPage(kFast).render(nullptr, nullptr, ServiceHealth{}, "1.10");
+    page = MetricsPage(kFast).render(nullptr, nullptr, ServiceHealth{}, SOLWATCH_VERSION);
     EXPECT_EQ(page.find("solwatch_last_row_timestamp_seconds"), std::string::npos);
 }
 
@@ -180,14 +180,14 @@ TEST(MetricsPage, DeviceLabelsAreEscapedAndMqttShownWhenOn) {
     ServiceHealth health = upHealth();
     health.mqttOn = true;
     health.mqttDropped = 7;
-    std::string page = MetricsPage(kFast).render(nullptr, &device, health, "1.10 \"beta\"");
+    std::string page = MetricsPage(kFast).render(nullptr, &device, health, SOLWATCH_VERSION " \"beta\"");
     std::vector<std::string> samples = samplesOf(page);
     std::vector<std::string> tail(samples.end() - 4, samples.end());
     EXPECT_EQ(tail, (std::vector<std::string>{
                         "solwatch_mqtt_connected 0", "solwatch_mqtt_dropped_total 7",
                         R"(solwatch_device_info{manufacturer="Back\\slash",model="Model \"75/15\"",serial="HQ\n1",)"
                         R"(firmware="1.61",product_id="0xA053"} 1)",
-                        R"(solwatch_build_info{version="1.10 \"beta\""} 1)"}));
+                        R"(solwatch_build_info{version=")" SOLWATCH_VERSION R"( \"beta\""} 1)"}));
 }
 
 // promtool also checks that every family has one HELP and TYPE, and the

@@ -20,7 +20,7 @@ namespace {
 constexpr std::time_t kRowTime = 1796692380;
 
 struct Fixture {
-    LiveState state{"1.10", nullptr};
+    LiveState state{SOLWATCH_VERSION, nullptr};
     ServerCounters counters;
     Site site{state, "/nonexistent/dygraph.min.js", &counters};
 
@@ -144,7 +144,7 @@ TEST(HttpRoutes, OtherMethodsAndBodiesAreRefused) {
 
 TEST(HttpRoutes, HealthAndStateFollowTheLink) {
     LineActivity line;
-    LiveState state("1.10", nullptr, LineWatch{&line, std::chrono::seconds(10)});
+    LiveState state(SOLWATCH_VERSION, nullptr, LineWatch{&line, std::chrono::seconds(10)});
     Site site{state, ""};
     auto answer = [&](const char* target, std::time_t now) {
         bool events = false;

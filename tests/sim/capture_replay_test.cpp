@@ -13,7 +13,7 @@ namespace {
 // got its answer late, after a retry; one never answered; a hang-up; a
 // second opening.
 const char kCapture[] =
-    "solwatch-capture 1 (solwatch 1.10, 19200 8N1)\n"
+    "solwatch-capture 1 (solwatch " SOLWATCH_VERSION ", 19200 8N1)\n"
     "0.000000 open\n"
     "0.100000 rx \\r\\nV\\t512\\r\\nChe\n"
     "0.150000 tx :154\\n\n"
