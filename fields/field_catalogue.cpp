@@ -142,18 +142,26 @@ struct TileText {
     const char* id;
     const char* label;
 };
-const TileText kTiles[] = {
-    {"", ""},
-    {"battery-voltage", "Battery voltage"},
-    {"battery-current", "Battery current"},
-    {"panel-power", "Panel power"},
-    {"panel-voltage", "Panel voltage"},
-    {"charge-state", "Charge state"},
-    {"yield-today", "Yield today"},
-    {"temperature", "Temperature"},
-    {"load", "Load"},
-    {"load-current", "Load current"},
-};
+// Each tile's texts, by a switch without a default: a tile added to the
+// enumeration and not here stops the build.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
+constexpr TileText tileText(PageTile tile) {
+    switch (tile) {
+        case Tile::none: return {"", ""};
+        case Tile::batteryVoltage: return {"battery-voltage", "Battery voltage"};
+        case Tile::batteryCurrent: return {"battery-current", "Battery current"};
+        case Tile::panelPower: return {"panel-power", "Panel power"};
+        case Tile::panelVoltage: return {"panel-voltage", "Panel voltage"};
+        case Tile::chargeState: return {"charge-state", "Charge state"};
+        case Tile::yieldToday: return {"yield-today", "Yield today"};
+        case Tile::temperature: return {"temperature", "Temperature"};
+        case Tile::load: return {"load", "Load"};
+        case Tile::loadCurrent: return {"load-current", "Load current"};
+    }
+    return {"", ""};  // no tile of the enumeration
+}
+#pragma GCC diagnostic pop
 
 // "<d><rest>" with d a day number without a leading zero; the day and rest.
 bool splitDay(std::string_view text, int& day, std::string_view& rest) {
@@ -237,7 +245,7 @@ const char* chargeStateColour(int index) {
     return kStateColours[index >= 0 && index < last ? index : last];
 }
 
-const char* tileId(PageTile tile) { return kTiles[static_cast<int>(tile)].id; }
-const char* tileLabel(PageTile tile) { return kTiles[static_cast<int>(tile)].label; }
+const char* tileId(PageTile tile) { return tileText(tile).id; }
+const char* tileLabel(PageTile tile) { return tileText(tile).label; }
 
 }  // namespace tessline
