@@ -85,7 +85,7 @@ mutant firmware-version identity/firmware.cpp \
 # A header line is one where every cell starts with a letter.
 mutant csv-header-rule output/output_file.cpp \
   '!std::isalpha(static_cast<unsigned char>(line[start]))' '!std::isalnum(static_cast<unsigned char>(line[start]))' \
-  "output_tests dumper_tests" -L '^(output|dumper)$'
+  output_tests -L '^output$'
 # Values in tenths are divided by ten.
 mutant tenths-scale dumper/value_format.cpp \
   'parseScaled(item, text, 10); }' 'parseScaled(item, text, 100); }' \
@@ -101,7 +101,7 @@ mutant charge-state-name fields/field_catalogue.cpp \
 # --keep N keeps the N newest period files, the current one counted.
 mutant keep-count output/rotating_file.cpp \
   'std::max(keep - 1, 0)' 'std::max(keep, 0)' \
-  "output_tests dumper_tests" -L '^(output|dumper)$'
+  output_tests -L '^output$'
 # The reconnect back-off's last step is 30 seconds.
 mutant reconnect-backoff app/reconnect_policy.cpp \
   '{1, 2, 4, 8, 16, 30}' '{1, 2, 4, 8, 16, 60}' \
