@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "fields/device_scales.h"
+
 namespace tessline {
 
 namespace {
@@ -22,24 +24,32 @@ std::vector<TextField> identityFields(const DeviceProfile& profile) {
     };
 }
 
-// The older charger 0x0300 sends its TEXT values in the units of its
-// registers (10 mV, 100 mA, 10 mW); the others in mV, mA and W.
+// The older charger 0x0300 sends its TEXT values as its registers count
+// them; the others in the TEXT fields' own steps.
 constexpr unsigned kOlderCharger = 0x0300;
+
+// The number of a TEXT field that carries register `id`'s value.
+long textNumber(std::uint16_t id, long registerNumber) {
+    return static_cast<long>(textScale(id).restep(registerNumber, hexScale(id)));
+}
 
 std::vector<TextField> liveFields(const DeviceProfile& profile, const LiveValues& live) {
     const bool older = profile.productId == kOlderCharger;
+    auto text = [older](std::uint16_t id, long registerNumber) {
+        return number(older ? registerNumber : textNumber(id, registerNumber));
+    };
     std::vector<TextField> fields{
-        {"V", number(older ? live.batteryCentivolts : live.batteryCentivolts * 10L)},
-        {"I", number(older ? live.chargerDeciamps : live.chargerDeciamps * 100L)},
-        {"VPV", number(older ? live.panelCentivolts : live.panelCentivolts * 10L)},
-        {"PPV", number(older ? live.panelCentiwatts : (live.panelCentiwatts + 50L) / 100)},
+        {"V", text(0xEDD5, live.batteryVoltage)},
+        {"I", text(0xEDD7, live.chargerCurrent)},
+        {"VPV", text(0xEDBB, live.panelVoltage)},
+        {"PPV", text(0xEDBC, live.panelPower)},
         {"CS", number(live.state)},
         {"TRK", number(live.state == kStateOff ? 0 : 2)},  // tracker: off or tracking
         {"ERR", number(live.error)},
     };
     if (profile.loadOutput) {
         fields.push_back({"LOAD", live.loadOn ? "ON" : "OFF"});
-        fields.push_back({"IL", number(live.loadDeciamps * 100L)});
+        fields.push_back({"IL", number(textNumber(0xEDAD, live.loadCurrent))});
     }
     return fields;
 }
@@ -48,10 +58,10 @@ std::vector<TextField> historyFields(const DeviceModel& model) {
     HistoryDay today = model.day(0);
     HistoryDay yesterday = model.day(1);
     return {
-        {"H19", number(model.total().userYieldHundredthsKwh)},
-        {"H20", number(today.yieldHundredthsKwh)},
+        {"H19", number(model.total().userYield)},
+        {"H20", number(today.yield)},
         {"H21", number(today.maxPowerWatts)},
-        {"H22", number(yesterday.yieldHundredthsKwh)},
+        {"H22", number(yesterday.yield)},
         {"H23", number(yesterday.maxPowerWatts)},
         {"DAY", number(today.dayNumber)},
     };
