@@ -14,6 +14,7 @@
 #include "app/link_session.h"
 #include "app/options.h"
 #include "app/output_name.h"
+#include "app/shutdown_budget.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
 #include "capture/capture_writer.h"
@@ -59,10 +60,10 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
 }
 
 // The writer of --capture, or null; finish() completes the file.
-CaptureWriter* openCapture(const po::variables_map& options) {
+std::shared_ptr<CaptureWriter> openCapture(const po::variables_map& options) {
     if (!options.count("capture")) return nullptr;
-    auto* capture = new CaptureWriter(options["capture"].as<std::string>(),
-                                      captureHeaderLine(kVersionNumber, kLineSettingsText));
+    auto capture = std::make_shared<CaptureWriter>(options["capture"].as<std::string>(),
+                                                   captureHeaderLine(kVersionNumber, kLineSettingsText));
     setOpenCapture(capture);
     return capture;
 }
@@ -128,9 +129,9 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
         if (options.count("first-row-after")) setFirstFullRowAfter(options["first-row-after"].as<int>());
         table = std::make_unique<TableOutput>(options);
         if (std::optional<MqttSettings> mqttSettings = mqttSettingsFrom(options))
-            mqtt = std::make_unique<MqttPublisher>(*mqttSettings);
+            mqtt = std::make_unique<MqttPublisher>(*mqttSettings, kBrokerTeardown);
         if (options.count("http"))
-            http = std::make_unique<HttpOutput>(options["http"].as<std::string>(), mqtt ? &mqtt->health() : nullptr,
+            http = std::make_unique<HttpOutput>(options["http"].as<std::string>(), mqtt ? mqtt->health() : nullptr,
                                                  kVersionNumber, LineWatch{&lineActivity, silenceTimeout(options)});
     }
 

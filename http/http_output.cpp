@@ -18,9 +18,9 @@ ListenAddress listenAddress(const std::string& listen) {
 
 }  // namespace
 
-HttpOutput::HttpOutput(const std::string& listen, const BrokerHealth* broker, const std::string& version,
-                         LineWatch line)
-    : state_(version, broker, line) {
+HttpOutput::HttpOutput(const std::string& listen, std::shared_ptr<const BrokerHealth> broker,
+                       const std::string& version, LineWatch line)
+    : state_(version, std::move(broker), line) {
     try {
         server_ = std::make_unique<HttpServer>(listenAddress(listen), state_, SOLWATCH_DYGRAPHS_JS);
     } catch (const http_listen_failed& e) {

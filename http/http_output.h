@@ -2,6 +2,7 @@
 // output of the dump.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "http/http_server.h"
@@ -14,8 +15,8 @@ public:
     // Reads "[ADDR:]PORT" and binds its ports at once. Throws
     // http_listen_failed (already logged) for a bad address or a port that
     // cannot be bound. `broker` is null without --mqtt.
-    HttpOutput(const std::string& listen, const BrokerHealth* broker, const std::string& version,
-                LineWatch line);
+    HttpOutput(const std::string& listen, std::shared_ptr<const BrokerHealth> broker, const std::string& version,
+               LineWatch line);
 
     TableListener& listener() { return state_; }
 

@@ -19,8 +19,8 @@ DeviceLabels labelsOf(const Identity& identity) {
 
 }  // namespace
 
-LiveState::LiveState(std::string version, const BrokerHealth* broker, LineWatch line)
-    : version_(std::move(version)), broker_(broker), line_(line) {}
+LiveState::LiveState(std::string version, std::shared_ptr<const BrokerHealth> broker, LineWatch line)
+    : version_(std::move(version)), broker_(std::move(broker)), line_(line) {}
 
 void LiveState::setEventSink(EventSink sink) { sink_ = std::move(sink); }
 

@@ -30,8 +30,8 @@ struct LineWatch {
 
 class LiveState : public TableListener {
 public:
-    // `broker` (null without --mqtt) and the line's activity outlive the state.
-    LiveState(std::string version, const BrokerHealth* broker, LineWatch line = {});
+    // `broker` is null without --mqtt; the line's activity outlives the state.
+    LiveState(std::string version, std::shared_ptr<const BrokerHealth> broker, LineWatch line = {});
 
     void onTableStart(const Identity& identity, const DeviceInfo& info,
                       const std::vector<TableColumn>& columns) override;
@@ -63,7 +63,8 @@ private:
     std::time_t lastDataTime() const;
 
     const std::string version_;
-    const BrokerHealth* const broker_;
+    // Shared with the publisher, which updates it: held while the server reads it.
+    const std::shared_ptr<const BrokerHealth> broker_;
     const LineWatch line_;
     EventSink sink_;  // set before the dump starts; the dump's thread only
 
