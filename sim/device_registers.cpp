@@ -171,14 +171,19 @@ std::optional<RegisterValue> DeviceRegisters::channel(std::uint16_t id) const {
     }
 }
 
-// The counters that the TEXT fields H19 to H23 also carry.
+// The counters that the TEXT fields H19 to H23 also carry, from the records.
 std::optional<RegisterValue> DeviceRegisters::dailyYield(std::uint16_t id) const {
+    auto fromDay = [id](const char* key, std::uint32_t number) {
+        return static_cast<std::uint32_t>(hexScale(id).restep(number, recordFieldScale(Record::day, key)));
+    };
     switch (id) {
-    case 0xEDDC: return u32(model_.total().userYield);
-    case 0xEDD3: return u16(model_.day(0).yield);
-    case 0xEDD2: return u16(model_.day(0).maxPowerWatts);
-    case 0xEDD1: return u16(model_.day(1).yield);
-    case 0xEDD0: return u16(model_.day(1).maxPowerWatts);
+    case 0xEDDC:
+        return u32(static_cast<std::uint32_t>(
+            hexScale(id).restep(model_.total().userYield, recordFieldScale(Record::total, "yield_user_kwh"))));
+    case 0xEDD3: return u16(fromDay("yield_kwh", model_.day(0).yield));
+    case 0xEDD2: return u16(fromDay("pmax_w", model_.day(0).maxPowerWatts));
+    case 0xEDD1: return u16(fromDay("yield_kwh", model_.day(1).yield));
+    case 0xEDD0: return u16(fromDay("pmax_w", model_.day(1).maxPowerWatts));
     default: return std::nullopt;
     }
 }

@@ -54,15 +54,20 @@ std::vector<TextField> liveFields(const DeviceProfile& profile, const LiveValues
     return fields;
 }
 
+// A history record's number in the steps of the TEXT field of register `id`.
+long recordText(std::uint16_t id, Record record, const char* key, long recordNumber) {
+    return static_cast<long>(textScale(id).restep(recordNumber, recordFieldScale(record, key)));
+}
+
 std::vector<TextField> historyFields(const DeviceModel& model) {
     HistoryDay today = model.day(0);
     HistoryDay yesterday = model.day(1);
     return {
-        {"H19", number(model.total().userYield)},
-        {"H20", number(today.yield)},
-        {"H21", number(today.maxPowerWatts)},
-        {"H22", number(yesterday.yield)},
-        {"H23", number(yesterday.maxPowerWatts)},
+        {"H19", number(recordText(0xEDDC, Record::total, "yield_user_kwh", model.total().userYield))},
+        {"H20", number(recordText(0xEDD3, Record::day, "yield_kwh", today.yield))},
+        {"H21", number(recordText(0xEDD2, Record::day, "pmax_w", today.maxPowerWatts))},
+        {"H22", number(recordText(0xEDD1, Record::day, "yield_kwh", yesterday.yield))},
+        {"H23", number(recordText(0xEDD0, Record::day, "pmax_w", yesterday.maxPowerWatts))},
         {"DAY", number(today.dayNumber)},
     };
 }
