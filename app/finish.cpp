@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <utility>
 
@@ -17,23 +18,44 @@
 namespace tessline {
 
 namespace {
-// Guards theOpenLink and the link behind it: the main thread sets it (its
-// session's start and end), finish() closes the link on whichever thread
-// ends the program (the signal watcher, say). A session that ends waits
-// here until a close in progress is done, so that finish() never closes a
-// link that is being destroyed, and the two never join its reader at once.
-std::mutex openLinkMutex;
-TamSerial* theOpenLink = nullptr;
-// Set by the main thread before the port opens; read by finish() likewise.
-std::atomic<CaptureWriter*> theCapture{nullptr};
-}  // namespace
 
-void setOpenLink(TamSerial* link) {
-    std::lock_guard<std::mutex> lock(openLinkMutex);
-    theOpenLink = link;
+// What finish() ends. The main thread sets it (its session's start and end,
+// the capture before the port opens); finish() closes the link on whichever
+// thread ends the program (the signal watcher, say).
+struct OpenObjects {
+    // Guards link and the link behind it: a session that ends waits here
+    // until a close in progress is done, so that finish() never closes a
+    // link that is being closed by its session too, and the two never join
+    // its reader at once.
+    std::mutex linkMutex;
+    std::shared_ptr<TamSerial> link;
+    // Guards capture and kept.
+    std::mutex mutex;
+    std::shared_ptr<CaptureWriter> capture;
+    std::shared_ptr<void> kept;
+};
+
+OpenObjects& open() {
+    static OpenObjects objects;
+    return objects;
 }
 
-void setOpenCapture(CaptureWriter* capture) { theCapture = capture; }
+}  // namespace
+
+void setOpenLink(std::shared_ptr<TamSerial> link) {
+    std::lock_guard<std::mutex> lock(open().linkMutex);
+    open().link = std::move(link);
+}
+
+void setOpenCapture(std::shared_ptr<CaptureWriter> capture) {
+    std::lock_guard<std::mutex> lock(open().mutex);
+    open().capture = std::move(capture);
+}
+
+void keepUntilFinish(std::shared_ptr<void> kept) {
+    std::lock_guard<std::mutex> lock(open().mutex);
+    open().kept = std::move(kept);
+}
 
 namespace {
 
@@ -45,10 +67,14 @@ void closeAndLog() {
     if (finishing.exchange(true)) {
         for (;;) ::pause();
     }
-    CaptureWriter* capture = theCapture.load();
+    std::shared_ptr<CaptureWriter> capture;
     {
-        std::lock_guard<std::mutex> lock(openLinkMutex);
-        if (TamSerial* link = std::exchange(theOpenLink, nullptr)) {
+        std::lock_guard<std::mutex> lock(open().mutex);
+        capture = open().capture;
+    }
+    {
+        std::lock_guard<std::mutex> lock(open().linkMutex);
+        if (std::shared_ptr<TamSerial> link = std::exchange(open().link, nullptr)) {
             if (capture) capture->closingPort();
             try {
                 link->close();
@@ -67,10 +93,23 @@ void closeAndLog() {
     std::cout.flush();
 }
 
+// The main thread's alone: the last session (its link closed) and the
+// capture (complete) go, each with its last owner.
+void letGo() {
+    std::shared_ptr<void> kept;
+    std::shared_ptr<CaptureWriter> capture;
+    {
+        std::lock_guard<std::mutex> lock(open().mutex);
+        kept = std::exchange(open().kept, nullptr);
+        capture = std::exchange(open().capture, nullptr);
+    }
+}
+
 }  // namespace
 
 void finish(int code) {
     closeAndLog();
+    letGo();
     std::exit(code);
 }
 

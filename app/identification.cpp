@@ -1,10 +1,10 @@
 #include "app/identification.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
-
-#include <boost/thread/lock_guard.hpp>
 
 #include "app/link_session.h"
 #include "app/stop_signals.h"
@@ -31,10 +31,10 @@ constexpr std::size_t kIdentityBlocks = 2;
 // A port where nothing at all arrives for this long gets one hint, and one
 // where bytes arrive but no TEXT block is valid gets another; the wait then
 // looks again this often.
-constexpr auto kLineHintAfter = boost::chrono::seconds(5);
+constexpr auto kLineHintAfter = std::chrono::seconds(5);
 // The second hint is repeated while it holds, at most this often, however
 // often a reconnecting run opens the port again.
-constexpr auto kNoValidBlockHintEvery = boost::chrono::minutes(5);
+constexpr auto kNoValidBlockHintEvery = std::chrono::minutes(5);
 
 // The trimmed text of a register, or false when it cannot be read.
 bool readRegisterText(HexProto& hex, std::uint16_t id, std::string& text) {
@@ -80,8 +80,8 @@ public:
 private:
     static bool noValidBlockHintDue() {
         // Only the main thread identifies, so this needs no lock.
-        static std::optional<boost::chrono::steady_clock::time_point> lastSaid;
-        const auto now = boost::chrono::steady_clock::now();
+        static std::optional<std::chrono::steady_clock::time_point> lastSaid;
+        const auto now = std::chrono::steady_clock::now();
         if (lastSaid && now - *lastSaid < kNoValidBlockHintEvery) return false;
         lastSaid = now;
         return true;
@@ -96,7 +96,7 @@ private:
 bool waitForIdentityFields(ValueDictionary& values, LinkSession& session) {
     LineHints hints(session);
     for (;;) {
-        const auto deadline = boost::chrono::steady_clock::now() + kLineHintAfter;
+        const auto deadline = std::chrono::steady_clock::now() + kLineHintAfter;
         switch (values.waitForIdentity(kIdentityEntries, kIdentityBlocks, deadline)) {
             case ValueDictionary::WaitEnd::complete: LineHints::noDataSaid = false; return true;
             case ValueDictionary::WaitEnd::interrupted: return false;
@@ -110,10 +110,12 @@ bool waitForIdentityFields(ValueDictionary& values, LinkSession& session) {
 
 bool identifyDevice(LinkSession& session, StopRequest& stop, Identity& identity) {
     TamSerial& link = session.link();
-    boost::lock_guard<boost::recursive_mutex> lock(link.linkMutex);
+    // Made before the lock, so that on every way out the lock goes first and
+    // the reader is stopped without it, as stop() requires.
+    TamReader reader(&link);
+    std::unique_lock<std::recursive_mutex> lock(link.linkMutex);
     ValueDictionary values;
     TamGetParser parser(&link, &link, values);
-    TamReader reader(&link);
     reader.start();
     bool complete;
     {
@@ -124,6 +126,7 @@ bool identifyDevice(LinkSession& session, StopRequest& stop, Identity& identity)
         HexProto hex(&link);
         identify(values, hex, identity);
     }
+    lock.unlock();
     reader.stop();
     return complete;
 }

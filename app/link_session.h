@@ -26,8 +26,9 @@ struct LinkSettings {
     bool wakeOnLoss = false;
     std::chrono::seconds silenceTimeout{0};
     LineActivity* activity = nullptr;  // told of every valid frame, if set
-    // --capture: records the traffic of every opening of the port; not owned.
-    CaptureWriter* capture = nullptr;
+    // --capture: records the traffic of every opening of the port; each
+    // session holds it while its link's threads may record into it.
+    std::shared_ptr<CaptureWriter> capture;
 };
 
 class LinkSession {
@@ -39,7 +40,7 @@ public:
     LinkSession(const LinkSession&) = delete;
     LinkSession& operator=(const LinkSession&) = delete;
 
-    TamSerial& link() { return link_; }
+    TamSerial& link() { return *link_; }
     const std::string& portName() const { return portName_; }
     // Why the line went away, or empty while it is there.
     std::string lossReason() const;
@@ -51,19 +52,20 @@ private:
     std::string portName_;
     StopRequest& stop_;
     bool wakeOnLoss_;
-    TamSerial link_;
+    // Shared with finish(), which may close it on another thread.
+    const std::shared_ptr<TamSerial> link_;
     TamSerialDump trafficDump_;
     boost::signals2::scoped_connection lossConnection_;
-    CaptureWriter* capture_;
+    const std::shared_ptr<CaptureWriter> capture_;
     boost::signals2::scoped_connection captureConnections_[3];
     mutable std::mutex lossMutex_;  // guards lossReason_: set on the reader thread, read by the main thread
     std::string lossReason_;
 };
 
-// The link of a run's last session stays open, and its session is never
-// destroyed: finish() closes the link after everything else, and a close
-// that fails ends the run with its own exit code rather than being ignored
-// as it is when a reconnecting dump lets a lost session go.
+// The link of a run's last session stays open, and finish() owns its
+// session: finish() closes the link after everything else, and a close that
+// fails ends the run with its own exit code rather than being ignored as it
+// is when a reconnecting dump lets a lost session go.
 void leaveOpenForFinish(std::unique_ptr<LinkSession> session);
 
 }  // namespace tessline

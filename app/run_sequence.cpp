@@ -15,6 +15,7 @@
 #include "app/options.h"
 #include "app/output_name.h"
 #include "app/output_settings.h"
+#include "app/shutdown_budget.h"
 #include "app/stop_signals.h"
 #include "app/write_mode.h"
 #include "capture/capture_writer.h"
@@ -60,10 +61,10 @@ DumpSettings dumpSettings(const po::variables_map& options, Mode mode) {
 }
 
 // The writer of --capture, or null; finish() completes the file.
-CaptureWriter* openCapture(const po::variables_map& options) {
+std::shared_ptr<CaptureWriter> openCapture(const po::variables_map& options) {
     if (!options.count("capture")) return nullptr;
-    auto* capture = new CaptureWriter(options["capture"].as<std::string>(),
-                                      captureHeaderLine(kVersionNumber, kLineSettingsText));
+    auto capture = std::make_shared<CaptureWriter>(options["capture"].as<std::string>(),
+                                                   captureHeaderLine(kVersionNumber, kLineSettingsText));
     setOpenCapture(capture);
     return capture;
 }
@@ -93,10 +94,12 @@ int getMode(const Identity& identity, OutputFile* file) {
 }
 
 // The broker's link for the web server's metrics; nothing without --mqtt.
+// The source holds its share of the health, so the server's thread may ask
+// whatever the order in which the publisher and the server end.
 BrokerStatusSource brokerStatus(const MqttPublisher* mqtt) {
     if (!mqtt) return nullptr;
-    const BrokerHealth& health = mqtt->health();
-    return [&health] { return BrokerStatus{health.connected, health.dropped}; };
+    std::shared_ptr<const BrokerHealth> health = mqtt->health();
+    return [health] { return BrokerStatus{health->connected, health->dropped}; };
 }
 
 // The file of --output for a device.
@@ -136,7 +139,7 @@ int runSequence(const po::variables_map& options, StopRequest& stop) {
         if (options.count("first-row-after")) setFirstFullRowAfter(options["first-row-after"].as<int>());
         table = std::make_unique<TableOutput>(tableSettingsFrom(options));
         if (std::optional<MqttSettings> mqttSettings = mqttSettingsFrom(options))
-            mqtt = std::make_unique<MqttPublisher>(*mqttSettings);
+            mqtt = std::make_unique<MqttPublisher>(*mqttSettings, kBrokerTeardown);
         if (options.count("http"))
             http = std::make_unique<HttpOutput>(HttpSettings{options["http"].as<std::string>(), kVersionNumber,
                                                              brokerStatus(mqtt.get()),

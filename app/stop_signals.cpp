@@ -8,14 +8,12 @@
 #include <thread>
 
 #include "app/finish.h"
+#include "app/shutdown_budget.h"
 #include "log/log.h"
 
 namespace tessline {
 
 namespace {
-
-// How long the running step may take to stop before the watcher ends the run.
-constexpr int kStopGraceSeconds = 3;
 
 sigset_t stopSignals() {
     sigset_t set;
@@ -29,7 +27,7 @@ sigset_t stopSignals() {
 // Returns on a signal of `set` or when the grace time has passed; an
 // interrupted wait goes on for the time that is left.
 void waitForSecondSignal(const sigset_t& set) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kStopGraceSeconds);
+    auto deadline = std::chrono::steady_clock::now() + kStopGrace;
     while (true) {
         auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) return;

@@ -5,9 +5,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <stdexcept>
-
-#include <boost/thread/locks.hpp>
 
 #include "app/stop_signals.h"
 #include "hex/exit_codes.h"
@@ -118,7 +117,7 @@ int writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, StopR
     const QuietBrokenPipe quietProgress;
     static std::uint8_t image[kEepromLength];
     // Held for the whole read, so that no other request comes in between.
-    boost::unique_lock<boost::recursive_mutex> hold(link.linkMutex);
+    std::unique_lock<std::recursive_mutex> hold(link.linkMutex);
     int failed = 0;
     int done = 0;
     MissingBytes missing;

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "app/shutdown_budget.h"
 #include "dumper/table_items.h"
 #include "dumper/dump_table.h"
 #include "fields/field_catalogue.h"
@@ -64,7 +65,7 @@ void handOver(benchmark::State& state, DumpVariant variant, const std::string& u
     settings.broker = parseBrokerUrl(url);
     settings.topicPattern = "bench/%s";
     settings.qos = 1;
-    MqttPublisher publisher(settings);
+    MqttPublisher publisher(settings, kBrokerTeardown);
     std::vector<TableColumn> columns = columnsOf(variant);
     publisher.onTableStart(Identity{"m", "model", "BENCH", "1.16", 0xA042}, sampleCharger(), columns);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // connected, or failed once

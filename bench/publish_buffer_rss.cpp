@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "app/shutdown_budget.h"
 #include "bench/proc_status.h"
 #include "dumper/table_items.h"
 #include "dumper/dump_table.h"
@@ -37,7 +38,7 @@ void fill(DumpVariant variant, const char* name, int messages) {
     settings.buffer = messages;
     long before = statusKb("VmRSS:");
     {
-        MqttPublisher publisher(settings);
+        MqttPublisher publisher(settings, kBrokerTeardown);
         publisher.onTableStart(Identity{"m", "model", "BENCH", "1.16", 0xA042}, info, columns);
         for (int i = 0; i < messages; ++i) publisher.onRow(row);
         std::printf("%-5s variant: %d messages of %zu bytes buffered: resident %ld kB (+%ld kB), peak %ld kB\n", name,

@@ -1,6 +1,6 @@
 #include "dumper/dumper.h"
 
-#include <boost/thread/lock_guard.hpp>
+#include <mutex>
 
 #include "dumper/dump_clock.h"
 #include "dumper/dump_loop.h"
@@ -19,7 +19,7 @@ using TextSignal = decltype(TextFieldSource::rxTextField);
 // allows, takes each answer as it comes and pauses after it.
 void placePauseAfterRequests(DumpVariant variant, HexProto& hex, DumpTable& table) {
     const bool inRequest = variant != DumpVariant::channels;
-    hex.setPauseAfterAnswer(boost::chrono::milliseconds(inRequest ? kPauseAfterRequest.count() : 0));
+    hex.setPauseAfterAnswer(std::chrono::milliseconds(inRequest ? kPauseAfterRequest.count() : 0));
     table.setPauseAfterRequest(inRequest ? std::chrono::milliseconds(0) : kPauseAfterRequest);
 }
 
@@ -60,7 +60,7 @@ int Dumper::run(DumpVariant variant) {
 }
 
 int Dumper::runTable(const DeviceInfo& info, DumpVariant variant) {
-    boost::lock_guard<boost::recursive_mutex> hold(link_->linkMutex);
+    std::lock_guard<std::recursive_mutex> hold(link_->linkMutex);
     RunState state(*table_);
     buildTable(variant, info);
     listener().onTableStart(identity_, info, table_->columns());

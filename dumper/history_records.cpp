@@ -1,74 +1,79 @@
 #include "dumper/history_records.h"
 
 #include "dumper/value_format.h"
+#include "fields/device_scales.h"
 #include "fields/field_catalogue.h"
 
 namespace tessline {
 
 namespace {
 
-// One field of a record layout, by its key in the catalogue; a field
-// without a key is read and skipped.
+// One field of a record layout, by its key in the catalogue (and in the
+// device's scales); a field without a key is read and skipped.
 struct RecordField {
     unsigned size;
     const char* key;
-    double divisor;
 };
 
 const RecordField kTotalFields[] = {
-    {1, nullptr, 1},  // record version, read on its own
-    {1, nullptr, 1},  // reserved
-    {1, "err_0", 1},
-    {1, "err_1", 1},
-    {1, "err_2", 1},
-    {1, "err_3", 1},
-    {4, "yield_user_kwh", 100},
-    {4, "yield_sys_kwh", 100},
-    {2, "vpnl_max_v", 100},
-    {2, "vbat_max_v", 100},
-    {1, "days", 1},
+    {1, nullptr},  // record version, read on its own
+    {1, nullptr},  // reserved
+    {1, "err_0"},
+    {1, "err_1"},
+    {1, "err_2"},
+    {1, "err_3"},
+    {4, "yield_user_kwh"},
+    {4, "yield_sys_kwh"},
+    {2, "vpnl_max_v"},
+    {2, "vbat_max_v"},
+    {1, "days"},
 };
 // Present from record version 1 on.
-const RecordField kTotalVbatMin = {2, "vbat_min_v", 100};
+const RecordField kTotalVbatMin = {2, "vbat_min_v"};
 
 const RecordField kDayFields[] = {
-    {1, nullptr, 1},  // reserved
-    {4, "yield_kwh", 100},
-    {4, "cons_kwh", 100},
-    {2, "vbat_max_v", 100},
-    {2, "vbat_min_v", 100},
-    {1, nullptr, 1},  // reserved
-    {1, "err_0", 1},
-    {1, "err_1", 1},
-    {1, "err_2", 1},
-    {1, "err_3", 1},
-    {2, "timebulk_min", 1},
-    {2, "timeabs_min", 1},
-    {2, "timefloat_min", 1},
-    {4, "pmax_w", 1},
-    {2, "ibat_max_a", 10},
-    {2, "vpnl_max_v", 100},
-    {2, "day", 1},
+    {1, nullptr},  // reserved
+    {4, "yield_kwh"},
+    {4, "cons_kwh"},
+    {2, "vbat_max_v"},
+    {2, "vbat_min_v"},
+    {1, nullptr},  // reserved
+    {1, "err_0"},
+    {1, "err_1"},
+    {1, "err_2"},
+    {1, "err_3"},
+    {2, "timebulk_min"},
+    {2, "timeabs_min"},
+    {2, "timefloat_min"},
+    {4, "pmax_w"},
+    {2, "ibat_max_a"},
+    {2, "vpnl_max_v"},
+    {2, "day"},
 };
 
-// A layout's fields with their catalogue entries, looked up once.
+// A layout's fields with their catalogue entries and scales, looked up once.
 struct ResolvedField {
     const RecordField* layout;
-    const Field* field;  // nullptr for a skipped one
+    const Field* field;         // nullptr for a skipped one
+    const DeviceScale* scale;   // likewise
 };
+
+ResolvedField resolve(Record record, const RecordField& layout) {
+    if (!layout.key) return {&layout, nullptr, nullptr};
+    return {&layout, &catalogueField(record, layout.key), &recordFieldScale(record, layout.key)};
+}
 
 template <std::size_t N>
 std::vector<ResolvedField> resolved(Record record, const RecordField (&fields)[N]) {
     std::vector<ResolvedField> result;
-    for (const RecordField& layout : fields)
-        result.push_back({&layout, layout.key ? &catalogueField(record, layout.key) : nullptr});
+    for (const RecordField& layout : fields) result.push_back(resolve(record, layout));
     return result;
 }
 
 const std::vector<ResolvedField>& totalFields() {
     static const std::vector<ResolvedField> fields = [] {
         std::vector<ResolvedField> all = resolved(Record::total, kTotalFields);
-        all.push_back({&kTotalVbatMin, &catalogueField(Record::total, kTotalVbatMin.key)});
+        all.push_back(resolve(Record::total, kTotalVbatMin));
         return all;
     }();
     return fields;
@@ -95,7 +100,7 @@ TableCell readField(const ResolvedField& resolved, HexMsg& record, std::int64_t 
     if (!resolved.field || record.failed() || number == nonePattern(layout.size)) return missingCell();
     DumpItem column;
     column.field = resolved.field;
-    column.value = number / layout.divisor;
+    column.value = resolved.scale->fromSteps(number);
     column.updatedAt = updatedAt;
     TableCell cell = formatterOf(*resolved.field)(column);
     cell.field = resolved.field;

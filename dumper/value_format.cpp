@@ -71,6 +71,12 @@ void parseTenths(DumpItem& item, const std::string& text) { parseScaled(item, te
 void parseHundredths(DumpItem& item, const std::string& text) { parseScaled(item, text, 100); }
 void parseThousandths(DumpItem& item, const std::string& text) { parseScaled(item, text, 1000); }
 
+DumpItem::Parser stepParser(const DeviceScale& scale) {
+    return [divisor = static_cast<double>(scale.steps)](DumpItem& item, const std::string& text) {
+        parseScaled(item, text, divisor);
+    };
+}
+
 void parseOnOff(DumpItem& item, const std::string& text) {
     if (text == "OFF") item.value = 0;
     else if (text == "ON") item.value = 1;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dumper/dump_item.h"
+#include "fields/device_scales.h"
 #include "fields/field.h"
 
 namespace tessline {
@@ -18,6 +19,8 @@ void parseNumber(DumpItem& item, const std::string& text);
 void parseTenths(DumpItem& item, const std::string& text);
 void parseHundredths(DumpItem& item, const std::string& text);
 void parseThousandths(DumpItem& item, const std::string& text);
+// The same for a value the device counts in `scale`'s steps.
+DumpItem::Parser stepParser(const DeviceScale& scale);
 // 0 for "OFF", 1 for "ON" (letter case matters), 255 for anything else.
 void parseOnOff(DumpItem& item, const std::string& text);
 

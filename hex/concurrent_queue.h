@@ -1,6 +1,10 @@
 // A queue that hands values from one thread to another, with a timed pop.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
+#include <algorithm>
+#include <chrono>
 #include <deque>
 #include <utility>
 
@@ -13,7 +17,17 @@ namespace tessline {
 
 // Deadlines are taken on the monotonic clock, so a change of the wall clock
 // (NTP, daylight saving) never stretches or cuts a wait.
-using Deadline = boost::chrono::steady_clock::time_point;
+using Deadline = std::chrono::steady_clock::time_point;
+
+// A request's waits are Boost.Thread's, the one place where the program
+// keeps them: they are interruption points, so that a register reader that
+// is stopped in the middle of a request ends there (reader/tam_reader.h).
+inline boost::chrono::nanoseconds leftUntil(Deadline deadline) {
+    return boost::chrono::nanoseconds(
+        std::max<std::chrono::nanoseconds::rep>(0, (deadline - std::chrono::steady_clock::now()).count()));
+}
+
+inline void sleepUntilInterruptibly(Deadline deadline) { boost::this_thread::sleep_for(leftUntil(deadline)); }
 
 template <class T>
 class concurrent_queue {
@@ -24,7 +38,7 @@ public:
         bool wake = false;
         {
             boost::lock_guard<boost::mutex> lock(mutex_);
-            items_.emplace_back(value, boost::chrono::steady_clock::now());
+            items_.emplace_back(value, std::chrono::steady_clock::now());
             wake = listening_;
         }
         if (wake) nonEmpty_.notify_one();
@@ -35,12 +49,11 @@ public:
     // before then costs the waiter no wakeup of its own. `pushedAt`, if
     // given, gets the time the element came.
     bool timedPop(T& out, Deadline deadline, Deadline earliest = Deadline(), Deadline* pushedAt = nullptr) {
-        if (earliest > boost::chrono::steady_clock::now())
-            boost::this_thread::sleep_until(std::min(earliest, deadline));
+        if (earliest > std::chrono::steady_clock::now()) sleepUntilInterruptibly(std::min(earliest, deadline));
         boost::unique_lock<boost::mutex> lock(mutex_);
         listening_ = true;
         while (items_.empty()) {
-            if (nonEmpty_.wait_until(lock, deadline) == boost::cv_status::timeout && items_.empty()) {
+            if (nonEmpty_.wait_for(lock, leftUntil(deadline)) == boost::cv_status::timeout && items_.empty()) {
                 listening_ = false;
                 return false;
             }

@@ -3,8 +3,9 @@
 // answer together. The serial link is one; a test may be another.
 #pragma once
 
+#include <mutex>
+
 #include <boost/signals2/signal.hpp>
-#include <boost/thread/recursive_mutex.hpp>
 
 #include "hex/hex_msg.h"
 
@@ -26,7 +27,7 @@ public:
 
     // Serialises requests: held for a whole request/answer exchange, and by
     // callers around a series of requests. The receiving thread never takes it.
-    boost::recursive_mutex linkMutex;
+    std::recursive_mutex linkMutex;
 
     // kHexOk when every byte went out, kHexRequestFailed after a short
     // write. May throw the link's own errors.

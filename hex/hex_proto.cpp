@@ -29,15 +29,15 @@ constexpr std::uint8_t kReceptionError = 0x2;
 constexpr std::uint8_t kReceptionErrorAlt = 0x4;
 constexpr std::uint16_t kResendWord = 0xAAAA;
 
-const HexProto::Timeout kOneSecond = boost::chrono::seconds(1);
+const HexProto::Timeout kOneSecond = std::chrono::seconds(1);
 // Late answers are waited out until the line has been this quiet, for at
 // most the limit.
-const HexProto::Timeout kQuietBeforeRequest = boost::chrono::milliseconds(300);
-const HexProto::Timeout kLateAnswersLimit = boost::chrono::seconds(2);
-const HexProto::Timeout kFiveSeconds = boost::chrono::seconds(5);
+const HexProto::Timeout kQuietBeforeRequest = std::chrono::milliseconds(300);
+const HexProto::Timeout kLateAnswersLimit = std::chrono::seconds(2);
+const HexProto::Timeout kFiveSeconds = std::chrono::seconds(5);
 // The link's reader hands an answer over a little after it is due, as late
 // as a timer on a busy machine fires.
-const HexProto::Timeout kHandOverLag = boost::chrono::milliseconds(2);
+const HexProto::Timeout kHandOverLag = std::chrono::milliseconds(2);
 
 HexMsg request(std::uint8_t code) {
     HexMsg msg;
@@ -51,10 +51,10 @@ bool isReceptionError(std::uint8_t code) { return code == kReceptionError || cod
 // line is quiet, so that a late answer is never taken for the answer to the
 // next request (an EEPROM block would get the data of the block before it).
 void dropLateAnswers(concurrent_queue<HexMsg>& queue, int due) {
-    const auto limit = boost::chrono::steady_clock::now() + kLateAnswersLimit;
+    const auto limit = std::chrono::steady_clock::now() + kLateAnswersLimit;
     HexMsg late;
     while (due > 0 &&
-           queue.timedPop(late, std::min(limit, boost::chrono::steady_clock::now() + kQuietBeforeRequest))) {
+           queue.timedPop(late, std::min(limit, std::chrono::steady_clock::now() + kQuietBeforeRequest))) {
         if (late.size() > 0 && isReceptionError(late.bytes()[0])) continue;
         logInfo("hex_proto", "hex: late answer dropped");
         --due;
@@ -74,14 +74,14 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
     Deadline answerAt;
     int result = sendAndAwait(request, accepted, attempts, timeout, answer, answerAt);
     // The pause runs from the answer, or from the end of a request without one.
-    const Deadline pauseEnd = (result == kHexOk ? answerAt : boost::chrono::steady_clock::now()) + pauseAfterAnswer_;
-    if (pauseEnd > boost::chrono::steady_clock::now()) boost::this_thread::sleep_until(pauseEnd);
+    const Deadline pauseEnd = (result == kHexOk ? answerAt : std::chrono::steady_clock::now()) + pauseAfterAnswer_;
+    if (pauseEnd > std::chrono::steady_clock::now()) sleepUntilInterruptibly(pauseEnd);
     return result;
 }
 
 int HexProto::sendAndAwait(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
                            Timeout timeout, HexMsg& answer, Deadline& answerAt) {
-    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    std::lock_guard<std::recursive_mutex> lock(link_->linkMutex);
     auto queue = std::make_shared<concurrent_queue<HexMsg>>();
     // Every frame received from now on is queued, whatever its code; the
     // scoped connection is removed on every way out.
@@ -91,11 +91,11 @@ int HexProto::sendAndAwait(const HexMsg& request, std::initializer_list<std::uin
     if (unansweredSends_ > 0) dropLateAnswers(*queue, unansweredSends_);
     unansweredSends_ = 0;
 
-    const auto dueAfter = boost::chrono::microseconds(answerDueAfter(request).count());
+    const auto dueAfter = std::chrono::microseconds(answerDueAfter(request).count());
     int result = kHexNoAnswerAfterResend;
     while (attempts-- > 0) {
         const int attemptsLeft = attempts;
-        Deadline deadline = boost::chrono::steady_clock::now() + timeout;
+        Deadline deadline = std::chrono::steady_clock::now() + timeout;
         int written = link_->write(request);
         if (written != 0) return written;
         ++unansweredSends_;
@@ -104,7 +104,7 @@ int HexProto::sendAndAwait(const HexMsg& request, std::initializer_list<std::uin
         // the answer's hand-over ends: the answer is there by then.
         Deadline earliest;
         if (pauseAfterAnswer_ > Timeout::zero())
-            earliest = boost::chrono::steady_clock::now() + dueAfter + kHandOverLag + pauseAfterAnswer_;
+            earliest = std::chrono::steady_clock::now() + dueAfter + kHandOverLag + pauseAfterAnswer_;
         bool resend = false;
         while (!resend) {
             if (!queue->timedPop(answer, deadline, earliest, &answerAt)) {
@@ -134,7 +134,7 @@ int HexProto::sendAndAwait(const HexMsg& request, std::initializer_list<std::uin
 
 bool HexProto::ping(Timeout timeout, std::uint16_t& word) {
     logInfo("hex_proto", "hex: ping");
-    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    std::lock_guard<std::recursive_mutex> lock(link_->linkMutex);
     HexMsg answer;
     if (exchange(request(kCodePing), {kAnswerPing}, 10, timeout, answer) != kHexOk)
         BOOST_THROW_EXCEPTION(no_response() << tag_what("no response"));
@@ -147,7 +147,7 @@ bool HexProto::ping(Timeout timeout, std::uint16_t& word) {
 
 bool HexProto::getDeviceId(std::uint16_t& id) {
     logInfo("hex_proto", "hex: get device id");
-    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    std::lock_guard<std::recursive_mutex> lock(link_->linkMutex);
     HexMsg answer;
     if (exchange(request(kCodeDeviceId), {kAnswerDeviceId}, 3, kOneSecond, answer) != kHexOk)
         BOOST_THROW_EXCEPTION(no_response());
@@ -160,7 +160,7 @@ bool HexProto::getDeviceId(std::uint16_t& id) {
 
 int HexProto::getRegister(std::uint16_t id, HexMsg& answer) {
     logInfo("hex_proto", "hex: get register (0x%04X)", id);
-    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    std::lock_guard<std::recursive_mutex> lock(link_->linkMutex);
     HexMsg msg = request(kCodeGetRegister);
     msg.appendWord(id);
     answer.clearState();
@@ -175,7 +175,7 @@ int HexProto::getRegister(std::uint16_t id, HexMsg& answer) {
 
 bool HexProto::setRegister(std::uint16_t value) {
     logInfo("hex_proto", "hex: set register (0x%04X=0x%04X)", kEepromAddressRegister, value);
-    boost::lock_guard<boost::recursive_mutex> lock(link_->linkMutex);
+    std::lock_guard<std::recursive_mutex> lock(link_->linkMutex);
     HexMsg msg = request(kCodeSetRegister);
     msg.appendWord(kEepromAddressRegister);
     msg.appendByte(0x00);

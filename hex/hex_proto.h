@@ -2,11 +2,10 @@
 // register), all run through one exchange with deadlines and attempts.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
-
-#include <boost/chrono.hpp>
 
 #include "hex/errors.h"
 #include "hex/hex_link.h"
@@ -23,7 +22,7 @@ using RegisterReader = std::function<int(std::uint16_t id, HexMsg& answer)>;
 
 class HexProto {
 public:
-    using Timeout = boost::chrono::microseconds;
+    using Timeout = std::chrono::microseconds;
 
     explicit HexProto(HexLink* link) : link_(link) {}
 
@@ -52,7 +51,7 @@ private:
     int exchange(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
                  Timeout timeout, HexMsg& answer);
     int sendAndAwait(const HexMsg& request, std::initializer_list<std::uint32_t> accepted, int attempts,
-                     Timeout timeout, HexMsg& answer, boost::chrono::steady_clock::time_point& answerAt);
+                     Timeout timeout, HexMsg& answer, std::chrono::steady_clock::time_point& answerAt);
 
     HexLink* link_;
     Timeout pauseAfterAnswer_{0};

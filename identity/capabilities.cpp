@@ -1,7 +1,7 @@
 #include "identity/capabilities.h"
 
-#include <boost/chrono.hpp>
-#include <boost/thread/lock_guard.hpp>
+#include <chrono>
+#include <mutex>
 
 #include "hex/errors.h"
 #include "hex/exit_codes.h"
@@ -23,7 +23,7 @@ const char* const kCategory = "capabilities";
 // Step 3 and 4: the ping word, from application or release-candidate firmware only.
 std::uint16_t pingApplication(HexProto& hex, DeviceInfo& info) {
     std::uint16_t word = 0;
-    if (!hex.ping(boost::chrono::seconds(1), word)) refuse("no ping reply", kExitNoPingReply);
+    if (!hex.ping(std::chrono::seconds(1), word)) refuse("no ping reply", kExitNoPingReply);
     switch (firmwareKind(word)) {
         case FirmwareKind::application: info.releaseCandidate = false; break;
         case FirmwareKind::releaseCandidate: info.releaseCandidate = true; break;
@@ -47,7 +47,7 @@ DeviceInfo qualifiedDevice(HexLink& link) {
     DeviceInfo info;
     HexProto hex(&link);
     // Held across the whole series so no other request slips in between.
-    boost::lock_guard<boost::recursive_mutex> lock(link.linkMutex);
+    std::lock_guard<std::recursive_mutex> lock(link.linkMutex);
     std::uint16_t pingWord = 0;
     try {
         pingWord = pingApplication(hex, info);

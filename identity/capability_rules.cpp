@@ -4,6 +4,7 @@
 
 #include <boost/algorithm/string/trim.hpp>
 
+#include "fields/device_scales.h"
 #include "identity/firmware.h"
 #include "identity/product_table.h"
 #include "identity/register_text.h"
@@ -67,7 +68,7 @@ void readVersions(DeviceInfo& info, const RegisterReader& readRegister) {
 void readRatings(DeviceInfo& info, const RegisterReader& readRegister) {
     std::uint32_t value = 0;
     if (readRegisterValue(readRegister, kMaxCurrentRegister, 2, value)) {
-        info.maxCurrent = value / 10.0;
+        info.maxCurrent = hexScale(kMaxCurrentRegister).fromSteps(value);
     }
     // One answer holds the lowest battery voltage, then the highest.
     if (readRegisterValue(readRegister, kVoltageRangeRegister, 2, value)) {
@@ -75,7 +76,7 @@ void readRatings(DeviceInfo& info, const RegisterReader& readRegister) {
         info.maxVoltage = static_cast<std::uint8_t>(value >> 8);
     }
     if (readRegisterValue(readRegister, kMaxPvVoltageRegister, 2, value)) {
-        info.maxPvVoltage = value / 100.0;
+        info.maxPvVoltage = hexScale(kMaxPvVoltageRegister).fromSteps(value);
     }
 }
 

@@ -150,10 +150,10 @@ void TamSerial::start() {
     port.set_option(base::parity(base::parity::none));
     port.set_option(base::stop_bits(base::stop_bits::one));
     {
-        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
+        std::lock_guard<std::mutex> lock(ioStateMutex_);
         readerActive_ = true;
     }
-    thread_ = boost::thread([this] { run(); });
+    thread_ = std::thread([this] { run(); });
 }
 
 void TamSerial::run() {
@@ -165,7 +165,7 @@ void TamSerial::run() {
     error_code error;
     port_->io.run(error);
     {
-        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
+        std::lock_guard<std::mutex> lock(ioStateMutex_);
         readerActive_ = false;
     }
     {
@@ -323,7 +323,7 @@ void TamSerial::dispatch(char c) {
 }
 
 int TamSerial::write(const HexMsg& msg) {
-    boost::lock_guard<boost::recursive_mutex> lock(linkMutex);
+    std::lock_guard<std::recursive_mutex> lock(linkMutex);
     std::string text = encodeHexFrame(msg);
     txData(text);
     awaitAnswer(msg);
@@ -410,7 +410,7 @@ void TamSerial::close() {
     std::promise<error_code> closed;
     bool posted = false;
     {
-        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
+        std::lock_guard<std::mutex> lock(ioStateMutex_);
         if (readerActive_) {
             asio::post(port_->io, [this, &closed] {
                 error_code result;

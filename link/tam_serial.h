@@ -10,12 +10,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include <boost/signals2/signal.hpp>
 #include <boost/system/error_code.hpp>
-#include <boost/thread/mutex.hpp>
-#include <boost/thread/recursive_mutex.hpp>
-#include <boost/thread/thread.hpp>
 
 #include "hex/hex_link.h"
 #include "hex/hex_msg.h"
@@ -98,11 +96,11 @@ private:
 
     struct Port;                 // the I/O service and the serial port on it
     std::unique_ptr<Port> port_;
-    boost::thread thread_;
+    std::thread thread_;
 
     // Guards readerActive_: while it is true, close() hands the port to the
     // reader thread's I/O service instead of closing it from another thread.
-    boost::mutex ioStateMutex_;
+    std::mutex ioStateMutex_;
     bool readerActive_ = false;
 
     // A rest is a wait on a timer rather than on the port, so bytes that

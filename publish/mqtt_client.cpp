@@ -20,7 +20,6 @@ constexpr int kMaxRetrySeconds = 10;  // a broker back finds us within seconds
 // retained messages (a status for each link loss and return among
 // them) while the broker is away.
 constexpr int kLibraryBuffer = kTrackedInFlight + 1000;
-constexpr std::chrono::milliseconds kDisconnectWait{1000};
 
 // The MQTT 3.1.1 refusals that waiting does not mend.
 const char* permanentRefusal(int code) {
@@ -234,7 +233,7 @@ void MqttClient::startClosing() {
     closing_ = true;
 }
 
-void MqttClient::disconnect() {
+void MqttClient::disconnect(std::chrono::steady_clock::time_point until) {
     connected_ = false;
     MQTTAsync_disconnectOptions options = MQTTAsync_disconnectOptions_initializer;
     options.timeout = 0;
@@ -244,7 +243,7 @@ void MqttClient::disconnect() {
     // Also ends the library's retries after a refusal.
     if (MQTTAsync_disconnect(handle(client_), &options) == MQTTASYNC_SUCCESS) {
         std::unique_lock<std::mutex> lock(mutex_);
-        disconnectedChanged_.wait_for(lock, kDisconnectWait, [this] { return disconnected_; });
+        disconnectedChanged_.wait_until(lock, until, [this] { return disconnected_; });
     }
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -64,9 +65,9 @@ public:
 
     // The end begins: a failed TLS connection is not probed any more.
     void startClosing();
-    // Disconnects, waiting a little for the library to confirm it; tracked
-    // completions that come later find the client disconnected.
-    void disconnect();
+    // Disconnects, waiting until `until` at most for the library to confirm
+    // it; tracked completions that come later find the client disconnected.
+    void disconnect(std::chrono::steady_clock::time_point until);
 
 private:
     // The library's callbacks, which know its types; defined with the class.

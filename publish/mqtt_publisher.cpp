@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "log/log.h"
@@ -19,20 +20,45 @@ namespace tessline {
 
 namespace {
 
-// At the end, what is still waiting or in flight gets this long to go out.
-constexpr std::chrono::milliseconds kFlushTime{2000};
 constexpr std::chrono::milliseconds kFlushStep{10};
 
 }  // namespace
 
+// A permanent failure: the broker refused the credentials, the TLS
+// certificate did not pass, a hand-over could not start connecting. Found on
+// the library's threads or a hand-over's, thrown on the dump's.
+class PublishFailure {
+public:
+    // The first reason stays, and is logged once.
+    void fail(const std::string& reason) {
+        if (failed_.exchange(true)) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            reason_ = reason;
+        }
+        logError("publish", "%s", reason.c_str());
+    }
+    bool failed() const { return failed_; }
+    std::string reason() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return reason_;
+    }
+
+private:
+    std::atomic<bool> failed_{false};
+    mutable std::mutex mutex_;  // guards reason_, set once after failed_
+    std::string reason_;
+};
+
 // The broker connection of one charger: its client, its retained messages
 // and the backlog of its state messages. The client's events come on the
-// client library's threads.
+// client library's threads, which end with the client, before the rest.
 class ChargerConnection : public MqttClientEvents {
 public:
-    ChargerConnection(const MqttSettings& settings, const Identity& identity, BrokerHealth& health,
-                      std::function<void(const std::string&)> fail);
-    // Sends what waits, then "offline", and disconnects.
+    ChargerConnection(const MqttSettings& settings, std::chrono::milliseconds teardown, const Identity& identity,
+                      std::shared_ptr<BrokerHealth> health, std::shared_ptr<PublishFailure> failure);
+    // Sends what waits, then "offline", and disconnects, all within the
+    // teardown time.
     ~ChargerConnection() override;
     ChargerConnection(const ChargerConnection&) = delete;
     ChargerConnection& operator=(const ChargerConnection&) = delete;
@@ -44,6 +70,7 @@ public:
     RetainedMessages& retained() { return *retained_; }
     // Starts connecting; each connection publishes the retained messages.
     void connect() { client_->connect(RetainedMessage{topics_.status, kOffline}, kRetainedQos); }
+    void fail(const std::string& reason) { failure_->fail(reason); }
     // Queues a state message behind those still waiting; the oldest goes
     // once --mqtt-buffer wait. Never waits on the network.
     void publishState(std::string message);
@@ -52,19 +79,23 @@ private:
     void onConnected() override;
     void onConnectionLost() override { setConnected(false); }
     void onTrackedFinished() override;
-    void onRefused(const std::string& reason) override { fail_(reason); }
+    void onRefused(const std::string& reason) override { fail(reason); }
     void handOverStates() { backlog_.handOver(sendState_); }
     void reportDrops(const char* when);
-    void flushAndSayOffline();
+    void flushAndSayOffline(std::chrono::steady_clock::time_point start,
+                            std::chrono::steady_clock::time_point offlineBy);
     void setConnected(bool connected) {
-        if (reportsHealth_) health_.connected = connected;
+        if (reportsHealth_) health_->connected = connected;
     }
 
+    // The publisher's settings: it outlives every connection, as it waits
+    // for the last hand-over before it goes.
     const MqttSettings& settings_;
+    const std::chrono::milliseconds teardown_;
     const std::string serial_;
     const Topics topics_;
-    BrokerHealth& health_;
-    const std::function<void(const std::string&)> fail_;
+    const std::shared_ptr<BrokerHealth> health_;
+    const std::shared_ptr<PublishFailure> failure_;
     MessageBacklog backlog_;
     const MessageBacklog::Sender sendState_;
     // Set at the end: a connection made from now on publishes no retained message,
@@ -77,13 +108,15 @@ private:
     std::unique_ptr<RetainedMessages> retained_;
 };
 
-ChargerConnection::ChargerConnection(const MqttSettings& settings, const Identity& identity, BrokerHealth& health,
-                                     std::function<void(const std::string&)> fail)
+ChargerConnection::ChargerConnection(const MqttSettings& settings, std::chrono::milliseconds teardown,
+                                     const Identity& identity, std::shared_ptr<BrokerHealth> health,
+                                     std::shared_ptr<PublishFailure> failure)
     : settings_(settings),
+      teardown_(teardown),
       serial_(identity.serialNumber),
       topics_(expandTopic(settings.topicPattern, identity)),
-      health_(health),
-      fail_(std::move(fail)),
+      health_(std::move(health)),
+      failure_(std::move(failure)),
       backlog_(static_cast<std::size_t>(settings.buffer), kTrackedInFlight),
       sendState_([this](const std::string& message) {
           return client_->connected() && client_->sendTracked(topics_.state, message, settings_.qos);
@@ -91,11 +124,16 @@ ChargerConnection::ChargerConnection(const MqttSettings& settings, const Identit
       client_(std::make_unique<MqttClient>(settings, mqttClientId(identity, topics_), *this)),
       retained_(std::make_unique<RetainedMessages>(topics_, *client_)) {}
 
+// The teardown's shares: the state messages that wait get half of it at
+// most, so that "offline" always goes; "offline" then has until a quarter is
+// left, which the disconnect gets.
 ChargerConnection::~ChargerConnection() {
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + teardown_;
     client_->startClosing();
     ending_ = true;
-    if (!client_->refused()) flushAndSayOffline();
-    client_->disconnect();
+    if (!client_->refused()) flushAndSayOffline(start, end - teardown_ / 4);
+    client_->disconnect(end);
     reportDrops("while the broker was away");
     std::size_t undelivered = client_->pendingCount() + backlog_.waiting();
     if (undelivered && !client_->refused())
@@ -110,7 +148,7 @@ ChargerConnection::~ChargerConnection() {
 void ChargerConnection::publishState(std::string message) {
     const std::uint64_t droppedBefore = backlog_.dropped();
     const bool firstDrop = backlog_.push(std::move(message));
-    health_.dropped += backlog_.dropped() - droppedBefore;
+    health_->dropped += backlog_.dropped() - droppedBefore;
     if (firstDrop)
         logError("publish", "message buffer full (%d): dropping the oldest messages until the broker is back",
                  settings_.buffer);
@@ -139,23 +177,27 @@ void ChargerConnection::reportDrops(const char* when) {
 // The library's own grace time at disconnecting waits out its whole length;
 // this one ends once everything is out: the state messages, then "offline".
 // The "offline" goes even while the connection is down (another client took
-// it over, a blip): the library sends it when it connects again within the
-// flush time; else the broker keeps the last will's.
-void ChargerConnection::flushAndSayOffline() {
-    auto deadline = std::chrono::steady_clock::now() + kFlushTime;
-    auto waitFor = [&](const std::function<bool()>& done) {
+// it over, a blip): the library sends it when it connects again by
+// `offlineBy`; else the broker keeps the last will's.
+void ChargerConnection::flushAndSayOffline(std::chrono::steady_clock::time_point start,
+                                           std::chrono::steady_clock::time_point offlineBy) {
+    auto waitFor = [](std::chrono::steady_clock::time_point deadline, const std::function<bool()>& done) {
         while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(kFlushStep);
     };
-    waitFor([this] {
+    waitFor(start + teardown_ / 2, [this] {
         handOverStates();
         return !client_->connected() || backlog_.waiting() == 0;
     });
     if (!client_->everConnected()) return;
     retained_->sayOffline();
-    waitFor([this] { return client_->pendingCount() == 0; });
+    waitFor(offlineBy, [this] { return client_->pendingCount() == 0; });
 }
 
-MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settings)) {
+MqttPublisher::MqttPublisher(MqttSettings settings, std::chrono::milliseconds teardown)
+    : settings_(std::move(settings)),
+      teardown_(teardown),
+      health_(std::make_shared<BrokerHealth>()),
+      failure_(std::make_shared<PublishFailure>()) {
     checkMqttSettings(settings_);
 }
 
@@ -173,8 +215,7 @@ void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& inf
         logInfo("publish", "another charger (%s): a new client", identity.serialNumber.c_str());
         replaceConnection(identity);
     } else if (fresh) {
-        connection_ = std::make_unique<ChargerConnection>(settings_, identity, health_,
-                                                          [this](const std::string& reason) { fail(reason); });
+        connection_ = std::make_shared<ChargerConnection>(settings_, teardown_, identity, health_, failure_);
     }
     std::vector<RetainedMessage> discovery;
     if (settings_.discovery)
@@ -186,20 +227,20 @@ void MqttPublisher::onTableStart(const Identity& identity, const DeviceInfo& inf
 // The dump goes on at once: its rows wait in the new connection's backlog
 // until the hand-over connected it. A failure to start connecting counts
 // as the broker's refusal, which the next row reports.
+// The task owns both connections; the publisher waits for it before it
+// goes, as the connections read its settings.
 void MqttPublisher::replaceConnection(const Identity& identity) {
-    std::unique_ptr<ChargerConnection> old = std::move(connection_);
+    std::shared_ptr<ChargerConnection> old = std::move(connection_);
     old->retire();
-    connection_ = std::make_unique<ChargerConnection>(settings_, identity, health_,
-                                                      [this](const std::string& reason) { fail(reason); });
-    ChargerConnection* next = connection_.get();
+    connection_ = std::make_shared<ChargerConnection>(settings_, teardown_, identity, health_, failure_);
     std::shared_future<void> before = handOver_;
-    handOver_ = std::async(std::launch::async, [this, old = std::move(old), next, before]() mutable {
+    handOver_ = std::async(std::launch::async, [old = std::move(old), next = connection_, before]() mutable {
                     if (before.valid()) before.wait();
                     old.reset();
                     try {
                         next->connect();
                     } catch (const std::exception& e) {
-                        fail(e.what());
+                        next->fail(e.what());
                     }
                 }).share();
 }
@@ -218,7 +259,7 @@ void MqttPublisher::onRow(const TableRow& row) {
 }
 
 void MqttPublisher::onLinkLost(const std::string&) {
-    if (connection_ && !failed_) connection_->retained().setLinkUp(false);
+    if (connection_ && !failure_->failed()) connection_->retained().setLinkUp(false);
 }
 
 void MqttPublisher::onEnd() {
@@ -226,22 +267,10 @@ void MqttPublisher::onEnd() {
     connection_.reset();
 }
 
-std::string MqttPublisher::failure() const {
-    std::lock_guard<std::mutex> lock(failureMutex_);
-    return failure_;
-}
-
-void MqttPublisher::fail(const std::string& reason) {
-    if (failed_.exchange(true)) return;
-    {
-        std::lock_guard<std::mutex> lock(failureMutex_);
-        failure_ = reason;
-    }
-    logError("publish", "%s", reason.c_str());
-}
+std::string MqttPublisher::failure() const { return failure_->reason(); }
 
 void MqttPublisher::throwIfFailed() const {
-    if (failed_) throw broker_refused(failure());
+    if (failure_->failed()) throw broker_refused(failure());
 }
 
 }  // namespace tessline

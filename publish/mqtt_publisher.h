@@ -6,10 +6,10 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "row/table_listener.h"
@@ -19,9 +19,11 @@
 namespace tessline {
 
 class ChargerConnection;  // the broker connection of one charger
+class PublishFailure;     // a permanent failure, found on any thread
 
 // The broker link as others see it (the HTTP server's metrics): written on
-// the client library's threads and the dump's, read on any.
+// the client library's threads and the dump's, read on any. Shared: each
+// reader holds it for as long as it reads.
 struct BrokerHealth {
     std::atomic<bool> connected{false};
     std::atomic<std::uint64_t> dropped{0};  // state messages dropped from a full backlog
@@ -29,8 +31,10 @@ struct BrokerHealth {
 
 class MqttPublisher : public TableListener {
 public:
-    // Throws std::invalid_argument for settings that cannot work.
-    explicit MqttPublisher(MqttSettings settings);
+    // Throws std::invalid_argument for settings that cannot work. `teardown`
+    // is how long the end may take: the waiting state messages, "offline"
+    // and the disconnect, all within it.
+    MqttPublisher(MqttSettings settings, std::chrono::milliseconds teardown);
     ~MqttPublisher() override;
     MqttPublisher(const MqttPublisher&) = delete;
     MqttPublisher& operator=(const MqttPublisher&) = delete;
@@ -49,31 +53,36 @@ public:
     // or table throws broker_refused instead.
     void onRow(const TableRow& row) override;
     void onLinkLost(const std::string& reason) override;
-    // Publishes "offline" and disconnects, waiting at most a few seconds.
+    // Publishes "offline" and disconnects, waiting at most the teardown
+    // time (and for a hand-over still closing the charger before).
     void onEnd() override;
 
     // The reason of a permanent failure, or "".
     std::string failure() const;
-    // Any thread, as long as the publisher lives.
-    const BrokerHealth& health() const { return health_; }
+    // Any thread; the holder keeps it beyond the publisher's end.
+    std::shared_ptr<const BrokerHealth> health() const { return health_; }
 
 private:
-    void fail(const std::string& reason);
     void throwIfFailed() const;
     void replaceConnection(const Identity& identity);
     void waitForClosing();
 
     const MqttSettings settings_;
-    BrokerHealth health_;  // before connection_, which updates it until it goes
-    std::unique_ptr<ChargerConnection> connection_;  // used by the dump's thread only
+    const std::chrono::milliseconds teardown_;
+    // Shared with every connection (and the metrics' reader), which update it
+    // on the library's threads.
+    const std::shared_ptr<BrokerHealth> health_;
+    // Shared with every connection and hand-over, which report to it.
+    const std::shared_ptr<PublishFailure> failure_;
+    // The current charger's; the dump's thread only. A hand-over task holds
+    // it too until it has connected it.
+    std::shared_ptr<ChargerConnection> connection_;
     // The last hand-over from one charger's connection to the next: it
     // closes the old and then connects the new. Each waits for the one
-    // before. Set and waited for by the dump's thread only.
+    // before, and owns what it uses. Set and waited for by the dump's
+    // thread only.
     std::shared_future<void> handOver_;
     std::unique_ptr<RowMessages> messages_;  // of the current table; the dump's thread only
-    std::atomic<bool> failed_{false};
-    mutable std::mutex failureMutex_;
-    std::string failure_;
 };
 
 }  // namespace tessline

@@ -15,33 +15,33 @@ std::list<TamValue>::const_iterator ValueDictionary::findLocked(const std::strin
                         [&label](const TamValue& entry) { return sameLabel(entry.name, label); });
 }
 
-void ValueDictionary::appendLocked(boost::unique_lock<boost::mutex>& lock, const TamValue& value) {
+void ValueDictionary::appendLocked(std::unique_lock<std::mutex>& lock, const TamValue& value) {
     values_.push_back(value);
     lock.unlock();
     changed_.notify_all();
 }
 
 bool ValueDictionary::appendIfAbsent(const TamValue& value) {
-    boost::unique_lock<boost::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     if (findLocked(value.name) != values_.end()) return false;
     appendLocked(lock, value);
     return true;
 }
 
 bool ValueDictionary::appendIfEmpty(const TamValue& value) {
-    boost::unique_lock<boost::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     if (!values_.empty()) return false;
     appendLocked(lock, value);
     return true;
 }
 
 std::size_t ValueDictionary::size() const {
-    boost::lock_guard<boost::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     return values_.size();
 }
 
 bool ValueDictionary::find(const std::string& label, TamValue& out) const {
-    boost::lock_guard<boost::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     auto found = findLocked(label);
     if (found == values_.end()) return false;
     out = *found;
@@ -49,19 +49,19 @@ bool ValueDictionary::find(const std::string& label, TamValue& out) const {
 }
 
 std::list<TamValue> ValueDictionary::entries() const {
-    boost::lock_guard<boost::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     return values_;
 }
 
 bool ValueDictionary::waitForSize(std::size_t count) {
     auto noBlockLimit = std::numeric_limits<std::size_t>::max();
-    return waitForIdentity(count, noBlockLimit, boost::chrono::steady_clock::time_point::max()) ==
+    return waitForIdentity(count, noBlockLimit, std::chrono::steady_clock::time_point::max()) ==
            WaitEnd::complete;
 }
 
 void ValueDictionary::noteBlockEnd() {
     {
-        boost::lock_guard<boost::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         if (values_.empty()) return;
         ++blockEnds_;
     }
@@ -69,8 +69,8 @@ void ValueDictionary::noteBlockEnd() {
 }
 
 ValueDictionary::WaitEnd ValueDictionary::waitForIdentity(std::size_t count, std::size_t blocks,
-                                                          boost::chrono::steady_clock::time_point deadline) {
-    boost::unique_lock<boost::mutex> lock(mutex_);
+                                                          std::chrono::steady_clock::time_point deadline) {
+    std::unique_lock<std::mutex> lock(mutex_);
     auto done = [&] { return values_.size() >= count || blockEnds_ >= blocks; };
     if (!changed_.wait_until(lock, deadline, [&] { return interrupted_ || done(); })) return WaitEnd::timedOut;
     return done() ? WaitEnd::complete : WaitEnd::interrupted;
@@ -78,7 +78,7 @@ ValueDictionary::WaitEnd ValueDictionary::waitForIdentity(std::size_t count, std
 
 void ValueDictionary::interrupt() {
     {
-        boost::lock_guard<boost::mutex> lock(mutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         interrupted_ = true;
     }
     changed_.notify_all();

@@ -3,13 +3,12 @@
 // reader thread while the front end waits for entries and looks them up.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <list>
+#include <mutex>
 #include <string>
-
-#include <boost/chrono.hpp>
-#include <boost/thread/condition_variable.hpp>
-#include <boost/thread/mutex.hpp>
 
 namespace tessline {
 
@@ -47,17 +46,17 @@ public:
     // ended since the first entry (by then a device has shown every field
     // it sends), until interrupt(), or until `deadline`.
     WaitEnd waitForIdentity(std::size_t count, std::size_t blocks,
-                            boost::chrono::steady_clock::time_point deadline);
+                            std::chrono::steady_clock::time_point deadline);
     // Ends every current and later wait, for shutdown. It locks a mutex, so
     // call it from a thread, never from inside an asynchronous signal handler.
     void interrupt();
 
 private:
     std::list<TamValue>::const_iterator findLocked(const std::string& label) const;
-    void appendLocked(boost::unique_lock<boost::mutex>& lock, const TamValue& value);
+    void appendLocked(std::unique_lock<std::mutex>& lock, const TamValue& value);
 
-    mutable boost::mutex mutex_;  // guards values_, blockEnds_ and interrupted_
-    boost::condition_variable changed_;
+    mutable std::mutex mutex_;  // guards values_, blockEnds_ and interrupted_
+    std::condition_variable changed_;
     std::list<TamValue> values_;
     std::size_t blockEnds_ = 0;  // since the first entry
     bool interrupted_ = false;

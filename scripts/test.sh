@@ -210,7 +210,7 @@ if wanted tsan; then
   # the dump among them.
   run_ctest "${tsan_ctest[@]}" -L '^(link|hex|reader|row|dumper|output|http|capture|scenarios)$' \
     -E '^(HttpEndToEnd|Prometheus|Page)\.'
-  run_ctest "${tsan_ctest[@]}" -R 'Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom|MqttPublisher\.|MqttEndToEnd.StateMessagesAreTheCsvRows|HttpEndToEnd.EventsFollowTheCsvRows|HttpEndToEnd.HealthzFollowsTheLink'
+  run_ctest "${tsan_ctest[@]}" -R 'Signals.EndTheDump|Failures.PulledCable|Reconnect.HangUpMidDump|Reconnect.SilenceBeyond|Reconnect.StopWhileWaiting|TryoutFaults.StopsAtRandom|MqttPublisher\.|MqttEndToEnd.StateMessagesAreTheCsvRows|MqttEndToEnd.SlowBrokerStillGetsOffline|HttpEndToEnd.EventsFollowTheCsvRows|HttpEndToEnd.HealthzFollowsTheLink'
   unset TSAN_OPTIONS
   end_stage
 fi

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "fields/device_scales.h"
 #include "sim/sim_random.h"
 
 namespace tessline {
@@ -19,25 +20,37 @@ constexpr double kLoadAmps = 0.5;
 constexpr double kCloudSegmentSeconds = 900;
 constexpr unsigned kMaxDayCount = 254;  // 0xFF means "no value" in the record
 
-std::uint16_t scaled16(double value, double scale) {
-    return static_cast<std::uint16_t>(std::clamp(std::lround(value * scale), 0L, 65535L));
+// The device's numbers: each value in the steps that the program reads it
+// in, from the one table of scales.
+std::uint16_t scaled16(double value, const DeviceScale& scale) {
+    return static_cast<std::uint16_t>(std::clamp(scale.toSteps(value), 0LL, 65535LL));
 }
 
-std::uint32_t hundredthsKwh(double wattHours) {
-    return static_cast<std::uint32_t>(std::max(0.0, std::round(wattHours / 10)));
+const DeviceScale& dayScale(const char* key) { return recordFieldScale(Record::day, key); }
+const DeviceScale& totalScale(const char* key) { return recordFieldScale(Record::total, key); }
+
+constexpr double kWattHoursPerKilowattHour = 1000;
+
+// An energy counter of the records, in kWh steps.
+std::uint32_t energySteps(double wattHours, const DeviceScale& scale) {
+    return static_cast<std::uint32_t>(std::max(0.0, std::round(wattHours / (kWattHoursPerKilowattHour / scale.steps))));
+}
+
+double wattHoursOf(std::uint32_t steps, const DeviceScale& scale) {
+    return steps * (kWattHoursPerKilowattHour / scale.steps);
 }
 
 LiveValues frozenLive(bool loadOutput) {
     LiveValues v;
     v.state = kStateBulk;
-    v.batteryCentivolts = 1345;
-    v.chargerDeciamps = 42;
-    v.panelCentivolts = 3510;
-    v.panelDeciamps = 17;
-    v.panelCentiwatts = 5820;
-    v.temperatureCentidegrees = 2530;
+    v.batteryVoltage = 1345;
+    v.chargerCurrent = 42;
+    v.panelVoltage = 3510;
+    v.panelCurrent = 17;
+    v.panelPower = 5820;
+    v.temperature = 2530;
     v.loadOn = loadOutput;
-    v.loadDeciamps = loadOutput ? 5 : 0;
+    v.loadCurrent = loadOutput ? 5 : 0;
     v.daylight = true;
     v.minuteOfDay = 750;
     return v;
@@ -46,28 +59,28 @@ LiveValues frozenLive(bool loadOutput) {
 HistoryDay frozenDay(unsigned d) {
     HistoryDay day;
     day.present = true;
-    day.yieldHundredthsKwh = 1000 + 10 * d;
-    day.consumptionHundredthsKwh = 150 + d;
-    day.batteryMaxCentivolts = 1440;
-    day.batteryMinCentivolts = 1250;
+    day.yield = 1000 + 10 * d;
+    day.consumption = 150 + d;
+    day.batteryMax = 1440;
+    day.batteryMin = 1250;
     day.minutesBulk = 180;
     day.minutesAbsorption = 60;
     day.minutesFloat = 240;
     day.maxPowerWatts = 250 + d;
-    day.maxBatteryDeciamps = 150;
-    day.panelMaxCentivolts = 4200;
+    day.maxBatteryCurrent = 150;
+    day.panelMax = 4200;
     day.dayNumber = static_cast<std::uint16_t>(44 - d);
     return day;
 }
 
 HistoryTotal frozenTotal() {
     HistoryTotal total;
-    total.userYieldHundredthsKwh = 45678;
-    total.systemYieldHundredthsKwh = 45678;
-    total.panelMaxCentivolts = 4500;
-    total.batteryMaxCentivolts = 1460;
+    total.userYield = 45678;
+    total.systemYield = 45678;
+    total.panelMax = 4500;
+    total.batteryMax = 1460;
     total.days = 45;
-    total.batteryMinCentivolts = 1180;
+    total.batteryMin = 1180;
     return total;
 }
 
@@ -104,22 +117,23 @@ void DeviceModel::seedPastDays() {
         double sunny = 0.3 + 0.7 * unitNoise(setup_.seed, 100 + d);
         HistoryDay day;
         day.present = true;
-        day.yieldHundredthsKwh = hundredthsKwh(panelWatts_ * 5.5 * sunny * kEfficiency);
-        day.consumptionHundredthsKwh = hundredthsKwh(setup_.loadOutput ? kLoadAmps * 12.6 * 24 : 0);
+        day.yield = energySteps(panelWatts_ * 5.5 * sunny * kEfficiency, dayScale("yield_kwh"));
+        day.consumption = energySteps(setup_.loadOutput ? kLoadAmps * 12.6 * 24 : 0, dayScale("cons_kwh"));
         bool full = sunny > 0.55;
-        day.batteryMaxCentivolts = full ? 1440 : scaled16(13.6 + 0.6 * sunny, 100);
-        day.batteryMinCentivolts = scaled16(12.1 + 0.4 * unitNoise(setup_.seed, 200 + d), 100);
+        day.batteryMax = scaled16(full ? kAbsorptionVolts : 13.6 + 0.6 * sunny, dayScale("vbat_max_v"));
+        day.batteryMin = scaled16(12.1 + 0.4 * unitNoise(setup_.seed, 200 + d), dayScale("vbat_min_v"));
         day.minutesBulk = static_cast<std::uint16_t>(120 + 150 * (1 - sunny));
         day.minutesAbsorption = full ? 60 : 0;
         day.minutesFloat = full ? static_cast<std::uint16_t>(400 * sunny) : 0;
         day.maxPowerWatts = static_cast<std::uint32_t>(panelWatts_ * (0.55 + 0.4 * sunny));
-        day.maxBatteryDeciamps = scaled16(std::min(setup_.maxChargeAmps, day.maxPowerWatts / 13.5), 10);
-        day.panelMaxCentivolts = scaled16(38 + 4 * sunny, 100);
+        day.maxBatteryCurrent =
+            scaled16(std::min(setup_.maxChargeAmps, day.maxPowerWatts / 13.5), dayScale("ibat_max_a"));
+        day.panelMax = scaled16(38 + 4 * sunny, dayScale("vpnl_max_v"));
         day.dayNumber = static_cast<std::uint16_t>(dayCount_ - 1 - d);
         pastDays_.push_back(day);
-        panelVoltsMax = std::max(panelVoltsMax, day.panelMaxCentivolts / 100.0);
-        batteryMax = std::max(batteryMax, day.batteryMaxCentivolts / 100.0);
-        batteryMin = std::min(batteryMin, day.batteryMinCentivolts / 100.0);
+        panelVoltsMax = std::max(panelVoltsMax, dayScale("vpnl_max_v").fromSteps(day.panelMax));
+        batteryMax = std::max(batteryMax, dayScale("vbat_max_v").fromSteps(day.batteryMax));
+        batteryMin = std::min(batteryMin, dayScale("vbat_min_v").fromSteps(day.batteryMin));
     }
     unsigned olderDays = dayCount_ > kHistoryDays ? dayCount_ - kHistoryDays : 0;
     olderYieldWh_ = olderDays * panelWatts_ * 4.0;
@@ -219,16 +233,16 @@ void DeviceModel::updateLoad() {
 
 void DeviceModel::publish(double panelVolts, double panelWatts, double sun, double secondOfDay) {
     live_.state = state_;
-    live_.batteryCentivolts = scaled16(batteryVolts_, 100);
-    live_.chargerDeciamps = scaled16(chargeAmps_, 10);
-    live_.panelCentivolts = scaled16(panelVolts, 100);
-    live_.panelDeciamps = scaled16(panelVolts > 0 ? panelWatts / panelVolts : 0, 10);
-    live_.panelCentiwatts = scaled16(panelWatts, 100);
-    live_.temperatureCentidegrees =
-        static_cast<std::int16_t>(std::lround((15 + 13 * sun + 0.15 * chargeAmps_) * 100));
+    live_.batteryVoltage = scaled16(batteryVolts_, hexScale(0xEDD5));
+    live_.chargerCurrent = scaled16(chargeAmps_, hexScale(0xEDD7));
+    live_.panelVoltage = scaled16(panelVolts, hexScale(0xEDBB));
+    live_.panelCurrent = scaled16(panelVolts > 0 ? panelWatts / panelVolts : 0, hexScale(0xEDBD));
+    live_.panelPower = scaled16(panelWatts, hexScale(0xEDBC));
+    live_.temperature =
+        static_cast<std::int16_t>(hexScale(0xEDDB).toSteps(15 + 13 * sun + 0.15 * chargeAmps_));
     live_.error = 0;
     live_.loadOn = loadOn_;
-    live_.loadDeciamps = scaled16(loadAmps(), 10);
+    live_.loadCurrent = scaled16(loadAmps(), hexScale(0xEDAD));
     live_.daylight = sunCurve(secondOfDay) > 0;
     live_.minuteOfDay = static_cast<std::uint16_t>(secondOfDay / 60);
     live_.lightPercent = (!live_.daylight && loadOn_) ? 100 : 0;
@@ -253,7 +267,7 @@ void DeviceModel::recordToday(double panelVolts, double panelWatts) {
 void DeviceModel::rollDay() {
     pastDays_.push_front(todayRecord());
     if (pastDays_.size() > kHistoryDays - 1) {
-        olderYieldWh_ += pastDays_.back().yieldHundredthsKwh * 10.0;
+        olderYieldWh_ += wattHoursOf(pastDays_.back().yield, dayScale("yield_kwh"));
         pastDays_.pop_back();
     }
     dayCount_ = std::min(dayCount_ + 1, kMaxDayCount);
@@ -264,16 +278,16 @@ void DeviceModel::rollDay() {
 HistoryDay DeviceModel::todayRecord() const {
     HistoryDay day;
     day.present = true;
-    day.yieldHundredthsKwh = hundredthsKwh(today_.yieldWh);
-    day.consumptionHundredthsKwh = hundredthsKwh(today_.consumptionWh);
-    day.batteryMaxCentivolts = scaled16(today_.batteryMax, 100);
-    day.batteryMinCentivolts = scaled16(today_.batteryMin, 100);
+    day.yield = energySteps(today_.yieldWh, dayScale("yield_kwh"));
+    day.consumption = energySteps(today_.consumptionWh, dayScale("cons_kwh"));
+    day.batteryMax = scaled16(today_.batteryMax, dayScale("vbat_max_v"));
+    day.batteryMin = scaled16(today_.batteryMin, dayScale("vbat_min_v"));
     day.minutesBulk = static_cast<std::uint16_t>(today_.bulkSeconds / 60);
     day.minutesAbsorption = static_cast<std::uint16_t>(today_.absorptionSeconds / 60);
     day.minutesFloat = static_cast<std::uint16_t>(today_.floatSeconds / 60);
-    day.maxPowerWatts = static_cast<std::uint32_t>(std::lround(today_.maxPanelWatts));
-    day.maxBatteryDeciamps = scaled16(today_.maxChargeAmps, 10);
-    day.panelMaxCentivolts = scaled16(today_.maxPanelVolts, 100);
+    day.maxPowerWatts = static_cast<std::uint32_t>(dayScale("pmax_w").toSteps(today_.maxPanelWatts));
+    day.maxBatteryCurrent = scaled16(today_.maxChargeAmps, dayScale("ibat_max_a"));
+    day.panelMax = scaled16(today_.maxPanelVolts, dayScale("vpnl_max_v"));
     day.dayNumber = static_cast<std::uint16_t>(dayCount_ - 1);
     return day;
 }
@@ -288,14 +302,14 @@ HistoryDay DeviceModel::day(unsigned d) const {
 HistoryTotal DeviceModel::total() const {
     if (setup_.frozen) return frozenTotal();
     double yieldWh = olderYieldWh_ + today_.yieldWh;
-    for (const auto& day : pastDays_) yieldWh += day.yieldHundredthsKwh * 10.0;
+    for (const auto& day : pastDays_) yieldWh += wattHoursOf(day.yield, dayScale("yield_kwh"));
     HistoryTotal total;
-    total.userYieldHundredthsKwh = hundredthsKwh(yieldWh);
-    total.systemYieldHundredthsKwh = total.userYieldHundredthsKwh;
-    total.panelMaxCentivolts = scaled16(panelMaxEver_, 100);
-    total.batteryMaxCentivolts = scaled16(batteryMaxEver_, 100);
+    total.userYield = energySteps(yieldWh, totalScale("yield_user_kwh"));
+    total.systemYield = total.userYield;
+    total.panelMax = scaled16(panelMaxEver_, totalScale("vpnl_max_v"));
+    total.batteryMax = scaled16(batteryMaxEver_, totalScale("vbat_max_v"));
     total.days = static_cast<std::uint8_t>(dayCount_);
-    total.batteryMinCentivolts = scaled16(batteryMinEver_, 100);
+    total.batteryMin = scaled16(batteryMinEver_, totalScale("vbat_min_v"));
     return total;
 }
 

@@ -30,11 +30,11 @@ struct DeviceProfile {
     std::uint8_t totalRecordVersion = 1;      // first byte of the total record
     std::string serial = "HQ2042SIM01";
     std::string model = "SolarUnit 15A mid";
-    // Ratings, in the units of their registers.
-    std::uint16_t maxCurrentDeciamps = 150;
+    // Ratings, as their registers count them.
+    std::uint16_t maxCurrent = 150;
     std::uint8_t minBatteryVolts = 12;
     std::uint8_t maxBatteryVolts = 24;
-    std::uint16_t maxPanelCentivolts = 10000;
+    std::uint16_t maxPanelVoltage = 10000;
 
     std::set<std::uint16_t> absentRegisters;  // answered with nonzero flags
     unsigned eepromAnswerBytes = 16;          // value bytes of a 0xED90 answer

@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+#include "fields/device_scales.h"
+
 namespace tessline {
 
 namespace {
@@ -39,6 +41,11 @@ RegisterValue text(const std::string& s) { return RegisterValue(s.begin(), s.end
 
 bool needsLoadOutput(std::uint16_t id) { return id == 0xEDA8 || id == 0xEDAD || id == 0xEE84; }
 
+// A live register's number as the measuring channel `channel` counts it.
+RegisterValue channelOf(std::uint16_t channel, std::uint16_t from, long long number) {
+    return s32(static_cast<std::int32_t>(hexScale(channel).restep(number, hexScale(from))));
+}
+
 }  // namespace
 
 RegisterValue encodeHistoryTotal(const HistoryTotal& total, std::uint8_t recordVersion) {
@@ -46,12 +53,12 @@ RegisterValue encodeHistoryTotal(const HistoryTotal& total, std::uint8_t recordV
     put8(v, recordVersion);
     put8(v, 0);  // reserved
     for (auto error : total.errors) put8(v, error);
-    put32(v, total.userYieldHundredthsKwh);
-    put32(v, total.systemYieldHundredthsKwh);
-    put16(v, total.panelMaxCentivolts);
-    put16(v, total.batteryMaxCentivolts);
+    put32(v, total.userYield);
+    put32(v, total.systemYield);
+    put16(v, total.panelMax);
+    put16(v, total.batteryMax);
     put8(v, total.days);
-    if (recordVersion >= 1) put16(v, total.batteryMinCentivolts);
+    if (recordVersion >= 1) put16(v, total.batteryMin);
     return v;
 }
 
@@ -60,18 +67,18 @@ RegisterValue encodeHistoryDay(const HistoryDay& day) {
     if (!day.present) return RegisterValue(kDayRecordSize, 0xFF);
     RegisterValue v;
     put8(v, 0);  // reserved
-    put32(v, day.yieldHundredthsKwh);
-    put32(v, day.consumptionHundredthsKwh);
-    put16(v, day.batteryMaxCentivolts);
-    put16(v, day.batteryMinCentivolts);
+    put32(v, day.yield);
+    put32(v, day.consumption);
+    put16(v, day.batteryMax);
+    put16(v, day.batteryMin);
     put8(v, 0);  // reserved
     for (auto error : day.errors) put8(v, error);
     put16(v, day.minutesBulk);
     put16(v, day.minutesAbsorption);
     put16(v, day.minutesFloat);
     put32(v, day.maxPowerWatts);
-    put16(v, day.maxBatteryDeciamps);
-    put16(v, day.panelMaxCentivolts);
+    put16(v, day.maxBatteryCurrent);
+    put16(v, day.panelMax);
     put16(v, day.dayNumber);
     return v;
 }
@@ -111,9 +118,9 @@ std::optional<RegisterValue> DeviceRegisters::ratings(std::uint16_t id) const {
     switch (id) {
     case 0xEDCD: return u8(profile_.historyVersion);
     case 0xEDCC: return u8(profile_.streetlightVersion);
-    case 0xEDDF: return u16(profile_.maxCurrentDeciamps);
+    case 0xEDDF: return u16(profile_.maxCurrent);
     case 0xEDCE: return RegisterValue{profile_.minBatteryVolts, profile_.maxBatteryVolts};
-    case 0xEDB8: return u16(profile_.maxPanelCentivolts);
+    case 0xEDB8: return u16(profile_.maxPanelVoltage);
     default: return std::nullopt;
     }
 }
@@ -122,15 +129,15 @@ std::optional<RegisterValue> DeviceRegisters::liveValue(std::uint16_t id) const 
     const LiveValues& live = model_.live();
     switch (id) {
     case 0x0201: return u8(live.state);
-    case 0xEDD7: return u16(live.chargerDeciamps);
-    case 0xEDD5: return u16(live.batteryCentivolts);
-    case 0xEDBD: return u16(live.panelDeciamps);
-    case 0xEDBB: return u16(live.panelCentivolts);
-    case 0xEDBC: return u16(live.panelCentiwatts);
-    case 0xEDDB: return s16(live.temperatureCentidegrees);
+    case 0xEDD7: return u16(live.chargerCurrent);
+    case 0xEDD5: return u16(live.batteryVoltage);
+    case 0xEDBD: return u16(live.panelCurrent);
+    case 0xEDBB: return u16(live.panelVoltage);
+    case 0xEDBC: return u16(live.panelPower);
+    case 0xEDDB: return s16(live.temperature);
     case 0xEDDA: return u8(live.error);
     case 0xEDA8: return u8(live.loadOn ? 1 : 0);
-    case 0xEDAD: return u16(live.loadDeciamps);
+    case 0xEDAD: return u16(live.loadCurrent);
     default: return std::nullopt;
     }
 }
@@ -150,28 +157,33 @@ std::optional<RegisterValue> DeviceRegisters::clock(std::uint16_t id) const {
     }
 }
 
-// The measuring channels, in mV and mA.
+// The measuring channels: the live values in finer steps.
 std::optional<RegisterValue> DeviceRegisters::channel(std::uint16_t id) const {
     const LiveValues& live = model_.live();
     switch (id) {
-    case 0xEE80: return s32(live.batteryCentivolts * 10);
-    case 0xEE81: return s32(live.chargerDeciamps * 100);
-    case 0xEE82: return s32(live.panelCentivolts * 10);
-    case 0xEE83: return s32(live.panelDeciamps * 100);
-    case 0xEE84: return s32(live.loadDeciamps * 100);
+    case 0xEE80: return channelOf(id, 0xEDD5, live.batteryVoltage);
+    case 0xEE81: return channelOf(id, 0xEDD7, live.chargerCurrent);
+    case 0xEE82: return channelOf(id, 0xEDBB, live.panelVoltage);
+    case 0xEE83: return channelOf(id, 0xEDBD, live.panelCurrent);
+    case 0xEE84: return channelOf(id, 0xEDAD, live.loadCurrent);
     case 0xEE85: return s32(0);  // second output: not fitted
     default: return std::nullopt;
     }
 }
 
-// The counters that the TEXT fields H19 to H23 also carry.
+// The counters that the TEXT fields H19 to H23 also carry, from the records.
 std::optional<RegisterValue> DeviceRegisters::dailyYield(std::uint16_t id) const {
+    auto fromDay = [id](const char* key, std::uint32_t number) {
+        return static_cast<std::uint32_t>(hexScale(id).restep(number, recordFieldScale(Record::day, key)));
+    };
     switch (id) {
-    case 0xEDDC: return u32(model_.total().userYieldHundredthsKwh);
-    case 0xEDD3: return u16(model_.day(0).yieldHundredthsKwh);
-    case 0xEDD2: return u16(model_.day(0).maxPowerWatts);
-    case 0xEDD1: return u16(model_.day(1).yieldHundredthsKwh);
-    case 0xEDD0: return u16(model_.day(1).maxPowerWatts);
+    case 0xEDDC:
+        return u32(static_cast<std::uint32_t>(
+            hexScale(id).restep(model_.total().userYield, recordFieldScale(Record::total, "yield_user_kwh"))));
+    case 0xEDD3: return u16(fromDay("yield_kwh", model_.day(0).yield));
+    case 0xEDD2: return u16(fromDay("pmax_w", model_.day(0).maxPowerWatts));
+    case 0xEDD1: return u16(fromDay("yield_kwh", model_.day(1).yield));
+    case 0xEDD0: return u16(fromDay("pmax_w", model_.day(1).maxPowerWatts));
     default: return std::nullopt;
     }
 }

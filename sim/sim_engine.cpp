@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "fields/device_scales.h"
 #include "hex/hex_frame.h"
 #include "log/log.h"
 #include "sim/text_fields.h"
@@ -17,7 +18,7 @@ ModelSetup modelSetup(const SimSettings& settings) {
     setup.startMinute = settings.startMinute;
     setup.frozen = settings.frozen;
     setup.loadOutput = settings.profile.loadOutput;
-    setup.maxChargeAmps = settings.profile.maxCurrentDeciamps / 10.0;
+    setup.maxChargeAmps = hexScale(0xEDDF).fromSteps(settings.profile.maxCurrent);
     return setup;
 }
 

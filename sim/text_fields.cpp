@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "fields/device_scales.h"
+
 namespace tessline {
 
 namespace {
@@ -22,37 +24,50 @@ std::vector<TextField> identityFields(const DeviceProfile& profile) {
     };
 }
 
-// The older charger 0x0300 sends its TEXT values in the units of its
-// registers (10 mV, 100 mA, 10 mW); the others in mV, mA and W.
+// The older charger 0x0300 sends its TEXT values as its registers count
+// them; the others in the TEXT fields' own steps.
 constexpr unsigned kOlderCharger = 0x0300;
+
+// The number of a TEXT field that carries register `id`'s value.
+long textNumber(std::uint16_t id, long registerNumber) {
+    return static_cast<long>(textScale(id).restep(registerNumber, hexScale(id)));
+}
 
 std::vector<TextField> liveFields(const DeviceProfile& profile, const LiveValues& live) {
     const bool older = profile.productId == kOlderCharger;
+    auto text = [older](std::uint16_t id, long registerNumber) {
+        return number(older ? registerNumber : textNumber(id, registerNumber));
+    };
     std::vector<TextField> fields{
-        {"V", number(older ? live.batteryCentivolts : live.batteryCentivolts * 10L)},
-        {"I", number(older ? live.chargerDeciamps : live.chargerDeciamps * 100L)},
-        {"VPV", number(older ? live.panelCentivolts : live.panelCentivolts * 10L)},
-        {"PPV", number(older ? live.panelCentiwatts : (live.panelCentiwatts + 50L) / 100)},
+        {"V", text(0xEDD5, live.batteryVoltage)},
+        {"I", text(0xEDD7, live.chargerCurrent)},
+        {"VPV", text(0xEDBB, live.panelVoltage)},
+        {"PPV", text(0xEDBC, live.panelPower)},
         {"CS", number(live.state)},
         {"TRK", number(live.state == kStateOff ? 0 : 2)},  // tracker: off or tracking
         {"ERR", number(live.error)},
     };
     if (profile.loadOutput) {
         fields.push_back({"LOAD", live.loadOn ? "ON" : "OFF"});
-        fields.push_back({"IL", number(live.loadDeciamps * 100L)});
+        fields.push_back({"IL", number(textNumber(0xEDAD, live.loadCurrent))});
     }
     return fields;
+}
+
+// A history record's number in the steps of the TEXT field of register `id`.
+long recordText(std::uint16_t id, Record record, const char* key, long recordNumber) {
+    return static_cast<long>(textScale(id).restep(recordNumber, recordFieldScale(record, key)));
 }
 
 std::vector<TextField> historyFields(const DeviceModel& model) {
     HistoryDay today = model.day(0);
     HistoryDay yesterday = model.day(1);
     return {
-        {"H19", number(model.total().userYieldHundredthsKwh)},
-        {"H20", number(today.yieldHundredthsKwh)},
-        {"H21", number(today.maxPowerWatts)},
-        {"H22", number(yesterday.yieldHundredthsKwh)},
-        {"H23", number(yesterday.maxPowerWatts)},
+        {"H19", number(recordText(0xEDDC, Record::total, "yield_user_kwh", model.total().userYield))},
+        {"H20", number(recordText(0xEDD3, Record::day, "yield_kwh", today.yield))},
+        {"H21", number(recordText(0xEDD2, Record::day, "pmax_w", today.maxPowerWatts))},
+        {"H22", number(recordText(0xEDD1, Record::day, "yield_kwh", yesterday.yield))},
+        {"H23", number(recordText(0xEDD0, Record::day, "pmax_w", yesterday.maxPowerWatts))},
         {"DAY", number(today.dayNumber)},
     };
 }

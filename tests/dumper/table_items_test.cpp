@@ -6,6 +6,7 @@
 #include "output/csv_table_writer.h"
 #include "dumper/dump_table.h"
 #include "dumper/history_records.h"
+#include "fields/device_scales.h"
 #include "tests/dumper/dump_test_support.h"
 
 namespace {
@@ -46,6 +47,20 @@ DeviceInfo withHistory(DeviceInfo info, std::uint8_t version) {
 
 const std::string kFastBase = "Timestamp,State,Ichr[A],Vchr[V],Vpnl[V],Ppnl[W],Temp[C],Err";
 const std::string kFullBase = "Timestamp,State,Ibat[A],Vbat[V],Vpnl[V],Ppnl[W],Temp[C],Err";
+
+// Every register the tables read has its scale, in the unit its column shows.
+TEST(ChannelTables, RegistersCountInTheirColumnsUnit) {
+    DeviceInfo everything = candidate(withTimer(withLoad(withFirmware(withHistory(plainCharger(), 4), 0x116), true)));
+    everything.hasPanelCurrent = true;
+    for (DeviceInfo info : {everything, hexDevice()})
+        for (DumpVariant variant : {DumpVariant::full, DumpVariant::fast, DumpVariant::channels})
+            for (const DumpItem& item : tableItems(variant, info)) {
+                if (item.registerId < 0 || !item.field || !item.field->unit) continue;
+                const RegisterScale& scale = registerScale(static_cast<std::uint16_t>(item.registerId));
+                EXPECT_STREQ(scale.hex.unit, item.field->unit->symbol) << item.field->key;
+                EXPECT_STREQ(scale.text.unit, item.field->unit->symbol) << item.field->key;
+            }
+}
 
 struct HeaderCase {
     const char* legend;

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "fields/device_scales.h"
 #include "fields/field_catalogue.h"
 #include "fields/field_value.h"
 
@@ -63,6 +64,24 @@ TEST(FieldCatalogue, EnumerationIndexesNameTheDeviceValues) {
 
 // The number must be the double that the printed text reads back as, or
 // /metrics and the charts would show other digits than the CSV.
+TEST(DeviceScales, StepsBothWays) {
+    const DeviceScale centivolt{"V", 100}, millivolt{"V", 1000}, centiwatt{"W", 100}, watt{"W", 1};
+    EXPECT_EQ(centivolt.toSteps(13.45), 1345);
+    EXPECT_DOUBLE_EQ(centivolt.fromSteps(1345), 13.45);
+    EXPECT_EQ(millivolt.restep(1345, centivolt), 13450);
+    EXPECT_EQ(watt.restep(5850, centiwatt), 59);  // to the nearest
+    EXPECT_EQ(watt.restep(5849, centiwatt), 58);
+}
+
+// Each record field has its scale, in the unit its column shows.
+TEST(DeviceScales, EveryRecordFieldHasOneInItsColumnsUnit) {
+    for (const Field& field : allFields()) {
+        if (field.record == Record::live) continue;
+        const DeviceScale& scale = recordFieldScale(field.record, field.key);
+        EXPECT_STREQ(scale.unit, field.unit ? field.unit->symbol : "") << field.key;
+    }
+}
+
 TEST(FieldValue, RoundsAsPrintfPrints) {
     for (int digits = 0; digits <= 3; ++digits) {
         for (double divisor : {1.0, 10.0, 100.0, 1000.0}) {

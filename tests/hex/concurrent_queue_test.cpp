@@ -8,7 +8,7 @@ using namespace tessline;
 
 namespace {
 
-Deadline in(int millis) { return boost::chrono::steady_clock::now() + boost::chrono::milliseconds(millis); }
+Deadline in(int millis) { return std::chrono::steady_clock::now() + std::chrono::milliseconds(millis); }
 
 }  // namespace
 
@@ -17,14 +17,14 @@ Deadline in(int millis) { return boost::chrono::steady_clock::now() + boost::chr
 TEST(ConcurrentQueue, SleepingWaiterGetsWhatCameMeanwhileInOrder) {
     concurrent_queue<int> queue;
     queue.push(1);
-    const Deadline afterFirst = boost::chrono::steady_clock::now();
+    const Deadline afterFirst = std::chrono::steady_clock::now();
     const Deadline earliest = in(50);
     std::thread pusher([&] { queue.push(2); });
     int value = 0;
     Deadline pushedAt;
     ASSERT_TRUE(queue.timedPop(value, in(5000), earliest, &pushedAt));
     EXPECT_EQ(value, 1);
-    EXPECT_GE(boost::chrono::steady_clock::now(), earliest);
+    EXPECT_GE(std::chrono::steady_clock::now(), earliest);
     EXPECT_LE(pushedAt, afterFirst);
     pusher.join();
     ASSERT_TRUE(queue.timedPop(value, in(5000), earliest));
@@ -43,7 +43,7 @@ TEST(ConcurrentQueue, PushAfterTheSetTimeWakesTheWaiter) {
     int value = 0;
     const Deadline deadline = in(10000);
     EXPECT_TRUE(queue.timedPop(value, deadline, in(5)));
-    EXPECT_LT(boost::chrono::steady_clock::now(), deadline);  // woken, not timed out
+    EXPECT_LT(std::chrono::steady_clock::now(), deadline);  // woken, not timed out
     EXPECT_EQ(value, 7);
     pusher.join();
 }

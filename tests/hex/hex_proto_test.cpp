@@ -110,7 +110,7 @@ TEST(HexProto, PingWithoutAnswerThrowsNoResponseAfterTenSends) {
     HexProto hex(&link);
     std::uint16_t word = 0;
     try {
-        hex.ping(boost::chrono::milliseconds(100), word);
+        hex.ping(std::chrono::milliseconds(100), word);
         FAIL() << "no exception";
     } catch (const no_response& e) {
         const char* const* what = boost::get_error_info<tag_what>(e);
@@ -127,7 +127,7 @@ TEST(HexProto, PingAndDeviceIdReadTheirWords) {
     });
     HexProto hex(&link);
     std::uint16_t word = 0, id = 0;
-    EXPECT_TRUE(hex.ping(boost::chrono::seconds(1), word));
+    EXPECT_TRUE(hex.ping(std::chrono::seconds(1), word));
     EXPECT_EQ(word, 0x4116);
     EXPECT_TRUE(hex.getDeviceId(id));
     EXPECT_EQ(id, 0xA053);
@@ -138,7 +138,7 @@ TEST(HexProto, ShortPingAnswerReturnsFalse) {
     FakeLink link(always({{0x5}}));
     HexProto hex(&link);
     std::uint16_t word = 0x1234;
-    EXPECT_FALSE(hex.ping(boost::chrono::seconds(1), word));
+    EXPECT_FALSE(hex.ping(std::chrono::seconds(1), word));
 }
 
 TEST(HexProto, SetRegisterSendsTheAddressPointer) {
@@ -255,7 +255,7 @@ TEST(HexProto, PausingRequestsOnARestingLinkGetEveryAnswer) {
     serial.rxChar.connect([&](char c) { received += c; });
     serial.start();
     HexProto hex(&serial);
-    const auto pause = boost::chrono::milliseconds(10);
+    const auto pause = std::chrono::milliseconds(10);
     hex.setPauseAfterAnswer(pause);
     for (int index = 0; index < 6; ++index) {
         HexMsg answer;

@@ -1,5 +1,6 @@
 #include "link/tam_serial.h"
 
+#include <boost/system/system_error.hpp>
 #include <gtest/gtest.h>
 
 #include <atomic>

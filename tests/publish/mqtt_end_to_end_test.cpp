@@ -1,8 +1,13 @@
 // solwatch against solwatch-sim and a real mosquitto: what reaches the
 // broker, what it keeps, and how the run ends when the broker refuses it.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -14,7 +19,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "app/shutdown_budget.h"
 #include "tests/publish/mosquitto_broker.h"
+#include "tests/publish/slow_proxy.h"
 #include "tests/support/csv_row.h"
 #include "tests/support/scratch_dir.h"
 #include "tests/support/sim_process.h"
@@ -88,6 +95,29 @@ void expectSameRow(const std::vector<std::string>& headers, const std::string& r
     }
 }
 
+// The body of GET /metrics from the server on the loopback's `port`, or
+// what came of it before the server closed or the bound ran out.
+std::string metricsOf(int port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    std::string reply;
+    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request = "GET /metrics HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+        ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+        pollfd p{fd, POLLIN, 0};
+        char buffer[4096];
+        ssize_t n = 0;
+        while (::poll(&p, 1, static_cast<int>(std::chrono::milliseconds(kEventBound).count())) > 0 &&
+               (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+            reply.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (fd >= 0) ::close(fd);
+    return reply;
+}
+
 class MqttEndToEnd : public ::testing::Test {
 protected:
     ScratchDir dir;
@@ -110,6 +140,33 @@ TEST_F(MqttEndToEnd, StateMessagesAreTheCsvRows) {
     std::vector<Message> retained = retainedMessages(broker, kBase + "/status");
     ASSERT_EQ(retained.size(), 1u);
     EXPECT_EQ(retained[0].payload, "offline");
+}
+
+// A stop while the broker answers late (each byte a good part of the
+// broker's teardown after it was sent, both ways): "offline" still goes
+// out, and the run ends by itself within the stop's grace, while the web
+// server has been reading the broker's health. The proxy keeps the broker's
+// side open, so the "offline" that arrives is the run's own, not the last
+// will (which would come only after the keep-alive time).
+TEST_F(MqttEndToEnd, SlowBrokerStillGetsOfflineWithinTheStopGrace) {
+    MosquittoBroker broker(dir.path());
+    SlowProxy proxy(broker.port(), tessline::kBrokerTeardown / 5);
+    SimProcess sim({});
+    Subscriber status(broker, kBase + "/status");
+    const int httpPort = freePort();
+    auto solwatch = startSolwatch(
+        {"-s", sim.path(), "-f", "-v", "--mqtt", proxy.url(), "--http", "127.0.0.1:" + std::to_string(httpPort)});
+    // The header and two rows: the run and its broker connection are under way.
+    for (int line = 0; line < 3; ++line) ASSERT_FALSE(solwatch->readLine(kEventBound).empty()) << solwatch->errSoFar();
+    ASSERT_TRUE(receiveUntil(status, [&] { return !status.messages().empty() && status.messages().back().payload == "online"; }));
+    ASSERT_TRUE(waitUntil([&] { return metricsOf(httpPort).find("\nsolwatch_mqtt_connected 1\n") != std::string::npos; }));
+    solwatch->signal(SIGTERM);
+    ProcessResult result = solwatch->wait(kEventBound);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.err.find("signal 15: stopping"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("stopping without waiting any longer"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err.find("ThreadSanitizer"), std::string::npos) << result.err;
+    EXPECT_TRUE(receiveUntil(status, [&] { return status.messages().back().payload == "offline"; }));
 }
 
 TEST_F(MqttEndToEnd, JsonLinesAreTheStateMessages) {

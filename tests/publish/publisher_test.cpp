@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "app/shutdown_budget.h"
 #include "publish/broker_refused.h"
 #include "publish/mqtt_publisher.h"
 #include "tests/publish/mosquitto_broker.h"
@@ -37,7 +38,7 @@ TEST(MqttPublisher, FullBufferDropsTheOldestAndSaysHowMany) {
     Subscriber subscriber(broker, "test/+/state", {"-c", "-i", "buffer-test"});
     broker.stop();
     {
-        MqttPublisher publisher(settingsFor(broker, 5));
+        MqttPublisher publisher(settingsFor(broker, 5), kBrokerTeardown);
         publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
         for (int row = 0; row < 12; ++row) publisher.onRow(TableRow{row, {numberCell(std::to_string(row), row)}});
         broker.start();
@@ -61,7 +62,7 @@ TEST(MqttPublisher, LongBacklogGoesOutInOrderOnceTheBrokerIsBack) {
     broker.stop();
     const int rows = 350;
     {
-        MqttPublisher publisher(settingsFor(broker, 1000));
+        MqttPublisher publisher(settingsFor(broker, 1000), kBrokerTeardown);
         publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
         for (int row = 0; row < rows; ++row) publisher.onRow(TableRow{row, {numberCell(std::to_string(row), row)}});
         broker.start();
@@ -81,7 +82,7 @@ TEST(MqttPublisher, RefusedCredentialsEndTheNextRow) {
     settings.broker.user = "alice";
     settings.hasPassword = true;
     settings.password = "wrong";
-    MqttPublisher publisher(settings);
+    MqttPublisher publisher(settings, kBrokerTeardown);
     publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
     testing_support::waitUntil([&] { return !publisher.failure().empty(); });
     try {
@@ -103,9 +104,9 @@ TEST(MqttPublisher, AnotherChargerNeverHoldsUpTheDump) {
     testing_support::ScratchDir dir;
     MosquittoBroker broker(dir.path());
     Subscriber subscriber(broker, "test/+/state");
-    MqttPublisher publisher(settingsFor(broker, 10));
+    MqttPublisher publisher(settingsFor(broker, 10), kBrokerTeardown);
     publisher.onTableStart(kCharger, DeviceInfo(), testing_support::catalogueColumns({"Err"}));
-    ASSERT_TRUE(testing_support::waitUntil([&] { return publisher.health().connected.load(); }));
+    ASSERT_TRUE(testing_support::waitUntil([&] { return publisher.health()->connected.load(); }));
     broker.pause();
     publisher.onRow(TableRow{0, {numberCell("1", 1)}});
     Identity other = kCharger;
