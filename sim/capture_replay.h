@@ -1,11 +1,14 @@
 // The device of a capture, served again: what it sent unasked on its
 // recorded times, and to each HEX request the answer that the capture holds
-// for the same request. Pure logic, clock injected, like SimEngine.
+// for the same request; a register that the capture never asked for gets a
+// device's answer for a register it does not know. Pure logic, clock
+// injected, like SimEngine.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,6 +58,7 @@ private:
     std::int64_t scaled(std::int64_t micros) const;
 
     std::vector<ReplaySession> sessions_;
+    std::set<std::string> everRequested_;  // every request text of every session
     double speed_;
     bool loop_;
     std::size_t next_ = 0;    // the session that the next opening gets
