@@ -39,7 +39,8 @@ device_pid=
 stop_device() { [ -n "$device_pid" ] || return 0; kill "$device_pid" 2> /dev/null || true; wait "$device_pid" 2> /dev/null || true; }
 
 # Runs solwatch on the line with DIR's options; with DIR/stop-after, stops it
-# with SIGINT once that many lines are out. Leaves out, err and code in WORK.
+# with SIGINT once that many lines are out. Leaves out, err and code in WORK,
+# and with a stop, the number of log lines by then in err-at-stop.
 run_solwatch() {  # run_solwatch SOLWATCH DIR WORK [EXTRA OPTIONS...]
   local solwatch=$1 dir=$2 work=$3; shift 3
   local -a args; mapfile -t args < <(words "$dir/args")
@@ -50,6 +51,7 @@ run_solwatch() {  # run_solwatch SOLWATCH DIR WORK [EXTRA OPTIONS...]
   local pid=$!
   if [ -n "$stop_after" ]; then
     while kill -0 "$pid" 2> /dev/null && [ "$(wc -l < "$work/out")" -lt "$stop_after" ]; do sleep 0.05; done
+    wc -l < "$work/err" > "$work/err-at-stop"
     sleep "${linger:-0}"
     kill -INT "$pid" 2> /dev/null || true
   fi
@@ -104,8 +106,10 @@ record() (
   masked_out "$dir" "$work" > "$dir/expected-out"
   cp "$work/code" "$dir/expected-code"
   # Each line once, as the replay may stop before the recording's repeats;
-  # source locations in error reports move with every edit: left out.
-  masked_log "$work" | awk '!seen[$0]++' | grep -v -E '\.(cpp|h)\([0-9]+\)' > "$dir/expected-log" || true
+  # none from the linger, as the replay stops at the stop; source locations
+  # in error reports move with every edit: left out.
+  local log_lines; log_lines=$(cat "$work/err-at-stop" 2> /dev/null || wc -l < "$work/err")
+  masked_log "$work" | head -n "$log_lines" | awk '!seen[$0]++' | grep -v -E '\.(cpp|h)\([0-9]+\)' > "$dir/expected-log" || true
   { head -n 1 "$work/capture.cap"; words "$dir/about" | sed 's/^/# /'
     echo "# solwatch $(tr '\n' ' ' < "$dir/args")against: ${*##*/}"; tail -n +2 "$work/capture.cap"; } > "$dir/capture.cap"
   echo "recorded $(basename "$dir"): $(grep -c ' rx ' "$dir/capture.cap") reads, $(grep -c ' tx ' "$dir/capture.cap") requests"
