@@ -67,6 +67,16 @@ masked_out() {  # masked_out DIR WORK
 }
 masked_log() { sed -E -e 's/^[0-9]{3}\.[0-9]{3} //' -e "s#$1/line#PORT#g" -e 's#/dev/pts/[0-9]+#PTY#g' "$1/err"; }
 
+# Whether the rows up to the stop, two at least, are GAP seconds apart by
+# their time stamps ("Wed Dec  9 08:59:32 2026": the time is the fourth word).
+rows_apart() {  # rows_apart GAP DIR WORK
+  local stop_after; stop_after=$(words "$2/stop-after")
+  head -n "${stop_after:-1000000}" "$3/out" | awk -v gap="$1" '
+    /^"[A-Z][a-z][a-z] / { split($4, t, ":"); s = t[1] * 3600 + t[2] * 60 + t[3]
+                           if (n++ > 0 && (s - last + 86400) % 86400 != gap) bad = 1; last = s }
+    END { exit (n < 2 || bad) }'
+}
+
 # Whether the lines of file $1 appear in file $2 in this order.
 in_order() { awk 'BEGIN { i = 0 } FILENAME == ARGV[1] { want[n++] = $0; next } i < n && $0 == want[i] { i++ } END { exit (i < n) }' "$1" "$2"; }
 
@@ -88,6 +98,9 @@ run() (
   fi
   if [ -f "$dir/expected-log" ] && ! in_order "$dir/expected-log" "$work/got-log"; then
     echo "-- log lines missing or out of order:"; diff -u "$dir/expected-log" "$work/got-log" || true; failed=1
+  fi
+  if [ -f "$dir/row-gap" ] && ! rows_apart "$(words "$dir/row-gap")" "$dir" "$work"; then
+    echo "-- rows not $(words "$dir/row-gap") s apart:"; grep '^"' "$work/out" | cut -d , -f 1; failed=1
   fi
   if [ -f "$dir/expected-err" ] && ! diff -u "$dir/expected-err" "$work/got-log"; then
     echo "-- standard error differs"; failed=1
