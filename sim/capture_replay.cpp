@@ -21,7 +21,6 @@ constexpr std::int64_t kIdleWakeupMicros = 50000;
 // a margin for a busy machine.
 constexpr std::int64_t kLongestReadRest = 300000;
 
-// A TEXT block ends with the byte after CR, LF, "Checksum", TAB.
 // What a device answers at once to a get-register request for a register
 // that it does not know: the id and flags 0x01, no value. Empty for any
 // other frame.
@@ -40,6 +39,7 @@ std::string unknownRegisterAnswer(const std::string& request) {
     return encodeHexFrame(answer);
 }
 
+// A TEXT block ends with the byte after CR, LF, "Checksum", TAB.
 bool endsTextBlock(const std::string& bytes) {
     static const std::string kChecksumLine = "\r\nChecksum\t";
     return bytes.size() > kChecksumLine.size() &&
