@@ -145,6 +145,7 @@ std::vector<ReplaySession> replaySessions(const Capture& capture) {
         switch (event.kind) {
         case CaptureEvent::Kind::open:
             if (builder) sessions.push_back(builder->finish(lastAt, hangsUp));
+            if (builder && hangsUp) sessions.back().awayMicros = event.micros - lastAt;
             builder = std::make_unique<SessionBuilder>(event.micros);
             hangsUp = false;
             break;
@@ -235,6 +236,7 @@ void CaptureReplay::advance(std::int64_t now) {
     if (unaskedSent_ < current_->unasked.size() || !answersDue_.empty()) return;
     if (current_->hangsUp) {
         hangUpPending_ = true;
+        awayFor_ = scaled(current_->awayMicros);
         endSession();
     } else if (loop_ && next_ >= sessions_.size()) {
         startSession(now);

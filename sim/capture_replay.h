@@ -31,6 +31,7 @@ struct ReplaySession {
     std::map<std::string, std::vector<std::vector<Timed>>> answers;
     std::int64_t endMicros = 0;  // the last event, since the opening
     bool hangsUp = false;        // it ended with the line itself failing
+    std::int64_t awayMicros = 0; // then: from the failure to the next opening
 };
 
 std::vector<ReplaySession> replaySessions(const Capture& capture);
@@ -48,6 +49,10 @@ public:
     void clientCame(std::int64_t now) override;
     void clientGone() override;
     bool hangsUp(std::int64_t now) override;
+    // As long as the recorded line was away: the host's tries to open it
+    // again that failed then fail again. A host that tried at the very
+    // moment that the line came back may fail once more than it did.
+    std::int64_t lineAwayFor() const override { return awayFor_; }
     bool ended() const override { return ended_; }
     void onMessageSent(SentObserver observer) override { sentObserver_ = std::move(observer); }
 
@@ -70,6 +75,7 @@ private:
     std::string request_;     // a request frame being received
     bool timelineOver_ = false;  // the session's unasked bytes are out; answers go on
     bool hangUpPending_ = false;
+    std::int64_t awayFor_ = 0;
     bool ended_ = false;
     SentObserver sentObserver_;
 };

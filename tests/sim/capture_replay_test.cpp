@@ -51,6 +51,7 @@ TEST(CaptureReplay, ServesTheRecordedLineToAHost) {
     EXPECT_FALSE(replay.hangsUp(t0 + 999999));
     replay.advance(t0 + 1000000);  // 2 s at speed 2: the line fails as it did
     EXPECT_TRUE(replay.hangsUp(t0 + 1000000));
+    EXPECT_EQ(replay.lineAwayFor(), 1500000);  // the 3 s it was away, at speed 2
     EXPECT_FALSE(replay.ended());
     replay.clientCame(t0 + 3000000);  // the host opens the fresh line
     EXPECT_EQ(replay.takeSendable(t0 + 3050000), "\r\nV\t513");
