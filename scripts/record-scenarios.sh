@@ -49,6 +49,8 @@ scenario old-firmware "firmware 1.11: no load columns in the fast table" "--froz
 scenario ignores-hex "a device that sends TEXT but answers no HEX request" "--text-only" "-f" "" "--replay-speed 4"
 scenario hang-up "the line hangs up mid-dump and comes back; --reconnect goes on with the rows" \
   "--frozen --hangup-after 4 --hangup-for 1" "-f --reconnect" 7 ""
+scenario hang-up-away "the line hangs up mid-dump and stays away 3 s: a try to open it fails, a later one works" \
+  "--frozen --hangup-after 4 --hangup-for 3" "-f --reconnect" 9 ""
 scenario noisy-line "stray bytes before every third TEXT block, every fourth block damaged, a reception error before every fourth answer" \
   "--frozen --garbage 7 --garbage-every 3 --corrupt-text-every 4 --reception-error 0xAAAA --reception-error-every 4" "-f" 4 ""
 scenario late-answer "every HEX answer 150 ms late" "--frozen --answer-delay-ms 150" "-f" 4 ""

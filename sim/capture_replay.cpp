@@ -4,6 +4,11 @@
 #include <cmath>
 #include <memory>
 
+#include "hex/hex_frame.h"
+#include "hex/hex_msg.h"
+#include "sim/device_registers.h"
+#include "sim/hex_responder.h"
+
 namespace tessline {
 
 namespace {
@@ -12,6 +17,27 @@ namespace {
 constexpr std::size_t kMaxRequestLength = 1024;
 // How often the device looks for a host while it has no session.
 constexpr std::int64_t kIdleWakeupMicros = 50000;
+// solwatch's reader rests up to 200 ms between reads while bytes come; with
+// a margin for a busy machine.
+constexpr std::int64_t kLongestReadRest = 300000;
+
+// What a device answers at once to a get-register request for a register
+// that it does not know: the id and flags 0x01, no value. Empty for any
+// other frame.
+std::string unknownRegisterAnswer(const std::string& request) {
+    HexFrameDecoder decoder;
+    bool complete = false;
+    for (char c : request) complete = decoder.feed(c);
+    if (!complete) return std::string();
+    HexMsg frame = decoder.message();
+    const std::uint8_t code = frame.readU8();
+    const std::uint16_t id = frame.readU16();
+    if (frame.failed() || code != kCmdGetRegister || frame.remaining() != 1) return std::string();
+    HexMsg answer{kCmdGetRegister};
+    answer.appendWord(id);
+    answer.appendByte(kFlagUnknownId);
+    return encodeHexFrame(answer);
+}
 
 // A TEXT block ends with the byte after CR, LF, "Checksum", TAB.
 bool endsTextBlock(const std::string& bytes) {
@@ -23,12 +49,23 @@ bool endsTextBlock(const std::string& bytes) {
 // Splits what the device sent in one opening into whole TEXT blocks (and
 // other unasked bytes) and HEX frames, which belong to the request before
 // them: that is what the host saw, late answers and retries included.
+//
+// A frame counts from the read that completed it, when the host could first
+// act on it. But a time in the capture is when the host read the bytes, and
+// a host that has already read something since its request may rest before
+// it reads again, while the device's next frame waits in the line's buffer
+// (a second answer to a resent request, an answer behind a TEXT block). It
+// came somewhere between the two reads; replayed at the later one, it would
+// wait in the buffer a second time, and a host that waits a short while for
+// late answers would take it for the answer to its next request instead;
+// at the earlier one, it could join that read. So it comes halfway.
 class SessionBuilder {
 public:
     explicit SessionBuilder(std::int64_t openedAt) : openedAt_(openedAt) {}
 
     void received(const std::string& bytes, std::int64_t at) {
         for (char c : bytes) receivedByte(c, at - openedAt_);
+        previousReadAt_ = at - openedAt_;
     }
 
     void sent(const std::string& request, std::int64_t at) {
@@ -49,7 +86,7 @@ private:
     void receivedByte(char c, std::int64_t at) {
         if (inFrame_) {
             frame_ += c;
-            if (c == '\n') frameDone();
+            if (c == '\n') frameDone(at);
         } else if (c == ':') {
             closeUnit();
             inFrame_ = true;
@@ -62,12 +99,22 @@ private:
         }
     }
 
-    void frameDone() {
+    // `at`: the read that brought the frame's line feed, when the host could
+    // first act on it.
+    void frameDone(std::int64_t at) {
         inFrame_ = false;
-        if (lastRequest_.empty())
+        if (lastRequest_.empty()) {
             session_.unasked.push_back({frameAt_, frame_});
-        else
-            session_.answers[lastRequest_].back().push_back({frameAt_ - requestAt_, frame_});
+        } else {
+            session_.answers[lastRequest_].back().push_back({answeredAt(at) - requestAt_, frame_});
+        }
+    }
+
+    // A read longer than a rest after the one before it waited for its
+    // bytes: they came when it returned.
+    std::int64_t answeredAt(std::int64_t readAt) const {
+        const bool rested = previousReadAt_ > requestAt_ && readAt - previousReadAt_ <= kLongestReadRest;
+        return rested ? (previousReadAt_ + readAt) / 2 : readAt;
     }
 
     void closeUnit() {
@@ -82,6 +129,7 @@ private:
     bool inFrame_ = false;
     std::string frame_;
     std::int64_t frameAt_ = 0;
+    std::int64_t previousReadAt_ = 0;  // the read before the one being split
     std::string lastRequest_;
     std::int64_t requestAt_ = 0;
 };
@@ -97,6 +145,7 @@ std::vector<ReplaySession> replaySessions(const Capture& capture) {
         switch (event.kind) {
         case CaptureEvent::Kind::open:
             if (builder) sessions.push_back(builder->finish(lastAt, hangsUp));
+            if (builder && hangsUp) sessions.back().awayMicros = event.micros - lastAt;
             builder = std::make_unique<SessionBuilder>(event.micros);
             hangsUp = false;
             break;
@@ -113,7 +162,10 @@ std::vector<ReplaySession> replaySessions(const Capture& capture) {
 }
 
 CaptureReplay::CaptureReplay(const Capture& capture, double speed, bool loop)
-    : sessions_(replaySessions(capture)), speed_(speed), loop_(loop), ended_(sessions_.empty()) {}
+    : sessions_(replaySessions(capture)), speed_(speed), loop_(loop), ended_(sessions_.empty()) {
+    for (const ReplaySession& session : sessions_)
+        for (const auto& recorded : session.answers) everRequested_.insert(recorded.first);
+}
 
 std::int64_t CaptureReplay::scaled(std::int64_t micros) const {
     return static_cast<std::int64_t>(std::llround(static_cast<double>(micros) / speed_));
@@ -159,8 +211,16 @@ void CaptureReplay::receive(const std::string& bytes, std::int64_t now) {
     }
 }
 
-// The next recorded answer to this request, if the capture holds one.
+// The next recorded answer to this request, if the capture holds one. A
+// register that the capture never asked for (a newer host reads one more)
+// is one that this device does not know; one that it asked for in another
+// opening only goes unanswered here.
 void CaptureReplay::answer(const std::string& request, std::int64_t now) {
+    if (everRequested_.count(request) == 0) {
+        std::string unknown = unknownRegisterAnswer(request);
+        if (!unknown.empty()) answersDue_.emplace(now, std::move(unknown));
+        return;
+    }
     auto recorded = current_->answers.find(request);
     if (recorded == current_->answers.end()) return;
     const std::size_t use = requestsSeen_[request]++;
@@ -176,6 +236,7 @@ void CaptureReplay::advance(std::int64_t now) {
     if (unaskedSent_ < current_->unasked.size() || !answersDue_.empty()) return;
     if (current_->hangsUp) {
         hangUpPending_ = true;
+        awayFor_ = scaled(current_->awayMicros);
         endSession();
     } else if (loop_ && next_ >= sessions_.size()) {
         startSession(now);

@@ -1,11 +1,14 @@
 // The device of a capture, served again: what it sent unasked on its
 // recorded times, and to each HEX request the answer that the capture holds
-// for the same request. Pure logic, clock injected, like SimEngine.
+// for the same request; a register that the capture never asked for gets a
+// device's answer for a register it does not know. Pure logic, clock
+// injected, like SimEngine.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +31,7 @@ struct ReplaySession {
     std::map<std::string, std::vector<std::vector<Timed>>> answers;
     std::int64_t endMicros = 0;  // the last event, since the opening
     bool hangsUp = false;        // it ended with the line itself failing
+    std::int64_t awayMicros = 0; // then: from the failure to the next opening
 };
 
 std::vector<ReplaySession> replaySessions(const Capture& capture);
@@ -45,6 +49,10 @@ public:
     void clientCame(std::int64_t now) override;
     void clientGone() override;
     bool hangsUp(std::int64_t now) override;
+    // As long as the recorded line was away: the host's tries to open it
+    // again that failed then fail again. A host that tried at the very
+    // moment that the line came back may fail once more than it did.
+    std::int64_t lineAwayFor() const override { return awayFor_; }
     bool ended() const override { return ended_; }
     void onMessageSent(SentObserver observer) override { sentObserver_ = std::move(observer); }
 
@@ -55,6 +63,7 @@ private:
     std::int64_t scaled(std::int64_t micros) const;
 
     std::vector<ReplaySession> sessions_;
+    std::set<std::string> everRequested_;  // every request text of every session
     double speed_;
     bool loop_;
     std::size_t next_ = 0;    // the session that the next opening gets
@@ -66,6 +75,7 @@ private:
     std::string request_;     // a request frame being received
     bool timelineOver_ = false;  // the session's unasked bytes are out; answers go on
     bool hangUpPending_ = false;
+    std::int64_t awayFor_ = 0;
     bool ended_ = false;
     SentObserver sentObserver_;
 };

@@ -26,8 +26,9 @@ public:
     virtual void clientCame(std::int64_t /*now*/) {}
     virtual void clientGone() = 0;
     // True once when the device hangs up the line at `now`, as a pulled
-    // cable does; the server then offers a fresh line at once.
+    // cable does; the server then offers a fresh line after lineAwayFor().
     virtual bool hangsUp(std::int64_t /*now*/) { return false; }
+    virtual std::int64_t lineAwayFor() const { return 0; }
     // The device has nothing more to say: the server stops.
     virtual bool ended() const { return false; }
     // Called with each whole message when its first byte goes out.

@@ -47,7 +47,7 @@ void SimServer::run(const volatile std::sig_atomic_t& stop) {
 
 // A pulled cable, and with --hangup-for a cable plugged in again: a fresh
 // terminal, which the link follows, as an adapter that comes back does.
-// A device that hangs up by itself is offered a fresh line at once.
+// A device that hangs up by itself says when its fresh line comes.
 void SimServer::hangUpOrReturn(std::int64_t now) {
     if (hangupAt_ && now >= hangupAt_ && line_.open()) {
         hangUp();
@@ -56,7 +56,7 @@ void SimServer::hangUpOrReturn(std::int64_t now) {
     }
     if (engine_.hangsUp(now) && line_.open()) {
         hangUp();
-        returnAt_ = now;
+        returnAt_ = now + engine_.lineAwayFor();
     }
     if (returnAt_ && now >= returnAt_) {
         returnAt_ = 0;

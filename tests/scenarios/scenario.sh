@@ -39,7 +39,8 @@ device_pid=
 stop_device() { [ -n "$device_pid" ] || return 0; kill "$device_pid" 2> /dev/null || true; wait "$device_pid" 2> /dev/null || true; }
 
 # Runs solwatch on the line with DIR's options; with DIR/stop-after, stops it
-# with SIGINT once that many lines are out. Leaves out, err and code in WORK.
+# with SIGINT once that many lines are out. Leaves out, err and code in WORK,
+# and with a stop, the number of log lines by then in err-at-stop.
 run_solwatch() {  # run_solwatch SOLWATCH DIR WORK [EXTRA OPTIONS...]
   local solwatch=$1 dir=$2 work=$3; shift 3
   local -a args; mapfile -t args < <(words "$dir/args")
@@ -50,6 +51,7 @@ run_solwatch() {  # run_solwatch SOLWATCH DIR WORK [EXTRA OPTIONS...]
   local pid=$!
   if [ -n "$stop_after" ]; then
     while kill -0 "$pid" 2> /dev/null && [ "$(wc -l < "$work/out")" -lt "$stop_after" ]; do sleep 0.05; done
+    wc -l < "$work/err" > "$work/err-at-stop"
     sleep "${linger:-0}"
     kill -INT "$pid" 2> /dev/null || true
   fi
@@ -64,6 +66,16 @@ masked_out() {  # masked_out DIR WORK
     if [ -n "$stop_after" ]; then head -n "$stop_after"; else cat; fi
 }
 masked_log() { sed -E -e 's/^[0-9]{3}\.[0-9]{3} //' -e "s#$1/line#PORT#g" -e 's#/dev/pts/[0-9]+#PTY#g' "$1/err"; }
+
+# Whether the rows up to the stop, two at least, are GAP seconds apart by
+# their time stamps ("Wed Dec  9 08:59:32 2026": the time is the fourth word).
+rows_apart() {  # rows_apart GAP DIR WORK
+  local stop_after; stop_after=$(words "$2/stop-after")
+  head -n "${stop_after:-1000000}" "$3/out" | awk -v gap="$1" '
+    /^"[A-Z][a-z][a-z] / { split($4, t, ":"); s = t[1] * 3600 + t[2] * 60 + t[3]
+                           if (n++ > 0 && (s - last + 86400) % 86400 != gap) bad = 1; last = s }
+    END { exit (n < 2 || bad) }'
+}
 
 # Whether the lines of file $1 appear in file $2 in this order.
 in_order() { awk 'BEGIN { i = 0 } FILENAME == ARGV[1] { want[n++] = $0; next } i < n && $0 == want[i] { i++ } END { exit (i < n) }' "$1" "$2"; }
@@ -87,6 +99,9 @@ run() (
   if [ -f "$dir/expected-log" ] && ! in_order "$dir/expected-log" "$work/got-log"; then
     echo "-- log lines missing or out of order:"; diff -u "$dir/expected-log" "$work/got-log" || true; failed=1
   fi
+  if [ -f "$dir/row-gap" ] && ! rows_apart "$(words "$dir/row-gap")" "$dir" "$work"; then
+    echo "-- rows not $(words "$dir/row-gap") s apart:"; grep '^"' "$work/out" | cut -d , -f 1; failed=1
+  fi
   if [ -f "$dir/expected-err" ] && ! diff -u "$dir/expected-err" "$work/got-log"; then
     echo "-- standard error differs"; failed=1
   fi
@@ -104,8 +119,10 @@ record() (
   masked_out "$dir" "$work" > "$dir/expected-out"
   cp "$work/code" "$dir/expected-code"
   # Each line once, as the replay may stop before the recording's repeats;
-  # source locations in error reports move with every edit: left out.
-  masked_log "$work" | awk '!seen[$0]++' | grep -v -E '\.(cpp|h)\([0-9]+\)' > "$dir/expected-log" || true
+  # none from the linger, as the replay stops at the stop; source locations
+  # in error reports move with every edit: left out.
+  local log_lines; log_lines=$(cat "$work/err-at-stop" 2> /dev/null || wc -l < "$work/err")
+  masked_log "$work" | head -n "$log_lines" | awk '!seen[$0]++' | grep -v -E '\.(cpp|h)\([0-9]+\)' > "$dir/expected-log" || true
   { head -n 1 "$work/capture.cap"; words "$dir/about" | sed 's/^/# /'
     echo "# solwatch $(tr '\n' ' ' < "$dir/args")against: ${*##*/}"; tail -n +2 "$work/capture.cap"; } > "$dir/capture.cap"
   echo "recorded $(basename "$dir"): $(grep -c ' rx ' "$dir/capture.cap") reads, $(grep -c ' tx ' "$dir/capture.cap") requests"
