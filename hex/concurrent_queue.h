@@ -1,7 +1,9 @@
 // A queue that hands values from one thread to another, with a timed pop.
 #pragma once
 
+#include <chrono>
 #include <deque>
+#include <thread>
 #include <utility>
 
 #include <boost/chrono.hpp>
@@ -14,6 +16,15 @@ namespace tessline {
 // Deadlines are taken on the monotonic clock, so a change of the wall clock
 // (NTP, daylight saving) never stretches or cuts a wait.
 using Deadline = boost::chrono::steady_clock::time_point;
+
+// Sleeps until `until` in one system call. Boost's own sleep waits on a
+// condition variable of its own, which costs two more futex calls a sleep;
+// this one is no interruption point, so it serves only short sleeps of
+// threads that are never interrupted (the dump's requests).
+inline void sleepUntil(Deadline until) {
+    const auto left = boost::chrono::duration_cast<boost::chrono::nanoseconds>(until - boost::chrono::steady_clock::now());
+    if (left.count() > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(left.count()));
+}
 
 template <class T>
 class concurrent_queue {
@@ -35,8 +46,7 @@ public:
     // before then costs the waiter no wakeup of its own. `pushedAt`, if
     // given, gets the time the element came.
     bool timedPop(T& out, Deadline deadline, Deadline earliest = Deadline(), Deadline* pushedAt = nullptr) {
-        if (earliest > boost::chrono::steady_clock::now())
-            boost::this_thread::sleep_until(std::min(earliest, deadline));
+        sleepUntil(std::min(earliest, deadline));
         boost::unique_lock<boost::mutex> lock(mutex_);
         listening_ = true;
         while (items_.empty()) {

@@ -75,7 +75,7 @@ int HexProto::exchange(const HexMsg& request, std::initializer_list<std::uint32_
     int result = sendAndAwait(request, accepted, attempts, timeout, answer, answerAt);
     // The pause runs from the answer, or from the end of a request without one.
     const Deadline pauseEnd = (result == kHexOk ? answerAt : boost::chrono::steady_clock::now()) + pauseAfterAnswer_;
-    if (pauseEnd > boost::chrono::steady_clock::now()) boost::this_thread::sleep_until(pauseEnd);
+    sleepUntil(pauseEnd);
     return result;
 }
 
