@@ -1,11 +1,10 @@
 // A queue that hands values from one thread to another, with a timed pop.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <algorithm>
 #include <chrono>
 #include <deque>
+#include <thread>
 #include <utility>
 
 #include <boost/chrono.hpp>
@@ -27,7 +26,16 @@ inline boost::chrono::nanoseconds leftUntil(Deadline deadline) {
         std::max<std::chrono::nanoseconds::rep>(0, (deadline - std::chrono::steady_clock::now()).count()));
 }
 
-inline void sleepUntilInterruptibly(Deadline deadline) { boost::this_thread::sleep_for(leftUntil(deadline)); }
+// Its short sleeps (before the first look for an answer, the pause after
+// one) sleep in one system call: Boost's own sleep waits on a condition
+// variable of its own, two more futex calls a sleep. An interruption asked
+// for during such a sleep takes effect as it ends.
+inline void sleepUntilInterruptibly(Deadline until) {
+    boost::this_thread::interruption_point();
+    const auto left = until - std::chrono::steady_clock::now();
+    if (left > left.zero()) std::this_thread::sleep_for(left);
+    boost::this_thread::interruption_point();
+}
 
 template <class T>
 class concurrent_queue {

@@ -45,16 +45,7 @@ struct TamSerial::Port {
 
 namespace {
 
-// A resting reader reads this often while no answer is awaited, or while
-// one waits behind other bytes: a TEXT block then comes in a read or two
-// instead of one per arrival of a byte or two, and a small box's CPU stays
-// idle in between. The line's buffer holds seconds of bytes, so nothing is
-// lost, and a request's time-out is five rests away.
-constexpr auto kTextRest = std::chrono::milliseconds(200);
-// ... and this often once an answer is under way but late: its last bytes
-// are read at most this late. An answer is awaited this long after its
-// request.
-constexpr auto kAnswerRest = std::chrono::milliseconds(4);
+// An answer is awaited this long after its request.
 constexpr auto kAnswerDueFor = std::chrono::seconds(2);
 // A charger sends a TEXT block every second: past the silence timeout, a
 // second shows whether bytes still come.
@@ -213,6 +204,10 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
 void TamSerial::noteValidFrames(std::uint64_t framesBefore) {
     const std::uint64_t blocks = receivePath_.validTextBlocks();
     if (blocks == validTextBlocks_ && receivePath_.hexFrames() == framesBefore) return;
+    if (blocks != validTextBlocks_) {
+        std::lock_guard<std::mutex> lock(restMutex_);
+        nextTextBlockAt_ = nextTextBlockAfter(lastByteAt_);
+    }
     validTextBlocks_ = blocks;
     lastValidFrameAt_ = lastByteAt_;
     if (activity_) activity_->noteValidFrame(lastValidFrameAt_);
@@ -234,44 +229,60 @@ void TamSerial::setRestBetweenReads(bool rest) {
 
 // Bytes that arrive during a rest do not wake the reader: it is not waiting
 // on the port. A request moves the end of the rest to when its answer is due.
+// Each setting of the timer holds the rest after it too (see armRestTimer),
+// so the rest after an answer, or a TEXT rest, mostly ends on the timer's
+// next tick without a new setting: one setting per exchange, the request's.
 void TamSerial::restBeforeNextRead() {
     {
         std::lock_guard<std::mutex> lock(restMutex_);
         if (!restful_ || closing_) return;
-        restingUntil_ = restEnd(std::chrono::steady_clock::now());
-        armRestTimer(restingUntil_);
+        const auto now = std::chrono::steady_clock::now();
+        const auto end = restEnd(now);
+        if (!restEndsOnTick(now, end, timerNext_)) armRestTimer(end);
+        restingUntil_ = timerNext_;
     }
-    awaitRestTimer();
+    const std::uint64_t ticks = awaitRestTimer();
     std::lock_guard<std::mutex> lock(restMutex_);
+    timerNext_ += ticks * timerInterval_;
     restingUntil_ = std::chrono::steady_clock::time_point::max();
 }
 
-// Reader thread only (it reads the receive state). An awaited answer is
-// read whole when it is due, or in short steps once it is under way but
-// late. Other bytes before it (a TEXT block) delay it by their own length,
-// so they are read at the pace of TEXT.
+// Reader thread only (it reads the receive state), under restMutex_.
 std::chrono::steady_clock::time_point TamSerial::restEnd(std::chrono::steady_clock::time_point now) const {
-    const bool awaited = !answered_ && now - lastWriteAt_ < kAnswerDueFor;
-    if (awaited && answerDueAt_ > now) return answerDueAt_;
-    if (awaited && receivePath_.inHexFrame()) return now + kAnswerRest;
-    return now + kTextRest;
+    RestState state;
+    state.now = now;
+    state.answerAwaited = !answered_ && now - lastWriteAt_ < kAnswerDueFor;
+    state.answerDueAt = answerDueAt_;
+    state.answerUnderWay = receivePath_.inHexFrame();
+    state.nextTextBlockAt = nextTextBlockAt_;
+    return tessline::restEnd(state);
 }
 
 // Under restMutex_. A time already past makes the timer expire at once.
+// The timer then ticks on at the interval to the idle rest after `end`: the
+// rest after an awaited answer, unless a TEXT block comes meanwhile.
 void TamSerial::armRestTimer(std::chrono::steady_clock::time_point end) {
+    timerNext_ = end;
+    timerInterval_ = std::min<std::chrono::steady_clock::duration>(idleRestEnd(end, nextTextBlockAt_) - end, kTextPeriod);
     const auto sinceBoot = std::chrono::duration_cast<std::chrono::nanoseconds>(end.time_since_epoch()).count();
+    const auto interval = std::chrono::duration_cast<std::chrono::nanoseconds>(timerInterval_).count();
     itimerspec when{};
+    when.it_interval.tv_sec = static_cast<time_t>(interval / 1000000000);
+    when.it_interval.tv_nsec = static_cast<long>(interval % 1000000000);
     when.it_value.tv_sec = static_cast<time_t>(sinceBoot / 1000000000);
     when.it_value.tv_nsec = static_cast<long>(sinceBoot % 1000000000);
     if (when.it_value.tv_sec == 0 && when.it_value.tv_nsec == 0) when.it_value.tv_nsec = 1;  // 0 would disarm
     ::timerfd_settime(port_->restTimer, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
-// Blocks until the rest timer expires, however often it was moved meanwhile.
-void TamSerial::awaitRestTimer() {
+// Blocks until the rest timer expires, however often it was moved
+// meanwhile; the ticks since the last look (0 after a failed read).
+std::uint64_t TamSerial::awaitRestTimer() {
     std::uint64_t expirations = 0;
-    while (::read(port_->restTimer, &expirations, sizeof expirations) < 0 && errno == EINTR) {
+    ssize_t n = 0;
+    while ((n = ::read(port_->restTimer, &expirations, sizeof expirations)) < 0 && errno == EINTR) {
     }
+    return n == sizeof expirations ? expirations : 0;
 }
 
 // The timer is not moved on by every read: it fires once per timeout and

@@ -28,7 +28,7 @@ test=(
   srecord binutils socat procps bc util-linux
   systemd mosquitto mosquitto-clients openssl mandoc
   dpkg-dev file lintian
-  prometheus chromium wrk jq python3
+  prometheus chromium wrk jq python3 python3-serial
 )
 
 case "${1:-}" in
