@@ -23,6 +23,7 @@
 #include <boost/bind/bind.hpp>
 #include <boost/throw_exception.hpp>
 
+#include "link/silence_watch.h"
 #include "log/log.h"
 
 namespace tessline {
@@ -56,9 +57,6 @@ constexpr auto kTextRest = std::chrono::milliseconds(200);
 // request.
 constexpr auto kAnswerRest = std::chrono::milliseconds(4);
 constexpr auto kAnswerDueFor = std::chrono::seconds(2);
-// A charger sends a TEXT block every second: past the silence timeout, a
-// second shows whether bytes still come.
-constexpr auto kSilenceRecheck = std::chrono::seconds(1);
 // A failed write waits at most this long for the reader's account of the loss.
 constexpr auto kReaderAfterFailedWrite = std::chrono::milliseconds(500);
 // A request frame is a few dozen bytes, out in milliseconds at the line's
@@ -207,17 +205,6 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     startRead();
 }
 
-// A TEXT block or a HEX frame that passed its checksum shows a line that
-// makes sense: a charger may answer in HEX while it sends no TEXT for a
-// while, and noise makes neither.
-void TamSerial::noteValidFrames(std::uint64_t framesBefore) {
-    const std::uint64_t blocks = receivePath_.validTextBlocks();
-    if (blocks == validTextBlocks_ && receivePath_.hexFrames() == framesBefore) return;
-    validTextBlocks_ = blocks;
-    lastValidFrameAt_ = lastByteAt_;
-    if (activity_) activity_->noteValidFrame(lastValidFrameAt_);
-}
-
 // A frame read at `readAt` answers the last request if that went out
 // before: a request is written only after the answer to the one before it
 // was handed over, so a later request is still awaiting its answer.
@@ -274,30 +261,22 @@ void TamSerial::awaitRestTimer() {
     }
 }
 
-// The timer is not moved on by every read: it fires once per timeout and
-// then looks at when the last valid frame and the last byte came, so a
-// talking device costs nothing. Once no valid frame has come for the
-// timeout, it looks again every second: a byte after that moment shows
-// noise, none for the whole timeout shows silence.
+// The timer fires when silenceCheckAt says; each firing looks at the line.
 void TamSerial::armSilenceTimer() {
     if (silenceTimeout_.count() <= 0) return;
-    auto at = lastValidFrameAt_ + silenceTimeout_;
-    const auto now = std::chrono::steady_clock::now();
-    if (at <= now) at = std::min(lastByteAt_ + silenceTimeout_, now + kSilenceRecheck);
-    port_->silence.expires_at(at);
+    port_->silence.expires_at(
+        silenceCheckAt({lastByteAt_, lastValidFrameAt_}, silenceTimeout_, std::chrono::steady_clock::now()));
     port_->silence.async_wait([this](const error_code& error) { onSilenceTimer(error); });
 }
 
 void TamSerial::onSilenceTimer(const error_code& error) {
     if (error) return;  // cancelled by close()
-    const std::string timeout = std::to_string(silenceTimeout_.count()) + " s";
-    if (std::chrono::steady_clock::now() - lastByteAt_ >= silenceTimeout_) {
-        reportLoss("no data for " + timeout);
-    } else if (lastByteAt_ >= lastValidFrameAt_ + silenceTimeout_) {
-        // Bytes that make no valid block: noise, a wrong line speed.
-        reportLoss("no valid TEXT block for " + timeout);
-    } else {
+    const std::string reason =
+        silenceLossReason({lastByteAt_, lastValidFrameAt_}, silenceTimeout_, std::chrono::steady_clock::now());
+    if (reason.empty()) {
         armSilenceTimer();
+    } else {
+        reportLoss(reason);
     }
 }
 
@@ -309,17 +288,6 @@ void TamSerial::reportLoss(const std::string& reason) {
     port_->silence.cancel();
     port_->port.cancel(ignored);
     linkLost(reason);
-}
-
-// A listener that throws costs only the byte it was handling: reception goes on.
-void TamSerial::dispatch(char c) {
-    try {
-        receivePath_.feed(c);
-    } catch (const std::exception& e) {
-        logError("serial", "%s", e.what());
-    } catch (...) {
-        logError("serial", "unknown exception in a receive listener");
-    }
 }
 
 int TamSerial::write(const HexMsg& msg) {
@@ -392,11 +360,6 @@ std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
         }
     }
     return written;
-}
-
-bool TamSerial::closing() {
-    std::lock_guard<std::mutex> rest(restMutex_);
-    return closing_;
 }
 
 void TamSerial::close() {
