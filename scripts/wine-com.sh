@@ -3,16 +3,20 @@
 #
 #   source scripts/wine-com.sh
 #   wine_prefix BUILD_DIR      a prefix in BUILD_DIR/wineprefix, COM1..COM8 mapped
-#   wine_com_link N PATH       COMn leads to PATH (a pseudo-terminal) from now on
-#   wine_com_free N            COMn leads nowhere again
+#   wine_com_take PATH         the number of a free COM port, which leads to
+#                              PATH (a pseudo-terminal) from now on
+#   wine_com_free N            COMn leads nowhere again and is free
+#   wine_loader EXE            the wine loader for EXE (32 or 64 bits)
 #
 # Wine's mount manager points com1, com2... at /dev/ttyS0, /dev/ttyS1... at
 # every start unless the registry says otherwise, and a program that opened
-# one of them would open this machine's own serial lines. So every port is
-# mapped in the registry (HKLM\Software\Wine\Ports) to a link in the build
-# folder, before anything opens a COM port, and a port's link is pointed at a
-# simulator's terminal only when a run needs it: the registry, and with it
-# the wine server, are left alone while runs go on.
+# one of them would open this machine's own serial lines. So COM1..COM8 are
+# mapped in the registry (HKLM\Software\Wine\Ports) to links in the build
+# folder and the other numbers are switched off, before anything opens a COM
+# port; a port's link is pointed at a simulator's terminal only while a run
+# uses it, and the registry and the wine server are left alone meanwhile.
+# (The mount manager still gives the machine's own lines the one number the
+# registry cannot switch off, COM256, which nothing here opens.)
 wine_com_count=8
 
 wine_prefix() {
@@ -27,20 +31,23 @@ wine_prefix() {
   for n in $(seq "$wine_com_count"); do
     [ -L "$wine_com_dir/com$n" ] || ln -sfn /dev/null "$wine_com_dir/com$n"
   done
-  if ! wine_ports_mapped; then
-    wineboot -i > /dev/null 2>&1 || true
-    for n in $(seq "$wine_com_count"); do
-      wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "$wine_com_dir/com$n" /f > /dev/null 2>&1
-    done
-    # The mount manager reads the ports when the server starts afresh.
-    wineserver -k 2> /dev/null || true
-    wineserver -w 2> /dev/null || true
-    wineboot > /dev/null 2>&1 || true
-    wine_ports_mapped || { echo "wine-com: the COM ports are not mapped in $WINEPREFIX" >&2; return 1; }
-  fi
+  wine_ports_mapped && return 0
+  wineboot -i > /dev/null 2>&1 || true
+  local ports=$build/wine-ports.reg
+  {
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
+    for n in $(seq "$wine_com_count"); do printf '"COM%d"="%s"\r\n' "$n" "$wine_com_dir/com$n"; done
+    for n in $(seq $((wine_com_count + 1)) 255); do printf '"COM%d"=""\r\n' "$n"; done
+  } > "$ports"
+  wine regedit /S "$(winepath -w "$ports" 2> /dev/null)" > /dev/null 2>&1
+  # The mount manager reads the ports when the server starts afresh.
+  wineserver -k 2> /dev/null || true
+  wineserver -w 2> /dev/null || true
+  wineboot > /dev/null 2>&1 || true
+  wine_ports_mapped || { echo "wine-com: the COM ports are not mapped in $WINEPREFIX" >&2; return 1; }
 }
 
-# Whether every COM device of the prefix is one of the build folder's links.
+# Whether each COM port that runs use is one of the build folder's links.
 wine_ports_mapped() {
   local n
   for n in $(seq "$wine_com_count"); do
@@ -48,12 +55,35 @@ wine_ports_mapped() {
   done
 }
 
-wine_com_link() {
-  case "$2" in
-    /dev/ttyS*) echo "wine-com: not a simulator's terminal: $2" >&2; return 1 ;;
+# A port is taken by making its lock folder, which only one run can.
+wine_com_take() {
+  case "$1" in
+    /dev/ttyS*) echo "wine-com: not a simulator's terminal: $1" >&2; return 1 ;;
   esac
   wine_ports_mapped || { echo "wine-com: the COM ports are not mapped" >&2; return 1; }
-  ln -sfn "$2" "$wine_com_dir/com$1"
+  local n
+  for n in $(seq "$wine_com_count"); do
+    if mkdir "$wine_com_dir/com$n.taken" 2> /dev/null; then
+      ln -sfn "$(realpath -m "$1")" "$wine_com_dir/com$n"
+      echo "$n"
+      return 0
+    fi
+  done
+  echo "wine-com: all $wine_com_count COM ports are in use" >&2
+  return 1
 }
 
-wine_com_free() { ln -sfn /dev/null "$wine_com_dir/com$1"; }
+wine_com_free() {
+  ln -sfn /dev/null "$wine_com_dir/com$1"
+  rmdir "$wine_com_dir/com$1.taken" 2> /dev/null || true
+}
+
+# The loader itself rather than the wine script, which starts a 64-bit
+# program through a helper: so the program keeps the loader's process id,
+# and SIGINT reaches it, which wine turns into a console Ctrl-C.
+wine_loader() {
+  case "$(file -b "$1")" in
+    PE32+*) echo /usr/lib/wine/wine64 ;;
+    *) echo /usr/lib/wine/wine ;;
+  esac
+}
