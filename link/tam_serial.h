@@ -27,7 +27,7 @@ namespace tessline {
 
 // The device file for a port name: a name with "/" as given, "COMn" as
 // /dev/ttyS(n-1), any other name under /dev. On Windows: the name under the
-// device namespace (\\.\COM10), a name that starts with "\\" as given.
+// device namespace (\\.\COM10), a name that starts with a backslash as given.
 std::string devicePathForPort(const std::string& portName);
 
 // The line settings that start() applies, as a capture's header names them.

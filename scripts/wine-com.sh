@@ -2,7 +2,8 @@
 # build against solwatch-sim. Sourced:
 #
 #   source scripts/wine-com.sh
-#   wine_prefix BUILD_DIR      a prefix in BUILD_DIR/wineprefix, COM1..COM8 mapped
+#   wine_prefix BUILD_DIR      a prefix in BUILD_DIR/wineprefix, COM1..COM8
+#                              mapped, its server running
 #   wine_com_take PATH         the number of a free COM port, which leads to
 #                              PATH (a pseudo-terminal) from now on
 #   wine_com_free N            COMn leads nowhere again and is free
@@ -29,9 +30,9 @@ wine_prefix() {
   mkdir -p "$wine_com_dir"
   local n
   for n in $(seq "$wine_com_count"); do
-    [ -L "$wine_com_dir/com$n" ] || ln -sfn /dev/null "$wine_com_dir/com$n"
+    [ -L "$wine_com_dir/com$n" ] || ln -sfn "$wine_com_dir/none" "$wine_com_dir/com$n"
   done
-  wine_ports_mapped && return 0
+  wine_ports_mapped && { wine_server; return 0; }
   wineboot -i > /dev/null 2>&1 || true
   local ports=$build/wine-ports.reg
   {
@@ -45,7 +46,14 @@ wine_prefix() {
   wineserver -w 2> /dev/null || true
   wineboot > /dev/null 2>&1 || true
   wine_ports_mapped || { echo "wine-com: the COM ports are not mapped in $WINEPREFIX" >&2; return 1; }
+  wine_server
 }
+
+# The wine server, started here rather than by the first program, writes
+# to a log of its own: it writes its whole state out when a terminal that a
+# program holds hangs up, which would otherwise land in that program's
+# standard error. It stays for five minutes after its last program.
+wine_server() { wineserver -p300 2>> "$(dirname "$WINEPREFIX")/wineserver.log" || true; }
 
 # Whether each COM port that runs use is one of the build folder's links.
 wine_ports_mapped() {
@@ -74,7 +82,7 @@ wine_com_take() {
 }
 
 wine_com_free() {
-  ln -sfn /dev/null "$wine_com_dir/com$1"
+  ln -sfn "$wine_com_dir/none" "$wine_com_dir/com$1"
   rmdir "$wine_com_dir/com$1.taken" 2> /dev/null || true
 }
 
