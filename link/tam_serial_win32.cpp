@@ -26,7 +26,10 @@ using boost::system::error_code;
 using boost::system::system_error;
 
 struct TamSerial::Port {
-    HANDLE handle = INVALID_HANDLE_VALUE;  // set by the constructor, closed by close()
+    // Set by the constructor. Writes use it under writeMutex_; close() takes
+    // it away under writeMutex_ too, once the reader thread, which reads
+    // it without a lock, has ended.
+    HANDLE handle = INVALID_HANDLE_VALUE;
 };
 
 namespace {
