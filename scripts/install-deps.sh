@@ -35,7 +35,7 @@ test=(
 # The Windows build (scripts/build-windows.sh) and its tests under wine; part
 # of the test list.
 windows=(
-  mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix zip
+  mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix zip bison
   wine wine64 wine32:i386
 )
 test+=("${windows[@]}")
