@@ -1,12 +1,12 @@
 #include "app/finish.h"
 
-#include <unistd.h>
-
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "capture/capture_writer.h"
@@ -43,7 +43,7 @@ namespace {
 void closeAndLog() {
     static std::atomic<bool> finishing{false};
     if (finishing.exchange(true)) {
-        for (;;) ::pause();
+        for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
     }
     CaptureWriter* capture = theCapture.load();
     {
