@@ -15,7 +15,7 @@ struct TamSerial::Port {};
 
 std::string devicePathForPort(const std::string& portName) { return portName; }
 
-TamSerial::TamSerial(const std::string& portName) {
+TamSerial::TamSerial(const std::string& portName) : receivePath_(rxChar, rxHexMsg, rxTextField) {
     (void)portName;
     throw boost::system::system_error(
         boost::system::error_code(ERROR_NOT_SUPPORTED, boost::system::system_category()), "open");
