@@ -20,5 +20,7 @@ set(SOLWATCH_SUBSYSTEMS "log;hex;image;link;identity;reader;dumper;publish;http;
 # Windows 7 and later; windows.h without its min and max macros and its
 # rarely used parts.
 add_compile_definitions(_WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN NOMINMAX)
-# Asio's sockets (the --http server) and its serial port on Winsock.
-link_libraries(ws2_32 mswsock)
+# Asio's sockets (the --http server) and its serial port on Winsock; and
+# mingw's stack protector library, which the hardening flags call into
+# (static, as everything else, so no libssp DLL).
+link_libraries(ws2_32 mswsock ssp)
