@@ -17,6 +17,7 @@ host=$(realpath "$2")
 wine_build=$(realpath -m "$3")
 source "$here/wine-com.sh"
 wine_prefix "$wine_build"
+wine_restart
 export WINE_SOLWATCH_EXE=$exe WINE_SOLWATCH_BUILD=$wine_build
 win=("$here/wine-solwatch.sh")
 
@@ -47,12 +48,12 @@ wait_for() {
   return 1
 }
 at_least() { [ "$(lines "$1")" -ge "$2" ]; }
-# stop PID: Ctrl-C (SIGINT, which wine hands on as a console Ctrl-C); the status.
+# stop PID: Ctrl-C (SIGINT, which wine hands on as a console Ctrl-C); its
+# exit status in $stopped.
 stop() {
   kill -INT "$1" 2> /dev/null || true
-  local status=0
-  wait "$1" || status=$?
-  echo "$status"
+  stopped=0
+  wait "$1" || stopped=$?
 }
 whole_rows() { awk -F, 'NR == 1 {n = NF} NF != n {exit 1}' "$1"; }
 values() { tail -n +2 "$1" | cut -d, -f2- | sort -u; }
@@ -66,7 +67,7 @@ frozen_sim get
 com=$(wine_com_take "$port")
 printf '@echo off\r\n"%s" -s COM%s -g > "%s"\r\necho exit %%ERRORLEVEL%%\r\n' "$(winepath -w "$exe")" "$com" \
   "$(winepath -w "$work/get.txt")" > "$work/get.bat"
-code=$(/usr/lib/wine/wine64 cmd /c "$(winepath -w "$work/get.bat")" 2> "$work/get.err" | tr -d '\r')
+code=$(/usr/lib/wine/wine64 cmd /c "$(winepath -w "$work/get.bat")" 2> "$work/get.err" | tr -d '\r' || true)
 wine_com_free "$com"
 tr -d '\r' < "$work/get.txt" > "$work/get.out"
 [ "$code" = "exit $((0xA042))" ] || { cat "$work/get.out" "$work/get.err" >&2; fail "-g: '$code', not the product id"; }
@@ -81,7 +82,8 @@ fast_rows() {  # fast_rows NAME COMMAND...
   "$@" -s "$port" -f > "$work/$name.csv" 2> "$work/$name.err" &
   local dump=$!
   wait_for "$dump" at_least "$work/$name.csv" 4 || true
-  local status; status=$(stop "$dump")
+  stop "$dump"
+  local status=$stopped
   if [ "$status" -ne 0 ] || [ "$(lines "$work/$name.csv")" -lt 4 ]; then
     cat "$work/$name.csv" "$work/$name.err" >&2
     fail "$name: -f ended with $status after $(($(lines "$work/$name.csv") - 1)) rows"
@@ -113,7 +115,8 @@ frozen_sim output
 dump=$!
 day_file() { compgen -G "$work/table-*.csv" > /dev/null && at_least "$(compgen -G "$work/table-*.csv" | head -n 1)" 2; }
 wait_for "$dump" day_file || { cat "$work/output.err" >&2; fail "-o --rotate daily: no file with a row"; }
-[ "$(stop "$dump")" -eq 0 ] || fail "-o --rotate daily: the dump did not end with 0"
+stop "$dump"
+[ "$stopped" -eq 0 ] || fail "-o --rotate daily: the dump did not end with 0"
 file=$(compgen -G "$work/table-*.csv" | head -n 1)
 head -n 1 "$file" | tr -d '\r' | cmp -s - <(head -n 1 "$work/host.csv") || fail "-o: $(basename "$file") has no header"
 [ "$(head -n 1 "$file" | tail -c 2 | od -An -c | tr -d ' ')" = '\r\n' ] || fail "-o: the header does not end in CR LF"
@@ -129,7 +132,8 @@ lost() { grep -q 'link lost' "$work/lost.err"; }
 wait_for "$dump" lost || { cat "$work/lost.err" >&2; fail "--reconnect: no loss logged"; }
 rows_at_loss=$(lines "$work/lost.csv")
 wait_for "$dump" at_least "$work/lost.csv" $((rows_at_loss + 2)) || { cat "$work/lost.err" >&2; fail "--reconnect: no rows after the loss"; }
-[ "$(stop "$dump")" -eq 0 ] || fail "--reconnect: the dump did not end with 0"
+stop "$dump"
+[ "$stopped" -eq 0 ] || fail "--reconnect: the dump did not end with 0"
 whole_rows "$work/lost.csv" || fail "--reconnect: a row is not whole"
 passed "--reconnect: $(grep -o 'link lost: .*' "$work/lost.err" | head -n 1 | tr -d '\r'), rows again"
 

@@ -7,6 +7,8 @@
 #   wine_com_take PATH         the number of a free COM port, which leads to
 #                              PATH (a pseudo-terminal) from now on
 #   wine_com_free N            COMn leads nowhere again and is free
+#   wine_restart               a fresh server and every port free, before a
+#                              series of runs (none may be under way)
 #   wine_loader EXE            the wine loader for EXE (32 or 64 bits)
 #
 # Wine's mount manager points com1, com2... at /dev/ttyS0, /dev/ttyS1... at
@@ -53,7 +55,24 @@ wine_prefix() {
 # to a log of its own: it writes its whole state out when a terminal that a
 # program holds hangs up, which would otherwise land in that program's
 # standard error. It stays for five minutes after its last program.
-wine_server() { wineserver -p300 2>> "$(dirname "$WINEPREFIX")/wineserver.log" || true; }
+# wineboot starts the helper processes (services, devices) here too, so
+# that no program's run starts them with its own output streams.
+wine_server() {
+  local log
+  log=$(dirname "$WINEPREFIX")/wineserver.log
+  wineserver -p300 2>> "$log" || true
+  wineboot >> "$log" 2>&1 || true
+}
+
+# A server that another program started (the suites' runs) writes where
+# that program's standard error went; and ports that a stopped run held stay
+# taken.
+wine_restart() {
+  wineserver -k > /dev/null 2>&1 || true
+  local n
+  for n in $(seq "$wine_com_count"); do wine_com_free "$n"; done
+  wine_server
+}
 
 # Whether each COM port that runs use is one of the build folder's links.
 wine_ports_mapped() {

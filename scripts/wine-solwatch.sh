@@ -33,7 +33,10 @@ done
 
 # The filters outlive a stop: a signal to the whole process group (as
 # timeout sends it) leaves them to pass on the program's last lines.
-exec 3> >(trap '' INT TERM; exec sed -u 's/\r$//') 4> >(trap '' INT TERM; exec sed -u 's/\r$//' >&2)
+exec 3> >(trap '' INT TERM; exec sed -u 's/\r$//')
+filters=($!)
+exec 4> >(trap '' INT TERM; exec sed -u 's/\r$//' >&2)
+filters+=($!)
 "$(wine_loader "$exe")" "$exe" "${args[@]}" >&3 2>&4 &
 child=$!
 signalled=0
@@ -49,5 +52,12 @@ while :; do
 done
 [ -z "$port" ] || wine_com_free "$port"
 exec 3>&- 4>&-
-wait  # the filters, so that their last lines are out before this ends
+# The filters pass each line on as it comes; they end once nothing holds
+# their pipes, which a wine helper process that the program started may
+# still do (it ends with the wine server): their last lines are awaited
+# for a while, not their end.
+for _ in $(seq 20); do
+  kill -0 "${filters[@]}" 2> /dev/null || break
+  sleep 0.1
+done
 exit "$code"
