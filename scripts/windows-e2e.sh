@@ -19,7 +19,9 @@ source "$here/wine-com.sh"
 wine_prefix "$wine_build"
 wine_restart
 export WINE_SOLWATCH_EXE=$exe WINE_SOLWATCH_BUILD=$wine_build
-win=("$here/wine-solwatch.sh")
+# Under timeout, as the scenarios run it: a script's background job ignores
+# SIGINT, and timeout hands it on to the whole run, wine's loader included.
+win=(timeout -s KILL 100 "$here/wine-solwatch.sh")
 
 work=$(mktemp -d)
 pids=()
@@ -150,7 +152,7 @@ done
 export sim_bin
 printf '%s\n' "${scenario_dirs[@]}" |
   xargs -P 3 -I{} bash -c 'out=$(bash "$0" run "$1" "$sim_bin" {} 2>&1) && echo "$out" ||
-    { echo "$out"; echo "scenario $(basename {}) FAILED"; }' "$here/../tests/scenarios/scenario.sh" "${win[0]}" \
+    { echo "$out"; echo "scenario $(basename {}) FAILED"; }' "$here/../tests/scenarios/scenario.sh" "$here/wine-solwatch.sh" \
   > "$work/scenarios.out"
 same=$(grep -c '^scenario .*: same output' "$work/scenarios.out" || true)
 if [ "$same" -ne "${#scenario_dirs[@]}" ]; then
