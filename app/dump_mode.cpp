@@ -6,6 +6,7 @@
 
 #include "app/identification.h"
 #include "app/service_notify.h"
+#include "platform/civil_time.h"
 #include "app/stop_signals.h"
 #include "dumper/dumper.h"
 #include "link/tam_serial.h"
@@ -29,8 +30,8 @@ std::string deviceName(const Identity& identity) { return identity.model + " " +
 std::string clockTime(std::time_t moment) {
     std::tm then{}, today{};
     const std::time_t now = std::time(nullptr);
-    ::localtime_r(&moment, &then);
-    ::localtime_r(&now, &today);
+    toLocalTime(moment, then);
+    toLocalTime(now, today);
     const bool sameDay = then.tm_year == today.tm_year && then.tm_yday == today.tm_yday;
     char text[32];
     std::strftime(text, sizeof text, sameDay ? "%H:%M" : "%Y-%m-%d %H:%M", &then);

@@ -1,13 +1,13 @@
 #include "app/finish.h"
 
-#include <unistd.h>
-
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 
 #include "capture/capture_writer.h"
@@ -65,7 +65,7 @@ namespace {
 void closeAndLog() {
     static std::atomic<bool> finishing{false};
     if (finishing.exchange(true)) {
-        for (;;) ::pause();
+        for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
     }
     std::shared_ptr<CaptureWriter> capture;
     {

@@ -1,23 +1,15 @@
 #include "app/output_name.h"
 
+#include "platform/civil_time.h"
+#include "platform/file_names.h"
+
 namespace tessline {
-
-namespace {
-
-std::string ctimeText(std::time_t now) {
-    char buffer[32];
-    std::string text = ctime_r(&now, buffer) ? buffer : "";
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    return text;
-}
-
-}  // namespace
 
 std::string safeNamePart(const std::string& deviceText) {
     std::string part = deviceText;
     for (char& c : part) {
         unsigned char u = static_cast<unsigned char>(c);
-        if (c == '/' || u < 0x20 || u == 0x7F) c = '_';
+        if (isReservedInFileName(c) || u < 0x20 || u == 0x7F) c = '_';
     }
     if (!part.empty() && part[0] == '.') part[0] = '_';
     return part;
@@ -34,7 +26,7 @@ std::string outputFileName(const std::string& pattern, const Identity& identity,
 }
 
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now) {
-    return expandIdentityKeys(pattern, identity, safeNamePart, 't', ctimeText(now));
+    return expandIdentityKeys(pattern, identity, safeNamePart, 't', safeNamePart(ctimeText(now)));
 }
 
 }  // namespace tessline

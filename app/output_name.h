@@ -13,7 +13,7 @@ namespace tessline {
 // local time in ctime form); any other "%" pair stays. Inserted text is never
 // scanned again. Texts that come from the device cannot steer the name
 // elsewhere: "/", NUL and control characters become "_", and so does a
-// leading ".".
+// leading "."; on Windows also \ : * ? " < > |, which the time holds too.
 std::string expandOutputTemplate(const std::string& pattern, const Identity& identity, std::time_t now);
 std::string safeNamePart(const std::string& deviceText);
 // The file of --output for a device on `port`. With a file a period

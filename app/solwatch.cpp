@@ -8,6 +8,7 @@
 #include "app/options.h"
 #include "app/run_sequence.h"
 #include "app/stop_signals.h"
+#include "app/system_options.h"
 #include "hex/exit_codes.h"
 #include "log/log.h"
 
@@ -21,6 +22,7 @@ namespace {
 std::optional<int> handleOptions(int argc, char* argv[], po::variables_map& options) {
     auto groups = std::make_unique<OptionGroups>();
     options = parseCommandLine(argc, argv, *groups);
+    applySystemOptions(options);
     if (options.count("help") || options.count("?")) {
         printHelp(std::cout, *groups);
         return kExitOk;

@@ -1,7 +1,9 @@
 #include "app/stop_signals.h"
 
+#ifndef _WIN32  // Windows: stop_signals_win32.cpp
 #include <signal.h>
 #include <time.h>
+#endif
 
 #include <cerrno>
 #include <chrono>
@@ -13,6 +15,7 @@
 
 namespace tessline {
 
+#ifndef _WIN32
 namespace {
 
 sigset_t stopSignals() {
@@ -43,6 +46,7 @@ void StopRequest::watchSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
     std::thread([this] { watch(); }).detach();
 }
+#endif
 
 void StopRequest::setWaker(std::function<void()> wake) {
     std::lock_guard<std::mutex> lock(wakerMutex_);
@@ -76,6 +80,7 @@ bool StopRequest::sleepFor(std::chrono::milliseconds duration) {
     return sleeping_.wait_for(lock, duration, [this] { return requested(); });
 }
 
+#ifndef _WIN32
 void StopRequest::watch() {
     sigset_t set = stopSignals();
     int signal = 0;
@@ -88,5 +93,6 @@ void StopRequest::watch() {
     logInfo("solwatch", "stopping without waiting any longer");
     finishFromOtherThread(exitCode());
 }
+#endif
 
 }  // namespace tessline

@@ -1,7 +1,5 @@
 #include "app/write_mode.h"
 
-#include <signal.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +13,7 @@
 #include "image/replacing_file.h"
 #include "link/tam_serial.h"
 #include "log/log.h"
+#include "platform/broken_pipe.h"
 
 namespace tessline {
 
@@ -26,24 +25,6 @@ constexpr std::uint16_t kEepromBlock = 16;
 constexpr std::uint16_t kEepromDataRegister = 0xED90;
 constexpr std::size_t kEepromLength = kEepromEnd - kEepromBase;
 constexpr int kEepromBlocks = kEepromLength / kEepromBlock;
-
-// The progress text is cosmetic: a standard output whose reader has gone
-// (a pipe into "head") must not end the save with SIGPIPE. Writes there then
-// fail quietly. Other modes keep the default.
-class QuietBrokenPipe {
-public:
-    QuietBrokenPipe() {
-        struct sigaction ignore {};
-        ignore.sa_handler = SIG_IGN;
-        ::sigaction(SIGPIPE, &ignore, &previous_);
-    }
-    ~QuietBrokenPipe() { ::sigaction(SIGPIPE, &previous_, nullptr); }
-    QuietBrokenPipe(const QuietBrokenPipe&) = delete;
-    QuietBrokenPipe& operator=(const QuietBrokenPipe&) = delete;
-
-private:
-    struct sigaction previous_ {};
-};
 
 // The bytes that short answers left out, for one line at the end of the
 // run: each of them also has its own "data truncated" line, which alone
@@ -114,6 +95,9 @@ int writeMode(TamSerial& link, HexProto& hex, const std::string& fileName, StopR
                                  knownImageExtensions() + ")");
     const std::string problem = saveTargetProblem(fileName);
     if (!problem.empty()) throw std::runtime_error("cannot save image " + fileName + ": " + problem);
+    // The progress text is cosmetic: a standard output whose reader has
+    // gone must not end the save. Writes there then fail quietly. Other
+    // modes keep the default.
     const QuietBrokenPipe quietProgress;
     static std::uint8_t image[kEepromLength];
     // Held for the whole read, so that no other request comes in between.

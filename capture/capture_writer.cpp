@@ -33,7 +33,7 @@ std::vector<CaptureEvent> joinCloseReads(const std::vector<CaptureEvent>& events
 }  // namespace
 
 CaptureWriter::CaptureWriter(const std::string& path, const std::string& headerLine)
-    : path_(path), file_(std::fopen(path.c_str(), "w")) {
+    : path_(path), file_(std::fopen(path.c_str(), "wb")) {
     if (!file_) throw std::runtime_error("cannot open capture file " + path + ": " + std::strerror(errno));
     std::fputs(headerLine.c_str(), file_);
     std::fflush(file_);

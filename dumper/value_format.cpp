@@ -9,6 +9,7 @@
 
 #include "dumper/dump_clock.h"
 #include "fields/field_catalogue.h"
+#include "platform/civil_time.h"
 #include "fields/field_value.h"
 
 namespace tessline {
@@ -89,7 +90,7 @@ std::string asctimeText(std::int64_t secondsSinceEpoch) {
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     std::time_t seconds = static_cast<std::time_t>(secondsSinceEpoch);
     std::tm local{};
-    if (!localtime_r(&seconds, &local)) return "-";
+    if (!toLocalTime(seconds, local)) return "-";
     return printfText("%.3s %.3s%3d %.2d:%.2d:%.2d %d", kDays[local.tm_wday], kMonths[local.tm_mon],
                       local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 1900 + local.tm_year);
 }

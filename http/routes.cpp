@@ -8,6 +8,7 @@
 
 #include "http/page_fields.h"
 #include "http/process_metrics.h"
+#include "platform/civil_time.h"
 #include "http/site_files.h"
 
 namespace tessline {
@@ -26,7 +27,7 @@ const std::string& httpDate(std::time_t now) {
     thread_local std::string date;
     if (now == madeAt) return date;
     std::tm t{};
-    gmtime_r(&now, &t);
+    toUtcTime(now, t);
     char text[40];
     std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[t.tm_wday], t.tm_mday,
                   kMonths[t.tm_mon], t.tm_year + 1900, t.tm_hour, t.tm_min, t.tm_sec);

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 
 namespace tessline {
 
@@ -164,19 +163,6 @@ void ReplacingFile::discard() {
     ::unlink(temporary_.c_str());
     temporary_.clear();
     errno = reason;
-}
-
-bool saveTextFile(const std::string& fileName, std::string_view text) {
-    ReplacingFile file(fileName);
-    return file.isOpen() && file.write(text) && file.commit();
-}
-
-int loadImageText(const std::string& fileName, const std::function<int(TextSource&)>& readText) {
-    // Binary: the readers take LF and CR LF line ends alike.
-    std::ifstream in(fileName, std::ios::binary);
-    if (!in.is_open()) return 0;
-    TextSource text(in);
-    return readText(text);
 }
 
 }  // namespace tessline

@@ -23,6 +23,7 @@
 #include <boost/bind/bind.hpp>
 #include <boost/throw_exception.hpp>
 
+#include "link/silence_watch.h"
 #include "log/log.h"
 
 namespace tessline {
@@ -47,9 +48,6 @@ namespace {
 
 // An answer is awaited this long after its request.
 constexpr auto kAnswerDueFor = std::chrono::seconds(2);
-// A charger sends a TEXT block every second: past the silence timeout, a
-// second shows whether bytes still come.
-constexpr auto kSilenceRecheck = std::chrono::seconds(1);
 // A failed write waits at most this long for the reader's account of the loss.
 constexpr auto kReaderAfterFailedWrite = std::chrono::milliseconds(500);
 // A request frame is a few dozen bytes, out in milliseconds at the line's
@@ -198,19 +196,11 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     startRead();
 }
 
-// A TEXT block or a HEX frame that passed its checksum shows a line that
-// makes sense: a charger may answer in HEX while it sends no TEXT for a
-// while, and noise makes neither.
-void TamSerial::noteValidFrames(std::uint64_t framesBefore) {
-    const std::uint64_t blocks = receivePath_.validTextBlocks();
-    if (blocks == validTextBlocks_ && receivePath_.hexFrames() == framesBefore) return;
-    if (blocks != validTextBlocks_) {
-        std::lock_guard<std::mutex> lock(restMutex_);
-        nextTextBlockAt_ = nextTextBlockAfter(lastByteAt_);
-    }
-    validTextBlocks_ = blocks;
-    lastValidFrameAt_ = lastByteAt_;
-    if (activity_) activity_->noteValidFrame(lastValidFrameAt_);
+// A valid TEXT block sets when the next is due, which the resting reader
+// sleeps until.
+void TamSerial::onValidTextBlock() {
+    std::lock_guard<std::mutex> lock(restMutex_);
+    nextTextBlockAt_ = nextTextBlockAfter(lastByteAt_);
 }
 
 // A frame read at `readAt` answers the last request if that went out
@@ -285,30 +275,22 @@ std::uint64_t TamSerial::awaitRestTimer() {
     return n == sizeof expirations ? expirations : 0;
 }
 
-// The timer is not moved on by every read: it fires once per timeout and
-// then looks at when the last valid frame and the last byte came, so a
-// talking device costs nothing. Once no valid frame has come for the
-// timeout, it looks again every second: a byte after that moment shows
-// noise, none for the whole timeout shows silence.
+// The timer fires when silenceCheckAt says; each firing looks at the line.
 void TamSerial::armSilenceTimer() {
     if (silenceTimeout_.count() <= 0) return;
-    auto at = lastValidFrameAt_ + silenceTimeout_;
-    const auto now = std::chrono::steady_clock::now();
-    if (at <= now) at = std::min(lastByteAt_ + silenceTimeout_, now + kSilenceRecheck);
-    port_->silence.expires_at(at);
+    port_->silence.expires_at(
+        silenceCheckAt({lastByteAt_, lastValidFrameAt_}, silenceTimeout_, std::chrono::steady_clock::now()));
     port_->silence.async_wait([this](const error_code& error) { onSilenceTimer(error); });
 }
 
 void TamSerial::onSilenceTimer(const error_code& error) {
     if (error) return;  // cancelled by close()
-    const std::string timeout = std::to_string(silenceTimeout_.count()) + " s";
-    if (std::chrono::steady_clock::now() - lastByteAt_ >= silenceTimeout_) {
-        reportLoss("no data for " + timeout);
-    } else if (lastByteAt_ >= lastValidFrameAt_ + silenceTimeout_) {
-        // Bytes that make no valid block: noise, a wrong line speed.
-        reportLoss("no valid TEXT block for " + timeout);
-    } else {
+    const std::string reason =
+        silenceLossReason({lastByteAt_, lastValidFrameAt_}, silenceTimeout_, std::chrono::steady_clock::now());
+    if (reason.empty()) {
         armSilenceTimer();
+    } else {
+        reportLoss(reason);
     }
 }
 
@@ -320,17 +302,6 @@ void TamSerial::reportLoss(const std::string& reason) {
     port_->silence.cancel();
     port_->port.cancel(ignored);
     linkLost(reason);
-}
-
-// A listener that throws costs only the byte it was handling: reception goes on.
-void TamSerial::dispatch(char c) {
-    try {
-        receivePath_.feed(c);
-    } catch (const std::exception& e) {
-        logError("serial", "%s", e.what());
-    } catch (...) {
-        logError("serial", "unknown exception in a receive listener");
-    }
 }
 
 int TamSerial::write(const HexMsg& msg) {
@@ -403,11 +374,6 @@ std::size_t TamSerial::writeAll(const std::string& text, error_code& error) {
         }
     }
     return written;
-}
-
-bool TamSerial::closing() {
-    std::lock_guard<std::mutex> rest(restMutex_);
-    return closing_;
 }
 
 void TamSerial::close() {

@@ -25,7 +25,8 @@
 namespace tessline {
 
 // The device file for a port name: a name with "/" as given, "COMn" as
-// /dev/ttyS(n-1), any other name under /dev.
+// /dev/ttyS(n-1), any other name under /dev. On Windows: the name under the
+// device namespace (\\.\COM10), a name that starts with a backslash as given.
 std::string devicePathForPort(const std::string& portName);
 
 // The line settings that start() applies, as a capture's header names them.
@@ -80,6 +81,7 @@ private:
     void startRead();
     void onReadComplete(const boost::system::error_code& error, std::size_t count);
     void noteValidFrames(std::uint64_t framesBefore);
+    void onValidTextBlock();  // the platform's part of noting a valid block
     void restBeforeNextRead();
     std::chrono::steady_clock::time_point restEnd(std::chrono::steady_clock::time_point now) const;
     void noteAnswers(std::uint64_t framesBefore, std::chrono::steady_clock::time_point readAt);

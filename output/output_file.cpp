@@ -1,13 +1,7 @@
 #include "output/output_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
 
 #include "log/log.h"
 
@@ -17,24 +11,8 @@ namespace {
 
 // How far back from the end the last header is looked for: a whole day of
 // rows a second, or days of the widest rows a minute.
-constexpr off_t kHeaderSearchBytes = 16 << 20;
+constexpr std::int64_t kHeaderSearchBytes = 16 << 20;
 constexpr std::size_t kReadBlock = 64 << 10;
-
-std::string systemReason(int error) { return std::strerror(error); }
-
-bool writeAll(int fd, const char* data, std::size_t size, int& error) {
-    while (size > 0) {
-        ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            error = written < 0 ? errno : EIO;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -51,72 +29,61 @@ bool isHeaderLine(const std::string& line) {
 OutputFile::OutputFile(std::string name) : name_(std::move(name)) {
     // Read and write, so that the last header can be read back; a file
     // that may only be written is appended to all the same.
-    fd_ = ::open(name_.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0 && errno == EACCES) fd_ = ::open(name_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd_ < 0) throw OutputError("cannot open output file " + name_ + ": " + systemReason(errno));
-    struct stat info {};
-    if (::fstat(fd_, &info) == 0) {
-        device_ = info.st_dev;
-        inode_ = info.st_ino;
-        regular_ = S_ISREG(info.st_mode);
-        hadContent_ = regular_ && info.st_size > 0;
+    int error = 0;
+    if (!file_.open(name_, error))
+        throw OutputError("cannot open output file " + name_ + ": " + systemErrorText(error));
+    FileStatus info;
+    if (file_.status(info)) {
+        identity_ = info.identity;
+        regular_ = info.regular;
+        hadContent_ = regular_ && info.size > 0;
     }
     std::string last(1, '\n');
-    if (hadContent_ && readAt(last, info.st_size - 1) && last != "\n") {
+    if (hadContent_ && file_.readAt(last, info.size - 1) && last != "\n") {
         // A power cut may have ended the file inside a row: the next row
         // starts on a line of its own instead of being glued to the fragment.
         try {
             append("\n");
         } catch (...) {
-            ::close(fd_);  // no destructor runs for an object not made
+            file_.close();  // no destructor runs for an object not made
             throw;
         }
     }
 }
 
-OutputFile::~OutputFile() {
-    if (fd_ >= 0) ::close(fd_);
-}
+OutputFile::~OutputFile() = default;
 
-bool OutputFile::readAt(std::string& into, off_t offset) const {
-    std::size_t done = 0;
-    while (done < into.size()) {
-        ssize_t got = ::pread(fd_, &into[done], into.size() - done, offset + static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        done += static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
-std::string OutputFile::firstLine(off_t size) const {
-    std::string text(static_cast<std::size_t>(std::min<off_t>(size, kReadBlock)), '\0');
-    if (!readAt(text, 0)) return "";
-    return text.substr(0, text.find('\n'));
+std::string OutputFile::firstLine(std::int64_t size) const {
+    std::string text(static_cast<std::size_t>(std::min<std::int64_t>(size, kReadBlock)), '\0');
+    if (!file_.readAt(text, 0)) return "";
+    return withoutTextModeCr(text.substr(0, text.find('\n')));
 }
 
 std::string OutputFile::lastHeaderLine() const {
-    struct stat info {};
-    if (!hadContent_ || ::fstat(fd_, &info) != 0) return "";
-    const off_t size = info.st_size;
-    off_t position = size;
+    FileStatus info;
+    if (!hadContent_ || !file_.status(info)) return "";
+    const std::int64_t size = info.size;
+    std::int64_t position = size;
     std::string carry;  // the part of the file after `position` up to its first line end
     while (position > 0 && size - position < kHeaderSearchBytes) {
-        std::size_t count = static_cast<std::size_t>(std::min<off_t>(kReadBlock, position));
-        position -= static_cast<off_t>(count);
+        std::size_t count = static_cast<std::size_t>(std::min<std::int64_t>(kReadBlock, position));
+        position -= static_cast<std::int64_t>(count);
         std::string text(count, '\0');
-        if (!readAt(text, position)) return "";
+        if (!file_.readAt(text, position)) return "";
         text += carry;
         // Whole lines are those after a line end; the text before the first
         // one is a whole line only at the file's start.
         std::size_t end = text.size();
         for (std::size_t lineEnd; end > 0 && (lineEnd = text.rfind('\n', end - 1)) != std::string::npos;
              end = lineEnd) {
-            std::string line = text.substr(lineEnd + 1, end - lineEnd - 1);
+            std::string line = withoutTextModeCr(text.substr(lineEnd + 1, end - lineEnd - 1));
             if (isHeaderLine(line)) return line;
         }
         carry = text.substr(0, end);
-        if (position == 0) return isHeaderLine(carry) ? carry : "";
+        if (position == 0) {
+            std::string first = withoutTextModeCr(carry);
+            return isHeaderLine(first) ? first : "";
+        }
     }
     // A table longer than the stretch: its header is the file's first line
     // when that is one.
@@ -125,25 +92,27 @@ std::string OutputFile::lastHeaderLine() const {
 }
 
 void OutputFile::append(const std::string& text) {
-    struct stat before {};
-    const bool knowsSize = regular_ && ::fstat(fd_, &before) == 0;
+    FileStatus before;
+    const bool knowsSize = regular_ && file_.status(before);
     int error = 0;
-    if (writeAll(fd_, text.data(), text.size(), error)) return;
+    if (file_.append(text.data(), text.size(), error)) return;
     // A device such as /dev/full cannot be cut, and needs no cutting.
-    if (knowsSize && ::ftruncate(fd_, before.st_size) != 0)
+    int cutError = 0;
+    if (knowsSize && !file_.truncate(before.size, cutError))
         logError("output", "cannot cut the unfinished row from %s: %s", name_.c_str(),
-                 systemReason(errno).c_str());
-    throw OutputError("cannot write " + name_ + ": " + systemReason(error));
+                 systemErrorText(cutError).c_str());
+    throw OutputError("cannot write " + name_ + ": " + systemErrorText(error));
 }
 
 bool OutputFile::stillAtPath() const {
-    struct stat info {};
-    return ::stat(name_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_;
+    FileIdentity now;
+    return identityOfPath(name_, now) && now == identity_;
 }
 
 void OutputFile::sync() {
-    if (regular_ && ::fdatasync(fd_) != 0)
-        logError("output", "cannot save %s to the disk: %s", name_.c_str(), systemReason(errno).c_str());
+    int error = 0;
+    if (regular_ && !file_.sync(error))
+        logError("output", "cannot save %s to the disk: %s", name_.c_str(), systemErrorText(error).c_str());
 }
 
 }  // namespace tessline

@@ -2,10 +2,11 @@
 // to, a whole line at a time.
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <stdexcept>
 #include <string>
+
+#include "platform/append_file.h"
 
 namespace tessline {
 
@@ -52,13 +53,11 @@ public:
     void sync();
 
 private:
-    bool readAt(std::string& into, off_t offset) const;
-    std::string firstLine(off_t size) const;
+    std::string firstLine(std::int64_t size) const;
 
     std::string name_;
-    int fd_ = -1;
-    dev_t device_ = 0;
-    ino_t inode_ = 0;
+    AppendFile file_;
+    FileIdentity identity_;
     bool regular_ = false;
     bool hadContent_ = false;
 };

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "log/log.h"
+#include "platform/civil_time.h"
 
 namespace tessline {
 
@@ -33,7 +34,7 @@ const char* dateFormat(Rotation rotation) { return rotation == Rotation::daily ?
 
 std::string periodDate(Rotation rotation, std::time_t time) {
     std::tm local{};
-    localtime_r(&time, &local);
+    toLocalTime(time, local);
     char text[32];
     std::strftime(text, sizeof text, dateFormat(rotation), &local);
     return text;

@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/civil_time.h"
+
 namespace tessline {
 
 namespace {
@@ -17,10 +19,10 @@ std::string jsonString(const std::string& text) {
 
 std::string isoLocalTime(std::time_t time) {
     std::tm local{};
-    localtime_r(&time, &local);
+    toLocalTime(time, local);
     char text[40];
-    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    std::string iso(text, length);
+    std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    std::string iso = std::string(text, length) + utcOffsetText(time);
     // strftime gives "+0100"; ISO 8601's extended form wants "+01:00".
     if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
     return iso;

@@ -3,6 +3,8 @@
 # once; installs those that are missing, as root or with sudo, on Debian 12.
 #   bash scripts/install-deps.sh              both lists (scripts/test.sh)
 #   bash scripts/install-deps.sh --run        the run list alone (scripts/run.sh)
+#   bash scripts/install-deps.sh --windows    the Windows build's packages
+#                                             (scripts/build-windows.sh)
 #   bash scripts/install-deps.sh --list run   prints a list, a package a line
 #   bash scripts/install-deps.sh --list test    (installs nothing)
 set -euo pipefail
@@ -30,6 +32,37 @@ test=(
   dpkg-dev file lintian
   prometheus chromium wrk jq python3 python3-serial
 )
+# The Windows build (scripts/build-windows.sh) and its tests under wine,
+# installed by that script (and so by the test command's windows stage),
+# not with the test list while that stage is not one of the default ones.
+windows=(
+  mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix zip bison
+  wine wine64 wine32:i386
+)
+
+# The Windows build (scripts/build-windows.sh) takes Boost's Debian source
+# (apt-get source, so deb-src entries) and runs its 32-bit programs under
+# wine32 (the i386 architecture). Both are added once, before the install.
+windows_sources() {
+  local SUDO="" update=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    update=1
+  fi
+  # deb-src entries beside the deb ones, from the same mirrors and suites.
+  if ! grep -rqsE '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
+        $SUDO tee /etc/apt/sources.list.d/debian-src.sources > /dev/null
+    else
+      sed -n 's/^deb /deb-src /p' /etc/apt/sources.list |
+        $SUDO tee /etc/apt/sources.list.d/debian-src.list > /dev/null
+    fi
+    update=1
+  fi
+  [ -z "$update" ] || $SUDO apt-get update
+}
 
 case "${1:-}" in
   --list)
@@ -39,6 +72,8 @@ case "${1:-}" in
       *) echo "usage: $0 --list run|test" >&2; exit 2 ;;
     esac ;;
   --run) exec bash "$(dirname "$0")/install-missing.sh" "${run[@]}" ;;
+  --windows) windows_sources
+      exec bash "$(dirname "$0")/install-missing.sh" "${windows[@]}" ;;
   "") exec bash "$(dirname "$0")/install-missing.sh" "${run[@]}" "${test[@]}" ;;
-  *) echo "usage: $0 [--run | --list run|test]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--run | --windows | --list run|test]" >&2; exit 2 ;;
 esac

@@ -2,14 +2,16 @@
 # The whole test suite: a normal build, the Debian package (lintian, its
 # layout, the unit's exposure), an arm64 cross build run under qemu-user, an
 # AddressSanitizer + UBSan build, a ThreadSanitizer build of the threaded
-# suites and of whole dump runs, and the fuzz targets.
+# suites and of whole dump runs, the Windows build run under wine, and the
+# fuzz targets.
 #
-#   bash scripts/test.sh                      every stage
+#   bash scripts/test.sh                      every stage but windows
 #   STAGES="package tsan" bash scripts/test.sh  only those (normal, package,
-#                                             arm64, asan, tsan, fuzz); the
-#                                             package and arm64 stages need
-#                                             the normal build folder, fuzz
-#                                             builds the ASan tree
+#                                             arm64, asan, tsan, windows,
+#                                             fuzz); the package, arm64 and
+#                                             windows stages need the normal
+#                                             build folder, fuzz builds the
+#                                             ASan tree
 #
 # Most tests wait on the simulator's line and clocks rather than on the
 # processor, so the later stages' builds run beside the earlier stages' tests,
@@ -18,6 +20,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
+# The windows stage (the cross build and its runs under wine) is not yet one
+# of the default ones: STAGES="... windows" adds it.
 stages=" ${STAGES:-normal package arm64 asan tsan fuzz} "
 wanted() { [[ "$stages" == *" $1 "* ]]; }
 
@@ -90,14 +94,17 @@ trap finish EXIT
 run_ctest() {
   local log=$work/ctest.log status=0
   "$@" 2>&1 | tee "$log" || status=$?
+  count_ctest "$log" 1
+  return "$status"
+}
+# count_ctest LOG N: adds the counts of the last N ctest summaries in LOG.
+count_ctest() {
   local summary
-  summary=$(grep -oE '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1)
-  if [ -n "$summary" ]; then
+  while read -r summary; do
     set -- $summary  # "F tests failed out of T"
     stage_tests=$((stage_tests + $6))
     stage_passed=$((stage_passed + $6 - $1))
-  fi
-  return "$status"
+  done < <(grep -oE '[0-9]+ tests failed out of [0-9]+' "$1" | tail -n "$2")
 }
 configure() { cmake -S . -B "$1" -G Ninja "${@:2}" > /dev/null; }
 
@@ -119,6 +126,9 @@ build_tsan() {
   cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"
 }
 build_arm64() { bash scripts/build-arm64.sh --tests build-arm64; }
+# Both Windows programs and the pure libraries' suites, which the script
+# runs under wine when they are built (their counts go into the stage).
+build_windows() { bash scripts/build-windows.sh --tests build-windows; }
 build_beside() {
   local name start
   for name in "$@"; do
@@ -157,13 +167,13 @@ fi
 # In the order the stages below take them.
 beside=()
 { wanted asan || wanted fuzz; } && beside+=(asan)
-for name in tsan arm64; do wanted "$name" && beside+=("$name"); done
+for name in tsan arm64 windows; do wanted "$name" && beside+=("$name"); done
 if [ ${#beside[@]} -gt 0 ]; then
   set -m  # its own process group, which the end of the script stops whole
   (
     trap - EXIT  # the table is the script's own
     exec nice -n 10 bash -c "$(declare -p jobs sanitizer_flags asan_flags tsan_targets work); $(declare -f configure \
-      build_asan build_tsan build_arm64 build_beside); build_beside ${beside[*]}"
+      build_asan build_tsan build_arm64 build_windows build_beside); build_beside ${beside[*]}"
   ) &
   builder=$!
   set +m
@@ -223,6 +233,28 @@ if wanted arm64; then
     -L '^(log|hex|image|identity|fields|row|dumper|output|sim)$' \
     -E '^SimProcess\.'  # these start the simulator program itself, which needs binfmt_misc
   bash scripts/arm64-e2e.sh build-arm64 build
+  end_stage
+fi
+
+if wanted windows; then
+  await_build windows
+  begin_stage "Windows under wine"
+  # The suites of both programs ran under wine with their build, beside.
+  grep -E '^(solwatch.exe|Boost for|solwatch for)|tests (passed|failed)' "$work/windows.log" || true
+  count_ctest "$work/windows.log" 2
+  # End to end: the 64-bit program in every case, the 32-bit one in a few;
+  # each case a test of the stage.
+  e2e_log=$work/windows-e2e.log
+  e2e_status=0
+  { bash scripts/windows-e2e.sh build-windows/win64/app/solwatch.exe build build-windows &&
+    bash scripts/windows-e2e.sh --quick build-windows/win32/app/solwatch.exe build build-windows; } 2>&1 |
+    tee "$e2e_log" || e2e_status=$?
+  e2e_passed=$(grep -c '^windows end to end: .* ok (' "$e2e_log" || true)
+  # A failed case ends its script: one more test, not passed.
+  stage_tests=$((stage_tests + e2e_passed + (e2e_status != 0)))
+  stage_passed=$((stage_passed + e2e_passed))
+  WINEPREFIX=$PWD/build-windows/wineprefix wineserver -k 2> /dev/null || true
+  [ "$e2e_status" -eq 0 ] || exit 1
   end_stage
 fi
 

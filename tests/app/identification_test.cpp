@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/output_name.h"
+#include "platform/civil_time.h"
+#include "platform/file_names.h"
 
 using namespace tessline;
 
@@ -36,9 +40,9 @@ TEST(Identification, RegisterTextLosesTrailingWhiteSpaceOnly) {
 TEST(OutputTemplate, ExpandsKnownKeysAndLeavesTheRest) {
     Identity identity{"Caldane Energy", "Alder 15A mid", "HQ1234", "1.16"};
     const std::time_t now = 1460037789;  // a fixed instant; its local text is computed below
-    char ctimeBuffer[32];
-    std::string local = ctime_r(&now, ctimeBuffer);
-    local.pop_back();
+    std::string local = ctimeText(now);
+    // A file name on Windows cannot hold the clock's colons.
+    if (isReservedInFileName(':')) std::replace(local.begin(), local.end(), ':', '_');
     struct Case {
         const char* pattern;
         std::string name;
@@ -71,6 +75,13 @@ TEST(OutputTemplate, DeviceTextsAreInsertedOnceAndCannotLeaveTheFolder) {
     }
     Identity withNul{"", "", std::string("a\0b", 3), ""};
     EXPECT_EQ(expandOutputTemplate("%s", withNul, 0), "a_b");
+    // Characters that only Windows keeps out of a name.
+    Identity reserved{"", "", "a:b\\c*?\"<>|", ""};
+#ifdef _WIN32
+    EXPECT_EQ(expandOutputTemplate("logs/%s.csv", reserved, 0), "logs/a_b_c______.csv");
+#else
+    EXPECT_EQ(expandOutputTemplate("logs/%s.csv", reserved, 0), "logs/a:b\\c*?\"<>|.csv");
+#endif
     // No serial number: a file a period is named after the port.
     Identity noSerial{"", "", "", ""};
     EXPECT_EQ(outputFileName("d/%s.csv", noSerial, "/dev/serial/by-id/usb-X", true, 0), "d/no-serial-serial_by-id_usb-X.csv");

@@ -1,28 +1,17 @@
 #include "tests/support/log_capture.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 
 #include "log/log.h"
+#include "tests/support/scratch_dir.h"
 
 namespace testing_support {
 
-namespace {
-
-std::string makeTempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/solwatch-log-XXXXXX";
-    if (!::mkdtemp(&pattern[0])) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
-
-}  // namespace
-
-LogCapture::LogCapture() : dir_(makeTempDir()), path_(dir_ + "/log"), savedLevel_(tessline::logLevel) {
+LogCapture::LogCapture() : dir_(makeTempFolder("solwatch-log-")), path_(dir_ + "/log"), savedLevel_(tessline::logLevel) {
     tessline::logFileName = new std::string(path_);
     tessline::logLevel = 3;
 }
@@ -32,7 +21,8 @@ LogCapture::~LogCapture() {
     tessline::logFileName = nullptr;
     tessline::logLevel = savedLevel_;
     std::remove(path_.c_str());
-    ::rmdir(dir_.c_str());
+    std::error_code ignored;
+    std::filesystem::remove(dir_, ignored);
 }
 
 std::vector<std::string> LogCapture::lines() const {

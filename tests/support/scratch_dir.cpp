@@ -7,16 +7,30 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace testing_support {
 
-ScratchDir::ScratchDir() {
+std::string makeTempFolder(const std::string& prefix) {
+#ifdef _WIN32
+    // No mkdtemp: a random ending, made anew while the name is taken.
+    std::random_device random;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path folder = base / (prefix + std::to_string(random()));
+        if (std::filesystem::create_directory(folder)) return folder.string();
+    }
+    throw std::runtime_error("cannot make a temporary folder");
+#else
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/solwatch-test-XXXXXX";
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/" + prefix + "XXXXXX";
     if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
+    return pattern;
+#endif
 }
+
+ScratchDir::ScratchDir() : path_(makeTempFolder("solwatch-test-")) {}
 
 ScratchDir::~ScratchDir() {
     std::error_code ignored;

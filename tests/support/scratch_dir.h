@@ -22,6 +22,10 @@ private:
     std::string path_;
 };
 
+// Makes a new folder under $TMPDIR (or /tmp; on Windows the user's
+// temporary folder) named `prefix` and a unique ending; its path.
+std::string makeTempFolder(const std::string& prefix);
+
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& content);
 

@@ -1,0 +1,7 @@
+#include "platform/console.h"
+
+namespace tessline {
+
+void useBinaryStandardOutput() {}
+
+}  // namespace tessline

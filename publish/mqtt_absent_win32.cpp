@@ -1,0 +1,38 @@
+// The Windows build has no MQTT client (Eclipse Paho is not built for it).
+// The options refuse --mqtt before a run starts (app/system_options.cpp);
+// should a publisher be asked for all the same, it cannot be made.
+#include <stdexcept>
+
+#include "publish/mqtt_publisher.h"
+#include "publish/mqtt_settings.h"
+
+namespace tessline {
+
+class ChargerConnection {};
+
+namespace {
+const char* const kAbsent = "MQTT is not in the Windows build";
+}  // namespace
+
+std::optional<MqttSettings> mqttSettingsFrom(const boost::program_options::variables_map& options) {
+    if (options.count("mqtt")) throw std::invalid_argument(kAbsent);
+    return std::nullopt;
+}
+
+MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settings)) {
+    throw std::invalid_argument(kAbsent);
+}
+
+MqttPublisher::~MqttPublisher() = default;
+
+void MqttPublisher::onTableStart(const Identity&, const DeviceInfo&, const std::vector<TableColumn>&) {}
+
+void MqttPublisher::onRow(const TableRow&) {}
+
+void MqttPublisher::onLinkLost(const std::string&) {}
+
+void MqttPublisher::onEnd() {}
+
+std::string MqttPublisher::failure() const { return kAbsent; }
+
+}  // namespace tessline
