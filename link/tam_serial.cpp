@@ -46,7 +46,16 @@ struct TamSerial::Port {
 
 namespace {
 
-// An answer is awaited this long after its request.
+// A resting reader reads this often while no answer is awaited, or while
+// one waits behind other bytes: a TEXT block then comes in a read or two
+// instead of one per arrival of a byte or two, and a small box's CPU stays
+// idle in between. The line's buffer holds seconds of bytes, so nothing is
+// lost, and a request's time-out is five rests away.
+constexpr auto kTextRest = std::chrono::milliseconds(200);
+// ... and this often once an answer is under way but late: its last bytes
+// are read at most this late. An answer is awaited this long after its
+// request.
+constexpr auto kAnswerRest = std::chrono::milliseconds(4);
 constexpr auto kAnswerDueFor = std::chrono::seconds(2);
 // A failed write waits at most this long for the reader's account of the loss.
 constexpr auto kReaderAfterFailedWrite = std::chrono::milliseconds(500);
@@ -196,13 +205,6 @@ void TamSerial::onReadComplete(const error_code& error, std::size_t count) {
     startRead();
 }
 
-// A valid TEXT block sets when the next is due, which the resting reader
-// sleeps until.
-void TamSerial::onValidTextBlock() {
-    std::lock_guard<std::mutex> lock(restMutex_);
-    nextTextBlockAt_ = nextTextBlockAfter(lastByteAt_);
-}
-
 // A frame read at `readAt` answers the last request if that went out
 // before: a request is written only after the answer to the one before it
 // was handed over, so a later request is still awaiting its answer.
@@ -219,46 +221,41 @@ void TamSerial::setRestBetweenReads(bool rest) {
 
 // Bytes that arrive during a rest do not wake the reader: it is not waiting
 // on the port. A request moves the end of the rest to when its answer is due.
-// Each setting of the timer holds the rest after it too (see armRestTimer),
-// so the rest after an answer, or a TEXT rest, mostly ends on the timer's
-// next tick without a new setting: one setting per exchange, the request's.
+// The timer ticks on every kTextRest from its last setting, so a TEXT rest
+// (the answer's rest, once the answer is in) ends on its next tick without
+// a new setting: one setting per exchange, the request's.
 void TamSerial::restBeforeNextRead() {
     {
         std::lock_guard<std::mutex> lock(restMutex_);
         if (!restful_ || closing_) return;
         const auto now = std::chrono::steady_clock::now();
         const auto end = restEnd(now);
-        if (!restEndsOnTick(now, end, timerNext_)) armRestTimer(end);
+        if (end - now < kTextRest || timerNext_ <= now || timerNext_ > end) armRestTimer(end);
         restingUntil_ = timerNext_;
     }
     const std::uint64_t ticks = awaitRestTimer();
     std::lock_guard<std::mutex> lock(restMutex_);
-    timerNext_ += ticks * timerInterval_;
+    timerNext_ += ticks * kTextRest;
     restingUntil_ = std::chrono::steady_clock::time_point::max();
 }
 
-// Reader thread only (it reads the receive state), under restMutex_.
+// Reader thread only (it reads the receive state). An awaited answer is
+// read whole when it is due, or in short steps once it is under way but
+// late. Other bytes before it (a TEXT block) delay it by their own length,
+// so they are read at the pace of TEXT.
 std::chrono::steady_clock::time_point TamSerial::restEnd(std::chrono::steady_clock::time_point now) const {
-    RestState state;
-    state.now = now;
-    state.answerAwaited = !answered_ && now - lastWriteAt_ < kAnswerDueFor;
-    state.answerDueAt = answerDueAt_;
-    state.answerUnderWay = receivePath_.inHexFrame();
-    state.nextTextBlockAt = nextTextBlockAt_;
-    return tessline::restEnd(state);
+    const bool awaited = !answered_ && now - lastWriteAt_ < kAnswerDueFor;
+    if (awaited && answerDueAt_ > now) return answerDueAt_;
+    if (awaited && receivePath_.inHexFrame()) return now + kAnswerRest;
+    return now + kTextRest;
 }
 
 // Under restMutex_. A time already past makes the timer expire at once.
-// The timer then ticks on at the interval to the idle rest after `end`: the
-// rest after an awaited answer, unless a TEXT block comes meanwhile.
 void TamSerial::armRestTimer(std::chrono::steady_clock::time_point end) {
     timerNext_ = end;
-    timerInterval_ = std::min<std::chrono::steady_clock::duration>(idleRestEnd(end, nextTextBlockAt_) - end, kTextPeriod);
     const auto sinceBoot = std::chrono::duration_cast<std::chrono::nanoseconds>(end.time_since_epoch()).count();
-    const auto interval = std::chrono::duration_cast<std::chrono::nanoseconds>(timerInterval_).count();
     itimerspec when{};
-    when.it_interval.tv_sec = static_cast<time_t>(interval / 1000000000);
-    when.it_interval.tv_nsec = static_cast<long>(interval % 1000000000);
+    when.it_interval.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(kTextRest).count();
     when.it_value.tv_sec = static_cast<time_t>(sinceBoot / 1000000000);
     when.it_value.tv_nsec = static_cast<long>(sinceBoot % 1000000000);
     if (when.it_value.tv_sec == 0 && when.it_value.tv_nsec == 0) when.it_value.tv_nsec = 1;  // 0 would disarm

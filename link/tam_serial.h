@@ -20,7 +20,6 @@
 #include "hex/text_field_source.h"
 #include "link/line_activity.h"
 #include "link/receive_path.h"
-#include "link/rest_schedule.h"
 
 namespace tessline {
 
@@ -81,7 +80,6 @@ private:
     void startRead();
     void onReadComplete(const boost::system::error_code& error, std::size_t count);
     void noteValidFrames(std::uint64_t framesBefore);
-    void onValidTextBlock();  // the platform's part of noting a valid block
     void restBeforeNextRead();
     std::chrono::steady_clock::time_point restEnd(std::chrono::steady_clock::time_point now) const;
     void noteAnswers(std::uint64_t framesBefore, std::chrono::steady_clock::time_point readAt);
@@ -109,9 +107,9 @@ private:
     // A rest is a wait on a timer rather than on the port, so bytes that
     // arrive meanwhile wake nobody; a request moves the timer to when its
     // answer is due, which wakes nobody either.
-    // Guards restful_, closing_, the answer state, restingUntil_, the
-    // timer's schedule, nextTextBlockAt_ and readerStopped_ (readerStop_
-    // tells of it), and every setting of the rest timer.
+    // Guards restful_, closing_, the answer state, restingUntil_,
+    // timerNext_ and readerStopped_ (readerStop_ tells of it), and every
+    // setting of the rest timer.
     std::mutex restMutex_;
     bool restful_ = false;
     bool closing_ = false;
@@ -120,12 +118,9 @@ private:
     bool answered_ = true;  // a frame came after the last request
     // End of the reader's current rest; max while it does not rest.
     std::chrono::steady_clock::time_point restingUntil_ = std::chrono::steady_clock::time_point::max();
-    // The rest timer's next tick, the epoch before the first setting, and
-    // the interval at which it ticks on.
+    // The rest timer's next tick (it ticks on every kTextRest from its last
+    // setting); the epoch before the first setting.
     std::chrono::steady_clock::time_point timerNext_;
-    std::chrono::steady_clock::duration timerInterval_{};
-    // When the next TEXT block should be in whole (written by the reader).
-    std::chrono::steady_clock::time_point nextTextBlockAt_;
     bool readerStopped_ = false;  // the reader thread ran and ended (after any linkLost)
     std::condition_variable readerStop_;
 

@@ -12,7 +12,6 @@ namespace tessline {
 void TamSerial::noteValidFrames(std::uint64_t framesBefore) {
     const std::uint64_t blocks = receivePath_.validTextBlocks();
     if (blocks == validTextBlocks_ && receivePath_.hexFrames() == framesBefore) return;
-    if (blocks != validTextBlocks_) onValidTextBlock();
     validTextBlocks_ = blocks;
     lastValidFrameAt_ = lastByteAt_;
     if (activity_) activity_->noteValidFrame(lastValidFrameAt_);

@@ -257,8 +257,4 @@ void TamSerial::close() {
     if (!::CloseHandle(handle)) boost::throw_exception(system_error(lastError(), "close"));
 }
 
-// Reads end on the line's pauses, so there is no rest to schedule by the
-// blocks.
-void TamSerial::onValidTextBlock() {}
-
 }  // namespace tessline

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
-#include <vector>
 
 #include "link/tam_serial_dump.h"
 #include "log/log.h"
@@ -126,33 +125,6 @@ TEST(TamSerial, RestingReaderLosesNothingAndEndsItsRestOnRequest) {
     EXPECT_EQ(seen.bytes(), sent + answer);
     link.close();
     link.join();
-}
-
-// After a valid block a resting reader leaves the line alone until the next
-// block is due, however soon the bytes after it come (read times, so load
-// can only lengthen the gap).
-TEST(TamSerial, RestingReaderReadsTheBlockAfterAValidOneWhenItIsDue) {
-    Pty pty;
-    TamSerial link(pty.slavePath());
-    link.setRestBetweenReads(true);
-    std::mutex mutex;
-    std::vector<std::chrono::steady_clock::time_point> blockReads;  // guarded by mutex
-    std::chrono::steady_clock::time_point readAt;                   // reader thread only
-    link.rxChunk.connect([&](const char*, std::size_t) { readAt = std::chrono::steady_clock::now(); });
-    link.rxTextField.connect([&](const std::string& label, const std::string&) {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (label == "Checksum") blockReads.push_back(readAt);
-    });
-    link.start();
-    const std::string block = sealedTextBlock("\r\nV\t12800");
-    pty.write(block);
-    auto blocksRead = [&](std::size_t n) { std::lock_guard<std::mutex> lock(mutex); return blockReads.size() >= n; };
-    ASSERT_TRUE(testing_support::waitUntil([&] { return blocksRead(1); }));
-    pty.write(block);
-    ASSERT_TRUE(testing_support::waitUntil([&] { return blocksRead(2); }));
-    link.close();
-    link.join();
-    EXPECT_GE(blockReads[1] - blockReads[0], kTextPeriod - kTextBlockEarly);
 }
 
 TEST(TamSerial, TxDataSeesTheFrameBeforeThePort) {
