@@ -221,21 +221,15 @@ void TamSerial::setRestBetweenReads(bool rest) {
 
 // Bytes that arrive during a rest do not wake the reader: it is not waiting
 // on the port. A request moves the end of the rest to when its answer is due.
-// The timer ticks on every kTextRest from its last setting, so a TEXT rest
-// (the answer's rest, once the answer is in) ends on its next tick without
-// a new setting: one setting per exchange, the request's.
 void TamSerial::restBeforeNextRead() {
     {
         std::lock_guard<std::mutex> lock(restMutex_);
         if (!restful_ || closing_) return;
-        const auto now = std::chrono::steady_clock::now();
-        const auto end = restEnd(now);
-        if (end - now < kTextRest || timerNext_ <= now || timerNext_ > end) armRestTimer(end);
-        restingUntil_ = timerNext_;
+        restingUntil_ = restEnd(std::chrono::steady_clock::now());
+        armRestTimer(restingUntil_);
     }
-    const std::uint64_t ticks = awaitRestTimer();
+    awaitRestTimer();
     std::lock_guard<std::mutex> lock(restMutex_);
-    timerNext_ += ticks * kTextRest;
     restingUntil_ = std::chrono::steady_clock::time_point::max();
 }
 
@@ -252,24 +246,19 @@ std::chrono::steady_clock::time_point TamSerial::restEnd(std::chrono::steady_clo
 
 // Under restMutex_. A time already past makes the timer expire at once.
 void TamSerial::armRestTimer(std::chrono::steady_clock::time_point end) {
-    timerNext_ = end;
     const auto sinceBoot = std::chrono::duration_cast<std::chrono::nanoseconds>(end.time_since_epoch()).count();
     itimerspec when{};
-    when.it_interval.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(kTextRest).count();
     when.it_value.tv_sec = static_cast<time_t>(sinceBoot / 1000000000);
     when.it_value.tv_nsec = static_cast<long>(sinceBoot % 1000000000);
     if (when.it_value.tv_sec == 0 && when.it_value.tv_nsec == 0) when.it_value.tv_nsec = 1;  // 0 would disarm
     ::timerfd_settime(port_->restTimer, TFD_TIMER_ABSTIME, &when, nullptr);
 }
 
-// Blocks until the rest timer expires, however often it was moved
-// meanwhile; the ticks since the last look (0 after a failed read).
-std::uint64_t TamSerial::awaitRestTimer() {
+// Blocks until the rest timer expires, however often it was moved meanwhile.
+void TamSerial::awaitRestTimer() {
     std::uint64_t expirations = 0;
-    ssize_t n = 0;
-    while ((n = ::read(port_->restTimer, &expirations, sizeof expirations)) < 0 && errno == EINTR) {
+    while (::read(port_->restTimer, &expirations, sizeof expirations) < 0 && errno == EINTR) {
     }
-    return n == sizeof expirations ? expirations : 0;
 }
 
 // The timer fires when silenceCheckAt says; each firing looks at the line.

@@ -84,7 +84,7 @@ private:
     std::chrono::steady_clock::time_point restEnd(std::chrono::steady_clock::time_point now) const;
     void noteAnswers(std::uint64_t framesBefore, std::chrono::steady_clock::time_point readAt);
     void armRestTimer(std::chrono::steady_clock::time_point end);
-    std::uint64_t awaitRestTimer();
+    void awaitRestTimer();
     void awaitAnswer(const HexMsg& request);
     void awaitReaderAfterFailedWrite();
     void dispatch(char c);
@@ -107,9 +107,9 @@ private:
     // A rest is a wait on a timer rather than on the port, so bytes that
     // arrive meanwhile wake nobody; a request moves the timer to when its
     // answer is due, which wakes nobody either.
-    // Guards restful_, closing_, the answer state, restingUntil_,
-    // timerNext_ and readerStopped_ (readerStop_ tells of it), and every
-    // setting of the rest timer.
+    // Guards restful_, closing_, the answer state, restingUntil_ and
+    // readerStopped_ (readerStop_ tells of it), and every setting of the
+    // rest timer.
     std::mutex restMutex_;
     bool restful_ = false;
     bool closing_ = false;
@@ -118,9 +118,6 @@ private:
     bool answered_ = true;  // a frame came after the last request
     // End of the reader's current rest; max while it does not rest.
     std::chrono::steady_clock::time_point restingUntil_ = std::chrono::steady_clock::time_point::max();
-    // The rest timer's next tick (it ticks on every kTextRest from its last
-    // setting); the epoch before the first setting.
-    std::chrono::steady_clock::time_point timerNext_;
     bool readerStopped_ = false;  // the reader thread ran and ended (after any linkLost)
     std::condition_variable readerStop_;
 
