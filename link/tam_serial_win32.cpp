@@ -15,6 +15,7 @@
 #include <utility>
 
 #include <boost/system/error_code.hpp>
+#include <boost/system/system_error.hpp>
 #include <boost/throw_exception.hpp>
 
 #include "link/silence_watch.h"

@@ -14,12 +14,8 @@ namespace {
 const char* const kAbsent = "MQTT is not in the Windows build";
 }  // namespace
 
-std::optional<MqttSettings> mqttSettingsFrom(const boost::program_options::variables_map& options) {
-    if (options.count("mqtt")) throw std::invalid_argument(kAbsent);
-    return std::nullopt;
-}
-
-MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settings)) {
+MqttPublisher::MqttPublisher(MqttSettings settings, std::chrono::milliseconds teardown)
+    : settings_(std::move(settings)), teardown_(teardown) {
     throw std::invalid_argument(kAbsent);
 }
 
