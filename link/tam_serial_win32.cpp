@@ -121,10 +121,10 @@ void TamSerial::start() {
     logInfo("serial", "port open");
     applyLineSettings(port_->handle);
     {
-        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
+        std::lock_guard<std::mutex> lock(ioStateMutex_);
         readerActive_ = true;
     }
-    thread_ = boost::thread([this] { run(); });
+    thread_ = std::thread([this] { run(); });
 }
 
 void TamSerial::run() {
@@ -163,7 +163,7 @@ void TamSerial::run() {
         silenceCheck = silenceCheckAt({lastByteAt_, lastValidFrameAt_}, silenceTimeout_, now);
     }
     {
-        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
+        std::lock_guard<std::mutex> lock(ioStateMutex_);
         readerActive_ = false;
     }
     {
@@ -190,7 +190,7 @@ void TamSerial::setRestBetweenReads(bool rest) {
 }
 
 int TamSerial::write(const HexMsg& msg) {
-    boost::lock_guard<boost::recursive_mutex> lock(linkMutex);
+    std::lock_guard<std::recursive_mutex> lock(linkMutex);
     std::string text = encodeHexFrame(msg);
     txData(text);
     error_code error;
@@ -246,8 +246,8 @@ void TamSerial::close() {
     std::lock_guard<std::mutex> writing(writeMutex_);
     bool awaitReader = false;
     {
-        boost::lock_guard<boost::mutex> lock(ioStateMutex_);
-        awaitReader = readerActive_ && boost::this_thread::get_id() != thread_.get_id();
+        std::lock_guard<std::mutex> lock(ioStateMutex_);
+        awaitReader = readerActive_ && std::this_thread::get_id() != thread_.get_id();
     }
     if (awaitReader) {
         std::unique_lock<std::mutex> lock(restMutex_);

@@ -14,6 +14,14 @@ namespace {
 const char* const kAbsent = "MQTT is not in the Windows build";
 }  // namespace
 
+// The settings are refused before they are read (app/system_options.cpp);
+// these stand in for the checks, which need OpenSSL.
+BrokerUrl parseBrokerUrl(const std::string&) { throw std::invalid_argument(kAbsent); }
+
+std::string readPasswordFile(const std::string&, std::ostream&) { throw std::invalid_argument(kAbsent); }
+
+void checkMqttSettings(const MqttSettings&) { throw std::invalid_argument(kAbsent); }
+
 MqttPublisher::MqttPublisher(MqttSettings settings, std::chrono::milliseconds teardown)
     : settings_(std::move(settings)), teardown_(teardown) {
     throw std::invalid_argument(kAbsent);
