@@ -1,6 +1,7 @@
-// ReplacingFile on Windows: the new file is written in the C runtime's text
-// mode (each LF as CR LF) under a temporary name beside the target, pushed
-// to the disk, and moved over the target in one step. Windows' symbolic
+// ReplacingFile on Windows: the new file is written in binary mode (the
+// image formats end their lines with CR LF themselves, on every system; text
+// mode would make that CR CR LF) under a temporary name beside the target,
+// pushed to the disk, and moved over the target in one step. Windows' symbolic
 // links are left to the system: the target is the name as given.
 #include <windows.h>
 #include <fcntl.h>
@@ -103,7 +104,7 @@ bool ReplacingFile::open() {
             errno = errnoFor(GetLastError());
             return false;
         }
-        fd_ = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_TEXT);
+        fd_ = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
         if (fd_ < 0) {
             CloseHandle(file);
             DeleteFileW(widePath(name).c_str());
