@@ -32,8 +32,11 @@ inline boost::chrono::nanoseconds leftUntil(Deadline deadline) {
 // for during such a sleep takes effect as it ends.
 inline void sleepUntilInterruptibly(Deadline until) {
     boost::this_thread::interruption_point();
-    const auto left = until - std::chrono::steady_clock::now();
-    if (left > left.zero()) std::this_thread::sleep_for(left);
+    // Sleeps again for what is left: where the system's timer is coarser than
+    // the clock (Windows), a sleep can end a little before its time.
+    for (auto left = until - std::chrono::steady_clock::now(); left > left.zero();
+         left = until - std::chrono::steady_clock::now())
+        std::this_thread::sleep_for(left);
     boost::this_thread::interruption_point();
 }
 

@@ -45,21 +45,27 @@ fetch_boost() {
 }
 
 # build_boost TRIPLE BITS PREFIX: the static libraries and headers in PREFIX.
+# A prefix is reused while it was built with the same arguments.
 build_boost() {
   local triple=$1 bits=$2 prefix=$3
-  [ -f "$prefix/.boost-built" ] && return
   local jam=$build/boost-$bits.jam
+  local arguments=(--user-config="$jam" toolset=gcc-mingw target-os=windows threadapi=win32
+    address-model="$bits" link=static runtime-link=static variant=release --layout=system)
+  # 32-bit Windows gets the 64-bit time_t of the program's own build
+  # (cmake/i686-w64-mingw32.cmake).
+  [ "$bits" = 64 ] || arguments+=(define=__MINGW_USE_VC2005_COMPAT)
+  local library
+  for library in "${boost_libraries[@]}"; do arguments+=("--with-$library"); done
+  [ "$(cat "$prefix/.boost-built" 2> /dev/null)" = "${arguments[*]}" ] && return
+  rm -rf "$prefix" "$build/boost-obj-$bits"
   echo "using gcc : mingw : $triple-g++-posix ;" > "$jam"
-  local with=() library started=$SECONDS
-  for library in "${boost_libraries[@]}"; do with+=("--with-$library"); done
+  local started=$SECONDS
   echo "building Boost for $triple" >&2
   (cd "$build/boost-src/tree" &&
-    nice -n 5 ./b2 -j"$jobs" -q --user-config="$jam" toolset=gcc-mingw target-os=windows \
-      threadapi=win32 address-model="$bits" link=static runtime-link=static variant=release \
-      --layout=system --build-dir="$build/boost-obj-$bits" --prefix="$prefix" "${with[@]}" install \
+    nice -n 5 ./b2 -j"$jobs" -q "${arguments[@]}" --build-dir="$build/boost-obj-$bits" --prefix="$prefix" install \
       > "$build/boost-$bits.log" 2>&1) || { tail -n 40 "$build/boost-$bits.log" >&2; exit 1; }
   echo "Boost for $triple: $((SECONDS - started)) s" >&2
-  touch "$prefix/.boost-built"
+  echo "${arguments[*]}" > "$prefix/.boost-built"
 }
 
 # nlohmann-json is header-only: its Debian headers and CMake package, seen
@@ -75,6 +81,7 @@ link_json() {
 build_gtest() {
   local toolchain=$1 prefix=$2
   [ -f "$prefix/.gtest-built" ] && return
+  rm -rf "$build/gtest-$(basename "$prefix")"
   cmake -S /usr/src/googletest -B "$build/gtest-$(basename "$prefix")" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=ON \
     -Dgtest_disable_pthreads=OFF > /dev/null

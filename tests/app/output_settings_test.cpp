@@ -9,6 +9,7 @@
 
 #include "app/options.h"
 #include "app/output_settings.h"
+#include "app/system_options.h"
 
 namespace {
 
@@ -71,6 +72,14 @@ TEST(OutputSettings, TableOptionsThatDoNotGoTogether) {
     }
 }
 
+#ifdef SOLWATCH_NO_MQTT
+// The Windows build has no MQTT client: its options are refused before a run.
+TEST(SystemOptions, MqttOptionsAreRefusedWithoutAClient) {
+    EXPECT_EQ(refusal([] { applySystemOptions(parsed({"--mqtt", "mqtt://broker"})); }),
+              "option '--mqtt' is not in the Windows build: it has no MQTT client");
+    EXPECT_EQ(refusal([] { applySystemOptions(parsed({})); }), "");
+}
+#else
 TEST(OutputSettings, MqttFromTheCommandLine) {
     // A companion's declared default is no option given; one on the command
     // line needs --mqtt.
@@ -90,5 +99,6 @@ TEST(OutputSettings, MqttFromTheCommandLine) {
     EXPECT_EQ(settings->discoveryPrefix, "homeassistant");
     EXPECT_EQ(settings->buffer, 10000);
 }
+#endif
 
 }  // namespace

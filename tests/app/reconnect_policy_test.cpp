@@ -81,7 +81,8 @@ TEST(ClassifyFailure, WhatARunSurvivesWithWhichReasonAndCode) {
         int exitCode;
     } cases[] = {
         {"port error: its own text", portError("open /dev/ttyUSB9"), "", true, false,
-         "open /dev/ttyUSB9: Input/output error", kExitFailure},
+         "open /dev/ttyUSB9: " + boost::system::error_code(EIO, boost::system::system_category()).message(),
+         kExitFailure},
         {"port error after a loss: the loss", portError("write"), lost, true, false, lost, kExitFailure},
         {"no answer", thrown([] { BOOST_THROW_EXCEPTION(no_response()); }), "", true, false,
          "no response to a request", kExitFailure},

@@ -16,7 +16,7 @@
 #include "identity/device_info.h"
 #include "tests/support/fake_link.h"
 #include "tests/support/log_capture.h"
-#include "tests/support/sim_process.h"
+#include "tests/support/text_lines.h"
 
 namespace dumper_test {
 

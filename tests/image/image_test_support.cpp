@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,8 +11,6 @@
 #include <algorithm>
 
 #include "round_trip.h"
-
-extern char** environ;
 
 namespace image_test {
 
@@ -74,31 +67,6 @@ std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
         text += kDigits[byte & 15];
     }
     return text;
-}
-
-int runTool(const std::vector<std::string>& argv, const std::string& errorFile) {
-    std::vector<char*> args;
-    for (const auto& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(),
-                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid;
-    const int spawned = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
-bool toolAvailable(const std::string& name) {
-    const char* path = std::getenv("PATH");
-    std::istringstream folders(path ? path : "");
-    for (std::string folder; std::getline(folders, folder, ':');)
-        if (!folder.empty() && ::access((folder + "/" + name).c_str(), X_OK) == 0) return true;
-    return false;
 }
 
 }  // namespace image_test

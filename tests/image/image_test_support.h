@@ -44,9 +44,4 @@ std::vector<std::uint8_t> patternBytes(std::size_t count, unsigned seed);
 // Upper-case hex digits of the bytes, two each, no separators.
 std::string hexBytes(const std::vector<std::uint8_t>& bytes);
 
-// Runs a program found on PATH and returns its exit code (-1: not run). Its
-// standard error goes to `errorFile`.
-int runTool(const std::vector<std::string>& argv, const std::string& errorFile);
-bool toolAvailable(const std::string& name);
-
 }  // namespace image_test

@@ -5,11 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-
-#include <cctype>
+#include <stdexcept>
 
 #include "tests/support/wait_until.h"
-#include <stdexcept>
 
 namespace testing_support {
 
@@ -45,40 +43,6 @@ ProcessResult runSolwatch(std::vector<std::string> args, std::chrono::millisecon
     args.insert(args.begin(), SOLWATCH_BIN);
 #endif
     return runProcess(args, timeout);
-}
-
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
-std::string unstamped(const std::string& text) {
-    std::string result;
-    for (const auto& line : splitLines(text)) {
-        bool stamped = line.size() > 8 && line[3] == '.' && line[7] == ' ' &&
-                       std::isdigit(static_cast<unsigned char>(line[0]));
-        result += (stamped ? line.substr(8) : line) + "\n";
-    }
-    return result;
-}
-
-bool hasLine(const std::string& text, const std::string& line) {
-    for (const auto& l : splitLines(text))
-        if (l == line) return true;
-    return false;
-}
-
-std::size_t occurrences(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
 }
 
 }  // namespace testing_support

@@ -7,6 +7,7 @@
 
 #include "tests/support/process.h"
 #include "tests/support/scratch_dir.h"
+#include "tests/support/text_lines.h"
 
 namespace testing_support {
 
@@ -33,17 +34,5 @@ private:
 // Runs solwatch with the arguments to its end (at most `timeout`).
 ProcessResult runSolwatch(std::vector<std::string> args,
                           std::chrono::milliseconds timeout = std::chrono::seconds(30));
-
-// Lines of a text, without their line ends.
-std::vector<std::string> splitLines(const std::string& text);
-
-// Diagnostic lines without their "sss.mmm " stamps.
-std::string unstamped(const std::string& text);
-
-// Whether a line of `text` equals `line`.
-bool hasLine(const std::string& text, const std::string& line);
-
-// How often `part` occurs in `text` (overlapping occurrences counted).
-std::size_t occurrences(const std::string& text, const std::string& part);
 
 }  // namespace testing_support
