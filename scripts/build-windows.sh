@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Cross-builds solwatch.exe for 64-bit and 32-bit Windows with Debian's
 # mingw-w64 compilers and packs a zip for each:
-#   bash scripts/build-windows.sh [--tests] [BUILD_DIR]
+#   bash scripts/build-windows.sh [--tests | --prepare] [BUILD_DIR]
 # gives BUILD_DIR/solwatch-VERSION-win64.zip and solwatch-VERSION-win32.zip
 # (BUILD_DIR: build-windows), each with solwatch.exe, the README and the
 # manual page as text. --tests also builds the unit tests of the pure
-# libraries for both and runs them under wine.
+# libraries for both and runs them under wine. --prepare only installs the
+# packages and fetches Boost's source (scripts/test.sh does that beside its
+# first build, which uses the processor, while this waits on the network).
 #
 # Boost is not packaged for mingw: its Debian source is fetched once (apt-get
 # source, into BUILD_DIR/boost-src) and the compiled libraries the program
@@ -16,8 +18,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
 
-tests=OFF
-[ "${1:-}" = --tests ] && { tests=ON; shift; }
+tests=OFF prepare=0
+case "${1:-}" in
+  --tests) tests=ON; shift ;;
+  --prepare) prepare=1; shift ;;
+esac
 build=$(realpath -m "${1:-build-windows}")
 jobs=$(nproc)
 
@@ -145,11 +150,13 @@ build_arch() {
 
 # ctest runs each suite under wine (the toolchain files' emulator), in a
 # wine prefix of the build's own, made on first use.
+# Each suite spends most of its time in wine's start, so several run at once.
 run_tests() {
-  WINEPREFIX=$build/wineprefix WINEDEBUG=-all ctest --test-dir "$build/$1" --output-on-failure
+  WINEPREFIX=$build/wineprefix WINEDEBUG=-all ctest --test-dir "$build/$1" -j$((jobs * 2)) --output-on-failure
 }
 
 fetch_boost
+[ "$prepare" -eq 0 ] || exit 0
 build_arch win64 x86_64-w64-mingw32 64 "PE32+ executable (console) x86-64"
 build_arch win32 i686-w64-mingw32 32 "PE32 executable (console) Intel 80386"
 if [ "$tests" = ON ]; then

@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The Debian packages that solwatch needs, in two lists, each package named
 # once; installs those that are missing, as root or with sudo, on Debian 12.
-#   bash scripts/install-deps.sh              both lists (scripts/test.sh)
+#   bash scripts/install-deps.sh              both lists
 #   bash scripts/install-deps.sh --run        the run list alone (scripts/run.sh)
-#   bash scripts/install-deps.sh --windows    the Windows build's packages
-#                                             (scripts/build-windows.sh)
+#   bash scripts/install-deps.sh --windows    the test list's Windows part
+#                                             alone (scripts/build-windows.sh)
+#   bash scripts/install-deps.sh --no-windows both lists but that part
+#                                             (scripts/test.sh, which installs
+#                                             it beside the first build)
 #   bash scripts/install-deps.sh --list run   prints a list, a package a line
 #   bash scripts/install-deps.sh --list test    (installs nothing)
 set -euo pipefail
@@ -32,9 +35,8 @@ test=(
   dpkg-dev file lintian
   prometheus chromium wrk jq python3 python3-serial
 )
-# The Windows build (scripts/build-windows.sh) and its tests under wine,
-# installed by that script (and so by the test command's windows stage),
-# not with the test list while that stage is not one of the default ones.
+# The test list's Windows part: the Windows build (scripts/build-windows.sh)
+# and its tests under wine.
 windows=(
   mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix zip bison
   wine wine64 wine32:i386
@@ -68,12 +70,14 @@ case "${1:-}" in
   --list)
     case "${2:-}" in
       run) printf '%s\n' "${run[@]}" ;;
-      test) printf '%s\n' "${test[@]}" ;;
+      test) printf '%s\n' "${test[@]}" "${windows[@]}" ;;
       *) echo "usage: $0 --list run|test" >&2; exit 2 ;;
     esac ;;
   --run) exec bash "$(dirname "$0")/install-missing.sh" "${run[@]}" ;;
   --windows) windows_sources
       exec bash "$(dirname "$0")/install-missing.sh" "${windows[@]}" ;;
-  "") exec bash "$(dirname "$0")/install-missing.sh" "${run[@]}" "${test[@]}" ;;
-  *) echo "usage: $0 [--run | --windows | --list run|test]" >&2; exit 2 ;;
+  --no-windows) exec bash "$(dirname "$0")/install-missing.sh" "${run[@]}" "${test[@]}" ;;
+  "") windows_sources
+      exec bash "$(dirname "$0")/install-missing.sh" "${run[@]}" "${test[@]}" "${windows[@]}" ;;
+  *) echo "usage: $0 [--run | --windows | --no-windows | --list run|test]" >&2; exit 2 ;;
 esac

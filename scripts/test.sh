@@ -5,9 +5,9 @@
 # suites and of whole dump runs, the Windows build run under wine, and the
 # fuzz targets.
 #
-#   bash scripts/test.sh                      every stage but windows
+#   bash scripts/test.sh                      every stage
 #   STAGES="package tsan" bash scripts/test.sh  only those (normal, package,
-#                                             arm64, asan, tsan, windows,
+#                                             asan, windows, tsan, arm64,
 #                                             fuzz); the package, arm64 and
 #                                             windows stages need the normal
 #                                             build folder, fuzz builds the
@@ -18,12 +18,11 @@
 # at a lower priority. A table of the stages closes the run, also a failed one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-
-# The windows stage (the cross build and its runs under wine) is not yet one
-# of the default ones: STAGES="... windows" adds it.
-stages=" ${STAGES:-normal package arm64 asan tsan fuzz} "
+stages=" ${STAGES:-normal package asan windows tsan arm64 fuzz} "
 wanted() { [[ "$stages" == *" $1 "* ]]; }
+# The test list but its Windows part, which (with Boost's source for the
+# Windows build) is fetched and installed beside the normal build.
+bash scripts/install-deps.sh --no-windows
 
 jobs=$(nproc)
 # Most end-to-end tests wait on the simulator's line and clock, not on the
@@ -40,6 +39,10 @@ fuzz_seconds=10
 
 work=$(mktemp -d)
 started=$SECONDS
+if wanted windows; then
+  (nice -n 10 bash scripts/build-windows.sh --prepare build-windows > "$work/windows-prepare.log" 2>&1
+    echo $? > "$work/windows-prepare.status") &
+fi
 builder=""       # the process (and process group) of the background builds
 rows=()          # the stage table
 stage=""         # the stage running now, its start and its test counts
@@ -128,7 +131,12 @@ build_tsan() {
 build_arm64() { bash scripts/build-arm64.sh --tests build-arm64; }
 # Both Windows programs and the pure libraries' suites, which the script
 # runs under wine when they are built (their counts go into the stage).
-build_windows() { bash scripts/build-windows.sh --tests build-windows; }
+build_windows() {
+  until [ -e "$work/windows-prepare.status" ]; do sleep 1; done
+  cat "$work/windows-prepare.log"
+  [ "$(cat "$work/windows-prepare.status")" -eq 0 ] || return 1
+  bash scripts/build-windows.sh --tests build-windows
+}
 build_beside() {
   local name start
   for name in "$@"; do
@@ -167,7 +175,7 @@ fi
 # In the order the stages below take them.
 beside=()
 { wanted asan || wanted fuzz; } && beside+=(asan)
-for name in tsan arm64 windows; do wanted "$name" && beside+=("$name"); done
+for name in windows tsan arm64; do wanted "$name" && beside+=("$name"); done
 if [ ${#beside[@]} -gt 0 ]; then
   set -m  # its own process group, which the end of the script stops whole
   (
@@ -207,6 +215,28 @@ if wanted asan; then
   end_stage
 fi
 
+if wanted windows; then
+  await_build windows
+  begin_stage "Windows under wine"
+  # The suites of both programs ran under wine with their build, beside.
+  grep -E '^(solwatch.exe|Boost for|solwatch for)|tests (passed|failed)' "$work/windows.log" || true
+  count_ctest "$work/windows.log" 2
+  # End to end: the 64-bit program in every case, the 32-bit one in a few;
+  # each case a test of the stage.
+  e2e_log=$work/windows-e2e.log
+  e2e_status=0
+  { bash scripts/windows-e2e.sh build-windows/win64/app/solwatch.exe build build-windows &&
+    bash scripts/windows-e2e.sh --quick build-windows/win32/app/solwatch.exe build build-windows; } 2>&1 |
+    tee "$e2e_log" || e2e_status=$?
+  e2e_passed=$(grep -c '^windows end to end: .* ok (' "$e2e_log" || true)
+  # A failed case ends its script: one more test, not passed.
+  stage_tests=$((stage_tests + e2e_passed + (e2e_status != 0)))
+  stage_passed=$((stage_passed + e2e_passed))
+  WINEPREFIX=$PWD/build-windows/wineprefix wineserver -k 2> /dev/null || true
+  [ "$e2e_status" -eq 0 ] || exit 1
+  end_stage
+fi
+
 if wanted tsan; then
   await_build tsan
   begin_stage "TSan tests"
@@ -233,28 +263,6 @@ if wanted arm64; then
     -L '^(log|hex|image|identity|fields|row|dumper|output|sim)$' \
     -E '^SimProcess\.'  # these start the simulator program itself, which needs binfmt_misc
   bash scripts/arm64-e2e.sh build-arm64 build
-  end_stage
-fi
-
-if wanted windows; then
-  await_build windows
-  begin_stage "Windows under wine"
-  # The suites of both programs ran under wine with their build, beside.
-  grep -E '^(solwatch.exe|Boost for|solwatch for)|tests (passed|failed)' "$work/windows.log" || true
-  count_ctest "$work/windows.log" 2
-  # End to end: the 64-bit program in every case, the 32-bit one in a few;
-  # each case a test of the stage.
-  e2e_log=$work/windows-e2e.log
-  e2e_status=0
-  { bash scripts/windows-e2e.sh build-windows/win64/app/solwatch.exe build build-windows &&
-    bash scripts/windows-e2e.sh --quick build-windows/win32/app/solwatch.exe build build-windows; } 2>&1 |
-    tee "$e2e_log" || e2e_status=$?
-  e2e_passed=$(grep -c '^windows end to end: .* ok (' "$e2e_log" || true)
-  # A failed case ends its script: one more test, not passed.
-  stage_tests=$((stage_tests + e2e_passed + (e2e_status != 0)))
-  stage_passed=$((stage_passed + e2e_passed))
-  WINEPREFIX=$PWD/build-windows/wineprefix wineserver -k 2> /dev/null || true
-  [ "$e2e_status" -eq 0 ] || exit 1
   end_stage
 fi
 
