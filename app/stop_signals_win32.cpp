@@ -8,16 +8,13 @@
 #include <thread>
 
 #include "app/finish.h"
+#include "app/shutdown_budget.h"
 #include "app/stop_signals.h"
 #include "log/log.h"
 
 namespace tessline {
 
 namespace {
-
-// How long the running step may take to stop before the watcher ends the
-// run, as on POSIX.
-constexpr DWORD kStopGraceMilliseconds = 3000;
 
 // Set by the console's handler thread for each event, waited for by the
 // watcher thread; made before the handler is installed and never closed.
@@ -57,8 +54,9 @@ void StopRequest::watch() {
     const int signal = firstSignal.load();
     logInfo("solwatch", "signal %d: stopping", signal);
     request(signal);
-    // A second event, or a step that does not stop in time, ends the run here.
-    WaitForSingleObject(consoleEvent, kStopGraceMilliseconds);
+    // A second event, or a step that does not stop within the grace, ends
+    // the run here, as on POSIX.
+    WaitForSingleObject(consoleEvent, static_cast<DWORD>(kStopGrace.count()));
     logInfo("solwatch", "stopping without waiting any longer");
     finishFromOtherThread(exitCode());
 }

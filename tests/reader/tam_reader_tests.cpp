@@ -22,6 +22,12 @@ using testing_support::waitUntil;
 const std::string kThreadStart = "INF.reader: thread start";
 const std::string kReaderStart = "INF.reader: reader start";
 const std::string kStoppedByInterrupt = "INF.reader: thread stop (int)";
+// A reader without registers that is stopped before its thread's first look
+// at the stop flag ends by the flag, a later one by the interruption:
+// either is one stop.
+int stops(const testing_support::LogCapture& log) {
+    return log.count(kStoppedByInterrupt) + log.count("INF.reader: thread stop");
+}
 
 // With an empty register list the reader never touches the link.
 TEST(TamReader, SecondStartWhileRunningStartsNothingAndStoppedReaderRestarts) {
@@ -35,13 +41,13 @@ TEST(TamReader, SecondStartWhileRunningStartsNothingAndStoppedReaderRestarts) {
     EXPECT_EQ(log.count(kThreadStart), 1);
     reader.stop();
     EXPECT_FALSE(reader.running());
-    EXPECT_EQ(log.count(kStoppedByInterrupt), 1);
+    EXPECT_EQ(stops(log), 1);
 
     reader.start();
     EXPECT_TRUE(reader.running());
     reader.stop();
     EXPECT_EQ(log.count(kThreadStart), 2);
-    EXPECT_EQ(log.count(kStoppedByInterrupt), 2);
+    EXPECT_EQ(stops(log), 2);
     EXPECT_EQ(out.str(), "");
 }
 
@@ -52,7 +58,7 @@ TEST(TamReader, DestructionEndsTheThread) {
         TamReader reader(nullptr, {}, out);
         reader.start();
     }
-    EXPECT_EQ(log.count(kStoppedByInterrupt), 1);
+    EXPECT_EQ(stops(log), 1);
 }
 
 const std::string kAskEDD5 = ":7D5ED8C";
