@@ -159,6 +159,24 @@ stop "$dump"
 whole_rows "$work/lost.csv" || fail "--reconnect: a row is not whole"
 passed "--reconnect: $(grep -o 'link lost: .*' "$work/lost.err" | head -n 1 | tr -d '\r'), rows again"
 
+# --http (Beast on Winsock) and --capture beside -f: /metrics counts the
+# rows, and the capture keeps its own line ends (binary mode, no CR added).
+frozen_sim served
+http_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"${win[@]}" -s "$port" -f --http "127.0.0.1:$http_port" --capture "$work/served.cap" > /dev/null 2> "$work/served.err" &
+dump=$!
+rows_served() {
+  python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' \
+    "http://127.0.0.1:$http_port/metrics" 2> /dev/null | grep -qE '^solwatch_rows_total(\{[^}]*\})? [1-9]'
+}
+wait_for "$dump" rows_served || { cat "$work/served.err" >&2; fail "--http: /metrics counts no row"; }
+stop "$dump"
+[ "$stopped" -eq 0 ] || fail "--http --capture: the dump did not end with 0"
+head -n 1 "$work/served.cap" | grep -q '^solwatch-capture 1 ' || fail "--capture: no capture header"
+grep -q '^[0-9.]* rx ' "$work/served.cap" || fail "--capture: no bytes received"
+if grep -q $'\r' "$work/served.cap"; then fail "--capture: a CR in the capture's lines"; fi
+passed "--http: /metrics counts the rows; --capture: $(grep -c ' rx ' "$work/served.cap") reads, lines unchanged"
+
 # The scenario corpus against solwatch.exe, three at a time (each mostly
 # waits for the simulator's line). Left out, each with its reason:
 #   hang-up, hang-up-away: wine reads a hung-up terminal as silence, so the
