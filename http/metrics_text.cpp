@@ -10,6 +10,14 @@ namespace tessline {
 
 const char* const kMetricsContentType = "text/plain; version=0.0.4; charset=utf-8";
 
+// 15 significant digits: exact for the CSV's decimals, and short for a
+// scaled one (456.78 kWh is 1644408000 J, not 1644408000.0000002).
+std::string metricNumberText(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.15g", value);
+    return text;
+}
+
 namespace {
 
 using Family = MetricFamily;
@@ -23,14 +31,6 @@ const Family kMqttConnected{"solwatch_mqtt_connected", "gauge", "Whether the MQT
 const Family kMqttDropped{"solwatch_mqtt_dropped_total", "counter", "MQTT messages dropped while the broker was away.", nullptr};
 const Family kDeviceInfo{"solwatch_device_info", "gauge", "The charger's identity.", nullptr};
 const Family kBuildInfo{"solwatch_build_info", "gauge", "The version of solwatch.", nullptr};
-
-// 15 significant digits: exact for the CSV's decimals, and short for a
-// scaled one (456.78 kWh is 1644408000 J, not 1644408000.0000002).
-std::string numberText(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.15g", value);
-    return text;
-}
 
 std::string escapeLabel(const std::string& value) {
     std::string escaped;
@@ -88,7 +88,7 @@ void writeEnumeration(PageWriter& page, const Field& field, const TableCell& cel
 void writeNumber(PageWriter& page, const Field& field, const TableCell& cell) {
     if (cell.kind != CellKind::number || !std::isfinite(cell.number)) return;
     double toSi = field.unit ? field.unit->toSi : 1;
-    page.sample(*field.metric, field.metricLabels, numberText(cell.number * toSi));
+    page.sample(*field.metric, field.metricLabels, metricNumberText(cell.number * toSi));
 }
 
 void writeHealth(PageWriter& page, const ServiceHealth& health) {

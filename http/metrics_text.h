@@ -16,6 +16,9 @@ namespace tessline {
 // The content type of the text that MetricsPage::render() writes.
 extern const char* const kMetricsContentType;  // "text/plain; version=0.0.4; charset=utf-8"
 
+// A sample's value as the page writes it: 15 significant digits.
+std::string metricNumberText(double value);
+
 struct ServiceHealth {
     bool linkUp = false;
     std::uint64_t rows = 0;          // rows of every table since the start
