@@ -152,10 +152,14 @@ build_arch() {
 }
 
 # ctest runs each suite under wine (the toolchain files' emulator), in a
-# wine prefix of the build's own, made on first use.
+# wine prefix of the build's own. The prefix is made and its server started
+# before the suites: wine programs that start together on a prefix that is
+# not there yet race to make it, and some of them fail.
 # Each suite spends most of its time in wine's start, so several run at once.
 run_tests() {
-  WINEPREFIX=$build/wineprefix WINEDEBUG=-all ctest --test-dir "$build/$1" -j$((jobs * 2)) --output-on-failure
+  source "$source_dir/scripts/wine-com.sh"
+  wine_prefix "$build"
+  ctest --test-dir "$build/$1" -j$((jobs * 2)) --output-on-failure
 }
 
 fetch_boost

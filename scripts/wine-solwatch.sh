@@ -2,8 +2,11 @@
 # Runs the Windows build under wine as if it were the Linux program: a port
 # given as a path (-s PATH, --serial PATH), such as a simulator's terminal,
 # becomes a free COM port that leads there. Standard output and error lose
-# the CR of their CR LF line ends; the exit code is the program's; SIGINT and
-# SIGTERM go on to it (wine turns SIGINT into a console Ctrl-C).
+# the CR of their CR LF line ends; the exit code is the program's. SIGINT and
+# SIGTERM reach the program by its process group, as a terminal's Ctrl-C and
+# timeout send them (wine turns SIGINT into a console Ctrl-C); this script
+# only waits on for the program's end. Handing a signal on as well would give
+# the program a second one, which wine's loader sometimes died of.
 #
 #   WINE_SOLWATCH_EXE=path/solwatch.exe WINE_SOLWATCH_BUILD=BUILD_DIR \
 #     scripts/wine-solwatch.sh -s /tmp/charger -g
@@ -40,8 +43,7 @@ filters+=($!)
 "$(wine_loader "$exe")" "$exe" "${args[@]}" >&3 2>&4 &
 child=$!
 signalled=0
-trap 'signalled=1; kill -INT "$child" 2> /dev/null' INT
-trap 'signalled=1; kill -TERM "$child" 2> /dev/null' TERM
+trap 'signalled=1' INT TERM
 # A trapped signal ends the wait early; then the program's own end is
 # awaited (bash keeps its status for the next wait).
 while :; do
