@@ -66,29 +66,23 @@ long openFds() {
 
 }  // namespace
 
-std::string readProcessMetrics() {
-    std::string out;
+ProcessReadings readProcessReadings() {
+    ProcessReadings read;
     const std::vector<double> stat = statFields();
     const double ticks = static_cast<double>(::sysconf(_SC_CLK_TCK));
     // proc(5) numbers the fields from 1, and fields[0] is field 3.
     auto field = [&](std::size_t n) { return stat.at(n - 3); };
     if (stat.size() >= 22 && ticks > 0) {
-        appendProcessFamily(out, "process_cpu_seconds_total", "counter", "Total user and system CPU time spent in seconds.",
-               metricNumberText((field(14) + field(15)) / ticks));
-        appendProcessFamily(out, "process_virtual_memory_bytes", "gauge", "Virtual memory size in bytes.", metricNumberText(field(23)));
-        appendProcessFamily(out, "process_resident_memory_bytes", "gauge", "Resident memory size in bytes.",
-               metricNumberText(field(24) * static_cast<double>(::sysconf(_SC_PAGESIZE))));
-        if (bootTime() > 0)
-            appendProcessFamily(out, "process_start_time_seconds", "gauge", "Start time of the process since unix epoch in seconds.",
-                   metricNumberText(static_cast<double>(bootTime()) + field(22) / ticks));
+        read.cpuSeconds = (field(14) + field(15)) / ticks;
+        read.virtualBytes = field(23);
+        read.residentBytes = field(24) * static_cast<double>(::sysconf(_SC_PAGESIZE));
+        if (bootTime() > 0) read.startTime = static_cast<double>(bootTime()) + field(22) / ticks;
     }
     const long fds = openFds();
-    if (fds >= 0) appendProcessFamily(out, "process_open_fds", "gauge", "Number of open file descriptors.", std::to_string(fds));
+    if (fds >= 0) read.openFds = fds;
     rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0)
-        appendProcessFamily(out, "process_max_fds", "gauge", "Maximum number of open file descriptors.",
-               metricNumberText(static_cast<double>(limit.rlim_cur)));
-    return out;
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0) read.maxFds = static_cast<double>(limit.rlim_cur);
+    return read;
 }
 
 }  // namespace tessline

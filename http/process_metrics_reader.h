@@ -1,19 +1,24 @@
 // What each system's reader of the process metrics (process_metrics_posix.cpp,
-// process_metrics_win32.cpp) gives processMetricsText and what it writes with.
+// process_metrics_win32.cpp) gives processMetricsText, which writes them.
 #pragma once
 
-#include <string>
+#include <optional>
 
-#include "http/metrics_text.h"
 #include "http/process_metrics.h"
 
 namespace tessline {
 
-// This system's process metrics, read now, in the text format.
-std::string readProcessMetrics();
+// The process's counters as this system reads them; those it cannot read,
+// or does not have, are empty and left off the page.
+struct ProcessReadings {
+    std::optional<double> cpuSeconds;      // user and system
+    std::optional<double> virtualBytes;
+    std::optional<double> residentBytes;
+    std::optional<double> startTime;       // Unix seconds
+    std::optional<long long> openFds;      // handles on Windows
+    std::optional<double> maxFds;          // none on Windows
+};
 
-// One family with its HELP and TYPE and one sample without labels.
-void appendProcessFamily(std::string& out, const char* name, const char* type, const char* help,
-                         const std::string& value);
+ProcessReadings readProcessReadings();
 
 }  // namespace tessline

@@ -20,29 +20,23 @@ constexpr double kEpochSteps = 116444736000000000.0;
 
 }  // namespace
 
-std::string readProcessMetrics() {
-    std::string out;
+ProcessReadings readProcessReadings() {
+    ProcessReadings read;
     HANDLE self = GetCurrentProcess();
     FILETIME created{}, exited{}, kernel{}, user{};
-    const bool times = GetProcessTimes(self, &created, &exited, &kernel, &user);
-    if (times)
-        appendProcessFamily(out, "process_cpu_seconds_total", "counter", "Total user and system CPU time spent in seconds.",
-               metricNumberText((steps(kernel) + steps(user)) / 1e7));
+    if (GetProcessTimes(self, &created, &exited, &kernel, &user)) {
+        read.cpuSeconds = (steps(kernel) + steps(user)) / 1e7;
+        read.startTime = (steps(created) - kEpochSteps) / 1e7;
+    }
     PROCESS_MEMORY_COUNTERS_EX memory{};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory)) {
-        appendProcessFamily(out, "process_virtual_memory_bytes", "gauge", "Virtual memory size in bytes.",
-               metricNumberText(static_cast<double>(memory.PrivateUsage)));
-        appendProcessFamily(out, "process_resident_memory_bytes", "gauge", "Resident memory size in bytes.",
-               metricNumberText(static_cast<double>(memory.WorkingSetSize)));
+        read.virtualBytes = static_cast<double>(memory.PrivateUsage);
+        read.residentBytes = static_cast<double>(memory.WorkingSetSize);
     }
-    if (times)
-        appendProcessFamily(out, "process_start_time_seconds", "gauge", "Start time of the process since unix epoch in seconds.",
-               metricNumberText((steps(created) - kEpochSteps) / 1e7));
     DWORD handles = 0;
-    if (GetProcessHandleCount(self, &handles))
-        appendProcessFamily(out, "process_open_fds", "gauge", "Number of open file descriptors.", std::to_string(handles));
-    return out;
+    if (GetProcessHandleCount(self, &handles)) read.openFds = handles;
+    return read;
 }
 
 }  // namespace tessline
