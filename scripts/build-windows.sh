@@ -19,6 +19,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source_dir=$PWD
+source scripts/wine-com.sh
 
 tests=OFF tests32=OFF prepare=0
 case "${1:-}" in
@@ -161,7 +162,6 @@ build_arch() {
 # not there yet race to make it, and some of them fail.
 # Each suite spends most of its time in wine's start, so several run at once.
 run_tests() {
-  source "$source_dir/scripts/wine-com.sh"
   wine_prefix "$build"
   ctest --test-dir "$build/$1" -j$((jobs * 2)) --output-on-failure
 }
