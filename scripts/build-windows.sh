@@ -157,12 +157,13 @@ build_arch() {
 }
 
 # ctest runs each suite under wine (the toolchain files' emulator), in a
-# wine prefix of the build's own. The prefix is made and its server started
-# before the suites: wine programs that start together on a prefix that is
-# not there yet race to make it, and some of them fail.
+# wine prefix of the build's own. The prefix is made and a server of ours
+# started before the suites: wine programs that start together on a prefix
+# that is not there yet race to make it, and a server that a suite started
+# would shut down between two suites, under the next one's start.
 # Each suite spends most of its time in wine's start, so several run at once.
 run_tests() {
-  wine_prefix "$build"
+  wine_prefix "$build" && wine_restart || return 1
   ctest --test-dir "$build/$1" -j$((jobs * 2)) --output-on-failure
 }
 

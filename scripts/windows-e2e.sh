@@ -197,6 +197,9 @@ printf '%s\n' "${scenario_dirs[@]}" |
 same=$(grep -c '^scenario .*: same output' "$work/scenarios.out" || true)
 if [ "$same" -ne "${#scenario_dirs[@]}" ]; then
   cat "$work/scenarios.out" >&2
+  # A program that ends with 1 and no word was ended by a wine server's
+  # shutdown: which servers ran, and since when.
+  ps -o pid=,etimes=,args= -C wineserver64,wineserver32 >&2 || true
   fail "scenarios: $same of ${#scenario_dirs[@]} as on Linux"
 fi
 passed "scenarios: all ${#scenario_dirs[@]} as on Linux (four left out)"

@@ -3,12 +3,14 @@
 #
 #   source scripts/wine-com.sh
 #   wine_prefix BUILD_DIR      a prefix in BUILD_DIR/wineprefix, COM1..COM8
-#                              mapped, its server running
+#                              mapped, its server running (made if missing)
+#   wine_use_prefix BUILD_DIR  the same prefix for one run among others: it
+#                              is never set up or restarted here
 #   wine_com_take PATH         the number of a free COM port, which leads to
 #                              PATH (a pseudo-terminal) from now on
 #   wine_com_free N            COMn leads nowhere again and is free
-#   wine_restart               a fresh server and every port free, before a
-#                              series of runs (none may be under way)
+#   wine_restart               a fresh server of ours and every port free,
+#                              before a series of runs (none may be under way)
 #   wine_loader EXE            the wine loader for EXE (32 or 64 bits)
 #
 # Wine's mount manager points com1, com2... at /dev/ttyS0, /dev/ttyS1... at
@@ -22,13 +24,18 @@
 # registry cannot switch off, COM256, which nothing here opens.)
 wine_com_count=8
 
-wine_prefix() {
+wine_environment() {
   local build
   build=$(realpath -m "$1")
   export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEARCH=win64
   # No Mono or Gecko installer dialogs: the programs here need neither.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   wine_com_dir=$build/wine-com
+  wine_server_log=$build/wineserver.log
+}
+
+wine_prefix() {
+  wine_environment "$1"
   mkdir -p "$wine_com_dir"
   local n
   for n in $(seq "$wine_com_count"); do
@@ -44,34 +51,63 @@ wine_prefix() {
   } > "$ports"
   wine regedit /S "$(winepath -w "$ports" 2> /dev/null)" > /dev/null 2>&1
   # The mount manager reads the ports when the server starts afresh.
-  wineserver -k 2> /dev/null || true
-  wineserver -w 2> /dev/null || true
-  wineboot > /dev/null 2>&1 || true
+  wine_server_afresh || return 1
   wine_ports_mapped || { echo "wine-com: the COM ports are not mapped in $WINEPREFIX" >&2; return 1; }
-  wine_server
 }
 
-# The wine server, started here rather than by the first program, writes
-# to a log of its own: it writes its whole state out when a terminal that a
-# program holds hangs up, which would otherwise land in that program's
-# standard error. It stays for five minutes after its last program.
-# wineboot starts the helper processes (services, devices) here too, so
-# that no program's run starts them with its own output streams.
+# For each run of a series that wine_prefix and wine_restart began: setting
+# the prefix up or restarting its server would end the other runs' programs.
+# The mount manager may be rewriting the port links just after a server's
+# start, so the mapping is awaited a while.
+wine_use_prefix() {
+  wine_environment "$1"
+  [ -d "$WINEPREFIX" ] || { wine_prefix "$1"; return; }
+  local tenth
+  for tenth in $(seq 50); do
+    wine_ports_mapped && { wine_server; return 0; }
+    sleep 0.1
+  done
+  echo "wine-com: the COM ports are not mapped in $WINEPREFIX (wine_prefix sets them up)" >&2
+  return 1
+}
+
+# The server is started here rather than by a program: wine's own start of
+# a server (by the first program, or by wineboot) keeps it only while some
+# program runs, so between two runs it shuts down, and a program that starts
+# during that shutdown dies without a word (status 1) or finds no server.
+# Ours stays for five minutes after its last program. It writes to a log of
+# its own: it writes its whole state out when a terminal that a program
+# holds hangs up, which would otherwise land in that program's standard
+# error. wineboot starts the helper processes (services, devices) with a
+# new server, so that no program's run starts them with its own output
+# streams. A server that is running already is kept (status 2).
 wine_server() {
-  local log
-  log=$(dirname "$WINEPREFIX")/wineserver.log
-  wineserver -p300 2>> "$log" || true
-  wineboot >> "$log" 2>&1 || true
+  wineserver -p300 2>> "$wine_server_log" || return 0
+  wineboot >> "$wine_server_log" 2>&1 || true
 }
 
-# A server that another program started (the suites' runs) writes where
-# that program's standard error went; and ports that a stopped run held stay
-# taken.
+# Ends whatever server runs (one that a program started, or one that is
+# shutting down) and starts ours; only while no program runs.
+wine_server_afresh() {
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    wineserver -k > /dev/null 2>&1 || true
+    wineserver -w 2> /dev/null || true
+    if wineserver -p300 2>> "$wine_server_log"; then
+      wineboot >> "$wine_server_log" 2>&1 || true
+      return 0
+    fi
+  done
+  echo "wine-com: another wine server keeps $WINEPREFIX" >&2
+  return 1
+}
+
+# Before a series of runs (none may be under way): a fresh server, and
+# every port free, as a stopped run may have left its port taken.
 wine_restart() {
-  wineserver -k > /dev/null 2>&1 || true
   local n
   for n in $(seq "$wine_com_count"); do wine_com_free "$n"; done
-  wine_server
+  wine_server_afresh
 }
 
 # Whether each COM port that runs use is one of the build folder's links.

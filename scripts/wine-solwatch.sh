@@ -11,12 +11,13 @@
 #   WINE_SOLWATCH_EXE=path/solwatch.exe WINE_SOLWATCH_BUILD=BUILD_DIR \
 #     scripts/wine-solwatch.sh -s /tmp/charger -g
 #
-# BUILD_DIR holds the wine prefix (scripts/wine-com.sh).
+# BUILD_DIR holds the wine prefix (scripts/wine-com.sh), which this script
+# sets up when it is not there yet; runs side by side need it set up first.
 set -uo pipefail
 here=$(dirname "$0")
 source "$here/wine-com.sh"
 exe=${WINE_SOLWATCH_EXE:?the path of solwatch.exe}
-wine_prefix "${WINE_SOLWATCH_BUILD:?the build folder with the wine prefix}" || exit 1
+wine_use_prefix "${WINE_SOLWATCH_BUILD:?the build folder with the wine prefix}" || exit 1
 
 args=() port=""
 while [ $# -gt 0 ]; do
