@@ -5,7 +5,7 @@
 # the CR of their CR LF line ends; the exit code is the program's. SIGINT and
 # SIGTERM reach the program by its process group, as a terminal's Ctrl-C and
 # timeout send them (wine turns SIGINT into a console Ctrl-C); this script
-# only waits on for the program's end. Handing a signal on as well would give
+# ignores them and waits for the program's end. Handing a signal on as well would give
 # the program a second one, which wine's loader sometimes died of.
 #
 #   WINE_SOLWATCH_EXE=path/solwatch.exe WINE_SOLWATCH_BUILD=BUILD_DIR \
@@ -41,18 +41,14 @@ exec 3> >(trap '' INT TERM; exec sed -u 's/\r$//')
 filters=($!)
 exec 4> >(trap '' INT TERM; exec sed -u 's/\r$//' >&2)
 filters+=($!)
+# Ignored rather than trapped: a trapped signal would end the wait early,
+# and one that came between two waits was taken for the program's status.
+# (Wine's loader sets its own handlers.)
+trap '' INT TERM
 "$(wine_loader "$exe")" "$exe" "${args[@]}" >&3 2>&4 &
 child=$!
-signalled=0
-trap 'signalled=1' INT TERM
-# A trapped signal ends the wait early; then the program's own end is
-# awaited (bash keeps its status for the next wait).
-while :; do
-  signalled=0
-  wait "$child"
-  code=$?
-  [ "$signalled" -eq 1 ] || break
-done
+wait "$child"
+code=$?
 [ -z "$port" ] || wine_com_free "$port"
 exec 3>&- 4>&-
 # The filters pass each line on as it comes; they end once nothing holds
