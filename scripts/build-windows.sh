@@ -163,7 +163,7 @@ build_arch() {
 # would shut down between two suites, under the next one's start.
 # Each suite spends most of its time in wine's start, so several run at once.
 run_tests() {
-  wine_prefix "$build" && wine_restart || return 1
+  wine_prefix "$build" || return 1
   ctest --test-dir "$build/$1" -j$((jobs * 2)) --output-on-failure
 }
 

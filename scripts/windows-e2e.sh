@@ -17,7 +17,6 @@ host=$(realpath "$2")
 wine_build=$(realpath -m "$3")
 source "$here/wine-com.sh"
 wine_prefix "$wine_build"
-wine_restart
 export WINE_SOLWATCH_EXE=$exe WINE_SOLWATCH_BUILD=$wine_build
 # Under timeout, as the scenarios run it: a script's background job ignores
 # SIGINT, and timeout hands it on to the whole run, wine's loader included.

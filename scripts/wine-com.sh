@@ -2,15 +2,15 @@
 # build against solwatch-sim. Sourced:
 #
 #   source scripts/wine-com.sh
-#   wine_prefix BUILD_DIR      a prefix in BUILD_DIR/wineprefix, COM1..COM8
-#                              mapped, its server running (made if missing)
+#   wine_prefix BUILD_DIR      before a series of runs (none may be under
+#                              way): a prefix in BUILD_DIR/wineprefix (made
+#                              if missing), COM1..COM8 mapped and free, a
+#                              fresh server of ours running
 #   wine_use_prefix BUILD_DIR  the same prefix for one run among others: it
 #                              is never set up or restarted here
 #   wine_com_take PATH         the number of a free COM port, which leads to
 #                              PATH (a pseudo-terminal) from now on
 #   wine_com_free N            COMn leads nowhere again and is free
-#   wine_restart               a fresh server of ours and every port free,
-#                              before a series of runs (none may be under way)
 #   wine_loader EXE            the wine loader for EXE (32 or 64 bits)
 #
 # Wine's mount manager points com1, com2... at /dev/ttyS0, /dev/ttyS1... at
@@ -25,46 +25,51 @@
 wine_com_count=8
 
 wine_environment() {
-  local build
-  build=$(realpath -m "$1")
-  export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEARCH=win64
+  wine_build=$(realpath -m "$1")
+  export WINEPREFIX=$wine_build/wineprefix WINEDEBUG=-all WINEARCH=win64
   # No Mono or Gecko installer dialogs: the programs here need neither.
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  wine_com_dir=$build/wine-com
-  wine_server_log=$build/wineserver.log
+  wine_com_dir=$wine_build/wine-com
+  wine_server_log=$wine_build/wineserver.log
 }
 
+# A stopped run may have left its port taken, and a server that a program
+# started would end between two runs (see wine_server_afresh).
 wine_prefix() {
   wine_environment "$1"
   mkdir -p "$wine_com_dir"
   local n
-  for n in $(seq "$wine_com_count"); do
-    [ -L "$wine_com_dir/com$n" ] || ln -sfn "$wine_com_dir/none" "$wine_com_dir/com$n"
-  done
-  wine_ports_mapped && { wine_server; return 0; }
+  for n in $(seq "$wine_com_count"); do wine_com_free "$n"; done
+  wine_ports_mapped || wine_map_ports
+  # The mount manager reads the ports when the server starts afresh.
+  wine_server_afresh && wine_ports_await
+}
+
+wine_map_ports() {
   wineboot -i > /dev/null 2>&1 || true
-  local ports=$build/wine-ports.reg
+  local ports=$wine_build/wine-ports.reg n
   {
     printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Wine\\Ports]\r\n'
     for n in $(seq "$wine_com_count"); do printf '"COM%d"="%s"\r\n' "$n" "$wine_com_dir/com$n"; done
     for n in $(seq $((wine_com_count + 1)) 255); do printf '"COM%d"=""\r\n' "$n"; done
   } > "$ports"
   wine regedit /S "$(winepath -w "$ports" 2> /dev/null)" > /dev/null 2>&1
-  # The mount manager reads the ports when the server starts afresh.
-  wine_server_afresh || return 1
-  wine_ports_mapped || { echo "wine-com: the COM ports are not mapped in $WINEPREFIX" >&2; return 1; }
 }
 
-# For each run of a series that wine_prefix and wine_restart began: setting
-# the prefix up or restarting its server would end the other runs' programs.
-# The mount manager may be rewriting the port links just after a server's
-# start, so the mapping is awaited a while.
+# For each run of a series that wine_prefix began: setting the prefix up or
+# restarting its server would end the other runs' programs.
 wine_use_prefix() {
   wine_environment "$1"
   [ -d "$WINEPREFIX" ] || { wine_prefix "$1"; return; }
+  wine_ports_await && wine_server
+}
+
+# The mount manager rewrites the port links just after a server's start, so
+# the mapping is awaited a while.
+wine_ports_await() {
   local tenth
   for tenth in $(seq 50); do
-    wine_ports_mapped && { wine_server; return 0; }
+    wine_ports_mapped && return 0
     sleep 0.1
   done
   echo "wine-com: the COM ports are not mapped in $WINEPREFIX (wine_prefix sets them up)" >&2
@@ -100,14 +105,6 @@ wine_server_afresh() {
   done
   echo "wine-com: another wine server keeps $WINEPREFIX" >&2
   return 1
-}
-
-# Before a series of runs (none may be under way): a fresh server, and
-# every port free, as a stopped run may have left its port taken.
-wine_restart() {
-  local n
-  for n in $(seq "$wine_com_count"); do wine_com_free "$n"; done
-  wine_server_afresh
 }
 
 # Whether each COM port that runs use is one of the build folder's links.

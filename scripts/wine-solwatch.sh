@@ -5,8 +5,8 @@
 # the CR of their CR LF line ends; the exit code is the program's. SIGINT and
 # SIGTERM reach the program by its process group, as a terminal's Ctrl-C and
 # timeout send them (wine turns SIGINT into a console Ctrl-C); this script
-# ignores them and waits for the program's end. Handing a signal on as well would give
-# the program a second one, which wine's loader sometimes died of.
+# ignores them and waits for the program's end. Handing a signal on as well
+# would give the program a second one, which wine's loader sometimes died of.
 #
 #   WINE_SOLWATCH_EXE=path/solwatch.exe WINE_SOLWATCH_BUILD=BUILD_DIR \
 #     scripts/wine-solwatch.sh -s /tmp/charger -g
